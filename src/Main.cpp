@@ -1,0 +1,3 @@
+#include "src/CVXApp.h"
+
+START_JUCE_APPLICATION(CVXApp)
