@@ -1,0 +1,204 @@
+// Throughput of PCM stream decoding and encoding, stereo, against memcpy of
+// the same number of stream bytes. After the run a table gives each case's
+// throughput as a fraction of memcpy's.
+
+#include "library/util/CPcmUtil.h"
+
+#include <benchmark/benchmark.h>
+
+#include <cstdio>
+#include <cstring>
+#include <map>
+#include <random>
+#include <string>
+#include <vector>
+
+#include <unistd.h>
+
+namespace
+{
+constexpr uint32_t kFrames = 8192;
+constexpr uint16_t kChannels = 2;
+
+struct Buffers
+{
+    explicit Buffers(unsigned bits)
+        : stream(size_t{kFrames} * kChannels * (bits / 8)), copy(stream.size()),
+          ints(kChannels, std::vector<int32_t>(kFrames)), floats(kChannels, std::vector<float>(kFrames))
+    {
+        std::mt19937 rng(1);
+        for (auto& b : stream)
+            b = static_cast<unsigned char>(rng());
+        std::uniform_real_distribution<float> dist(-1.0f, 1.0f);
+        for (int c = 0; c < kChannels; ++c)
+        {
+            for (uint32_t i = 0; i < kFrames; ++i)
+            {
+                ints[c][i] = static_cast<int32_t>(rng());
+                floats[c][i] = dist(rng);
+            }
+            intPtrs[c] = ints[c].data();
+            floatPtrs[c] = floats[c].data();
+        }
+    }
+    std::vector<unsigned char> stream, copy;
+    std::vector<std::vector<int32_t>> ints;
+    std::vector<std::vector<float>> floats;
+    int32_t* intPtrs[kChannels];
+    float* floatPtrs[kChannels];
+};
+
+enum class Kind
+{
+    DecodeInt,
+    EncodeInt,
+    DecodeFloat,
+    EncodeFloat
+};
+
+void Codec(benchmark::State& state, Kind kind, unsigned bits, bool msb)
+{
+    Buffers b(bits);
+    const uint16_t w = static_cast<uint16_t>(bits);
+    for (auto _ : state)
+    {
+        switch (kind)
+        {
+        case Kind::DecodeInt:
+            msb ? CPcmUtil::DecodeStreamMsb1(b.stream.data(), b.intPtrs, kFrames, kChannels, w, 0)
+                : CPcmUtil::DecodeStreamLsb1(b.stream.data(), b.intPtrs, kFrames, kChannels, w, 0);
+            break;
+        case Kind::EncodeInt:
+            msb ? CPcmUtil::EncodeStreamMsb1(b.intPtrs, b.stream.data(), kFrames, kChannels, w, 0)
+                : CPcmUtil::EncodeStreamLsb1(b.intPtrs, b.stream.data(), kFrames, kChannels, w, 0);
+            break;
+        case Kind::DecodeFloat:
+            msb ? CPcmUtil::DecodeStreamMsb1(b.stream.data(), b.intPtrs, kFrames, kChannels, w, 0)
+                : CPcmUtil::DecodeStreamLsb1(b.stream.data(), b.intPtrs, kFrames, kChannels, w, 0);
+            CPcmUtil::SignedIntToFloat(b.intPtrs, b.floatPtrs, kFrames, kChannels, 0, 0);
+            break;
+        case Kind::EncodeFloat:
+            CPcmUtil::FloatToSignedInt(b.floatPtrs, b.intPtrs, kFrames, kChannels, 0, 0);
+            msb ? CPcmUtil::EncodeStreamMsb1(b.intPtrs, b.stream.data(), kFrames, kChannels, w, 0)
+                : CPcmUtil::EncodeStreamLsb1(b.intPtrs, b.stream.data(), kFrames, kChannels, w, 0);
+            break;
+        }
+        benchmark::DoNotOptimize(b.stream.data());
+        benchmark::DoNotOptimize(b.ints[0].data());
+        benchmark::DoNotOptimize(b.floats[0].data());
+        benchmark::ClobberMemory();
+    }
+    state.SetBytesProcessed(static_cast<int64_t>(state.iterations()) * static_cast<int64_t>(b.stream.size()));
+}
+
+void Memcpy(benchmark::State& state, unsigned bits)
+{
+    Buffers b(bits);
+    for (auto _ : state)
+    {
+        std::memcpy(b.copy.data(), b.stream.data(), b.stream.size());
+        benchmark::DoNotOptimize(b.copy.data());
+        benchmark::ClobberMemory();
+    }
+    state.SetBytesProcessed(static_cast<int64_t>(state.iterations()) * static_cast<int64_t>(b.stream.size()));
+}
+
+std::string MemcpyName(unsigned bits)
+{
+    return "memcpy/" + std::to_string(bits);
+}
+
+struct Case
+{
+    std::string name;
+    unsigned bits;
+};
+
+std::vector<Case> RegisterAll()
+{
+    std::vector<Case> cases;
+    const std::pair<Kind, const char*> kinds[] = {{Kind::DecodeInt, "decode/int"},
+                                                  {Kind::EncodeInt, "encode/int"},
+                                                  {Kind::DecodeFloat, "decode/float"},
+                                                  {Kind::EncodeFloat, "encode/float"}};
+    for (unsigned bits : {16u, 24u, 32u})
+    {
+        benchmark::RegisterBenchmark(MemcpyName(bits).c_str(), Memcpy, bits);
+        for (const auto& kind : kinds)
+        {
+            for (bool msb : {false, true})
+            {
+                const std::string name =
+                    std::string(kind.second) + "/" + std::to_string(bits) + (msb ? "/msb" : "/lsb");
+                benchmark::RegisterBenchmark(name.c_str(), Codec, kind.first, bits, msb);
+                cases.push_back({name, bits});
+            }
+        }
+    }
+    return cases;
+}
+
+// Prints as usual and keeps each benchmark's bytes per second.
+class CollectingReporter : public benchmark::ConsoleReporter
+{
+public:
+    CollectingReporter() : ConsoleReporter(isatty(fileno(stdout)) ? OO_Color : OO_None) {}
+
+    void ReportRuns(const std::vector<Run>& runs) override
+    {
+        ConsoleReporter::ReportRuns(runs);
+        for (const Run& run : runs)
+        {
+            if (run.error_occurred)
+                continue;
+            const auto it = run.counters.find("bytes_per_second");
+            if (it == run.counters.end())
+                continue;
+            // With repetitions the median stands for the benchmark.
+            if (run.run_type == Run::RT_Iteration && !m_fromMedian[run.run_name.str()])
+                m_rate[run.run_name.str()] = it->second.value;
+            else if (run.run_type == Run::RT_Aggregate && run.aggregate_name == "median")
+            {
+                m_rate[run.run_name.str()] = it->second.value;
+                m_fromMedian[run.run_name.str()] = true;
+            }
+        }
+    }
+
+    double Rate(const std::string& name) const
+    {
+        const auto it = m_rate.find(name);
+        return it != m_rate.end() ? it->second : 0.0;
+    }
+
+private:
+    std::map<std::string, double> m_rate;
+    std::map<std::string, bool> m_fromMedian;
+};
+} // namespace
+
+int main(int argc, char** argv)
+{
+    const std::vector<Case> cases = RegisterAll();
+    benchmark::Initialize(&argc, argv);
+    if (benchmark::ReportUnrecognizedArguments(argc, argv))
+        return 1;
+    CollectingReporter reporter;
+    benchmark::RunSpecifiedBenchmarks(&reporter);
+    benchmark::Shutdown();
+
+    std::printf("\n%u stereo frames per call\n%-22s %10s %12s %7s\n", kFrames, "case", "MB/s", "memcpy MB/s",
+                "ratio");
+    for (const Case& c : cases)
+    {
+        const double ours = reporter.Rate(c.name);
+        const double copy = reporter.Rate(MemcpyName(c.bits));
+        if (ours <= 0.0)
+            continue;
+        if (copy > 0.0)
+            std::printf("%-22s %10.0f %12.0f %7.2f\n", c.name.c_str(), ours / 1e6, copy / 1e6, ours / copy);
+        else
+            std::printf("%-22s %10.0f %12s %7s\n", c.name.c_str(), ours / 1e6, "-", "-");
+    }
+    return 0;
+}

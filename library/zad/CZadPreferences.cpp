@@ -1,0 +1,211 @@
+#include "library/zad/CZadPreferences.h"
+
+#include <climits>
+#include <cstdint>
+#include <cstdlib>
+#include <cstring>
+
+namespace
+{
+// The elements and attributes of the settings file.
+const char* const kFileTag = "PROPERTIES";
+const char* const kValueTag = "VALUE";
+const char* const kNameAttribute = "name";
+const char* const kValueAttribute = "val";
+// A settings file larger than this is not read.
+const juce::int64 kMaxFileSize = 16 * 1024 * 1024;
+
+// Makes a juce::String of a UTF-8 text; false for null, empty or ill-formed text.
+bool MakeText(const char* text, juce::String& result)
+{
+    if (text == nullptr || text[0] == '\0')
+        return false;
+    const std::size_t length = std::strlen(text);
+    if (length > static_cast<std::size_t>(INT_MAX) ||
+        !juce::CharPointer_UTF8::isValidString(text, static_cast<int>(length)))
+        return false;
+    result = juce::String::fromUTF8(text, static_cast<int>(length));
+    return true;
+}
+
+// Parses an optional sign followed by at least one digit and nothing else,
+// within the range of a 32-bit integer.
+bool ParseInt32(const juce::String& text, int& result)
+{
+    const char* p = text.toRawUTF8();
+    bool negative = false;
+    if (*p == '+' || *p == '-')
+    {
+        negative = (*p == '-');
+        ++p;
+    }
+    if (*p == '\0')
+        return false;
+    int64_t magnitude = 0;
+    for (; *p != '\0'; ++p)
+    {
+        if (*p < '0' || *p > '9')
+            return false;
+        magnitude = magnitude * 10 + (*p - '0');
+        if (magnitude > int64_t(INT32_MAX) + 1)
+            return false;
+    }
+    const int64_t value = negative ? -magnitude : magnitude;
+    if (value > INT32_MAX)
+        return false;
+    result = static_cast<int>(value);
+    return true;
+}
+
+// Whether file holds a settings document: UTF-8 text whose root element is
+// PROPERTIES. Anything else (binary garbage, a truncated or foreign document, a
+// file that cannot be read) is not loaded at all and reads as an empty store.
+bool IsReadableSettingsFile(const juce::File& file)
+{
+    juce::MemoryBlock data;
+    if (file.getSize() > kMaxFileSize || !file.loadFileAsData(data))
+        return false;
+    if (data.getSize() == 0 ||
+        !juce::CharPointer_UTF8::isValidString(static_cast<const char*>(data.getData()),
+                                               static_cast<int>(data.getSize())))
+        return false;
+    return juce::parseXMLIfTagMatches(data.toString(), kFileTag) != nullptr;
+}
+} // namespace
+
+CZadPreferences::CZadPreferences() = default;
+
+CZadPreferences::~CZadPreferences()
+{
+    Close();
+}
+
+juce::File CZadPreferences::GetSettingsFolder()
+{
+    juce::File config;
+    juce::String xdgConfigHome;
+    if (MakeText(std::getenv("XDG_CONFIG_HOME"), xdgConfigHome) && xdgConfigHome.startsWithChar('/'))
+    {
+        config = juce::File(xdgConfigHome);
+    }
+    else
+    {
+        const juce::File home = juce::File::getSpecialLocation(juce::File::userHomeDirectory);
+        if (home == juce::File())
+            return {};
+        config = home.getChildFile(".config");
+    }
+    return config.getChildFile("Vextal");
+}
+
+juce::File CZadPreferences::GetSettingsFile(const char* appId)
+{
+    juce::String name;
+    if (!MakeText(appId, name) || name.containsChar('/') || name == "." || name == "..")
+        return {};
+    const juce::File folder = GetSettingsFolder();
+    if (folder == juce::File())
+        return {};
+    return folder.getChildFile(name + ".settings");
+}
+
+bool CZadPreferences::Open(const char* appId)
+{
+    Close();
+    const juce::File file = GetSettingsFile(appId);
+    if (file == juce::File())
+        return false;
+    return OpenFile(file);
+}
+
+bool CZadPreferences::OpenFile(const juce::File& file)
+{
+    Close();
+    if (file == juce::File())
+        return false;
+
+    juce::PropertiesFile::Options options;
+    options.storageFormat = juce::PropertiesFile::storeAsXML;
+    options.ignoreCaseOfKeyNames = false;
+    options.millisecondsBeforeSaving = -1;
+    // The file is written by Synchronize only, never by PropertiesFile itself:
+    // its own writer stores values that look like XML as elements, which does
+    // not give back the same text.
+    options.doNotSave = true;
+    const bool readable = !file.exists() || IsReadableSettingsFile(file);
+    m_properties = std::make_unique<juce::PropertiesFile>(readable ? file : juce::File(), options);
+    m_file = file;
+    return true;
+}
+
+int CZadPreferences::ReadInteger(const char* key, int defaultValue) const
+{
+    const std::optional<juce::String> text = ReadString(key);
+    int value = 0;
+    if (!text.has_value() || !ParseInt32(*text, value))
+        return defaultValue;
+    return value;
+}
+
+std::optional<juce::String> CZadPreferences::ReadString(const char* key) const
+{
+    juce::String name;
+    if (m_properties == nullptr || !MakeText(key, name))
+        return std::nullopt;
+    const juce::ScopedLock sl(m_properties->getLock());
+    if (!m_properties->containsKey(name))
+        return std::nullopt;
+    return m_properties->getValue(name);
+}
+
+void CZadPreferences::WriteInteger(const char* key, int value)
+{
+    WriteString(key, juce::String(value));
+}
+
+void CZadPreferences::WriteString(const char* key, juce::String value)
+{
+    juce::String name;
+    if (m_properties == nullptr || !MakeText(key, name))
+        return;
+    m_properties->setValue(name, std::move(value));
+}
+
+bool CZadPreferences::Synchronize()
+{
+    if (m_properties == nullptr)
+        return false;
+
+    const juce::ScopedLock sl(m_properties->getLock());
+    if (!m_properties->needsToBeSaved())
+        return true;
+
+    // Every value is written as an attribute, so it reads back as the same text.
+    juce::XmlElement document(kFileTag);
+    const juce::StringPairArray& values = m_properties->getAllProperties();
+    for (int i = 0; i < values.size(); ++i)
+    {
+        juce::XmlElement* element = document.createNewChildElement(kValueTag);
+        element->setAttribute(kNameAttribute, values.getAllKeys()[i]);
+        element->setAttribute(kValueAttribute, values.getAllValues()[i]);
+    }
+
+    if (m_file.isDirectory() || !m_file.getParentDirectory().createDirectory().wasOk())
+        return false;
+    // Writes a temporary file beside the target, flushes it to disk and renames
+    // it over the target.
+    if (!document.writeTo(m_file))
+        return false;
+    m_properties->setNeedsToBeSaved(false);
+    return true;
+}
+
+bool CZadPreferences::Close()
+{
+    if (m_properties == nullptr)
+        return true;
+    const bool written = Synchronize();
+    m_properties.reset();
+    m_file = juce::File();
+    return written;
+}
