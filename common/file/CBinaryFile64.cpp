@@ -1,0 +1,520 @@
+#include "common/file/CBinaryFile64.h"
+
+#include "library/util/CDataUtil.h"
+#include "library/util/CTextUtil.h"
+
+#include <algorithm>
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
+#include <ctime>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace
+{
+std::string DirectoryOf(const std::string& path)
+{
+    const auto slash = path.find_last_of('/');
+    if (slash == std::string::npos)
+        return ".";
+    if (slash == 0)
+        return "/";
+    return path.substr(0, slash);
+}
+
+std::string NameOf(const std::string& path)
+{
+    const auto slash = path.find_last_of('/');
+    return slash == std::string::npos ? path : path.substr(slash + 1);
+}
+
+bool WriteAll(int fd, const uint8_t* data, size_t len)
+{
+    while (len > 0)
+    {
+        const ssize_t n = ::write(fd, data, len);
+        if (n < 0)
+        {
+            if (errno == EINTR)
+                continue;
+            return false;
+        }
+        if (n == 0)
+            return false;
+        data += n;
+        len -= static_cast<size_t>(n);
+    }
+    return true;
+}
+
+// Copies a finished temporary file into a new temporary file in the target's
+// folder (used when the target lies on another file system) and returns its
+// path, or an empty text on failure.
+std::string CopyToFolderOf(const std::string& source, const std::string& target)
+{
+    std::string temp = DirectoryOf(target) + "/." + NameOf(target) + ".vxtmp.XXXXXX";
+    const int out = ::mkostemp(temp.data(), O_CLOEXEC);
+    if (out < 0)
+        return {};
+    const int in = ::open(source.c_str(), O_RDONLY | O_CLOEXEC);
+    bool ok = in >= 0 && ::fchmod(out, 0644) == 0;
+    std::vector<uint8_t> buffer(1 << 20);
+    while (ok)
+    {
+        const ssize_t n = ::read(in, buffer.data(), buffer.size());
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n <= 0)
+        {
+            ok = n == 0;
+            break;
+        }
+        ok = WriteAll(out, buffer.data(), static_cast<size_t>(n));
+    }
+    if (in >= 0)
+        ::close(in);
+    ok = ok && ::fsync(out) == 0;
+    ok = (::close(out) == 0) && ok;
+    if (!ok)
+    {
+        ::unlink(temp.c_str());
+        return {};
+    }
+    return temp;
+}
+} // namespace
+
+CBinaryFile64::CBinaryFile64(bool forWriting) : m_path(kPathCapacity), m_bForWriting(forWriting) {}
+
+CBinaryFile64::~CBinaryFile64()
+{
+    if (IsFileOpen())
+        Close();
+}
+
+int64_t CBinaryFile64::ReadData(int nBytes)
+{
+    return ReadDataLittleEndian(nBytes);
+}
+
+int CBinaryFile64::WriteData(int64_t value, int nBytes)
+{
+    return WriteDataLittleEndian(value, nBytes);
+}
+
+int CBinaryFile64::Open(const wchar_t* path)
+{
+    if (IsFileOpen())
+        Close();
+    m_bWriteFailed = false;
+    m_path.SetString(path, -1, true);
+    const std::string utf8 = m_path.GetReadPtrChar();
+    if (utf8.empty())
+    {
+        m_path.Clear();
+        return -1;
+    }
+
+    if (!m_bForWriting)
+    {
+        m_fd = ::open(utf8.c_str(), O_RDONLY | O_CLOEXEC);
+        struct stat st;
+        if (m_fd >= 0 && (::fstat(m_fd, &st) != 0 || S_ISDIR(st.st_mode)))
+        {
+            ::close(m_fd);
+            m_fd = -1;
+        }
+    }
+    else
+    {
+        struct stat st;
+        if (::stat(utf8.c_str(), &st) == 0 && S_ISDIR(st.st_mode))
+        {
+            m_path.Clear();
+            return -1;
+        }
+        m_tempPath = DirectoryOf(utf8) + "/." + NameOf(utf8) + ".vxtmp.XXXXXX";
+        m_fd = ::mkostemp(m_tempPath.data(), O_CLOEXEC);
+        if (m_fd >= 0)
+            ::fchmod(m_fd, 0644);
+        else
+            m_tempPath.clear();
+    }
+    if (m_fd < 0)
+    {
+        m_fd = -1;
+        m_path.Clear();
+    }
+    return m_fd;
+}
+
+void CBinaryFile64::SetTargetFileName(const wchar_t* path)
+{
+    if (m_bForWriting && IsFileOpen())
+        m_path.SetString(path, -1, true);
+}
+
+bool CBinaryFile64::Commit()
+{
+    bool ok = !m_bWriteFailed && ::fsync(m_fd) == 0;
+    ok = (::close(m_fd) == 0) && ok;
+    m_fd = -1;
+    if (!ok)
+    {
+        RemoveTemporary();
+        return false;
+    }
+    const std::string target = m_path.GetReadPtrChar();
+    if (::rename(m_tempPath.c_str(), target.c_str()) != 0)
+    {
+        if (errno != EXDEV)
+        {
+            RemoveTemporary();
+            return false;
+        }
+        const std::string copy = CopyToFolderOf(m_tempPath, target);
+        RemoveTemporary();
+        if (copy.empty())
+            return false;
+        if (::rename(copy.c_str(), target.c_str()) != 0)
+        {
+            ::unlink(copy.c_str());
+            return false;
+        }
+    }
+    m_tempPath.clear();
+    // Make the rename itself durable.
+    const int dir = ::open(DirectoryOf(target).c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (dir >= 0)
+    {
+        ::fsync(dir);
+        ::close(dir);
+    }
+    return true;
+}
+
+void CBinaryFile64::RemoveTemporary()
+{
+    if (!m_tempPath.empty())
+        ::unlink(m_tempPath.c_str());
+    m_tempPath.clear();
+}
+
+int CBinaryFile64::Close()
+{
+    if (!IsFileOpen())
+    {
+        m_path.Clear();
+        return -1;
+    }
+    int result;
+    if (m_bForWriting)
+    {
+        result = Commit() ? 0 : -1;
+    }
+    else
+    {
+        result = ::close(m_fd);
+        m_fd = -1;
+    }
+    m_path.Clear();
+    return result;
+}
+
+void CBinaryFile64::Discard()
+{
+    if (!m_bForWriting)
+    {
+        Close();
+        return;
+    }
+    if (IsFileOpen())
+    {
+        ::close(m_fd);
+        m_fd = -1;
+    }
+    RemoveTemporary();
+    m_path.Clear();
+}
+
+int CBinaryFile64::Read(void* buf, uint32_t len)
+{
+    CScopedCriticalSection lock(m_lock);
+    if (!IsFileOpen() || buf == nullptr)
+        return 0;
+    uint8_t* out = static_cast<uint8_t*>(buf);
+    uint32_t done = 0;
+    while (done < len)
+    {
+        const ssize_t n = ::read(m_fd, out + done, len - done);
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n <= 0)
+            break;
+        done += static_cast<uint32_t>(n);
+    }
+    return static_cast<int>(done);
+}
+
+int CBinaryFile64::Write(const void* buf, uint32_t len)
+{
+    if (!IsFileOpen() || (buf == nullptr && len > 0))
+    {
+        m_bWriteFailed = true;
+        return 0;
+    }
+    const uint8_t* data = static_cast<const uint8_t*>(buf);
+    uint32_t done = 0;
+    while (done < len)
+    {
+        const ssize_t n = ::write(m_fd, data + done, len - done);
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n <= 0)
+        {
+            m_bWriteFailed = true;
+            break;
+        }
+        done += static_cast<uint32_t>(n);
+    }
+    return static_cast<int>(done);
+}
+
+int64_t CBinaryFile64::Seek(int64_t offset, int whence)
+{
+    if (!IsFileOpen())
+        return -1;
+    return ::lseek(m_fd, offset, whence);
+}
+
+int64_t CBinaryFile64::Tell()
+{
+    CScopedCriticalSection lock(m_lock);
+    if (!IsFileOpen())
+        return -1;
+    return ::lseek(m_fd, 0, SEEK_CUR);
+}
+
+int64_t CBinaryFile64::GetFileSize()
+{
+    if (!IsFileOpen())
+        return 0;
+    struct stat st;
+    if (::fstat(m_fd, &st) != 0)
+        return 0;
+    return st.st_size;
+}
+
+int64_t CBinaryFile64::Jump(int64_t delta)
+{
+    CScopedCriticalSection lock(m_lock);
+    const int64_t pos = Tell();
+    const int64_t size = GetFileSize();
+    int64_t target = pos + delta;
+    if (target < 0)
+        target = 0;
+    else if (target > size)
+        target = size;
+    return Seek(target, SEEK_SET);
+}
+
+int64_t CBinaryFile64::ReadDataLittleEndian(int nBytes)
+{
+    uint8_t bytes[8] = {};
+    const int n = std::clamp(nBytes, 0, 8);
+    Read(bytes, static_cast<uint32_t>(n));
+    return static_cast<int64_t>(CDataUtil::LittleEndian(bytes, n));
+}
+
+int64_t CBinaryFile64::ReadDataBigEndian(int nBytes)
+{
+    uint8_t bytes[8] = {};
+    const int n = std::clamp(nBytes, 0, 8);
+    Read(bytes, static_cast<uint32_t>(n));
+    return static_cast<int64_t>(CDataUtil::BigEndian(bytes, n));
+}
+
+int CBinaryFile64::WriteDataLittleEndian(int64_t value, int nBytes)
+{
+    uint8_t bytes[8] = {};
+    const int n = std::clamp(nBytes, 0, 8);
+    CDataUtil::LittleEndian(bytes, value, n);
+    return Write(bytes, static_cast<uint32_t>(n));
+}
+
+int CBinaryFile64::WriteDataBigEndian(int64_t value, int nBytes)
+{
+    uint8_t bytes[8] = {};
+    const int n = std::clamp(nBytes, 0, 8);
+    CDataUtil::BigEndian(bytes, value, n);
+    return Write(bytes, static_cast<uint32_t>(n));
+}
+
+bool CBinaryFile64::IsPlausibleChunkID(const uint8_t* id)
+{
+    for (int i = 0; i < 4; ++i)
+        if (id[i] < 0x20 || id[i] > 0x7E)
+            return false;
+    return true;
+}
+
+bool CBinaryFile64::ReadExactAt(int64_t pos, void* buf, uint32_t len)
+{
+    CScopedCriticalSection lock(m_lock);
+    if (Seek(pos, SEEK_SET) != pos)
+        return false;
+    return Read(buf, len) == static_cast<int>(len);
+}
+
+int64_t CBinaryFile64::NextChunkPosition(int64_t pos, uint32_t size, int64_t fileSize)
+{
+    const int64_t next = pos + 8 + static_cast<int64_t>(size);
+    if ((size & 1) == 0)
+        return next;
+    // RIFF and IFF pad an odd-sized body to an even length. Some writers
+    // leave the pad byte out: take the unpadded position only when the
+    // padded one does not hold an identifier and the unpadded one does.
+    uint8_t padded[4] = {};
+    uint8_t unpadded[4] = {};
+    if (next + 1 + 8 <= fileSize && ReadExactAt(next + 1, padded, 4) && IsPlausibleChunkID(padded))
+        return next + 1;
+    if (next + 8 <= fileSize && ReadExactAt(next, unpadded, 4) && IsPlausibleChunkID(unpadded))
+        return next;
+    return next + 1;
+}
+
+uint32_t CBinaryFile64::FindChunk8(const char* id, int64_t range)
+{
+    if (!IsFileOpen() || id == nullptr)
+        return 0;
+    const int64_t start = Tell();
+    const int64_t fileSize = GetFileSize();
+    const int64_t limit = (range >= 0 && start + range < fileSize) ? start + range : fileSize;
+
+    int64_t pos = start;
+    while (pos < limit && pos + 8 <= fileSize)
+    {
+        uint8_t header[4];
+        if (!ReadExactAt(pos, header, 4))
+            break;
+        const uint32_t size = static_cast<uint32_t>(ReadData(4));
+        if (CTextUtil::CompID(reinterpret_cast<const char*>(header), id))
+        {
+            Seek(pos, SEEK_SET);
+            const int64_t whole = std::min<int64_t>(static_cast<int64_t>(size) + 8, fileSize - pos);
+            return static_cast<uint32_t>(std::min<int64_t>(whole, UINT32_MAX));
+        }
+        pos = NextChunkPosition(pos, size, fileSize);
+    }
+    Seek(start, SEEK_SET);
+    return 0;
+}
+
+uint32_t CBinaryFile64::FindChunk8WithType(const char* id, const char* type, int64_t range)
+{
+    if (!IsFileOpen() || id == nullptr || type == nullptr)
+        return 0;
+    const int64_t start = Tell();
+    const int64_t fileSize = GetFileSize();
+    const int64_t limit = (range >= 0 && start + range < fileSize) ? start + range : fileSize;
+
+    int64_t pos = start;
+    while (pos < limit)
+    {
+        Seek(pos, SEEK_SET);
+        const uint32_t found = FindChunk8(id, limit - pos);
+        if (found == 0)
+            break;
+        const int64_t chunk = Tell();
+        Jump(4);
+        const uint32_t size = static_cast<uint32_t>(ReadData(4));
+        uint8_t word[4] = {};
+        if (size >= 4 && Read(word, 4) == 4 && CTextUtil::CompID(reinterpret_cast<const char*>(word), type))
+        {
+            Seek(chunk, SEEK_SET);
+            return found;
+        }
+        pos = NextChunkPosition(chunk, size, fileSize);
+    }
+    Seek(start, SEEK_SET);
+    return 0;
+}
+
+bool CBinaryFile64::GetFileTimeStamp(char* date, char* time)
+{
+    std::memcpy(date, "    -  -  ", 11);
+    std::memcpy(time, "  :  :  ", 9);
+    struct stat st;
+    if (!IsFileOpen() || ::fstat(m_fd, &st) != 0)
+        return false;
+    struct tm local;
+    if (localtime_r(&st.st_mtime, &local) == nullptr)
+        return false;
+    char d[32];
+    char t[32];
+    std::snprintf(d, sizeof(d), "%04d-%02d-%02d", local.tm_year + 1900, local.tm_mon + 1, local.tm_mday);
+    std::snprintf(t, sizeof(t), "%02d:%02d:%02d", local.tm_hour, local.tm_min, local.tm_sec);
+    std::memcpy(date, d, 10);
+    date[10] = 0;
+    std::memcpy(time, t, 8);
+    time[8] = 0;
+    return true;
+}
+
+// ---------------------------------------------------------------------------
+
+CBinaryFileWriteBuffer::CBinaryFileWriteBuffer() = default;
+CBinaryFileWriteBuffer::~CBinaryFileWriteBuffer() = default;
+
+uint32_t CBinaryFileWriteBuffer::Write(const void* data, uint32_t n)
+{
+    if (n == 0 || data == nullptr)
+        return 0;
+    if (static_cast<uint64_t>(m_pos) + n > m_buffer.size())
+        m_buffer.resize(static_cast<size_t>(m_pos) + n, 0);
+    std::memcpy(m_buffer.data() + m_pos, data, n);
+    m_pos += n;
+    return n;
+}
+
+int CBinaryFileWriteBuffer::WriteDataBigEndian(int64_t value, int nBytes)
+{
+    uint8_t bytes[8] = {};
+    const int n = std::clamp(nBytes, 0, 8);
+    CDataUtil::BigEndian(bytes, value, n);
+    Write(bytes, static_cast<uint32_t>(n));
+    return n;
+}
+
+int CBinaryFileWriteBuffer::WriteDataLittleEndian(int64_t value, int nBytes)
+{
+    uint8_t bytes[8] = {};
+    const int n = std::clamp(nBytes, 0, 8);
+    CDataUtil::LittleEndian(bytes, value, n);
+    Write(bytes, static_cast<uint32_t>(n));
+    return n;
+}
+
+int CBinaryFileWriteBuffer::WriteData(int64_t value, int nBytes)
+{
+    return WriteDataLittleEndian(value, nBytes);
+}
+
+void CBinaryFileWriteBuffer::Seek(uint32_t pos)
+{
+    m_pos = std::min(pos, static_cast<uint32_t>(m_buffer.size()));
+}
+
+uint32_t CBinaryFileWriteBuffer::MoveToEnd()
+{
+    m_pos = static_cast<uint32_t>(m_buffer.size());
+    return m_pos;
+}
+
+void CBinaryFileWriteBuffer::Clear()
+{
+    m_buffer.clear();
+    m_pos = 0;
+}

@@ -1,0 +1,181 @@
+#pragma once
+
+// Helpers for tests that build RIFF files byte by byte in a temporary folder.
+
+#include <algorithm>
+#include <csignal>
+#include <cstdint>
+#include <cstdlib>
+#include <cstring>
+#include <filesystem>
+#include <fstream>
+#include <initializer_list>
+#include <iterator>
+#include <string>
+#include <vector>
+
+#include <sys/resource.h>
+
+namespace rifftest
+{
+using Bytes = std::vector<uint8_t>;
+
+// A folder that exists for the lifetime of the object.
+class TempFolder
+{
+public:
+    TempFolder()
+    {
+        std::string pattern = (std::filesystem::temp_directory_path() / "vxtest.XXXXXX").string();
+        if (::mkdtemp(pattern.data()) != nullptr)
+            m_path = pattern;
+    }
+    ~TempFolder()
+    {
+        std::error_code ec;
+        std::filesystem::remove_all(m_path, ec);
+    }
+    TempFolder(const TempFolder&) = delete;
+    TempFolder& operator=(const TempFolder&) = delete;
+
+    const std::filesystem::path& Path() const { return m_path; }
+    std::filesystem::path operator/(const std::string& name) const { return m_path / name; }
+
+private:
+    std::filesystem::path m_path;
+};
+
+// Test paths are ASCII.
+inline std::wstring Wide(const std::filesystem::path& p)
+{
+    const std::string s = p.string();
+    return std::wstring(s.begin(), s.end());
+}
+
+inline Bytes ReadBytes(const std::filesystem::path& p)
+{
+    std::ifstream in(p, std::ios::binary);
+    return Bytes(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+}
+
+inline void WriteBytes(const std::filesystem::path& p, const Bytes& bytes)
+{
+    std::ofstream out(p, std::ios::binary | std::ios::trunc);
+    out.write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
+}
+
+inline void Put16(Bytes& b, uint32_t v)
+{
+    b.push_back(static_cast<uint8_t>(v));
+    b.push_back(static_cast<uint8_t>(v >> 8));
+}
+
+inline void Put32(Bytes& b, uint32_t v)
+{
+    for (int i = 0; i < 4; ++i)
+        b.push_back(static_cast<uint8_t>(v >> (8 * i)));
+}
+
+inline void PutID(Bytes& b, const char* id)
+{
+    b.insert(b.end(), id, id + 4);
+}
+
+inline uint32_t Get32(const Bytes& b, size_t at)
+{
+    return static_cast<uint32_t>(b[at]) | static_cast<uint32_t>(b[at + 1]) << 8 |
+           static_cast<uint32_t>(b[at + 2]) << 16 | static_cast<uint32_t>(b[at + 3]) << 24;
+}
+
+// A chunk: identifier, size (the body's length unless given), body, and the
+// pad byte after an odd body unless pad is false.
+inline Bytes Chunk(const char* id, const Bytes& body, bool pad = true, int64_t size = -1)
+{
+    Bytes b;
+    PutID(b, id);
+    Put32(b, size < 0 ? static_cast<uint32_t>(body.size()) : static_cast<uint32_t>(size));
+    b.insert(b.end(), body.begin(), body.end());
+    if (pad && (body.size() & 1) != 0)
+        b.push_back(0);
+    return b;
+}
+
+inline Bytes Text(const char* text)
+{
+    return Bytes(text, text + std::strlen(text));
+}
+
+// A format chunk body of bodySize bytes (16, 18 or 40); the bytes behind the
+// 16th are zero apart from cbSize.
+inline Bytes FmtBody(uint16_t tag, uint16_t channels, uint32_t rate, uint16_t bits, uint32_t bodySize = 16)
+{
+    Bytes b;
+    Put16(b, tag);
+    Put16(b, channels);
+    Put32(b, rate);
+    Put32(b, rate * channels * (bits / 8));
+    Put16(b, channels * (bits / 8));
+    Put16(b, bits);
+    if (bodySize >= 18)
+        Put16(b, bodySize - 18);
+    b.resize(bodySize, 0);
+    return b;
+}
+
+// "RIFF", the size of what follows, "WAVE" and the chunks.
+inline Bytes Riff(std::initializer_list<Bytes> chunks, const char* form = "WAVE")
+{
+    Bytes body;
+    PutID(body, form);
+    for (const Bytes& c : chunks)
+        body.insert(body.end(), c.begin(), c.end());
+    Bytes b;
+    PutID(b, "RIFF");
+    Put32(b, static_cast<uint32_t>(body.size()));
+    b.insert(b.end(), body.begin(), body.end());
+    return b;
+}
+
+// Limits the size of files this process may write, as a full disk would:
+// a write past the limit fails (SIGXFSZ is ignored meanwhile).
+class FileSizeLimit
+{
+public:
+    explicit FileSizeLimit(rlim_t bytes)
+    {
+        m_oldHandler = std::signal(SIGXFSZ, SIG_IGN);
+        ::getrlimit(RLIMIT_FSIZE, &m_old);
+        struct rlimit limit = m_old;
+        limit.rlim_cur = bytes;
+        ::setrlimit(RLIMIT_FSIZE, &limit);
+    }
+    ~FileSizeLimit()
+    {
+        ::setrlimit(RLIMIT_FSIZE, &m_old);
+        std::signal(SIGXFSZ, m_oldHandler);
+    }
+    FileSizeLimit(const FileSizeLimit&) = delete;
+    FileSizeLimit& operator=(const FileSizeLimit&) = delete;
+
+private:
+    struct rlimit m_old = {};
+    void (*m_oldHandler)(int) = nullptr;
+};
+
+// The names of the entries of a folder, sorted.
+inline std::vector<std::string> FolderEntries(const std::filesystem::path& folder)
+{
+    std::vector<std::string> names;
+    for (const auto& e : std::filesystem::directory_iterator(folder))
+        names.push_back(e.path().filename().string());
+    std::sort(names.begin(), names.end());
+    return names;
+}
+
+// Whether a command-line tool can be run.
+inline bool HaveTool(const char* name)
+{
+    const std::string cmd = std::string("command -v ") + name + " >/dev/null 2>&1";
+    return std::system(cmd.c_str()) == 0;
+}
+} // namespace rifftest
