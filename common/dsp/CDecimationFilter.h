@@ -1,0 +1,59 @@
+#pragma once
+
+#include "common/dsp/CFirLpfBase.h"
+
+#include <cstdint>
+#include <vector>
+
+// State of the decimating filter.
+struct DecimationFilterRam
+{
+    static constexpr uint32_t kRingSize = 512;
+    static constexpr uint32_t kMaxTaps = 511;
+
+    float coeffs[kRingSize] = {};
+    // Per channel a ring of 512 samples, each written twice (at i and at
+    // i + 512), so that the newest `taps` samples are always contiguous.
+    std::vector<float> history[CFirLpfBase::kMaxChannels];
+    uint32_t numChannels = 0;
+    uint32_t writeIndex = 0;      // inputs taken since the reset
+    uint32_t nextOutputIndex = 0; // input count at which the next output is due
+    uint32_t ringMask = kRingSize - 1;
+    uint32_t taps = 0;
+    uint32_t decimation = 0; // 0 until set: Process writes nothing
+};
+
+// Decimating FIR filter: the first output follows the first input after a
+// reset, then one output follows every M-th input. Taps are symmetric and
+// their count is 8k + 1, at most 505.
+class CDecimationFilter : public CFirLpfBase
+{
+public:
+    explicit CDecimationFilter(int channels);
+    ~CDecimationFilter() override;
+
+    int GetDecimationRate() const override { return static_cast<int>(m_ram.decimation); }
+    void Reset() override;
+
+    // in and out may be the same buffers.
+    int Process(const float* const* in, float* const* out, int numInputFrames) override;
+    int ProcessSSE(const float* const* in, float* const* out, int numInputFrames);
+    int ProcessScalar(const float* const* in, float* const* out, int numInputFrames);
+
+    using CFirLpfBase::SetFilterCoeffs;
+    // taps := (min(N, 511) rounded down to a multiple of 8) + 1; M below 1 is
+    // taken as 1. Resets.
+    void SetFilterCoeffs(int length, int sampleRate, int cutoffHz, int M, double gaindB);
+
+    int GetOutputFrameCount(int numInputFrames) const override;
+
+    int GetNumChannels() const { return static_cast<int>(m_ram.numChannels); }
+    int GetNumTaps() const { return static_cast<int>(m_ram.taps); }
+    const float* GetTaps() const { return m_ram.coeffs; }
+
+private:
+    template <bool kSSE>
+    int Run(const float* const* in, float* const* out, int n);
+
+    DecimationFilterRam m_ram;
+};

@@ -1,0 +1,223 @@
+#include "common/dsp/CFscBase.h"
+
+#include "common/dsp/FirKernels.h"
+
+#include <algorithm>
+#include <limits>
+
+CFscBase::CFscBase(int channels) : CFirLpfBase(std::make_unique<COversamplingFilterCoeffs>())
+{
+    m_ram.numChannels = static_cast<uint32_t>(ClampChannels(channels));
+    m_ram.phaseCoeffs.assign(2 * m_ram.tapsPerPhase, 0.0f);
+    ResizeRings(kMinRingSize);
+    Reset();
+}
+
+CFscBase::~CFscBase() = default;
+
+COversamplingFilterCoeffs& CFscBase::Designer()
+{
+    return static_cast<COversamplingFilterCoeffs&>(*m_coeffs);
+}
+
+void CFscBase::ResizeRings(uint32_t ringSize)
+{
+    m_ram.ringMask = ringSize - 1;
+    for (uint32_t c = 0; c < m_ram.numChannels; ++c)
+        m_ram.history[c].assign(2 * static_cast<size_t>(ringSize), 0.0f);
+}
+
+void CFscBase::Reset()
+{
+    for (uint32_t c = 0; c < m_ram.numChannels; ++c)
+        std::fill(m_ram.history[c].begin(), m_ram.history[c].end(), 0.0f);
+    m_ram.writeIndex = 0;
+    m_ram.phasePosition = 0;
+}
+
+bool CFscBase::SetFilterCoeffs(int length, int sampleRate, int cutoffHz, int L, int M, double gaindB)
+{
+    if (sampleRate < 1)
+        return false;
+    L = std::clamp(L, 1, kMaxOversampling);
+    M = std::max(M, 1);
+
+    COversamplingFilterCoeffs& designer = Designer();
+    designer.SetSampleRate(sampleRate);
+    designer.SetOversamplingRate(L);
+    designer.SetFilterLength(length);
+    designer.SetCutoffFreq(cutoffHz);
+    designer.SetGain(gaindB);
+
+    const uint32_t taps = static_cast<uint32_t>(designer.GetFilterLength());
+    const uint32_t phases = static_cast<uint32_t>(L);
+    uint32_t tapsPerPhase = (taps + phases - 1) / phases;
+    tapsPerPhase = std::max<uint32_t>(4, (tapsPerPhase + 3) & ~3u);
+
+    // The ring must hold a whole phase of history.
+    uint32_t ringSize = kMinRingSize;
+    while (ringSize < tapsPerPhase)
+        ringSize *= 2;
+    if (ringSize != m_ram.ringMask + 1)
+        ResizeRings(ringSize);
+
+    m_ram.tapsPerPhase = tapsPerPhase;
+    m_ram.oversampling = phases;
+    m_ram.decimation = static_cast<uint32_t>(M);
+    m_ram.fractionBits = 0;
+    m_ram.positionStep = static_cast<uint32_t>(M);
+    m_ram.phaseCoeffs.assign(static_cast<size_t>(phases + 1) * tapsPerPhase, 0.0f);
+    for (uint32_t p = 0; p <= phases; ++p)
+    {
+        float* phase = &m_ram.phaseCoeffs[static_cast<size_t>(p) * tapsPerPhase];
+        for (uint32_t j = 0; j < tapsPerPhase && p + j * phases < taps; ++j)
+            phase[tapsPerPhase - 1 - j] =
+                static_cast<float>(designer.GetFilterCoeff(static_cast<int>(p + j * phases)));
+    }
+    Reset();
+    return true;
+}
+
+int CFscBase::GetOutputFrameCount(int numInputFrames) const
+{
+    if (numInputFrames <= 0)
+        return 0;
+    const uint64_t total = static_cast<uint64_t>(numInputFrames) * GetPositionsPerInput();
+    const uint64_t t = m_ram.phasePosition;
+    if (t >= total)
+        return 0;
+    const uint64_t step = m_ram.positionStep;
+    const uint64_t count = (total - t + step - 1) / step;
+    return static_cast<int>(std::min<uint64_t>(count, std::numeric_limits<int>::max()));
+}
+
+void CFscBase::PushInput(const float* const* in, int index)
+{
+    const uint32_t w = (m_ram.writeIndex + 1) & m_ram.ringMask;
+    const uint32_t ringSize = m_ram.ringMask + 1;
+    for (uint32_t c = 0; c < m_ram.numChannels; ++c)
+    {
+        float* h = m_ram.history[c].data();
+        h[w] = h[w + ringSize] = in[c][index];
+    }
+    m_ram.writeIndex = w;
+}
+
+template <bool kSSE, bool kInterpolate>
+int CFscBase::RunPolyphase(const float* const* in, float* const* out, int n)
+{
+    if (n <= 0)
+        return 0;
+    const uint32_t channels = m_ram.numChannels;
+    const uint32_t taps = m_ram.tapsPerPhase;
+    const uint32_t ringSize = m_ram.ringMask + 1;
+    const uint32_t fractionBits = m_ram.fractionBits;
+    const uint32_t fractionMask = (1u << fractionBits) - 1;
+    const float fractionScale = 1.0f / static_cast<float>(1u << fractionBits);
+    const uint64_t perInput = GetPositionsPerInput();
+    const uint64_t step = m_ram.positionStep;
+    const uint64_t total = static_cast<uint64_t>(n) * perInput;
+    const float* coeffs = m_ram.phaseCoeffs.data();
+
+    uint64_t t = m_ram.phasePosition;
+    uint64_t u = 0; // upsampled position just past the newest input taken
+    int next = 0;   // next input frame
+    int produced = 0;
+    while (t < total)
+    {
+        while (u <= t)
+        {
+            PushInput(in, next++);
+            u += perInput;
+        }
+        const uint64_t d = t - (u - perInput);
+        const uint32_t phase = static_cast<uint32_t>(d >> fractionBits);
+        const float* c0 = coeffs + static_cast<size_t>(phase) * taps;
+        const uint32_t start = m_ram.writeIndex + ringSize + 1 - taps;
+        if (kInterpolate && (d & fractionMask) != 0)
+        {
+            const float f = static_cast<float>(d & fractionMask) * fractionScale;
+            const float g = 1.0f - f;
+            for (uint32_t c = 0; c < channels; ++c)
+            {
+                if (out[c] == nullptr)
+                    continue;
+                const float* x = m_ram.history[c].data() + start;
+                float y0, y1;
+                if (kSSE)
+                    FirKernels::Dot2SSE(c0, c0 + taps, x, taps, y0, y1);
+                else
+                {
+                    y0 = FirKernels::DotScalar(c0, x, taps);
+                    y1 = FirKernels::DotScalar(c0 + taps, x, taps);
+                }
+                out[c][produced] = g * y0 + f * y1;
+            }
+        }
+        else
+        {
+            // On a phase exactly the second product has weight 0.
+            for (uint32_t c = 0; c < channels; ++c)
+            {
+                if (out[c] == nullptr)
+                    continue;
+                const float* x = m_ram.history[c].data() + start;
+                out[c][produced] =
+                    kSSE ? FirKernels::DotSSE(c0, x, taps) : FirKernels::DotScalar(c0, x, taps);
+            }
+        }
+        ++produced;
+        t += step;
+    }
+    while (next < n)
+        PushInput(in, next++);
+    m_ram.phasePosition = static_cast<uint32_t>(t - total);
+    return produced;
+}
+
+template <bool kSSE>
+int CFscBase::RunOversamplingLoop(const float* const* in, float* const* out, int n)
+{
+    if (n <= 0)
+        return 0;
+    const uint32_t channels = m_ram.numChannels;
+    const uint32_t taps = m_ram.tapsPerPhase;
+    const uint32_t phases = m_ram.oversampling;
+    const uint32_t ringSize = m_ram.ringMask + 1;
+    const float* coeffs = m_ram.phaseCoeffs.data();
+    for (int i = 0; i < n; ++i)
+    {
+        PushInput(in, i);
+        const uint32_t start = m_ram.writeIndex + ringSize + 1 - taps;
+        const size_t first = static_cast<size_t>(i) * phases;
+        for (uint32_t c = 0; c < channels; ++c)
+        {
+            if (out[c] == nullptr)
+                continue;
+            const float* x = m_ram.history[c].data() + start;
+            float* dst = out[c] + first;
+            for (uint32_t p = 0; p < phases; ++p)
+            {
+                const float* cp = coeffs + static_cast<size_t>(p) * taps;
+                dst[p] = kSSE ? FirKernels::DotSSE(cp, x, taps) : FirKernels::DotScalar(cp, x, taps);
+            }
+        }
+    }
+    const uint64_t count = static_cast<uint64_t>(n) * phases;
+    return static_cast<int>(std::min<uint64_t>(count, std::numeric_limits<int>::max()));
+}
+
+int CFscBase::RunConverter(const float* const* in, float* const* out, int n, bool sse)
+{
+    return sse ? RunPolyphase<true, false>(in, out, n) : RunPolyphase<false, false>(in, out, n);
+}
+
+int CFscBase::RunInterpolation(const float* const* in, float* const* out, int n, bool sse)
+{
+    return sse ? RunPolyphase<true, true>(in, out, n) : RunPolyphase<false, true>(in, out, n);
+}
+
+int CFscBase::RunOversampling(const float* const* in, float* const* out, int n, bool sse)
+{
+    return sse ? RunOversamplingLoop<true>(in, out, n) : RunOversamplingLoop<false>(in, out, n);
+}

@@ -1,0 +1,90 @@
+#pragma once
+
+#include "common/dsp/CFirLpfBase.h"
+
+#include <cstdint>
+#include <vector>
+
+// State of a polyphase stage.
+//
+// Positions are counted in the upsampled domain: an input sample spans
+// `oversampling << fractionBits` positions and every output advances
+// `positionStep` positions. With fractionBits 0 a position is one phase; the
+// variable-ratio interpolator keeps 14 fraction bits between phases.
+struct FsConverterRam
+{
+    // (L + 1) phase arrays of tapsPerPhase floats each. Phase p holds the
+    // prototype taps p, p + L, p + 2L, ..., stored oldest-input first so that
+    // they line up with a contiguous history window. Phase L is phase 0
+    // advanced by one input sample.
+    std::vector<float> phaseCoeffs;
+    // Per channel a ring of ringMask + 1 samples, each sample written twice
+    // (at i and at i + ring size), so that the newest tapsPerPhase samples are
+    // always contiguous.
+    std::vector<float> history[CFirLpfBase::kMaxChannels];
+    uint32_t numChannels = 0;
+    uint32_t writeIndex = 0;    // ring index of the newest input
+    uint32_t phasePosition = 0; // carried from block to block
+    uint32_t ringMask = 1023;
+    uint32_t tapsPerPhase = 4;
+    uint32_t oversampling = 1; // L
+    uint32_t decimation = 1;   // M
+    uint32_t fractionBits = 0;
+    uint32_t positionStep = 1;
+};
+
+// Base of the polyphase stages. The designer is a COversamplingFilterCoeffs:
+// it designs at fs x L, scales the taps by L and reports its delay in input
+// samples.
+class CFscBase : public CFirLpfBase
+{
+public:
+    static constexpr int kMaxOversampling = 511;
+    static constexpr uint32_t kMinRingSize = 1024;
+
+    explicit CFscBase(int channels);
+    ~CFscBase() override;
+
+    int GetOversamplingRate() const override { return static_cast<int>(m_ram.oversampling); }
+    int GetDecimationRate() const override { return static_cast<int>(m_ram.decimation); }
+    // Zeroes the history; write index and phase position 0.
+    void Reset() override;
+
+    using CFirLpfBase::SetFilterCoeffs;
+    // Designs an N-tap prototype at fs x L (L limited to 1 .. 511, M at
+    // least 1) and splits it into L + 1 phases of T taps, T = ceil(N / L)
+    // rounded up to a multiple of 4. Resets. False, and nothing changes, for
+    // a rate below 1.
+    virtual bool SetFilterCoeffs(int length, int sampleRate, int cutoffHz, int L, int M, double gaindB);
+
+    int GetOutputFrameCount(int numInputFrames) const override;
+
+    int GetNumChannels() const { return static_cast<int>(m_ram.numChannels); }
+    int GetTapsPerPhase() const { return static_cast<int>(m_ram.tapsPerPhase); }
+    int GetNumPhaseArrays() const { return static_cast<int>(m_ram.oversampling) + 1; }
+    uint32_t GetPositionStep() const { return m_ram.positionStep; }
+    uint64_t GetPositionsPerInput() const
+    {
+        return static_cast<uint64_t>(m_ram.oversampling) << m_ram.fractionBits;
+    }
+
+protected:
+    COversamplingFilterCoeffs& Designer();
+
+    // The processing loops; `sse` picks the vector dot products. The caller
+    // sets the control word.
+    int RunConverter(const float* const* in, float* const* out, int n, bool sse);
+    int RunInterpolation(const float* const* in, float* const* out, int n, bool sse);
+    int RunOversampling(const float* const* in, float* const* out, int n, bool sse);
+
+    FsConverterRam m_ram;
+
+private:
+    template <bool kSSE, bool kInterpolate>
+    int RunPolyphase(const float* const* in, float* const* out, int n);
+    template <bool kSSE>
+    int RunOversamplingLoop(const float* const* in, float* const* out, int n);
+
+    void PushInput(const float* const* in, int index);
+    void ResizeRings(uint32_t ringSize);
+};
