@@ -1,0 +1,303 @@
+#include "common/file/CAiffFileWrite.h"
+
+#include "common/file/CAiffFileRead.h"
+#include "common/file/CID3v2_3Create.h"
+#include "library/util/CDataUtil.h"
+#include "library/util/CImageUtil.h"
+#include "library/util/CPcmUtil.h"
+
+#include <algorithm>
+#include <cstring>
+#include <memory>
+#include <unistd.h>
+
+// Eight text frames of at most 511 UTF-16 characters (header, encoding, mark,
+// text and terminator), the date and time frames, and the picture frame with
+// its MIME type around the largest picture.
+static_assert(8 * (10 + 1 + 2 + 2 * CID3v2_3Create::kMaxTextLength + 2) + 3 * 20 + 10 + 64 +
+                      CID3v2_3Create::kMaxPictureSize <=
+                  16ull * 1024 * 1024 + 65536,
+              "the largest tag must fit in the room kept for it");
+
+CAiffFileWrite::CAiffFileWrite() = default;
+
+CAiffFileWrite::~CAiffFileWrite()
+{
+    if (IsFileOpen())
+        CloseFile();
+}
+
+void CAiffFileWrite::ResetState()
+{
+    Initialize();
+    m_headerEnd = m_dataStart = m_dataEnd = 0;
+    m_bufFilled = 0;
+    m_buffer.clear();
+    m_buffer.shrink_to_fit();
+    m_scratch.clear();
+    m_scratch.shrink_to_fit();
+}
+
+int CAiffFileWrite::OpenFile(const wchar_t* path, uint32_t rate, uint16_t bits, uint16_t channels, int)
+{
+    if (IsFileOpen())
+        CloseFile();
+    // Only what the header can describe exactly and the readers take.
+    if ((bits != 16 && bits != 24) || (channels != 1 && channels != 2) || !IsSupportedSampleRate(rate))
+        return kAudioFileUnsupportedFormat;
+
+    Initialize();
+    SetSampleRate(rate);
+    m_bitsPerSample = bits;
+    m_channels = channels;
+    if (path == nullptr || Open(path) == -1)
+    {
+        ResetState();
+        return kAudioFileCannotOpen;
+    }
+
+    const uint32_t bufferFrames = kBufferTarget / GetBlockAlign();
+    m_buffer.assign(static_cast<size_t>(bufferFrames) * GetBlockAlign(), 0);
+    m_bufFilled = 0;
+    m_scratch.assign(static_cast<size_t>(kScratchFrames) * channels, 0);
+    m_headerEnd = 12;
+    m_dataStart = m_dataEnd = kHeaderSize;
+    if (!WriteHeader())
+    {
+        Discard();
+        ResetState();
+        return kAudioFileCannotOpen;
+    }
+    return kAudioFileOpened;
+}
+
+bool CAiffFileWrite::WriteHeader()
+{
+    const uint16_t align = GetBlockAlign();
+    const int64_t dataBytes = m_dataEnd - m_dataStart;
+    const int64_t fileSize = std::max<int64_t>(GetFileSize(), kHeaderSize);
+    if (align == 0 || fileSize - 8 > static_cast<int64_t>(UINT32_MAX) ||
+        dataBytes + 8 > static_cast<int64_t>(UINT32_MAX))
+        return false;
+    m_formSize = static_cast<uint32_t>(fileSize - 8);
+    m_commSize = kCommBodySize;
+    m_sampleFrames = static_cast<uint32_t>(dataBytes / align);
+    m_ssndSize = static_cast<uint32_t>(dataBytes + 8);
+    m_ssndOffset = 0;
+    m_ssndBlockSize = 0;
+
+    uint8_t h[kHeaderSize];
+    std::memcpy(h, m_formID, 4);
+    CDataUtil::BigEndian(h + 4, m_formSize, 4);
+    std::memcpy(h + 8, m_formType, 4);
+    std::memcpy(h + 12, m_commID, 4);
+    CDataUtil::BigEndian(h + 16, m_commSize, 4);
+    CDataUtil::BigEndian(h + 20, m_channels, 2);
+    CDataUtil::BigEndian(h + 22, m_sampleFrames, 4);
+    CDataUtil::BigEndian(h + 26, m_bitsPerSample, 2);
+    std::memcpy(h + 28, m_sampleRate, kRateBytes);
+    std::memcpy(h + 38, m_ssndID, 4);
+    CDataUtil::BigEndian(h + 42, m_ssndSize, 4);
+    CDataUtil::BigEndian(h + 46, m_ssndOffset, 4);
+    CDataUtil::BigEndian(h + 50, m_ssndBlockSize, 4);
+    if (Seek(0, SEEK_SET) != 0)
+        return false;
+    return Write(h, kHeaderSize) == static_cast<int>(kHeaderSize);
+}
+
+std::vector<uint8_t> CAiffFileWrite::LoadFrontCover()
+{
+    const wchar_t* path = GetMetaDataPtr()->GetAttachedPictureFilePath();
+    if (path == nullptr || path[0] == 0)
+        return {};
+
+    // A JPEG or PNG file is embedded byte for byte.
+    // TODO: take the picture through the picture-reader factory once it
+    // exists; it also reads the pictures embedded in other audio files.
+    {
+        CBinaryFile64 file(false);
+        if (file.Open(path) == -1)
+            return {};
+        uint8_t head[16] = {};
+        const int got = file.Read(head, sizeof(head));
+        const uint32_t headSize = static_cast<uint32_t>(std::max(got, 0));
+        if (CImageUtil::IsJPEG(head, headSize) || CImageUtil::IsPNG(head, headSize))
+        {
+            const int64_t size = file.GetFileSize();
+            if (size <= 0 || size > CID3v2_3Create::kMaxPictureSize)
+                return {};
+            std::vector<uint8_t> bytes(static_cast<size_t>(size));
+            file.Seek(0, SEEK_SET);
+            if (file.Read(bytes.data(), static_cast<uint32_t>(size)) != static_cast<int>(size))
+                return {};
+            return bytes;
+        }
+    }
+
+    // The picture path of a song read from an AIFF file is that file itself.
+    std::unique_ptr<CAiffFileRead> readers[] = {std::make_unique<CAiffFileRead>(),
+                                                std::make_unique<CAifcSowtFileRead>()};
+    for (auto& reader : readers)
+    {
+        if (reader->OpenFile(path) != kAudioFileOpened)
+            continue;
+        const uint32_t size = reader->GetAttachedPictureSize();
+        if (size == 0 || size > CID3v2_3Create::kMaxPictureSize)
+            return {};
+        std::vector<uint8_t> bytes(size);
+        if (reader->ReadAttachedPicture(bytes.data(), size) != size)
+            return {};
+        return bytes;
+    }
+    return {};
+}
+
+bool CAiffFileWrite::WriteID3v2Chunk()
+{
+    CAudioMetaData* meta = GetMetaDataPtr();
+    auto text = [meta](int field) { return meta->GetStringPtr(field)->GetReadPtrWChar(); };
+    CID3v2_3Create tag;
+    tag.SetAlbum(text(CAudioMetaData::kAlbum));
+    tag.SetTitle(text(CAudioMetaData::kTitle));
+    tag.SetAlbumArtist(text(CAudioMetaData::kAlbumArtist));
+    tag.SetArtist(text(CAudioMetaData::kArtist));
+    tag.SetGenre(text(CAudioMetaData::kGenre));
+    tag.SetRecDateFormatted(text(CAudioMetaData::kRecDate));
+    tag.SetRecTimeFormatted(text(CAudioMetaData::kRecTime));
+    tag.SetEncodingDevice(text(CAudioMetaData::kEncodingSoftware));
+    const std::vector<uint8_t> cover = LoadFrontCover();
+    if (!cover.empty())
+        tag.SetImageFrontCover(cover.data(), static_cast<uint32_t>(cover.size()));
+
+    const uint32_t size = tag.GetBufFilledSize();
+    if (size == 0)
+        return true;
+    uint8_t header[8];
+    std::memcpy(header, "ID3 ", 4);
+    CDataUtil::BigEndian(header + 4, size, 4);
+    if (Seek(0, SEEK_END) < 0 || Write(header, sizeof(header)) != static_cast<int>(sizeof(header)) ||
+        Write(tag.GetBufferPtr(), size) != static_cast<int>(size))
+        return false;
+    // IFF pads an odd-sized chunk body to an even length.
+    const uint8_t pad = 0;
+    return (size & 1) == 0 || Write(&pad, 1) == 1;
+}
+
+bool CAiffFileWrite::FlushBuffer()
+{
+    if (m_bufFilled == 0)
+        return !WriteFailed();
+    const int written = Write(m_buffer.data(), m_bufFilled);
+    if (written != static_cast<int>(m_bufFilled))
+        return false;
+    m_dataEnd += m_bufFilled;
+    m_bufFilled = 0;
+    return true;
+}
+
+bool CAiffFileWrite::CloseFile()
+{
+    if (!IsFileOpen())
+    {
+        ResetState();
+        return false;
+    }
+    bool ok = FlushBuffer();
+    // The SSND body (offset, block size and samples) is odd exactly when the
+    // sample data are; IFF pads it to an even length.
+    if (ok && ((m_dataEnd - m_dataStart) & 1) != 0)
+    {
+        const uint8_t pad = 0;
+        ok = Seek(m_dataEnd, SEEK_SET) == m_dataEnd && Write(&pad, 1) == 1;
+    }
+    ok = ok && WriteID3v2Chunk() && WriteHeader();
+    if (ok)
+        ok = Close() == 0;
+    else
+        Discard();
+    ResetState();
+    return ok;
+}
+
+void CAiffFileWrite::RemoveFile()
+{
+    CPcmFileWriteBase::RemoveFile();
+    ResetState();
+}
+
+int64_t CAiffFileWrite::GetCurSamplePosition()
+{
+    const uint16_t align = GetBlockAlign();
+    if (!IsFileOpen() || align == 0)
+        return 0;
+    return (m_dataEnd - m_dataStart + m_bufFilled) / align;
+}
+
+uint32_t CAiffFileWrite::WriteAudioData(int32_t** src, uint32_t n)
+{
+    const uint16_t align = GetBlockAlign();
+    if (!IsFileOpen() || WriteFailed() || src == nullptr || align == 0 || m_buffer.empty())
+        return 0;
+    // Take only the frames that keep the FORM size within 32 bits.
+    const uint64_t taken = static_cast<uint64_t>(m_dataEnd - m_dataStart) + m_bufFilled;
+    const uint64_t room = taken >= m_maxDataBytes ? 0 : (m_maxDataBytes - taken) / align;
+    const uint32_t todo = static_cast<uint32_t>(std::min<uint64_t>(n, room));
+    const uint16_t channels = CAiffFormat::GetNumChannels();
+    const uint16_t bits = CAiffFormat::GetBitsPerSample();
+    const uint32_t capacity = static_cast<uint32_t>(m_buffer.size());
+
+    uint32_t done = 0;
+    while (done < todo)
+    {
+        const uint32_t frames = std::min(todo - done, (capacity - m_bufFilled) / align);
+        CPcmUtil::EncodeStreamMsb1(src, m_buffer.data() + m_bufFilled, frames, channels, bits, done);
+        m_bufFilled += frames * align;
+        done += frames;
+        if (m_bufFilled == capacity)
+        {
+            const uint32_t buffered = m_bufFilled / align;
+            if (!FlushBuffer())
+                return done - std::min(done, buffered);
+        }
+    }
+    return done;
+}
+
+uint32_t CAiffFileWrite::WriteAudioData(float** src, uint32_t n)
+{
+    if (!IsFileOpen() || src == nullptr || m_scratch.empty())
+        return 0;
+    const uint16_t channels = CAiffFormat::GetNumChannels();
+    int32_t* scratch[2] = {m_scratch.data(), m_scratch.data() + (channels > 1 ? kScratchFrames : 0)};
+    uint32_t done = 0;
+    while (done < n)
+    {
+        const uint32_t frames = std::min(n - done, kScratchFrames);
+        CPcmUtil::FloatToSignedInt(src, scratch, frames, channels, done, 0);
+        const uint32_t written = WriteAudioData(scratch, frames);
+        done += written;
+        if (written < frames)
+            break;
+    }
+    return done;
+}
+
+std::vector<uint16_t> CAiffFileWrite::GetPossibleBitsPerSamples()
+{
+    return {16, 24};
+}
+
+std::vector<uint16_t> CAiffFileWrite::GetPossibleNumChannels()
+{
+    return {1, 2};
+}
+
+std::vector<uint32_t> CAiffFileWrite::GetPossibleSampleRates()
+{
+    return {44100, 48000, 88200, 96000, 176400, 192000};
+}
+
+std::vector<int> CAiffFileWrite::GetPossibleQualityOptions()
+{
+    return {};
+}
