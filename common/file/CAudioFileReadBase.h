@@ -35,7 +35,9 @@ public:
     virtual uint32_t ReadAttachedPicture(uint8_t* buf, uint32_t size);
     virtual uint32_t ReadAudioDataForInternalProcess(int32_t** bufs, uint32_t n);
 
-    using CBinaryFile64::GetFileName;
+    // The path the reader was opened on. Readers that read no file of their
+    // own (the audio-CD readers) answer the path of their medium.
+    virtual const wchar_t* GetFileName() { return CBinaryFile64::GetFileName(); }
     int64_t GetAbsStopSample() { return GetAbsStartSample() + GetNumSamples(); }
     // Writes the file's modification date and time into the recording date
     // and time of the song information.
