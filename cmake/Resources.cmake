@@ -1,0 +1,67 @@
+# The shipped resources: the localized string tables of Resources/ and the
+# interface images, which vextal_imagegen draws from the image table at build
+# time. Both are copied into a "Resources" folder beside the application and
+# beside each test program, where the resource lookup finds them.
+
+add_executable(vextal_imagegen tools/imagegen/ImageGen.cpp)
+target_include_directories(vextal_imagegen PRIVATE ${CMAKE_SOURCE_DIR})
+target_link_libraries(vextal_imagegen PRIVATE vextal_juce_modules)
+target_compile_options(vextal_imagegen PRIVATE ${VEXTAL_WARNINGS})
+
+set(VEXTAL_IMAGES_DIR ${CMAKE_BINARY_DIR}/generated/images)
+set(VEXTAL_IMAGES_STAMP ${CMAKE_BINARY_DIR}/generated/images.stamp)
+add_custom_command(
+  OUTPUT ${VEXTAL_IMAGES_STAMP}
+  COMMAND ${CMAKE_COMMAND} -E rm -rf ${VEXTAL_IMAGES_DIR}
+  COMMAND vextal_imagegen ${VEXTAL_IMAGES_DIR}
+  COMMAND ${CMAKE_COMMAND} -E touch ${VEXTAL_IMAGES_STAMP}
+  DEPENDS vextal_imagegen
+  COMMENT "Drawing the interface images"
+  VERBATIM)
+
+file(GLOB_RECURSE VEXTAL_RESOURCE_FILES CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/Resources/*)
+
+# Copies the resources into a "Resources" folder in each folder that holds one
+# of the targets' executables, anew whenever a resource file or an image
+# changes. Targets that share a folder share the copy.
+set(VEXTAL_RESOURCE_TARGETS Vextal vextal_core_tests vextal_app_tests)
+set(VEXTAL_RESOURCE_FOLDERS)
+foreach(target IN LISTS VEXTAL_RESOURCE_TARGETS)
+  if(TARGET ${target})
+    get_target_property(folder ${target} RUNTIME_OUTPUT_DIRECTORY)
+    if(NOT folder)
+      get_target_property(folder ${target} BINARY_DIR)
+    endif()
+    list(APPEND VEXTAL_RESOURCE_FOLDERS ${folder})
+  endif()
+endforeach()
+list(REMOVE_DUPLICATES VEXTAL_RESOURCE_FOLDERS)
+
+set(VEXTAL_RESOURCE_STAMPS)
+foreach(folder IN LISTS VEXTAL_RESOURCE_FOLDERS)
+  file(RELATIVE_PATH name ${CMAKE_BINARY_DIR} ${folder})
+  string(MAKE_C_IDENTIFIER "resources_${name}" name)
+  set(stamp ${CMAKE_BINARY_DIR}/generated/${name}.stamp)
+  add_custom_command(
+    OUTPUT ${stamp}
+    COMMAND ${CMAKE_COMMAND} -E rm -rf ${folder}/Resources
+    COMMAND ${CMAKE_COMMAND} -E copy_directory ${CMAKE_SOURCE_DIR}/Resources ${folder}/Resources
+    COMMAND ${CMAKE_COMMAND} -E copy_directory ${VEXTAL_IMAGES_DIR} ${folder}/Resources
+    COMMAND ${CMAKE_COMMAND} -E touch ${stamp}
+    DEPENDS ${VEXTAL_RESOURCE_FILES} ${VEXTAL_IMAGES_STAMP}
+    COMMENT "Copying the resources to ${folder}/Resources"
+    VERBATIM)
+  list(APPEND VEXTAL_RESOURCE_STAMPS ${stamp})
+endforeach()
+
+add_custom_target(vextal_resources DEPENDS ${VEXTAL_RESOURCE_STAMPS})
+foreach(target IN LISTS VEXTAL_RESOURCE_TARGETS)
+  if(TARGET ${target})
+    add_dependencies(${target} vextal_resources)
+  endif()
+endforeach()
+
+# The test of the message keys reads the sources.
+if(TARGET vextal_core_tests)
+  target_compile_definitions(vextal_core_tests PRIVATE VEXTAL_SOURCE_DIR="${CMAKE_SOURCE_DIR}")
+endif()
