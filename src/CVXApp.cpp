@@ -36,6 +36,4 @@ void CVXApp::systemRequestedQuit()
     quit();
 }
 
-void CVXApp::anotherInstanceStarted(const juce::String&)
-{
-}
+void CVXApp::anotherInstanceStarted(const juce::String&) {}

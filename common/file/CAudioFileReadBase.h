@@ -52,7 +52,8 @@ public:
     CAudioFileWriteBase();
     ~CAudioFileWriteBase() override;
 
-    virtual int OpenFile(const wchar_t* path, uint32_t rate, uint16_t bits, uint16_t channels, int quality) = 0;
+    virtual int OpenFile(const wchar_t* path, uint32_t rate, uint16_t bits, uint16_t channels,
+                         int quality) = 0;
     // Finishes and closes the file; false when the file could not be written
     // completely (the target is then left as it was).
     virtual bool CloseFile() = 0;

@@ -33,7 +33,8 @@ void CMultiString::SetString(const char* utf8, int len, bool trim)
         if (start > 0)
         {
             const uint8_t lead = static_cast<uint8_t>(dst[start - 1]);
-            uint32_t need = lead < 0x80 ? 1 : (lead >= 0xF0 ? 4 : (lead >= 0xE0 ? 3 : (lead >= 0xC0 ? 2 : 1)));
+            uint32_t need =
+                lead < 0x80 ? 1 : (lead >= 0xF0 ? 4 : (lead >= 0xE0 ? 3 : (lead >= 0xC0 ? 2 : 1)));
             if (lead >= 0x80 && n - (start - 1) < need)
                 n = start - 1;
         }

@@ -23,8 +23,8 @@ int main(int argc, char** argv)
     // JUCE loads the X libraries itself and unloads them at the end; keeping
     // them loaded lets leak reports name the library their allocations came
     // from, so that the suppressions of Xlib's own caches can match them.
-    for (const char* lib : {"libX11.so.6", "libXext.so.6", "libXrandr.so.2", "libXinerama.so.1", "libXcursor.so.1",
-                            "libXrender.so.1"})
+    for (const char* lib : {"libX11.so.6", "libXext.so.6", "libXrandr.so.2", "libXinerama.so.1",
+                            "libXcursor.so.1", "libXrender.so.1"})
         dlopen(lib, RTLD_LAZY | RTLD_NODELETE);
     ::testing::InitGoogleTest(&argc, argv);
     return RUN_ALL_TESTS();

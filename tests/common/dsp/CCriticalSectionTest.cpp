@@ -13,11 +13,13 @@ TEST(CCriticalSection, HolderMayReenterAndOthersWaitUntilFullyReleased)
     cs.Enter();
 
     std::atomic<bool> entered{false};
-    std::thread other([&] {
-        cs.Enter();
-        entered = true;
-        cs.Exit();
-    });
+    std::thread other(
+        [&]
+        {
+            cs.Enter();
+            entered = true;
+            cs.Exit();
+        });
 
     std::this_thread::sleep_for(std::chrono::milliseconds(30));
     EXPECT_FALSE(entered);
