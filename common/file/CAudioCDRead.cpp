@@ -104,10 +104,15 @@ void CAudioCDRead::ExtractData(int64_t start, int64_t end)
     if (!m_disc.IsOpen())
         return;
     const int64_t length = GetCDLength();
+    // A negative end, or one past the disc, means the end of the disc; an end
+    // at or before the start gives an empty window.
     start = std::clamp<int64_t>(start, 0, length);
-    end = std::min(end, length);
+    if (end < 0 || end > length)
+        end = length;
+    if (end < start)
+        end = start;
     m_windowStart = m_cdStart + start;
-    m_windowEnd = start < end ? m_cdStart + end : m_cdEnd;
+    m_windowEnd = m_cdStart + end;
     m_position = m_windowStart;
     m_bReadError = false;
     SetupPlayerMarkersFromAlbum();

@@ -1,0 +1,807 @@
+#include "common/file/linux/CFfmpegAudioDecoder.h"
+
+#include "common/file/linux/CMp3StreamScanner.h"
+
+extern "C"
+{
+#include <libavcodec/avcodec.h>
+#include <libavformat/avformat.h>
+#include <libavutil/channel_layout.h>
+#include <libavutil/dict.h>
+#include <libavutil/log.h>
+#include <libavutil/mathematics.h>
+#include <libswresample/swresample.h>
+}
+
+#include <algorithm>
+#include <cstring>
+#include <mutex>
+
+namespace
+{
+// MP3: frames decoded before a seek target so that the bit reservoir (up to
+// 511 bytes back, several frames at low rates) and the filter bank are full.
+constexpr int64_t kMp3PrerollFrames = 10;
+// MP3: the delay of the decoder's filter bank, added to an encoder delay
+// recorded in the information tag.
+constexpr int64_t kMp3DecoderDelay = 529;
+// Timestamped streams: frames decoded before a seek target (the overlap of
+// the transform and the state of band replication).
+constexpr int64_t kTimestampPrerollFrames = 8192;
+// The start of the next block when nothing tells it (just after a seek).
+constexpr int64_t kUnknownStart = INT64_MIN;
+
+CFfmpegAudioDecoder::ECodec CodecFromId(AVCodecID id)
+{
+    switch (id)
+    {
+    case AV_CODEC_ID_MP3:
+        return CFfmpegAudioDecoder::ECodec::kMp3;
+    case AV_CODEC_ID_AAC:
+        return CFfmpegAudioDecoder::ECodec::kAac;
+    case AV_CODEC_ID_ALAC:
+        return CFfmpegAudioDecoder::ECodec::kAlac;
+    case AV_CODEC_ID_WMAV1:
+        return CFfmpegAudioDecoder::ECodec::kWmaV1;
+    case AV_CODEC_ID_WMAV2:
+        return CFfmpegAudioDecoder::ECodec::kWmaV2;
+    case AV_CODEC_ID_WMAPRO:
+        return CFfmpegAudioDecoder::ECodec::kWmaPro;
+    case AV_CODEC_ID_WMALOSSLESS:
+        return CFfmpegAudioDecoder::ECodec::kWmaLossless;
+    case AV_CODEC_ID_NONE:
+        return CFfmpegAudioDecoder::ECodec::kUnknown;
+    default:
+        return CFfmpegAudioDecoder::ECodec::kOther;
+    }
+}
+
+uint32_t ClampToUint32(int64_t v)
+{
+    return static_cast<uint32_t>(std::clamp<int64_t>(v, 0, UINT32_MAX));
+}
+
+uint32_t AverageBitRate(int64_t bytes, uint32_t rate, int64_t frames)
+{
+    if (bytes <= 0 || frames <= 0)
+        return 0;
+    return ClampToUint32(av_rescale(bytes, 8 * static_cast<int64_t>(rate), frames));
+}
+
+bool IsMp4Family(const AVFormatContext* format)
+{
+    return format != nullptr && format->iformat != nullptr && format->iformat->name != nullptr &&
+           std::strstr(format->iformat->name, "mp4") != nullptr;
+}
+
+bool IsMp3Container(const AVFormatContext* format)
+{
+    return format != nullptr && format->iformat != nullptr && format->iformat->name != nullptr &&
+           std::strcmp(format->iformat->name, "mp3") == 0;
+}
+} // namespace
+
+CFfmpegAudioDecoder::CFfmpegAudioDecoder() = default;
+
+CFfmpegAudioDecoder::~CFfmpegAudioDecoder()
+{
+    Close();
+}
+
+bool CFfmpegAudioDecoder::Initialise()
+{
+    static std::once_flag once;
+    static bool available = false;
+    std::call_once(once,
+                   []
+                   {
+                       av_log_set_level(AV_LOG_ERROR);
+                       // The libraries found at run time must be the ones compiled against.
+                       const bool versionsMatch =
+                           (avformat_version() >> 16) == LIBAVFORMAT_VERSION_MAJOR &&
+                           (avcodec_version() >> 16) == LIBAVCODEC_VERSION_MAJOR &&
+                           (swresample_version() >> 16) == LIBSWRESAMPLE_VERSION_MAJOR &&
+                           (avutil_version() >> 16) == LIBAVUTIL_VERSION_MAJOR;
+                       available = versionsMatch && avcodec_find_decoder(AV_CODEC_ID_MP3) != nullptr &&
+                                   avcodec_find_decoder(AV_CODEC_ID_AAC) != nullptr &&
+                                   avcodec_find_decoder(AV_CODEC_ID_ALAC) != nullptr &&
+                                   av_find_input_format("mp3") != nullptr &&
+                                   av_find_input_format("mp4") != nullptr;
+                   });
+    return available;
+}
+
+int CFfmpegAudioDecoder::Open(const char* utf8Path)
+{
+    Close();
+    if (!Initialise() || utf8Path == nullptr || *utf8Path == 0)
+        return kCannotOpen;
+    m_path = utf8Path;
+    if (!OpenContainer())
+    {
+        Close();
+        return kCannotOpen;
+    }
+
+    int audioStreams = 0;
+    int videoStreams = 0;
+    for (unsigned i = 0; i < m_format->nb_streams; ++i)
+    {
+        const AVStream* st = m_format->streams[i];
+        if (st->codecpar->codec_type == AVMEDIA_TYPE_AUDIO)
+        {
+            ++audioStreams;
+            m_streamIndex = static_cast<int>(i);
+        }
+        else if (st->codecpar->codec_type == AVMEDIA_TYPE_VIDEO &&
+                 (st->disposition & AV_DISPOSITION_ATTACHED_PIC) == 0)
+        {
+            ++videoStreams;
+        }
+    }
+    if (audioStreams != 1 || videoStreams != 0)
+    {
+        Close();
+        return kNotOneAudioStream;
+    }
+    DescribeStream();
+    ReadTagsAndCover();
+    m_bOpen = true;
+    return kOpened;
+}
+
+bool CFfmpegAudioDecoder::OpenContainer()
+{
+    // The "file:" prefix keeps a colon in the path from naming a protocol.
+    const std::string url = "file:" + m_path;
+    if (avformat_open_input(&m_format, url.c_str(), nullptr, nullptr) < 0)
+    {
+        m_format = nullptr;
+        return false;
+    }
+    if (avformat_find_stream_info(m_format, nullptr) < 0)
+    {
+        CloseContainer();
+        return false;
+    }
+    return true;
+}
+
+void CFfmpegAudioDecoder::CloseContainer()
+{
+    if (m_format != nullptr)
+        avformat_close_input(&m_format);
+    m_format = nullptr;
+}
+
+void CFfmpegAudioDecoder::DescribeStream()
+{
+    const AVStream* st = m_format->streams[m_streamIndex];
+    const AVCodecParameters* par = st->codecpar;
+    m_description = Description();
+    m_description.codec = CodecFromId(par->codec_id);
+    m_description.sampleRate = ClampToUint32(par->sample_rate);
+    m_description.channels = static_cast<uint16_t>(std::clamp(par->ch_layout.nb_channels, 0, 65535));
+    if (m_description.codec == ECodec::kAlac || m_description.codec == ECodec::kWmaLossless)
+        m_description.bitsPerRawSample = static_cast<uint16_t>(std::clamp(par->bits_per_raw_sample, 0, 64));
+    m_description.nominalBitRate = ClampToUint32(par->bit_rate);
+    m_description.averageBitRate = ClampToUint32(par->bit_rate > 0 ? par->bit_rate : m_format->bit_rate);
+    if (st->duration > 0 && st->duration != AV_NOPTS_VALUE && par->sample_rate > 0)
+        m_description.numFrames = av_rescale_q(st->duration, st->time_base, AVRational{1, par->sample_rate});
+}
+
+void CFfmpegAudioDecoder::ReadTagsAndCover()
+{
+    av_dict_copy(&m_fileTags, m_format->metadata, 0);
+    av_dict_copy(&m_streamTags, m_format->streams[m_streamIndex]->metadata, 0);
+
+    const AVStream* cover = nullptr;
+    for (unsigned i = 0; i < m_format->nb_streams; ++i)
+    {
+        const AVStream* st = m_format->streams[i];
+        if ((st->disposition & AV_DISPOSITION_ATTACHED_PIC) == 0 || st->attached_pic.size <= 0)
+            continue;
+        const AVDictionaryEntry* kind = av_dict_get(st->metadata, "comment", nullptr, 0);
+        const bool front = kind != nullptr && std::strcmp(kind->value, "Cover (front)") == 0;
+        if (cover == nullptr || front)
+            cover = st;
+        if (front)
+            break;
+    }
+    if (cover != nullptr && static_cast<uint32_t>(cover->attached_pic.size) <= kMaxPictureSize)
+        m_cover.assign(cover->attached_pic.data, cover->attached_pic.data + cover->attached_pic.size);
+}
+
+std::string CFfmpegAudioDecoder::GetTag(const char* key) const
+{
+    for (const AVDictionary* tags : {m_fileTags, m_streamTags})
+    {
+        const AVDictionaryEntry* e = av_dict_get(tags, key, nullptr, 0);
+        if (e != nullptr && e->value != nullptr && *e->value != 0)
+            return e->value;
+    }
+    return std::string();
+}
+
+bool CFfmpegAudioDecoder::OpenCodec()
+{
+    const AVCodecParameters* par =
+        m_mode == EMode::kMp3Frames ? nullptr : m_format->streams[m_streamIndex]->codecpar;
+    const AVCodec* decoder = avcodec_find_decoder(par != nullptr ? par->codec_id : AV_CODEC_ID_MP3);
+    if (decoder == nullptr)
+        return false;
+    m_codec = avcodec_alloc_context3(decoder);
+    if (m_codec == nullptr)
+        return false;
+    if (par != nullptr)
+    {
+        if (avcodec_parameters_to_context(m_codec, par) < 0)
+            return false;
+        m_codec->pkt_timebase = m_format->streams[m_streamIndex]->time_base;
+    }
+    m_codec->thread_count = 1;
+    // Timestamped streams keep their priming and padding: the timestamps say
+    // which samples belong to the stream.
+    if (m_mode == EMode::kTimestamps)
+        m_codec->flags2 |= AV_CODEC_FLAG2_SKIP_MANUAL;
+    if (avcodec_open2(m_codec, decoder, nullptr) < 0)
+        return false;
+    if (m_packet == nullptr)
+        m_packet = av_packet_alloc();
+    if (m_frame == nullptr)
+        m_frame = av_frame_alloc();
+    if (m_packet == nullptr || m_frame == nullptr)
+        return false;
+    if ((m_description.codec == ECodec::kAlac || m_description.codec == ECodec::kWmaLossless) &&
+        m_codec->bits_per_raw_sample > 0)
+        m_description.bitsPerRawSample = static_cast<uint16_t>(std::min(m_codec->bits_per_raw_sample, 64));
+    return true;
+}
+
+void CFfmpegAudioDecoder::RenewDecoder()
+{
+    // A new decoder rather than a flushed one: decoders keep state a flush
+    // leaves alone (the noise generator of AAC), and a fresh one makes what
+    // follows a seek depend on the target only.
+    avcodec_free_context(&m_codec);
+    if (!OpenCodec())
+    {
+        avcodec_free_context(&m_codec);
+        m_bEnded = true;
+        m_bReadError = true;
+    }
+}
+
+void CFfmpegAudioDecoder::CloseCodec()
+{
+    avcodec_free_context(&m_codec);
+    av_packet_free(&m_packet);
+    av_frame_free(&m_frame);
+    swr_free(&m_converter);
+    m_converterFormat = -1;
+    m_converterRate = 0;
+    m_converterLayoutHash = 0;
+}
+
+bool CFfmpegAudioDecoder::StartDecoding()
+{
+    if (!m_bOpen)
+        return false;
+    if (m_bDecoding)
+        return true;
+
+    const AVStream* st = m_format->streams[m_streamIndex];
+    m_timeBaseNum = st->time_base.num;
+    m_timeBaseDen = st->time_base.den;
+    const int headerRate = st->codecpar->sample_rate;
+
+    m_mode = EMode::kSequential;
+    if (m_description.codec == ECodec::kMp3 && IsMp3Container(m_format))
+    {
+        m_mp3 = std::make_unique<CMp3StreamScanner>();
+        if (m_mp3->Open(m_path.c_str()))
+            m_mode = EMode::kMp3Frames;
+        else
+            m_mp3.reset();
+    }
+    else if (IsMp4Family(m_format) && m_timeBaseNum > 0 && m_timeBaseDen > 0 && headerRate > 0 &&
+             (static_cast<int64_t>(m_timeBaseNum) * headerRate) % m_timeBaseDen == 0)
+    {
+        m_mode = EMode::kTimestamps;
+    }
+
+    bool ok = true;
+    if (m_mode == EMode::kMp3Frames)
+    {
+        // The data bytes of the audio, for the average bit rate.
+        const int64_t dataBytes =
+            m_mp3->GetTagBytes() > 0 ? m_mp3->GetTagBytes() : m_mp3->GetAudioEnd() - m_mp3->GetAudioStart();
+        CloseContainer();
+        m_description.sampleRate = m_mp3->GetSampleRate();
+        m_description.channels = m_mp3->GetNumChannels();
+        m_block.assign(m_description.channels, std::vector<int32_t>());
+        m_bOutputFixed = true;
+        ok = OpenCodec();
+        if (ok)
+        {
+            const int64_t spf = m_mp3->GetSamplesPerFrame();
+            int64_t rawEnd;
+            if (m_mp3->GetTagFrames() > 0)
+            {
+                rawEnd = m_mp3->GetTagFrames() * spf;
+                if (m_mp3->HasEncoderDelay())
+                    rawEnd += kMp3DecoderDelay - m_mp3->GetEncoderPadding();
+            }
+            else
+            {
+                rawEnd = m_mp3->CountFrames() * spf;
+            }
+            m_mp3Origin = m_mp3->HasEncoderDelay() ? m_mp3->GetEncoderDelay() + kMp3DecoderDelay : 0;
+            m_description.numFrames = std::max<int64_t>(0, rawEnd - m_mp3Origin);
+
+            CMp3StreamScanner::Frame first;
+            const bool vbr = m_mp3->IsVbrTag() || !m_mp3->IsConstantBitRateSoFar();
+            m_description.nominalBitRate = !vbr && m_mp3->GetFrame(0, &first) ? first.bitRate : 0;
+            m_description.averageBitRate =
+                AverageBitRate(dataBytes, m_description.sampleRate, m_description.numFrames);
+            m_bDecoding = true;
+            m_nextBlockStart = kUnknownStart;
+            SeekExact(0);
+        }
+    }
+    else
+    {
+        m_timestampOrigin =
+            (m_mode == EMode::kTimestamps && st->start_time != AV_NOPTS_VALUE) ? st->start_time : 0;
+        ok = OpenCodec();
+        m_bDecoding = ok;
+        // The first block tells the rate and channels of the decoded audio.
+        m_bOutputFixed = false;
+        if (ok)
+        {
+            m_nextBlockStart = m_mode == EMode::kTimestamps ? kUnknownStart : 0;
+            SeekExact(0);
+            ok = DecodeNextBlock() && m_description.sampleRate > 0 && m_description.channels > 0;
+        }
+        const int rate = static_cast<int>(m_description.sampleRate);
+        if (ok && m_mode == EMode::kTimestamps &&
+            (static_cast<int64_t>(m_timeBaseNum) * rate) % m_timeBaseDen != 0)
+        {
+            // Timestamps that don't count whole samples of the decoded audio.
+            m_mode = EMode::kSequential;
+            ok = Restart() && DecodeNextBlock();
+        }
+        if (ok)
+        {
+            if (m_mode == EMode::kTimestamps && m_format->streams[m_streamIndex]->duration > 0 &&
+                m_format->streams[m_streamIndex]->duration != AV_NOPTS_VALUE)
+            {
+                m_description.numFrames =
+                    av_rescale_q(m_format->streams[m_streamIndex]->duration,
+                                 AVRational{m_timeBaseNum, m_timeBaseDen}, AVRational{1, rate});
+            }
+            else
+            {
+                m_description.numFrames = CountByDecoding();
+            }
+            if (m_mode == EMode::kTimestamps)
+            {
+                AVStream* audio = m_format->streams[m_streamIndex];
+                int64_t bytes = 0;
+                const int entries = avformat_index_get_entries_count(audio);
+                for (int i = 0; i < entries; ++i)
+                    bytes += avformat_index_get_entry(audio, i)->size;
+                if (bytes > 0)
+                    m_description.averageBitRate = AverageBitRate(bytes, rate, m_description.numFrames);
+            }
+            m_bDecoding = true;
+            m_bReadError = false;
+            SeekExact(0);
+        }
+    }
+    if (!ok)
+    {
+        Close();
+        return false;
+    }
+    return true;
+}
+
+void CFfmpegAudioDecoder::Close()
+{
+    CloseCodec();
+    CloseContainer();
+    m_mp3.reset();
+    av_dict_free(&m_fileTags);
+    av_dict_free(&m_streamTags);
+    m_cover.clear();
+    m_cover.shrink_to_fit();
+    m_path.clear();
+    m_description = Description();
+    m_bOpen = false;
+    m_bDecoding = false;
+    m_bOutputFixed = false;
+    m_mode = EMode::kSequential;
+    m_streamIndex = -1;
+    m_timeBaseNum = 0;
+    m_timeBaseDen = 1;
+    m_timestampOrigin = 0;
+    m_mp3Origin = 0;
+    m_mp3NextFrame = 0;
+    m_block.clear();
+    m_blockStart = 0;
+    m_blockLength = 0;
+    m_nextBlockStart = 0;
+    m_bFirstBlockAfterSeek = false;
+    m_bBlockIsFirstAfterSeek = false;
+    m_bSeekRetried = false;
+    m_bDrainSent = false;
+    m_bEnded = false;
+    m_exactFrom = INT64_MIN;
+    m_pos = 0;
+    m_bReadError = false;
+}
+
+bool CFfmpegAudioDecoder::Restart()
+{
+    const int streamIndex = m_streamIndex;
+    m_blockLength = 0;
+    CloseCodec();
+    CloseContainer();
+    if (!OpenContainer() || streamIndex < 0 || static_cast<unsigned>(streamIndex) >= m_format->nb_streams ||
+        m_format->streams[streamIndex]->codecpar->codec_type != AVMEDIA_TYPE_AUDIO)
+    {
+        // The file changed or went away: what follows is silence.
+        CloseContainer();
+        m_bReadError = true;
+        m_bEnded = true;
+        return false;
+    }
+    m_streamIndex = streamIndex;
+    if (!OpenCodec())
+    {
+        CloseCodec();
+        CloseContainer();
+        m_bReadError = true;
+        m_bEnded = true;
+        return false;
+    }
+    m_blockLength = 0;
+    m_nextBlockStart = m_mode == EMode::kTimestamps ? kUnknownStart : 0;
+    m_bFirstBlockAfterSeek = m_mode == EMode::kTimestamps;
+    m_exactFrom = INT64_MIN;
+    m_bDrainSent = false;
+    m_bEnded = false;
+    return true;
+}
+
+void CFfmpegAudioDecoder::Seek(int64_t frame)
+{
+    if (!m_bDecoding)
+        return;
+    SeekExact(std::clamp<int64_t>(frame, 0, m_description.numFrames));
+}
+
+void CFfmpegAudioDecoder::SeekExact(int64_t frame)
+{
+    m_pos = frame;
+    m_bSeekRetried = false;
+
+    // Targets a little ahead of what is decoded are reached by decoding on.
+    const int64_t current = m_blockLength > 0 ? m_blockStart : m_nextBlockStart;
+    if (m_nextBlockStart != kUnknownStart && frame >= current && frame >= m_exactFrom &&
+        (m_codec != nullptr || m_bEnded))
+    {
+        int64_t reach = 0;
+        switch (m_mode)
+        {
+        case EMode::kMp3Frames:
+            reach = 2 * kMp3PrerollFrames * m_mp3->GetSamplesPerFrame();
+            break;
+        case EMode::kTimestamps:
+            reach = 2 * kTimestampPrerollFrames;
+            break;
+        case EMode::kSequential:
+            reach = INT64_MAX;
+            break;
+        }
+        if (frame - m_nextBlockStart <= reach)
+            return;
+    }
+
+    m_blockLength = 0;
+    m_bEnded = false;
+    m_bDrainSent = false;
+    switch (m_mode)
+    {
+    case EMode::kMp3Frames:
+    {
+        const int64_t spf = m_mp3->GetSamplesPerFrame();
+        const int64_t k = (frame + m_mp3Origin) / spf;
+        m_mp3NextFrame = std::max<int64_t>(0, k - kMp3PrerollFrames);
+        m_nextBlockStart = m_mp3NextFrame * spf - m_mp3Origin;
+        m_exactFrom = m_mp3NextFrame == 0 ? INT64_MIN : frame;
+        RenewDecoder();
+        break;
+    }
+    case EMode::kTimestamps:
+    {
+        if (m_format == nullptr || m_codec == nullptr)
+        {
+            if (!Restart())
+                return;
+        }
+        const AVRational tb{m_timeBaseNum, m_timeBaseDen};
+        const AVRational samples{1, static_cast<int>(m_description.sampleRate)};
+        const int64_t ts = m_timestampOrigin + av_rescale_q_rnd(frame - kTimestampPrerollFrames, samples, tb,
+                                                                static_cast<AVRounding>(AV_ROUND_DOWN));
+        if (av_seek_frame(m_format, m_streamIndex, ts, AVSEEK_FLAG_BACKWARD) < 0)
+        {
+            Restart();
+            return;
+        }
+        RenewDecoder();
+        m_nextBlockStart = kUnknownStart;
+        m_bFirstBlockAfterSeek = true;
+        m_exactFrom = frame - kTimestampPrerollFrames <= 0 ? INT64_MIN : frame;
+        break;
+    }
+    case EMode::kSequential:
+        Restart();
+        break;
+    }
+}
+
+uint32_t CFfmpegAudioDecoder::Read(int32_t* const* bufs, uint32_t n, uint32_t dstOffset)
+{
+    if (!m_bDecoding || bufs == nullptr)
+        return 0;
+    const uint16_t channels = m_description.channels;
+    const uint32_t limit = static_cast<uint32_t>(std::clamp<int64_t>(m_description.numFrames - m_pos, 0, n));
+    uint32_t done = 0;
+    while (done < limit)
+    {
+        const int64_t blockEnd = m_blockStart + m_blockLength;
+        if (m_blockLength > 0 && m_pos >= m_blockStart && m_pos < blockEnd)
+        {
+            const uint32_t count = static_cast<uint32_t>(std::min<int64_t>(blockEnd - m_pos, limit - done));
+            const size_t from = static_cast<size_t>(m_pos - m_blockStart);
+            for (uint16_t c = 0; c < channels; ++c)
+                if (bufs[c] != nullptr)
+                    std::memcpy(bufs[c] + dstOffset + done, m_block[c].data() + from,
+                                count * sizeof(int32_t));
+            done += count;
+            m_pos += count;
+            continue;
+        }
+        if (m_blockLength > 0 && m_blockStart > m_pos)
+        {
+            if (m_bBlockIsFirstAfterSeek && !m_bSeekRetried && m_mode == EMode::kTimestamps)
+            {
+                // The seek landed after its target: decode from the start.
+                m_bSeekRetried = true;
+                if (Restart())
+                    continue;
+            }
+            // A gap in the timestamps is silence.
+            const uint32_t count =
+                static_cast<uint32_t>(std::min<int64_t>(m_blockStart - m_pos, limit - done));
+            for (uint16_t c = 0; c < channels; ++c)
+                if (bufs[c] != nullptr)
+                    std::memset(bufs[c] + dstOffset + done, 0, count * sizeof(int32_t));
+            done += count;
+            m_pos += count;
+            continue;
+        }
+        if (!DecodeNextBlock())
+        {
+            // The decoder ended before the length: silence up to it.
+            const uint32_t count = limit - done;
+            for (uint16_t c = 0; c < channels; ++c)
+                if (bufs[c] != nullptr)
+                    std::memset(bufs[c] + dstOffset + done, 0, count * sizeof(int32_t));
+            done = limit;
+            m_pos += count;
+        }
+    }
+    return done;
+}
+
+int64_t CFfmpegAudioDecoder::CountByDecoding()
+{
+    int64_t end = m_blockLength > 0 ? m_blockStart + m_blockLength : 0;
+    while (DecodeNextBlock())
+        end = std::max(end, m_blockStart + static_cast<int64_t>(m_blockLength));
+    return std::max<int64_t>(0, end);
+}
+
+bool CFfmpegAudioDecoder::DecodeNextBlock()
+{
+    if (m_bEnded)
+        return false;
+    const bool ok = m_mode == EMode::kMp3Frames ? DecodeNextMp3Block() : DecodeNextContainerBlock();
+    if (!ok)
+    {
+        m_bEnded = true;
+        m_blockLength = 0;
+    }
+    return ok;
+}
+
+bool CFfmpegAudioDecoder::DecodeNextMp3Block()
+{
+    if (m_codec == nullptr)
+        return false;
+    CMp3StreamScanner::Frame f;
+    if (!m_mp3->GetFrame(m_mp3NextFrame, &f))
+    {
+        if (m_mp3->ReadErrorOccurred())
+            m_bReadError = true;
+        return false;
+    }
+    const uint32_t spf = m_mp3->GetSamplesPerFrame();
+    const int64_t start = m_mp3NextFrame * spf - m_mp3Origin;
+    ++m_mp3NextFrame;
+    m_nextBlockStart = start + spf;
+
+    av_packet_unref(m_packet);
+    if (av_new_packet(m_packet, static_cast<int>(f.size)) < 0 || !m_mp3->ReadFrame(f, m_packet->data))
+    {
+        m_bReadError = true;
+        return false;
+    }
+    m_blockLength = 0;
+    if (avcodec_send_packet(m_codec, m_packet) >= 0)
+    {
+        while (avcodec_receive_frame(m_codec, m_frame) >= 0)
+        {
+            if (m_blockLength == 0 && m_frame->nb_samples > 0)
+                TakeFrame(m_frame, start);
+            av_frame_unref(m_frame);
+        }
+    }
+    av_packet_unref(m_packet);
+    // Every frame stands for its samples, so that the positions of the frames
+    // after it stay exact: a frame that doesn't decode is silence.
+    if (m_blockLength == 0)
+        SetSilentBlock(start, spf);
+    if (m_blockLength != spf)
+    {
+        for (auto& channel : m_block)
+            channel.resize(spf, 0);
+        m_blockLength = spf;
+    }
+    return true;
+}
+
+bool CFfmpegAudioDecoder::DecodeNextContainerBlock()
+{
+    if (m_codec == nullptr || m_format == nullptr)
+        return false;
+    for (;;)
+    {
+        int r = avcodec_receive_frame(m_codec, m_frame);
+        if (r == 0)
+        {
+            int64_t start = m_nextBlockStart;
+            if (m_mode == EMode::kTimestamps)
+            {
+                int64_t ts = m_frame->pts != AV_NOPTS_VALUE ? m_frame->pts : m_frame->best_effort_timestamp;
+                const int rate =
+                    m_bOutputFixed ? static_cast<int>(m_description.sampleRate) : m_frame->sample_rate;
+                if (ts != AV_NOPTS_VALUE && rate > 0)
+                    start = av_rescale_q(ts - m_timestampOrigin, AVRational{m_timeBaseNum, m_timeBaseDen},
+                                         AVRational{1, rate});
+            }
+            if (m_frame->nb_samples <= 0 || start == kUnknownStart)
+            {
+                // Without a timestamp just after a seek the frame has no place.
+                av_frame_unref(m_frame);
+                continue;
+            }
+            TakeFrame(m_frame, start);
+            av_frame_unref(m_frame);
+            m_nextBlockStart = start + m_blockLength;
+            m_bBlockIsFirstAfterSeek = m_bFirstBlockAfterSeek;
+            m_bFirstBlockAfterSeek = false;
+            return true;
+        }
+        if (r == AVERROR_EOF || m_bDrainSent)
+            return false;
+        r = av_read_frame(m_format, m_packet);
+        if (r < 0)
+        {
+            if (r != AVERROR_EOF)
+                m_bReadError = true;
+            avcodec_send_packet(m_codec, nullptr);
+            m_bDrainSent = true;
+            continue;
+        }
+        if (m_packet->stream_index == m_streamIndex)
+            avcodec_send_packet(m_codec, m_packet); // a packet that doesn't decode is skipped
+        av_packet_unref(m_packet);
+    }
+}
+
+bool CFfmpegAudioDecoder::ConfigureConverter(const AVFrame* frame)
+{
+    uint64_t layoutHash = static_cast<uint64_t>(frame->ch_layout.nb_channels) << 48 ^
+                          static_cast<uint64_t>(frame->ch_layout.order) << 40 ^
+                          (frame->ch_layout.order == AV_CHANNEL_ORDER_NATIVE ? frame->ch_layout.u.mask : 0);
+    if (m_converter != nullptr && m_converterFormat == frame->format &&
+        m_converterRate == frame->sample_rate && m_converterLayoutHash == layoutHash)
+        return true;
+    swr_free(&m_converter);
+    AVChannelLayout in;
+    if (frame->ch_layout.order == AV_CHANNEL_ORDER_UNSPEC ||
+        av_channel_layout_copy(&in, &frame->ch_layout) < 0)
+        av_channel_layout_default(&in, frame->ch_layout.nb_channels);
+    AVChannelLayout out;
+    av_channel_layout_default(&out, m_description.channels);
+    const int r =
+        swr_alloc_set_opts2(&m_converter, &out, AV_SAMPLE_FMT_S32P, frame->sample_rate, &in,
+                            static_cast<AVSampleFormat>(frame->format), frame->sample_rate, 0, nullptr);
+    av_channel_layout_uninit(&in);
+    av_channel_layout_uninit(&out);
+    if (r < 0 || swr_init(m_converter) < 0)
+    {
+        swr_free(&m_converter);
+        return false;
+    }
+    m_converterFormat = frame->format;
+    m_converterRate = frame->sample_rate;
+    m_converterLayoutHash = layoutHash;
+    return true;
+}
+
+void CFfmpegAudioDecoder::TakeFrame(const AVFrame* frame, int64_t start)
+{
+    if (!m_bOutputFixed)
+    {
+        // The first decoded frame fixes the rate and channels of the output.
+        m_description.sampleRate = ClampToUint32(frame->sample_rate);
+        m_description.channels = static_cast<uint16_t>(std::clamp(frame->ch_layout.nb_channels, 0, 65535));
+        m_block.assign(m_description.channels, std::vector<int32_t>());
+        m_bOutputFixed = true;
+    }
+    const uint32_t length = static_cast<uint32_t>(frame->nb_samples);
+    const uint16_t channels = m_description.channels;
+    for (auto& channel : m_block)
+        channel.resize(length);
+    m_blockStart = start;
+    m_blockLength = length;
+
+    if (static_cast<uint32_t>(frame->sample_rate) != m_description.sampleRate)
+    {
+        // A change of rate within the stream can't keep the positions: silence.
+        for (auto& channel : m_block)
+            std::fill(channel.begin(), channel.end(), 0);
+        return;
+    }
+    if (frame->format == AV_SAMPLE_FMT_S32P && frame->ch_layout.nb_channels == channels)
+    {
+        for (uint16_t c = 0; c < channels; ++c)
+            std::memcpy(m_block[c].data(), frame->extended_data[c], length * sizeof(int32_t));
+        return;
+    }
+    int converted = -1;
+    if (ConfigureConverter(frame))
+    {
+        std::vector<uint8_t*> out(channels);
+        for (uint16_t c = 0; c < channels; ++c)
+            out[c] = reinterpret_cast<uint8_t*>(m_block[c].data());
+        converted = swr_convert(m_converter, out.data(), static_cast<int>(length),
+                                const_cast<const uint8_t**>(frame->extended_data), static_cast<int>(length));
+    }
+    const uint32_t kept = converted > 0 ? static_cast<uint32_t>(converted) : 0;
+    for (auto& channel : m_block)
+        std::fill(channel.begin() + kept, channel.end(), 0);
+}
+
+void CFfmpegAudioDecoder::SetSilentBlock(int64_t start, uint32_t length)
+{
+    for (auto& channel : m_block)
+        channel.assign(length, 0);
+    m_blockStart = start;
+    m_blockLength = length;
+}

@@ -1,0 +1,200 @@
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <vector>
+
+struct AVCodecContext;
+struct AVDictionary;
+struct AVFormatContext;
+struct AVFrame;
+struct AVPacket;
+struct SwrContext;
+class CMp3StreamScanner;
+
+// Decodes the one audio stream of a compressed file (through libavformat and
+// libavcodec) into planar left-justified 32-bit integers, and positions it on
+// any frame exactly.
+//
+// The stream is seen as frames 0 .. GetNumFrames()-1 of the decoded audio with
+// the encoder's priming removed and the padding after the last frame cut off:
+// a decode from the start delivers exactly GetNumFrames() frames, and a Seek
+// followed by a Read delivers the same samples a read from the start would at
+// that position. Where the length comes from:
+// - MP3 files: the frame count of the information tag less the encoder delay
+//   and padding it records; without a tag, the frames counted in the file.
+//   The frames are found by their headers (CMp3StreamScanner) and fed to the
+//   decoder one by one, so a seek lands on an exact frame; decoding starts a
+//   few frames early to fill the bit reservoir and the filter bank.
+// - MP4-family files: the stream's duration, whose timestamps count samples;
+//   a seek goes to a packet before the target by timestamp.
+// - Anything else: the frames a full decode delivers, counted at the start;
+//   a seek backwards decodes again from the start.
+// A decoder that ends early is followed by silence up to the length (a read
+// error is also flagged); audio beyond the length is dropped.
+//
+// A seek starts a new decoder, so what follows a seek depends on the target
+// alone. AAC bands coded as noise are filled from the decoder's random
+// generator: after a seek they hold other noise than in a read from the start
+// (all other samples are the same).
+//
+// One thread uses an object at a time.
+class CFfmpegAudioDecoder
+{
+public:
+    enum class ECodec
+    {
+        kUnknown,
+        kMp3,
+        kAac,
+        kAlac,
+        kWmaV1,
+        kWmaV2,
+        kWmaPro,
+        kWmaLossless,
+        kOther
+    };
+
+    enum EOpenResult
+    {
+        kOpened = 0,
+        // The file cannot be read or is no media file.
+        kCannotOpen,
+        // Not exactly one audio stream, or a video stream beside it (an attached
+        // cover picture counts as neither).
+        kNotOneAudioStream
+    };
+
+    struct Description
+    {
+        ECodec codec = ECodec::kUnknown;
+        uint32_t sampleRate = 0;
+        uint16_t channels = 0;
+        // The bits of the source samples of a lossless codec; 0 when unknown.
+        uint16_t bitsPerRawSample = 0;
+        // The bit rate the stream declares for itself; 0 when its header marks
+        // a variable rate or names none.
+        uint32_t nominalBitRate = 0;
+        // Data bytes x 8 per second of audio; 0 when unknown.
+        uint32_t averageBitRate = 0;
+        // The exact length in frames (known once decoding has started).
+        int64_t numFrames = 0;
+    };
+
+    // The largest cover picture kept.
+    static constexpr uint32_t kMaxPictureSize = 16u * 1024u * 1024u;
+
+    CFfmpegAudioDecoder();
+    ~CFfmpegAudioDecoder();
+
+    CFfmpegAudioDecoder(const CFfmpegAudioDecoder&) = delete;
+    CFfmpegAudioDecoder& operator=(const CFfmpegAudioDecoder&) = delete;
+
+    // Sets the libraries up once per process (their log to errors only);
+    // false when the decoders this layer needs are missing.
+    static bool Initialise();
+
+    // Opens the file and describes its audio stream from the headers, reads
+    // its tags and its cover picture. Returns an EOpenResult.
+    int Open(const char* utf8Path);
+    // Sets up the decoder and finds the exact length; the description then
+    // holds the rate and channels of the decoded audio. False when the
+    // stream cannot be decoded (the object is closed then).
+    bool StartDecoding();
+    void Close();
+    bool IsOpen() const { return m_bOpen; }
+    bool IsDecoding() const { return m_bDecoding; }
+
+    const Description& GetDescription() const { return m_description; }
+    // The tag's value (UTF-8): the file's, else the stream's; empty if none.
+    std::string GetTag(const char* key) const;
+    // The attached cover picture's bytes (the front cover when there are
+    // several); empty when there is none or it is larger than kMaxPictureSize.
+    const std::vector<uint8_t>& GetCoverPicture() const { return m_cover; }
+
+    int64_t GetPosition() const { return m_pos; }
+    // Positions outside 0 .. length are limited to it.
+    void Seek(int64_t frame);
+    // Reads min(n, length - position) frames into each channel buffer from
+    // dstOffset and returns that number.
+    uint32_t Read(int32_t* const* bufs, uint32_t n, uint32_t dstOffset);
+    bool ReadErrorOccurred() const { return m_bReadError; }
+
+private:
+    enum class EMode
+    {
+        kMp3Frames,
+        kTimestamps,
+        kSequential
+    };
+
+    bool OpenContainer();
+    void CloseContainer();
+    bool OpenCodec();
+    void CloseCodec();
+    void RenewDecoder();
+    void DescribeStream();
+    void ReadTagsAndCover();
+    bool Restart();
+    void SeekExact(int64_t frame);
+    int64_t CountByDecoding();
+    // Decodes the next block into m_block; false at the end of the stream.
+    bool DecodeNextBlock();
+    bool DecodeNextMp3Block();
+    bool DecodeNextContainerBlock();
+    // Converts a decoded frame into m_block starting at output frame start.
+    void TakeFrame(const AVFrame* frame, int64_t start);
+    void SetSilentBlock(int64_t start, uint32_t length);
+    bool ConfigureConverter(const AVFrame* frame);
+
+    std::string m_path;
+    bool m_bOpen = false;
+    bool m_bDecoding = false;
+    EMode m_mode = EMode::kSequential;
+    Description m_description;
+    std::vector<uint8_t> m_cover;
+    AVDictionary* m_fileTags = nullptr;
+    AVDictionary* m_streamTags = nullptr;
+
+    AVFormatContext* m_format = nullptr;
+    int m_streamIndex = -1;
+    AVCodecContext* m_codec = nullptr;
+    AVPacket* m_packet = nullptr;
+    AVFrame* m_frame = nullptr;
+    SwrContext* m_converter = nullptr;
+    int m_converterFormat = -1;
+    int m_converterRate = 0;
+    uint64_t m_converterLayoutHash = 0;
+    // The rate and channels of the output are set (by the first frame).
+    bool m_bOutputFixed = false;
+    std::unique_ptr<CMp3StreamScanner> m_mp3;
+
+    // Timestamps: the stream's time base and the timestamp of frame 0.
+    int m_timeBaseNum = 0;
+    int m_timeBaseDen = 1;
+    int64_t m_timestampOrigin = 0;
+    // MP3: the decoded samples before frame 0 (encoder and decoder delay).
+    int64_t m_mp3Origin = 0;
+    int64_t m_mp3NextFrame = 0;
+
+    // The decoded block: planar samples of output frames blockStart ..
+    // blockStart + blockLength - 1 (the start may be negative).
+    std::vector<std::vector<int32_t>> m_block;
+    int64_t m_blockStart = 0;
+    uint32_t m_blockLength = 0;
+    // The output frame where the next decoded block begins when it carries no
+    // timestamp of its own; kUnknownStart (in the source) just after a seek.
+    int64_t m_nextBlockStart = 0;
+    // The next decoded block is the first after a seek; the present one is.
+    bool m_bFirstBlockAfterSeek = false;
+    bool m_bBlockIsFirstAfterSeek = false;
+    bool m_bSeekRetried = false;
+    // The first output frame the present decoding delivers as a read from
+    // the start would (the frames decoded to run up to a seek target are not).
+    int64_t m_exactFrom = INT64_MIN;
+    bool m_bDrainSent = false;
+    bool m_bEnded = false;
+    int64_t m_pos = 0;
+    bool m_bReadError = false;
+};
