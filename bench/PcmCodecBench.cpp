@@ -2,18 +2,16 @@
 // the same number of stream bytes. After the run a table gives each case's
 // throughput as a fraction of memcpy's.
 
+#include "bench/BenchSupport.h"
 #include "library/util/CPcmUtil.h"
 
 #include <benchmark/benchmark.h>
 
 #include <cstdio>
 #include <cstring>
-#include <map>
 #include <random>
 #include <string>
 #include <vector>
-
-#include <unistd.h>
 
 namespace
 {
@@ -138,67 +136,19 @@ std::vector<Case> RegisterAll()
     return cases;
 }
 
-// Prints as usual and keeps each benchmark's bytes per second.
-class CollectingReporter : public benchmark::ConsoleReporter
-{
-public:
-    CollectingReporter() : ConsoleReporter(isatty(fileno(stdout)) ? OO_Color : OO_None) {}
-
-    void ReportRuns(const std::vector<Run>& runs) override
-    {
-        ConsoleReporter::ReportRuns(runs);
-        for (const Run& run : runs)
-        {
-            if (run.error_occurred)
-                continue;
-            const auto it = run.counters.find("bytes_per_second");
-            if (it == run.counters.end())
-                continue;
-            // With repetitions the median stands for the benchmark.
-            if (run.run_type == Run::RT_Iteration && !m_fromMedian[run.run_name.str()])
-                m_rate[run.run_name.str()] = it->second.value;
-            else if (run.run_type == Run::RT_Aggregate && run.aggregate_name == "median")
-            {
-                m_rate[run.run_name.str()] = it->second.value;
-                m_fromMedian[run.run_name.str()] = true;
-            }
-        }
-    }
-
-    double Rate(const std::string& name) const
-    {
-        const auto it = m_rate.find(name);
-        return it != m_rate.end() ? it->second : 0.0;
-    }
-
-private:
-    std::map<std::string, double> m_rate;
-    std::map<std::string, bool> m_fromMedian;
-};
 } // namespace
 
 int main(int argc, char** argv)
 {
     const std::vector<Case> cases = RegisterAll();
-    benchmark::Initialize(&argc, argv);
-    if (benchmark::ReportUnrecognizedArguments(argc, argv))
+    benchsupport::CollectingReporter reporter;
+    if (!benchsupport::RunBenchmarks(&argc, argv, reporter))
         return 1;
-    CollectingReporter reporter;
-    benchmark::RunSpecifiedBenchmarks(&reporter);
-    benchmark::Shutdown();
 
-    std::printf("\n%u stereo frames per call\n%-22s %10s %12s %7s\n", kFrames, "case", "MB/s", "memcpy MB/s",
-                "ratio");
+    std::vector<benchsupport::RatioRow> rows;
     for (const Case& c : cases)
-    {
-        const double ours = reporter.Rate(c.name);
-        const double copy = reporter.Rate(MemcpyName(c.bits));
-        if (ours <= 0.0)
-            continue;
-        if (copy > 0.0)
-            std::printf("%-22s %10.0f %12.0f %7.2f\n", c.name.c_str(), ours / 1e6, copy / 1e6, ours / copy);
-        else
-            std::printf("%-22s %10.0f %12s %7s\n", c.name.c_str(), ours / 1e6, "-", "-");
-    }
+        rows.push_back({c.name, MemcpyName(c.bits)});
+    std::printf("\n%u stereo frames per call\n", kFrames);
+    benchsupport::PrintRatioTable(reporter, rows, 22, 2);
     return 0;
 }

@@ -5,6 +5,7 @@
 // After the run a table gives each case's throughput as a fraction of
 // memcpy's.
 
+#include "bench/BenchSupport.h"
 #include "common/file/CWavFileRead.h"
 #include "common/file/CWavFileWrite.h"
 
@@ -14,7 +15,6 @@
 #include <cstdlib>
 #include <cstring>
 #include <filesystem>
-#include <map>
 #include <random>
 #include <string>
 #include <vector>
@@ -162,69 +162,19 @@ void RegisterAll()
     setup(benchmark::RegisterBenchmark(kCases[3], Write, true));
 }
 
-// Prints as usual and keeps each benchmark's bytes per second.
-class CollectingReporter : public benchmark::ConsoleReporter
-{
-public:
-    CollectingReporter() : ConsoleReporter(isatty(fileno(stdout)) ? OO_Color : OO_None) {}
-
-    void ReportRuns(const std::vector<Run>& runs) override
-    {
-        ConsoleReporter::ReportRuns(runs);
-        for (const Run& run : runs)
-        {
-            if (run.error_occurred)
-                continue;
-            const auto it = run.counters.find("bytes_per_second");
-            if (it == run.counters.end())
-                continue;
-            const std::string name = run.run_name.str();
-            if (run.run_type == Run::RT_Iteration && !m_fromMedian[name])
-                m_rate[name] = it->second.value;
-            else if (run.run_type == Run::RT_Aggregate && run.aggregate_name == "median")
-            {
-                m_rate[name] = it->second.value;
-                m_fromMedian[name] = true;
-            }
-        }
-    }
-
-    double Rate(const std::string& name) const
-    {
-        for (const auto& [key, value] : m_rate)
-            if (key.rfind(name, 0) == 0)
-                return value;
-        return 0.0;
-    }
-
-private:
-    std::map<std::string, double> m_rate;
-    std::map<std::string, bool> m_fromMedian;
-};
 } // namespace
 
 int main(int argc, char** argv)
 {
     RegisterAll();
-    benchmark::Initialize(&argc, argv);
-    if (benchmark::ReportUnrecognizedArguments(argc, argv))
+    benchsupport::CollectingReporter reporter;
+    if (!benchsupport::RunBenchmarks(&argc, argv, reporter))
         return 1;
-    CollectingReporter reporter;
-    benchmark::RunSpecifiedBenchmarks(&reporter);
-    benchmark::Shutdown();
 
-    const double copy = reporter.Rate("memcpy");
-    std::printf("\n%u stereo 24-bit frames (%.1f MB) per run\n%-16s %10s %12s %7s\n", kFrames, kBytes / 1e6,
-                "case", "MB/s", "memcpy MB/s", "ratio");
+    std::vector<benchsupport::RatioRow> rows;
     for (const char* name : kCases)
-    {
-        const double ours = reporter.Rate(name);
-        if (ours <= 0.0)
-            continue;
-        if (copy > 0.0)
-            std::printf("%-16s %10.0f %12.0f %7.3f\n", name, ours / 1e6, copy / 1e6, ours / copy);
-        else
-            std::printf("%-16s %10.0f %12s %7s\n", name, ours / 1e6, "-", "-");
-    }
+        rows.push_back({name, "memcpy"});
+    std::printf("\n%u stereo 24-bit frames (%.1f MB) per run\n", kFrames, kBytes / 1e6);
+    benchsupport::PrintRatioTable(reporter, rows, 16, 3);
     return 0;
 }

@@ -2,7 +2,6 @@
 
 #include "common/file/CID3v2Read.h"
 #include "library/util/CDataUtil.h"
-#include "library/util/CPcmUtil.h"
 #include "library/util/CTextUtil.h"
 
 #include <algorithm>
@@ -52,26 +51,15 @@ CAiffFileRead::~CAiffFileRead()
 void CAiffFileRead::ResetState()
 {
     Initialize();
-    m_headerEnd = m_dataStart = m_dataEnd = 0;
-    m_windowStart = m_windowEnd = 0;
+    m_headerEnd = 0;
     m_pictureSize = 0;
     m_bLittleEndianSamples = false;
-    m_bufFilled = m_bufPos = 0;
-    m_filePos = 0;
-    m_bReadError = false;
-    m_buffer.clear();
-    m_buffer.shrink_to_fit();
-    m_scratch.clear();
-    m_scratch.shrink_to_fit();
 }
 
 void CAiffFileRead::CloseFile()
 {
-    if (IsFileOpen())
-        Close();
+    ClosePcmFile();
     ResetState();
-    GetMetaDataPtr()->ClearAll();
-    GetMarkerPtr()->DeleteAll();
 }
 
 int CAiffFileRead::OpenFile(const wchar_t* path)
@@ -117,22 +105,19 @@ int CAiffFileRead::OpenFile(const wchar_t* path)
     // file, whichever comes first, in whole frames.
     const int64_t align = GetBlockAlign();
     const int64_t bodyEnd = std::min<int64_t>(chunk + 8 + static_cast<int64_t>(m_ssndSize), fileSize);
-    m_dataStart = std::min<int64_t>(chunk + 16 + static_cast<int64_t>(m_ssndOffset), bodyEnd);
-    const int64_t available = (bodyEnd - m_dataStart) / align * align;
+    const int64_t dataStart = std::min<int64_t>(chunk + 16 + static_cast<int64_t>(m_ssndOffset), bodyEnd);
+    const int64_t available = (bodyEnd - dataStart) / align * align;
     const int64_t stated = static_cast<int64_t>(m_sampleFrames) * align;
-    m_dataEnd = m_dataStart + std::min(stated, available);
-    m_windowStart = m_dataStart;
-    m_windowEnd = m_dataEnd;
-
-    const uint32_t bufferFrames = std::max<uint32_t>(1, kBufferTarget / GetBlockAlign());
-    m_buffer.assign(static_cast<size_t>(bufferFrames) * GetBlockAlign(), 0);
-    m_scratch.assign(static_cast<size_t>(kScratchFrames) * CAiffFormat::GetNumChannels(), 0);
+    PcmSampleLayout layout;
+    layout.channels = CAiffFormat::GetNumChannels();
+    layout.bits = CAiffFormat::GetBitsPerSample();
+    layout.bigEndian = !m_bLittleEndianSamples;
+    SetPcmData(dataStart, dataStart + std::min(stated, available), layout);
 
     SetupMetaData();
     if (!GetMetaDataPtr()->IsRecDateAvailable())
         UseFileTimeStampAsRecDate();
-
-    SeekToFile(m_windowStart);
+    ResumePcmRead();
     return kAudioFileOpened;
 }
 
@@ -183,7 +168,7 @@ CID3v2Read* CAiffFileRead::OpenID3Chunk()
     Seek(m_headerEnd, SEEK_SET);
     const uint32_t length = FindChunk8("ID3 ", -1);
     const int64_t body = Tell() + 8;
-    Seek(m_filePos, SEEK_SET);
+    ResumePcmRead();
     if (length <= 8)
         return nullptr;
     // The tag is read by a reader of its own on the same file, limited to
@@ -249,156 +234,6 @@ uint32_t CAiffFileRead::ReadAttachedPicture(uint8_t* buf, uint32_t size)
         return 0;
     std::unique_ptr<CID3v2Read> tag(OpenID3Chunk());
     return tag ? tag->ReadImageFrontCover(buf, size) : 0;
-}
-
-int64_t CAiffFileRead::GetNumSamples()
-{
-    const uint16_t align = GetBlockAlign();
-    if (align == 0 || m_windowEnd <= m_windowStart)
-        return 0;
-    return (m_windowEnd - m_windowStart) / align;
-}
-
-int64_t CAiffFileRead::GetCurSamplePosition()
-{
-    const uint16_t align = GetBlockAlign();
-    if (align == 0 || !IsFileOpen())
-        return 0;
-    return (m_filePos - (m_bufFilled - m_bufPos) - m_windowStart) / align;
-}
-
-int64_t CAiffFileRead::GetAbsStartSample()
-{
-    const uint16_t align = GetBlockAlign();
-    return align == 0 ? 0 : (m_windowStart - m_dataStart) / align;
-}
-
-void CAiffFileRead::SeekToFile(int64_t pos)
-{
-    Seek(pos, SEEK_SET);
-    m_filePos = pos;
-    m_bufFilled = m_bufPos = 0;
-    m_bReadError = false;
-}
-
-void CAiffFileRead::SetCurSamplePosition(int64_t frame)
-{
-    if (!IsFileOpen())
-        return;
-    frame = std::clamp<int64_t>(frame, 0, GetNumSamples());
-    SeekToFile(m_windowStart + frame * GetBlockAlign());
-}
-
-void CAiffFileRead::ExtractData(int64_t start, int64_t end)
-{
-    if (!IsFileOpen())
-        return;
-    const int64_t align = GetBlockAlign();
-    const int64_t frames = (m_dataEnd - m_dataStart) / align;
-    start = std::clamp<int64_t>(start, 0, frames);
-    if (end < 0 || end > frames)
-        end = frames;
-    if (end < start)
-        end = start;
-    m_windowStart = m_dataStart + start * align;
-    m_windowEnd = m_dataStart + end * align;
-    SeekToFile(m_windowStart);
-}
-
-bool CAiffFileRead::FillBuffer(bool* shortRead)
-{
-    // A partial frame left by a short read stays at the front.
-    const uint32_t left = m_bufFilled - m_bufPos;
-    if (left > 0 && m_bufPos > 0)
-        std::memmove(m_buffer.data(), m_buffer.data() + m_bufPos, left);
-    m_bufFilled = left;
-    m_bufPos = 0;
-    if (m_filePos >= m_windowEnd)
-        return false;
-    const uint32_t want =
-        static_cast<uint32_t>(std::min<int64_t>(m_windowEnd - m_filePos, m_buffer.size() - left));
-    const int got = Read(m_buffer.data() + left, want);
-    if (got > 0)
-    {
-        m_bufFilled += static_cast<uint32_t>(got);
-        m_filePos += got;
-    }
-    if (static_cast<uint32_t>(std::max(got, 0)) < want)
-    {
-        m_bReadError = true;
-        *shortRead = true;
-    }
-    return got > 0;
-}
-
-uint32_t CAiffFileRead::ReadAudioData(int32_t** dst, uint32_t n, uint32_t dstOffset)
-{
-    const uint16_t channels = CAiffFormat::GetNumChannels();
-    const uint16_t bits = CAiffFormat::GetBitsPerSample();
-    const uint16_t align = GetBlockAlign();
-    if (dst == nullptr)
-        return 0;
-    if (!IsFileOpen() || align == 0)
-    {
-        CPcmUtil::FillSilence(dst, n, channels, dstOffset);
-        return 0;
-    }
-    uint32_t done = 0;
-    bool shortRead = false;
-    while (done < n)
-    {
-        const uint32_t unread = m_bufFilled - m_bufPos;
-        if (unread >= align)
-        {
-            const uint32_t frames = std::min(n - done, unread / align);
-            const uint8_t* bytes = m_buffer.data() + m_bufPos;
-            if (m_bLittleEndianSamples)
-                CPcmUtil::DecodeStreamLsb1(bytes, dst, frames, channels, bits, dstOffset + done);
-            else
-                CPcmUtil::DecodeStreamMsb1(bytes, dst, frames, channels, bits, dstOffset + done);
-            m_bufPos += frames * align;
-            done += frames;
-            continue;
-        }
-        if (shortRead || !FillBuffer(&shortRead))
-            break;
-    }
-    if (done < n)
-        CPcmUtil::FillSilence(dst, n - done, channels, dstOffset + done);
-    return done;
-}
-
-uint32_t CAiffFileRead::ReadAudioData(float** dst, uint32_t n, uint32_t dstOffset)
-{
-    const uint16_t channels = CAiffFormat::GetNumChannels();
-    if (dst == nullptr)
-        return 0;
-    if (!IsFileOpen() || m_scratch.empty())
-    {
-        CPcmUtil::FillSilence(dst, n, channels, dstOffset);
-        return 0;
-    }
-    int32_t* scratch[2] = {m_scratch.data(), m_scratch.data() + (channels > 1 ? kScratchFrames : 0)};
-    uint32_t done = 0;
-    while (done < n)
-    {
-        const uint32_t want = std::min(n - done, kScratchFrames);
-        const uint32_t got = ReadAudioData(scratch, want, 0);
-        for (uint16_t c = 0; c < channels; ++c)
-        {
-            if (dst[c] == nullptr)
-                continue;
-            int32_t* in[1] = {scratch[c]};
-            float* out[1] = {dst[c]};
-            CPcmUtil::SignedIntToFloat(in, out, got, 1, 0, dstOffset + done);
-        }
-        done += got;
-        if (got < want)
-            break;
-    }
-    if (done < n)
-        CPcmUtil::FillSilence(dst, n - done, channels, dstOffset + done);
-    return done;
 }
 
 // ---------------------------------------------------------------------------

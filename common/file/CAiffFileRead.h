@@ -4,7 +4,6 @@
 #include "common/file/CPcmFileBase.h"
 
 #include <cstdint>
-#include <vector>
 
 class CID3v2Read;
 
@@ -33,27 +32,11 @@ public:
     uint16_t GetBitsPerSample() override { return CAiffFormat::GetBitsPerSample(); }
     uint16_t GetNumChannels() override { return CAiffFormat::GetNumChannels(); }
 
-    int64_t GetNumSamples() override;
-    int64_t GetCurSamplePosition() override;
-    // Positions outside the window are limited to it.
-    void SetCurSamplePosition(int64_t frame) override;
-    // Frames relative to the sample data: start is limited to 0 .. N; an end
-    // below 0 or beyond N means N; an end at or before start gives an empty
-    // window.
-    void ExtractData(int64_t start, int64_t end) override;
-    int64_t GetAbsStartSample() override;
-
     // The size of the front cover of the file's ID3 tag; 0 when there is none.
     uint32_t GetAttachedPictureSize() override { return m_pictureSize; }
     // Copies the front cover into buf when it fits in size bytes and returns
     // its size; 0 (buf zeroed) otherwise.
     uint32_t ReadAttachedPicture(uint8_t* buf, uint32_t size) override;
-
-    using CPcmFileReadBase::ReadAudioData;
-    uint32_t ReadAudioData(int32_t** bufs, uint32_t n, uint32_t dstOffset) override;
-    // The integer samples scaled by 2^-31 (through the reader's own buffers).
-    uint32_t ReadAudioData(float** bufs, uint32_t n, uint32_t dstOffset) override;
-    bool AudioDataReadErrorOccured() override { return m_bReadError; }
 
 protected:
     // The file's integers are big-endian.
@@ -78,34 +61,14 @@ protected:
     void ReadID3Chunk();
 
 private:
-    static constexpr uint32_t kBufferTarget = 65536;
-    static constexpr uint32_t kScratchFrames = 4096;
-
     void ResetState();
-    void SeekToFile(int64_t pos);
-    // Refills the read buffer from the file; false at the window end or
-    // when nothing could be read.
-    bool FillBuffer(bool* shortRead);
     // A reader of the tag in the "ID3 " chunk (the caller deletes it), or
     // null when there is none. The file position is kept.
     CID3v2Read* OpenID3Chunk();
 
     int64_t m_headerEnd = 0;
-    int64_t m_dataStart = 0;
-    int64_t m_dataEnd = 0;
-    int64_t m_windowStart = 0;
-    int64_t m_windowEnd = 0;
     uint32_t m_pictureSize = 0;
     bool m_bLittleEndianSamples = false;
-
-    std::vector<uint8_t> m_buffer;
-    uint32_t m_bufFilled = 0;
-    uint32_t m_bufPos = 0;
-    // The file position of the byte after the buffer's last one.
-    int64_t m_filePos = 0;
-    bool m_bReadError = false;
-
-    std::vector<int32_t> m_scratch;
 };
 
 // Reads a FORM/AIFC file of uncompressed 16- or 24-bit samples: compression

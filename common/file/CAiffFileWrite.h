@@ -15,6 +15,9 @@
 // was given and CloseFile return false; so does a file that would grow past
 // the 4 GiB a FORM size can describe (WriteAudioData takes only the frames
 // that still fit; room for the tag is kept free).
+//
+// The samples are written by CPcmFileWriteBase; float samples are converted
+// in the writer's own buffers.
 class CAiffFileWrite : public CPcmFileWriteBase, private CAiffFormat
 {
 public:
@@ -36,13 +39,6 @@ public:
     uint32_t GetSampleRate() override { return CAiffFormat::GetSampleRate(); }
     uint16_t GetBitsPerSample() override { return CAiffFormat::GetBitsPerSample(); }
     uint16_t GetNumChannels() override { return CAiffFormat::GetNumChannels(); }
-    int64_t GetCurSamplePosition() override;
-
-    using CPcmFileWriteBase::WriteAudioData;
-    // Float samples are converted into the writer's own buffers.
-    uint32_t WriteAudioData(float** bufs, uint32_t n) override;
-    // Left-justified integers.
-    uint32_t WriteAudioData(int32_t** bufs, uint32_t n) override;
 
     static std::vector<uint16_t> GetPossibleBitsPerSamples();
     static std::vector<uint16_t> GetPossibleNumChannels();
@@ -59,30 +55,16 @@ protected:
     // Appends the "ID3 " chunk (with its pad byte) at the end of the file
     // when the song information gives a tag.
     virtual bool WriteID3v2Chunk();
-    // Lowers the most sample bytes the file takes (never above what keeps the
-    // FORM size within 32 bits).
-    void LimitDataSize(uint64_t bytes) { m_maxDataBytes = bytes < kMaxDataBytes ? bytes : kMaxDataBytes; }
 
 private:
-    static constexpr uint32_t kBufferTarget = 65536;
-    static constexpr uint32_t kScratchFrames = 4096;
     // Room kept below the FORM size limit for the tag: the largest picture
     // embedded and eight texts of at most 511 characters in UTF-16.
     static constexpr uint64_t kTagReserve = 16ull * 1024 * 1024 + 65536;
     // FORM size = 46 + data + pad byte + ("ID3 " header + tag + pad byte).
     static constexpr uint64_t kMaxDataBytes = 0xFFFFFFFFull - 46 - 1 - 8 - kTagReserve - 1;
 
-    bool FlushBuffer();
     void ResetState();
     // The bytes of the front cover named by the song information's picture
     // path; empty when there is none.
     std::vector<uint8_t> LoadFrontCover();
-
-    int64_t m_headerEnd = 0;
-    int64_t m_dataStart = 0;
-    int64_t m_dataEnd = 0;
-    std::vector<uint8_t> m_buffer;
-    uint32_t m_bufFilled = 0;
-    std::vector<int32_t> m_scratch;
-    uint64_t m_maxDataBytes = kMaxDataBytes;
 };

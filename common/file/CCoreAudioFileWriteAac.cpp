@@ -3,12 +3,7 @@
 #include "library/util/CPcmUtil.h"
 
 #include <algorithm>
-#include <cerrno>
 #include <cstdlib>
-#include <cstring>
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
 
 namespace
 {
@@ -16,33 +11,6 @@ bool IsAacRate(uint32_t rate)
 {
     static constexpr uint32_t kRates[] = {8000, 11025, 12000, 16000, 22050, 24000, 32000, 44100, 48000};
     return std::find(std::begin(kRates), std::end(kRates), rate) != std::end(kRates);
-}
-
-// Reads a whole small file; false when it cannot be read or is larger than limit.
-bool ReadSmallFile(const char* path, int64_t limit, std::vector<uint8_t>& out)
-{
-    const int fd = ::open(path, O_RDONLY | O_CLOEXEC);
-    if (fd < 0)
-        return false;
-    struct stat st;
-    bool ok = ::fstat(fd, &st) == 0 && S_ISREG(st.st_mode) && st.st_size > 0 && st.st_size <= limit;
-    if (ok)
-    {
-        out.resize(static_cast<size_t>(st.st_size));
-        size_t done = 0;
-        while (done < out.size())
-        {
-            const ssize_t n = ::read(fd, out.data() + done, out.size() - done);
-            if (n < 0 && errno == EINTR)
-                continue;
-            if (n <= 0)
-                break;
-            done += static_cast<size_t>(n);
-        }
-        ok = done == out.size();
-    }
-    ::close(fd);
-    return ok;
 }
 } // namespace
 
@@ -124,46 +92,8 @@ int CCoreAudioFileWriteAac::OpenFile(const wchar_t* path, uint32_t rate, uint16_
     return kAudioFileOpened;
 }
 
-void CCoreAudioFileWriteAac::AddCoverPicture()
-{
-    const wchar_t* widePath = GetMetaDataPtr()->GetAttachedPictureFilePath();
-    if (widePath == nullptr || widePath[0] == L'\0')
-        return;
-    CMultiString path(CAudioMetaData::kPicturePathLength);
-    path.SetString(widePath, -1, false);
-    std::vector<uint8_t> bytes;
-    // A picture that cannot be read, or is not a JPEG or PNG picture, is left
-    // out; the audio is written without it.
-    if (ReadSmallFile(path.GetReadPtrChar(), kMaxCoverBytes, bytes))
-        m_encoder.SetCoverPicture(bytes.data(), bytes.size());
-}
-
-void CCoreAudioFileWriteAac::ApplyTags()
-{
-    static constexpr struct
-    {
-        CAudioMetaData::Field field;
-        const char* key;
-    } kTags[] = {
-        {CAudioMetaData::kTitle, "title"},
-        {CAudioMetaData::kArtist, "artist"},
-        {CAudioMetaData::kAlbumArtist, "album_artist"},
-        {CAudioMetaData::kAlbum, "album"},
-        {CAudioMetaData::kGenre, "genre"},
-        {CAudioMetaData::kRecDate, "date"},
-        {CAudioMetaData::kEncodingSoftware, "encoding_tool"},
-    };
-    CAudioMetaData* meta = GetMetaDataPtr();
-    for (const auto& tag : kTags)
-    {
-        CMultiString* text = meta->GetStringPtr(tag.field);
-        m_encoder.SetTag(tag.key, text != nullptr ? text->GetReadPtrChar() : nullptr);
-    }
-}
-
 bool CCoreAudioFileWriteAac::StartEncoder()
 {
-    AddCoverPicture();
     if (!m_encoder.Start(&m_output))
         return Fail(m_encoder.GetLastError());
     return true;
@@ -223,12 +153,8 @@ bool CCoreAudioFileWriteAac::CloseFile()
     bool ok = !m_failed;
     if (ok && !m_encoder.IsStarted())
         ok = StartEncoder();
-    if (ok)
-    {
-        ApplyTags();
-        if (!m_encoder.Finish())
-            ok = Fail(m_encoder.GetLastError());
-    }
+    if (ok && !m_encoder.Finish())
+        ok = Fail(m_encoder.GetLastError());
     if (ok && WriteFailed())
         ok = Fail("write failed");
     if (ok)

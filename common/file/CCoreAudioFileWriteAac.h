@@ -16,18 +16,13 @@
 // fails takes no frames (WriteAudioData returns 0 from then on) and CloseFile
 // returns false.
 //
-// The song information's texts become the file's tags (title, artist, album
-// artist, album, genre, recording date, encoding software) and a JPEG or PNG
-// file named as its picture becomes the cover. The picture is taken when the
-// first frames are written (or at CloseFile when none were), the texts at
-// CloseFile.
+// The file carries the audio only: the sink's song information (texts and
+// picture) is not written into it.
 class CCoreAudioFileWriteAac : public CPcmFileWriteBase
 {
 public:
     // The bit rate a quality of 0 stands for.
     static constexpr int32_t kDefaultBitRate = 128000;
-    // Larger picture files are not embedded.
-    static constexpr int64_t kMaxCoverBytes = 16 * 1024 * 1024;
 
     CCoreAudioFileWriteAac();
     ~CCoreAudioFileWriteAac() override;
@@ -91,10 +86,8 @@ private:
 
     static constexpr uint32_t kScratchFrames = 4096;
 
-    // Adds the cover and writes the container header.
+    // Writes the container header.
     bool StartEncoder();
-    void AddCoverPicture();
-    void ApplyTags();
     bool Fail(const std::string& what);
     void ResetState();
 

@@ -1,7 +1,6 @@
 #include "common/file/CWavFileRead.h"
 
 #include "library/util/CDataUtil.h"
-#include "library/util/CPcmUtil.h"
 #include "library/util/CTextUtil.h"
 
 #include <algorithm>
@@ -43,26 +42,15 @@ CWavFileRead::~CWavFileRead()
 void CWavFileRead::ResetState()
 {
     Initialize();
-    m_headerEnd = m_dataStart = m_dataEnd = 0;
-    m_windowStart = m_windowEnd = 0;
+    m_headerEnd = 0;
     m_listBodyStart = m_listEnd = 0;
     m_cueFirst = m_cueEnd = 0;
-    m_bufFilled = m_bufPos = 0;
-    m_filePos = 0;
-    m_bReadError = false;
-    m_buffer.clear();
-    m_buffer.shrink_to_fit();
-    m_scratch.clear();
-    m_scratch.shrink_to_fit();
 }
 
 void CWavFileRead::CloseFile()
 {
-    if (IsFileOpen())
-        Close();
+    ClosePcmFile();
     ResetState();
-    GetMetaDataPtr()->ClearAll();
-    GetMarkerPtr()->DeleteAll();
 }
 
 int CWavFileRead::OpenFile(const wchar_t* path)
@@ -100,13 +88,15 @@ int CWavFileRead::OpenFile(const wchar_t* path)
         return kAudioFileNotThisFormat;
     }
     std::memcpy(m_dataID, chunk, 4);
-    m_dataStart = Tell();
+    const int64_t dataStart = Tell();
     // A size that runs past the end of the file ends at the end of the file.
-    const int64_t dataSize = std::min<int64_t>(Le32(chunk + 4), fileSize - m_dataStart);
+    const int64_t dataSize = std::min<int64_t>(Le32(chunk + 4), fileSize - dataStart);
     m_dataSize = static_cast<uint32_t>(dataSize);
-    m_dataEnd = m_dataStart + dataSize;
-    m_windowStart = m_dataStart;
-    m_windowEnd = m_dataEnd;
+    PcmSampleLayout layout;
+    layout.channels = CWavFormat::GetNumChannels();
+    layout.bits = CWavFormat::GetBitsPerSample();
+    layout.floatSamples = IsFloatingPoint();
+    SetPcmData(dataStart, dataStart + dataSize, layout);
 
     Seek(m_headerEnd, SEEK_SET);
     if (const uint32_t length = FindChunk8WithType("LIST", "INFO", -1); length >= 12)
@@ -124,16 +114,11 @@ int CWavFileRead::OpenFile(const wchar_t* path)
         m_cueEnd = start + length;
     }
 
-    const uint32_t bufferFrames = std::max<uint32_t>(1, kBufferTarget / GetBlockAlign());
-    m_buffer.assign(static_cast<size_t>(bufferFrames) * GetBlockAlign(), 0);
-    m_scratch.assign(static_cast<size_t>(kScratchFrames) * CWavFormat::GetNumChannels(), 0);
-
     SetupMetaData();
     if (GetMetaDataPtr()->GetStringPtr(CAudioMetaData::kRecDate)->IsEmpty())
         UseFileTimeStampAsRecDate();
     SetupPlayerMarkers();
-
-    SeekToFile(m_windowStart);
+    ResumePcmRead();
     return kAudioFileOpened;
 }
 
@@ -197,7 +182,7 @@ void CWavFileRead::SetupPlayerMarkers()
     std::vector<uint8_t> raw(static_cast<size_t>(count) * kCuePointSize);
     Seek(m_cueFirst, SEEK_SET);
     const int got = Read(raw.data(), static_cast<uint32_t>(raw.size()));
-    Seek(m_filePos, SEEK_SET);
+    ResumePcmRead();
 
     std::vector<uint32_t> offsets;
     for (int i = 0; i < got / kCuePointSize; ++i)
@@ -235,7 +220,7 @@ bool CWavFileRead::ReadCuePointData(CuePointData* out, int index)
     uint8_t raw[kCuePointSize];
     Seek(m_cueFirst + index * kCuePointSize, SEEK_SET);
     const bool ok = Read(raw, sizeof(raw)) == static_cast<int>(sizeof(raw));
-    Seek(m_filePos, SEEK_SET);
+    ResumePcmRead();
     if (ok)
         ParseCuePoint(raw, out);
     return ok;
@@ -266,163 +251,14 @@ uint32_t CWavFileRead::ReadListInfoChunkData(char* buf, uint32_t bufSize, const 
             result = got > 0 ? static_cast<uint32_t>(got) : 0;
         }
     }
-    Seek(m_filePos, SEEK_SET);
+    ResumePcmRead();
     return result;
-}
-
-int64_t CWavFileRead::GetNumSamples()
-{
-    const uint16_t align = GetBlockAlign();
-    if (align == 0 || m_windowEnd <= m_windowStart)
-        return 0;
-    return (m_windowEnd - m_windowStart) / align;
-}
-
-int64_t CWavFileRead::GetCurSamplePosition()
-{
-    const uint16_t align = GetBlockAlign();
-    if (align == 0 || !IsFileOpen())
-        return 0;
-    return (m_filePos - (m_bufFilled - m_bufPos) - m_windowStart) / align;
-}
-
-int64_t CWavFileRead::GetAbsStartSample()
-{
-    const uint16_t align = GetBlockAlign();
-    return align == 0 ? 0 : (m_windowStart - m_dataStart) / align;
-}
-
-void CWavFileRead::SeekToFile(int64_t pos)
-{
-    Seek(pos, SEEK_SET);
-    m_filePos = pos;
-    m_bufFilled = m_bufPos = 0;
-    m_bReadError = false;
-}
-
-void CWavFileRead::SetCurSamplePosition(int64_t frame)
-{
-    if (!IsFileOpen())
-        return;
-    frame = std::clamp<int64_t>(frame, 0, GetNumSamples());
-    SeekToFile(m_windowStart + frame * GetBlockAlign());
 }
 
 void CWavFileRead::ExtractData(int64_t start, int64_t end)
 {
     if (!IsFileOpen())
         return;
-    const int64_t align = GetBlockAlign();
-    const int64_t frames = (m_dataEnd - m_dataStart) / align;
-    start = std::clamp<int64_t>(start, 0, frames);
-    if (end < 0 || end > frames)
-        end = frames;
-    if (end < start)
-        end = start;
-    m_windowStart = m_dataStart + start * align;
-    m_windowEnd = m_dataStart + end * align;
-    if (end == frames)
-        m_windowEnd = m_dataEnd;
+    CPcmFileReadBase::ExtractData(start, end);
     SetupPlayerMarkers();
-    SeekToFile(m_windowStart);
-}
-
-bool CWavFileRead::FillBuffer(bool* shortRead)
-{
-    // A partial frame left by a short read stays at the front.
-    const uint32_t left = m_bufFilled - m_bufPos;
-    if (left > 0 && m_bufPos > 0)
-        std::memmove(m_buffer.data(), m_buffer.data() + m_bufPos, left);
-    m_bufFilled = left;
-    m_bufPos = 0;
-    if (m_filePos >= m_windowEnd)
-        return false;
-    const uint32_t want =
-        static_cast<uint32_t>(std::min<int64_t>(m_windowEnd - m_filePos, m_buffer.size() - left));
-    const int got = Read(m_buffer.data() + left, want);
-    if (got > 0)
-    {
-        m_bufFilled += static_cast<uint32_t>(got);
-        m_filePos += got;
-    }
-    if (static_cast<uint32_t>(std::max(got, 0)) < want)
-    {
-        m_bReadError = true;
-        *shortRead = true;
-    }
-    return got > 0;
-}
-
-uint32_t CWavFileRead::ReadAudioData(int32_t** dst, uint32_t n, uint32_t dstOffset)
-{
-    const uint16_t channels = CWavFormat::GetNumChannels();
-    const uint16_t align = GetBlockAlign();
-    if (dst == nullptr)
-        return 0;
-    if (!IsFileOpen() || align == 0)
-    {
-        CPcmUtil::FillSilence(dst, n, channels, dstOffset);
-        return 0;
-    }
-    uint32_t done = 0;
-    bool shortRead = false;
-    while (done < n)
-    {
-        const uint32_t unread = m_bufFilled - m_bufPos;
-        if (unread >= align)
-        {
-            const uint32_t frames = std::min(n - done, unread / align);
-            CPcmUtil::DecodeStreamLsb1(m_buffer.data() + m_bufPos, dst, frames, channels,
-                                       CWavFormat::GetBitsPerSample(), dstOffset + done);
-            m_bufPos += frames * align;
-            done += frames;
-            continue;
-        }
-        if (shortRead || !FillBuffer(&shortRead))
-            break;
-    }
-    if (done < n)
-        CPcmUtil::FillSilence(dst, n - done, channels, dstOffset + done);
-    return done;
-}
-
-uint32_t CWavFileRead::ReadAudioData(float** dst, uint32_t n, uint32_t dstOffset)
-{
-    const uint16_t channels = CWavFormat::GetNumChannels();
-    if (dst == nullptr)
-        return 0;
-    if (!IsFileOpen() || m_scratch.empty())
-    {
-        CPcmUtil::FillSilence(dst, n, channels, dstOffset);
-        return 0;
-    }
-    int32_t* scratch[2] = {m_scratch.data(), m_scratch.data() + (channels > 1 ? kScratchFrames : 0)};
-    const bool isFloat = IsFloatingPoint();
-    uint32_t done = 0;
-    while (done < n)
-    {
-        const uint32_t want = std::min(n - done, kScratchFrames);
-        const uint32_t got = ReadAudioData(scratch, want, 0);
-        for (uint16_t c = 0; c < channels; ++c)
-        {
-            if (dst[c] == nullptr)
-                continue;
-            if (isFloat)
-            {
-                std::memcpy(dst[c] + dstOffset + done, scratch[c], static_cast<size_t>(got) * sizeof(float));
-            }
-            else
-            {
-                int32_t* in[1] = {scratch[c]};
-                float* out[1] = {dst[c]};
-                CPcmUtil::SignedIntToFloat(in, out, got, 1, 0, dstOffset + done);
-            }
-        }
-        done += got;
-        if (got < want)
-            break;
-    }
-    if (done < n)
-        CPcmUtil::FillSilence(dst, n - done, channels, dstOffset + done);
-    return done;
 }

@@ -4,7 +4,6 @@
 #include "common/file/CWavFormat.h"
 
 #include <cstdint>
-#include <vector>
 
 // One cue point of a "cue " chunk as it is stored in the file.
 struct CuePointData
@@ -38,24 +37,12 @@ public:
     uint16_t GetBitsPerSample() override { return CWavFormat::GetBitsPerSample(); }
     uint16_t GetNumChannels() override { return CWavFormat::GetNumChannels(); }
     bool IsFloatingPoint() override { return GetFormatTag() == kTagFloat; }
+    // The frames of the window, not those of the header's format fields.
+    using CPcmFileReadBase::GetNumSamples;
 
-    int64_t GetNumSamples() override;
-    int64_t GetCurSamplePosition() override;
-    // Positions outside the window are limited to it.
-    void SetCurSamplePosition(int64_t frame) override;
-    // Frames relative to the data chunk: start is limited to 0 .. N; an end
-    // below 0 or beyond N means N; an end at or before start gives an empty
-    // window.
+    // Frames relative to the data chunk (see CPcmFileReadBase); the markers
+    // follow the window.
     void ExtractData(int64_t start, int64_t end) override;
-    int64_t GetAbsStartSample() override;
-
-    using CPcmFileReadBase::ReadAudioData;
-    // Left-justified integers; on a float file the float bit patterns as they
-    // are.
-    uint32_t ReadAudioData(int32_t** bufs, uint32_t n, uint32_t dstOffset) override;
-    // Floats; integer files are converted, float files delivered bit for bit.
-    uint32_t ReadAudioData(float** bufs, uint32_t n, uint32_t dstOffset) override;
-    bool AudioDataReadErrorOccured() override { return m_bReadError; }
 
     // The number of cue points the "cue " chunk holds within the file.
     int GetNumCuePoints() const;
@@ -75,31 +62,12 @@ private:
     // above what a song carries, they bound the work a damaged file causes.
     static constexpr int kMaxCuePointsRead = 65536;
     static constexpr int kMaxMarkers = 4096;
-    static constexpr uint32_t kBufferTarget = 65536;
-    static constexpr uint32_t kScratchFrames = 4096;
 
     void ResetState();
-    void SeekToFile(int64_t pos);
-    // Refills the read buffer from the file; false at the window end or
-    // when nothing could be read.
-    bool FillBuffer(bool* shortRead);
 
     int64_t m_headerEnd = 0;
-    int64_t m_dataStart = 0;
-    int64_t m_dataEnd = 0;
-    int64_t m_windowStart = 0;
-    int64_t m_windowEnd = 0;
     int64_t m_listBodyStart = 0;
     int64_t m_listEnd = 0;
     int64_t m_cueFirst = 0;
     int64_t m_cueEnd = 0;
-
-    std::vector<uint8_t> m_buffer;
-    uint32_t m_bufFilled = 0;
-    uint32_t m_bufPos = 0;
-    // The file position of the byte after the buffer's last one.
-    int64_t m_filePos = 0;
-    bool m_bReadError = false;
-
-    std::vector<int32_t> m_scratch;
 };

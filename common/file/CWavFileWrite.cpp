@@ -9,7 +9,7 @@
 #include <cstring>
 #include <unistd.h>
 
-CWavFileWrite::CWavFileWrite() = default;
+CWavFileWrite::CWavFileWrite() : CPcmFileWriteBase(kMaxDataBytes) {}
 
 CWavFileWrite::~CWavFileWrite()
 {
@@ -20,12 +20,7 @@ CWavFileWrite::~CWavFileWrite()
 void CWavFileWrite::ResetState()
 {
     Initialize();
-    m_headerEnd = m_dataStart = m_dataEnd = 0;
-    m_bufFilled = 0;
-    m_buffer.clear();
-    m_buffer.shrink_to_fit();
-    m_scratch.clear();
-    m_scratch.shrink_to_fit();
+    ResetPcmData();
 }
 
 int CWavFileWrite::OpenFile(const wchar_t* path, uint32_t rate, uint16_t bits, uint16_t channels, int)
@@ -41,30 +36,19 @@ int CWavFileWrite::OpenFile(const wchar_t* path, uint32_t rate, uint16_t bits, u
     SetSampleRate(rate);
     SetBitsPerSample(bits);
     SetNumChannels(channels);
-    if (path == nullptr || Open(path) == -1)
-    {
+    PcmSampleLayout layout;
+    layout.channels = channels;
+    layout.bits = bits;
+    layout.floatSamples = IsFloatingPoint();
+    const int result = OpenPcmFile(path, layout, kHeaderSize, [this] { return WriteHeader(); });
+    if (result != kAudioFileOpened)
         ResetState();
-        return kAudioFileCannotOpen;
-    }
-
-    const uint32_t bufferFrames = kBufferTarget / GetBlockAlign();
-    m_buffer.assign(static_cast<size_t>(bufferFrames) * GetBlockAlign(), 0);
-    m_bufFilled = 0;
-    m_scratch.assign(static_cast<size_t>(kScratchFrames) * channels, 0);
-    m_headerEnd = 12;
-    m_dataStart = m_dataEnd = kHeaderSize;
-    if (!WriteHeader())
-    {
-        Discard();
-        ResetState();
-        return kAudioFileCannotOpen;
-    }
-    return kAudioFileOpened;
+    return result;
 }
 
 bool CWavFileWrite::WriteHeader()
 {
-    const int64_t dataBytes = m_dataEnd - m_dataStart;
+    const int64_t dataBytes = GetPcmDataBytes();
     const int64_t fileSize = std::max<int64_t>(GetFileSize(), kHeaderSize);
     if (fileSize - 8 > static_cast<int64_t>(UINT32_MAX) || dataBytes > static_cast<int64_t>(UINT32_MAX))
         return false;
@@ -138,37 +122,9 @@ bool CWavFileWrite::WriteFooter()
     return true;
 }
 
-bool CWavFileWrite::FlushBuffer()
-{
-    if (m_bufFilled == 0)
-        return !WriteFailed();
-    const int written = Write(m_buffer.data(), m_bufFilled);
-    if (written != static_cast<int>(m_bufFilled))
-        return false;
-    m_dataEnd += m_bufFilled;
-    m_bufFilled = 0;
-    return true;
-}
-
 bool CWavFileWrite::CloseFile()
 {
-    if (!IsFileOpen())
-    {
-        ResetState();
-        return false;
-    }
-    bool ok = FlushBuffer();
-    // RIFF pads an odd-sized chunk body to an even length.
-    if (ok && ((m_dataEnd - m_dataStart) & 1) != 0)
-    {
-        const uint8_t pad = 0;
-        ok = Seek(m_dataEnd, SEEK_SET) == m_dataEnd && Write(&pad, 1) == 1;
-    }
-    ok = ok && WriteFooter() && WriteHeader();
-    if (ok)
-        ok = Close() == 0;
-    else
-        Discard();
+    const bool ok = ClosePcmFile([this] { return WriteFooter() && WriteHeader(); });
     ResetState();
     return ok;
 }
@@ -177,72 +133,6 @@ void CWavFileWrite::RemoveFile()
 {
     CPcmFileWriteBase::RemoveFile();
     ResetState();
-}
-
-int64_t CWavFileWrite::GetCurSamplePosition()
-{
-    const uint16_t align = GetBlockAlign();
-    if (!IsFileOpen() || align == 0)
-        return 0;
-    return (m_dataEnd - m_dataStart + m_bufFilled) / align;
-}
-
-uint32_t CWavFileWrite::WriteAudioData(int32_t** src, uint32_t n)
-{
-    const uint16_t align = GetBlockAlign();
-    if (!IsFileOpen() || WriteFailed() || src == nullptr || align == 0 || m_buffer.empty())
-        return 0;
-    // Take only the frames that keep the RIFF size within 32 bits.
-    const uint64_t taken = static_cast<uint64_t>(m_dataEnd - m_dataStart) + m_bufFilled;
-    const uint64_t room = taken >= m_maxDataBytes ? 0 : (m_maxDataBytes - taken) / align;
-    const uint32_t todo = static_cast<uint32_t>(std::min<uint64_t>(n, room));
-    const uint16_t channels = CWavFormat::GetNumChannels();
-    const uint16_t bits = CWavFormat::GetBitsPerSample();
-    const uint32_t capacity = static_cast<uint32_t>(m_buffer.size());
-
-    uint32_t done = 0;
-    while (done < todo)
-    {
-        const uint32_t frames = std::min(todo - done, (capacity - m_bufFilled) / align);
-        CPcmUtil::EncodeStreamLsb1(src, m_buffer.data() + m_bufFilled, frames, channels, bits, done);
-        m_bufFilled += frames * align;
-        done += frames;
-        if (m_bufFilled == capacity)
-        {
-            const uint32_t buffered = m_bufFilled / align;
-            if (!FlushBuffer())
-                return done - std::min(done, buffered);
-        }
-    }
-    return done;
-}
-
-uint32_t CWavFileWrite::WriteAudioData(float** src, uint32_t n)
-{
-    if (!IsFileOpen() || src == nullptr || m_scratch.empty())
-        return 0;
-    const uint16_t channels = CWavFormat::GetNumChannels();
-    int32_t* scratch[2] = {m_scratch.data(), m_scratch.data() + (channels > 1 ? kScratchFrames : 0)};
-    const bool isFloat = IsFloatingPoint();
-    uint32_t done = 0;
-    while (done < n)
-    {
-        const uint32_t frames = std::min(n - done, kScratchFrames);
-        if (isFloat)
-        {
-            for (uint16_t c = 0; c < channels; ++c)
-                std::memcpy(scratch[c], src[c] + done, static_cast<size_t>(frames) * sizeof(float));
-        }
-        else
-        {
-            CPcmUtil::FloatToSignedInt(src, scratch, frames, channels, done, 0);
-        }
-        const uint32_t written = WriteAudioData(scratch, frames);
-        done += written;
-        if (written < frames)
-            break;
-    }
-    return done;
 }
 
 std::vector<uint16_t> CWavFileWrite::GetPossibleBitsPerSamples()

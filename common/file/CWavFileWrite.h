@@ -15,6 +15,9 @@
 // was given and CloseFile return false; so does a file that would grow past
 // the 4 GiB a RIFF size can describe (WriteAudioData takes only the frames
 // that still fit).
+//
+// The samples are written by CPcmFileWriteBase: integer files take float
+// samples converted, 32-bit float files take them bit for bit.
 class CWavFileWrite : public CPcmFileWriteBase, private CWavFormat
 {
 public:
@@ -36,15 +39,6 @@ public:
     uint16_t GetBitsPerSample() override { return CWavFormat::GetBitsPerSample(); }
     uint16_t GetNumChannels() override { return CWavFormat::GetNumChannels(); }
     bool IsFloatingPoint() override { return GetFormatTag() == kTagFloat; }
-    int64_t GetCurSamplePosition() override;
-
-    using CPcmFileWriteBase::WriteAudioData;
-    // Integer files take float samples converted (into the writer's own
-    // buffers); 32-bit float files take them bit for bit.
-    uint32_t WriteAudioData(float** bufs, uint32_t n) override;
-    // Left-justified integers; a 32-bit float file takes the words as they
-    // are (float bit patterns).
-    uint32_t WriteAudioData(int32_t** bufs, uint32_t n) override;
 
     static std::vector<uint16_t> GetPossibleBitsPerSamples();
     static std::vector<uint16_t> GetPossibleNumChannels();
@@ -57,13 +51,8 @@ protected:
     virtual bool WriteHeader();
     // Appends the "cue " and LIST/INFO chunks at the end of the file.
     virtual bool WriteFooter();
-    // Lowers the most sample bytes the file takes (never above what keeps the
-    // RIFF size within 32 bits).
-    void LimitDataSize(uint64_t bytes) { m_maxDataBytes = bytes < kMaxDataBytes ? bytes : kMaxDataBytes; }
 
 private:
-    static constexpr uint32_t kBufferTarget = 65536;
-    static constexpr uint32_t kScratchFrames = 4096;
     // Room kept below the RIFF size limit for the header, a pad byte and the
     // footer (1024 cue points and six INFO texts need far less).
     static constexpr uint64_t kFooterReserve = 65536;
@@ -71,14 +60,5 @@ private:
     static_assert(36 + kMaxDataBytes + 1 + 12 + 24 * kMaxCuePoints + 12 + 6 * (8 + 130) <= 0xFFFFFFFFull,
                   "the footer must fit below the RIFF size limit");
 
-    bool FlushBuffer();
     void ResetState();
-
-    int64_t m_headerEnd = 0;
-    int64_t m_dataStart = 0;
-    int64_t m_dataEnd = 0;
-    std::vector<uint8_t> m_buffer;
-    uint32_t m_bufFilled = 0;
-    std::vector<int32_t> m_scratch;
-    uint64_t m_maxDataBytes = kMaxDataBytes;
 };

@@ -14,7 +14,6 @@ extern "C"
 #include <algorithm>
 #include <cerrno>
 #include <cmath>
-#include <cstring>
 
 namespace
 {
@@ -47,65 +46,6 @@ int64_t SeekPacket(void* opaque, int64_t offset, int whence)
     }
     const int64_t pos = out->SeekBytes(offset, whence & ~AVSEEK_FORCE);
     return pos < 0 ? AVERROR(EIO) : pos;
-}
-
-uint32_t Be16(const uint8_t* p)
-{
-    return (uint32_t{p[0]} << 8) | p[1];
-}
-
-uint32_t Be32(const uint8_t* p)
-{
-    return (uint32_t{p[0]} << 24) | (uint32_t{p[1]} << 16) | (uint32_t{p[2]} << 8) | p[3];
-}
-
-// The codec and size of a JPEG or PNG picture; the muxer needs the size.
-bool ProbePicture(const uint8_t* data, size_t size, AVCodecID& codec, int& width, int& height)
-{
-    static constexpr uint8_t kPngSignature[8] = {0x89, 'P', 'N', 'G', 0x0D, 0x0A, 0x1A, 0x0A};
-    if (size >= 24 && std::memcmp(data, kPngSignature, 8) == 0 && std::memcmp(data + 12, "IHDR", 4) == 0)
-    {
-        codec = AV_CODEC_ID_PNG;
-        width = static_cast<int>(std::min<uint32_t>(Be32(data + 16), INT32_MAX));
-        height = static_cast<int>(std::min<uint32_t>(Be32(data + 20), INT32_MAX));
-        return width > 0 && height > 0;
-    }
-    if (size < 4 || data[0] != 0xFF || data[1] != 0xD8 || data[2] != 0xFF)
-        return false;
-    // Walk the JPEG segments to the first start-of-frame marker.
-    size_t pos = 2;
-    while (pos + 4 <= size)
-    {
-        if (data[pos] != 0xFF)
-            return false;
-        const uint8_t marker = data[pos + 1];
-        if (marker == 0xFF)
-        {
-            ++pos; // fill byte
-            continue;
-        }
-        if (marker == 0x01 || (marker >= 0xD0 && marker <= 0xD8))
-        {
-            pos += 2; // markers without a length
-            continue;
-        }
-        const size_t length = Be16(data + pos + 2);
-        if (length < 2 || pos + 2 + length > size)
-            return false;
-        const bool startOfFrame =
-            marker >= 0xC0 && marker <= 0xCF && marker != 0xC4 && marker != 0xC8 && marker != 0xCC;
-        if (startOfFrame)
-        {
-            if (length < 7)
-                return false;
-            codec = AV_CODEC_ID_MJPEG;
-            height = static_cast<int>(Be16(data + pos + 5));
-            width = static_cast<int>(Be16(data + pos + 7));
-            return width > 0 && height > 0;
-        }
-        pos += 2 + length;
-    }
-    return false;
 }
 
 // Full scale is the most the integer formats hold; the encoder refuses values
@@ -218,36 +158,6 @@ int64_t CFfmpegAacEncoder::GetBitRate() const
     return m_codec != nullptr ? m_codec->bit_rate : 0;
 }
 
-bool CFfmpegAacEncoder::SetCoverPicture(const uint8_t* data, size_t size)
-{
-    if (!IsOpen() || m_started || m_coverStream != nullptr || data == nullptr || size == 0 ||
-        size > static_cast<size_t>(INT32_MAX - AV_INPUT_BUFFER_PADDING_SIZE))
-        return false;
-    AVCodecID codec = AV_CODEC_ID_NONE;
-    int width = 0;
-    int height = 0;
-    if (!ProbePicture(data, size, codec, width, height))
-        return false;
-    m_coverStream = avformat_new_stream(m_format, nullptr);
-    if (m_coverStream == nullptr)
-        return false;
-    m_coverStream->codecpar->codec_type = AVMEDIA_TYPE_VIDEO;
-    m_coverStream->codecpar->codec_id = codec;
-    m_coverStream->codecpar->width = width;
-    m_coverStream->codecpar->height = height;
-    m_coverStream->disposition = AV_DISPOSITION_ATTACHED_PIC;
-    m_coverStream->time_base = AVRational{1, 90000};
-    m_cover.assign(data, data + size);
-    return true;
-}
-
-void CFfmpegAacEncoder::SetTag(const char* key, const char* value)
-{
-    if (m_format == nullptr || key == nullptr || *key == '\0')
-        return;
-    av_dict_set(&m_format->metadata, key, (value != nullptr && *value != '\0') ? value : nullptr, 0);
-}
-
 bool CFfmpegAacEncoder::Start(Output* output)
 {
     if (!IsOpen() || m_failed || m_started || output == nullptr)
@@ -274,22 +184,6 @@ bool CFfmpegAacEncoder::Start(Output* output)
     if (ret < 0)
         return Fail("avformat_write_header", ret);
     m_started = true;
-
-    if (m_coverStream != nullptr)
-    {
-        ret = av_new_packet(m_packet, static_cast<int>(m_cover.size()));
-        if (ret < 0)
-            return Fail("av_new_packet", ret);
-        std::memcpy(m_packet->data, m_cover.data(), m_cover.size());
-        m_packet->stream_index = m_coverStream->index;
-        m_packet->flags |= AV_PKT_FLAG_KEY;
-        m_packet->pts = m_packet->dts = 0;
-        ret = av_write_frame(m_format, m_packet);
-        av_packet_unref(m_packet);
-        if (ret < 0)
-            return Fail("av_write_frame (cover)", ret);
-        std::vector<uint8_t>().swap(m_cover);
-    }
     if (m_io->error < 0)
         return Fail("write", m_io->error);
     return true;
@@ -421,8 +315,6 @@ void CFfmpegAacEncoder::Close()
     av_frame_free(&m_frame);
     av_packet_free(&m_packet);
     m_audioStream = nullptr;
-    m_coverStream = nullptr;
-    std::vector<uint8_t>().swap(m_cover);
     m_channels = 0;
     m_filled = 0;
     m_nextPts = 0;

@@ -1,9 +1,7 @@
 #pragma once
 
-#include <cstddef>
 #include <cstdint>
 #include <string>
-#include <vector>
 
 struct AVCodecContext;
 struct AVFormatContext;
@@ -16,11 +14,11 @@ struct AVStream;
 // own AAC encoder and its "ipod" muxer. The container's bytes go to an Output
 // the caller supplies, so the caller decides where and how the file is kept.
 //
-// Use: Open (checks the format with the encoder; writes nothing), optionally
-// SetCoverPicture, Start (writes the container header), Write any number of
-// times, SetTag at any time before Finish, then Finish (encodes what is
-// buffered, drains the encoder and writes the index) or Close to drop
-// everything. Every failure is returned; GetLastError tells what failed.
+// Use: Open (checks the format with the encoder; writes nothing), Start
+// (writes the container header), Write any number of times, then Finish
+// (encodes what is buffered, drains the encoder and writes the index) or
+// Close to drop everything. Every failure is returned; GetLastError tells
+// what failed.
 //
 // Samples are planar floats with full scale at -1.0 .. +1.0. They are copied
 // into whole 1024-frame encoder blocks; values beyond full scale are limited to
@@ -56,13 +54,6 @@ public:
     // a bit rate in bits per second; nothing is written. False when FFmpeg
     // refuses any of it.
     bool Open(uint32_t rate, uint16_t channels, int32_t bitRate);
-    // Adds a cover picture, the bytes of a JPEG or PNG file, to the container.
-    // Only before Start; false (and no cover) when the bytes are not a JPEG or
-    // PNG picture whose size can be read.
-    bool SetCoverPicture(const uint8_t* data, size_t size);
-    // Sets a container tag such as "title" or "artist" (UTF-8); an empty or
-    // null value removes it. Tags are written by Finish.
-    void SetTag(const char* key, const char* value);
     // Writes the container header to output, which must stay valid until
     // Finish or Close.
     bool Start(Output* output);
@@ -93,11 +84,9 @@ private:
     AVCodecContext* m_codec = nullptr;
     AVFormatContext* m_format = nullptr;
     AVStream* m_audioStream = nullptr;
-    AVStream* m_coverStream = nullptr;
     AVIOContext* m_io = nullptr;
     AVFrame* m_frame = nullptr;
     AVPacket* m_packet = nullptr;
-    std::vector<uint8_t> m_cover;
     uint16_t m_channels = 0;
     uint32_t m_filled = 0;
     int64_t m_nextPts = 0;

@@ -2,6 +2,7 @@
 #include "common/file/CAiffFileWrite.h"
 #include "common/file/CAiffFormat.h"
 
+#include "tests/common/file/PcmTestFiles.h"
 #include "tests/common/file/RiffTestFiles.h"
 
 #include <gtest/gtest.h>
@@ -11,40 +12,23 @@
 #include <cstring>
 #include <memory>
 #include <string>
-#include <unistd.h>
 #include <vector>
 
+using pcmtest::Interleave;
+using pcmtest::Planar;
+using pcmtest::Pointers;
+using pcmtest::ReadAll;
 using rifftest::Bytes;
+using rifftest::GetBe16;
+using rifftest::GetBe32;
+using rifftest::PutBe16;
+using rifftest::PutBe32;
+using rifftest::RunCapture;
+using rifftest::RunQuietly;
 using rifftest::Wide;
 
 namespace
 {
-using Planar = std::vector<std::vector<int32_t>>;
-
-// Big-endian building blocks of IFF files.
-void PutBe16(Bytes& b, uint32_t v)
-{
-    b.push_back(static_cast<uint8_t>(v >> 8));
-    b.push_back(static_cast<uint8_t>(v));
-}
-
-void PutBe32(Bytes& b, uint32_t v)
-{
-    for (int i = 3; i >= 0; --i)
-        b.push_back(static_cast<uint8_t>(v >> (8 * i)));
-}
-
-uint32_t GetBe32(const Bytes& b, size_t at)
-{
-    return static_cast<uint32_t>(b[at]) << 24 | static_cast<uint32_t>(b[at + 1]) << 16 |
-           static_cast<uint32_t>(b[at + 2]) << 8 | static_cast<uint32_t>(b[at + 3]);
-}
-
-uint16_t GetBe16(const Bytes& b, size_t at)
-{
-    return static_cast<uint16_t>(b[at] << 8 | b[at + 1]);
-}
-
 std::string IdAt(const Bytes& b, size_t at)
 {
     return std::string(b.begin() + static_cast<std::ptrdiff_t>(at),
@@ -69,26 +53,12 @@ Bytes Extended(uint64_t value)
 // byte after an odd body unless pad is false.
 Bytes Chunk(const char* id, const Bytes& body, bool pad = true, int64_t size = -1)
 {
-    Bytes b;
-    rifftest::PutID(b, id);
-    PutBe32(b, size < 0 ? static_cast<uint32_t>(body.size()) : static_cast<uint32_t>(size));
-    b.insert(b.end(), body.begin(), body.end());
-    if (pad && (body.size() & 1) != 0)
-        b.push_back(0);
-    return b;
+    return rifftest::Chunk(id, body, pad, size, true);
 }
 
 Bytes Form(std::initializer_list<Bytes> chunks, const char* type = "AIFF", const char* form = "FORM")
 {
-    Bytes body;
-    rifftest::PutID(body, type);
-    for (const Bytes& c : chunks)
-        body.insert(body.end(), c.begin(), c.end());
-    Bytes b;
-    rifftest::PutID(b, form);
-    PutBe32(b, static_cast<uint32_t>(body.size()));
-    b.insert(b.end(), body.begin(), body.end());
-    return b;
+    return rifftest::Container(form, type, chunks, true);
 }
 
 Bytes CommBody(uint16_t channels, uint32_t frames, uint16_t bits, const Bytes& rate)
@@ -127,14 +97,7 @@ Bytes SsndBody(const Bytes& samples, uint32_t offset = 0)
 
 Planar MakeSamples(uint16_t channels, uint32_t frames, uint16_t bits, uint32_t seed)
 {
-    Planar out(channels, std::vector<int32_t>(frames));
-    uint32_t state = seed * 2654435761u + 12345u;
-    for (uint16_t c = 0; c < channels; ++c)
-        for (uint32_t i = 0; i < frames; ++i)
-        {
-            state = state * 1664525u + 1013904223u;
-            out[c][i] = static_cast<int32_t>(state & ~((1u << (32 - bits)) - 1));
-        }
+    Planar out = pcmtest::MakeSamples(channels, frames, bits, seed);
     // Full scale at both ends.
     if (frames > 2)
     {
@@ -144,162 +107,49 @@ Planar MakeSamples(uint16_t channels, uint32_t frames, uint16_t bits, uint32_t s
     return out;
 }
 
-// The interleaved samples at the given width, most significant byte first
-// unless little.
-Bytes Interleave(const Planar& p, uint16_t bits, bool little)
-{
-    const int bytes = bits / 8;
-    Bytes out;
-    for (size_t i = 0; i < p[0].size(); ++i)
-        for (const auto& ch : p)
-            for (int k = 0; k < bytes; ++k)
-            {
-                const int shift = little ? 32 - 8 * bytes + 8 * k : 24 - 8 * k;
-                out.push_back(static_cast<uint8_t>(static_cast<uint32_t>(ch[i]) >> shift));
-            }
-    return out;
-}
-
-std::vector<int32_t*> Pointers(Planar& p)
-{
-    std::vector<int32_t*> ptrs;
-    for (auto& c : p)
-        ptrs.push_back(c.data());
-    return ptrs;
-}
-
-struct Texts
-{
-    const char* album;
-    const char* title;
-    const char* albumArtist;
-    const char* artist;
-    const char* genre;
-    const char* date;
-    const char* time;
-    const char* software;
+// The texts an ID3 chunk carries; one outside ASCII, written as UTF-16.
+const std::vector<pcmtest::TextField> kTexts = {
+    {CAudioMetaData::kAlbum, "Album \xC3\xA9t\xC3\xA9"},
+    {CAudioMetaData::kTitle, "Night Song"},
+    {CAudioMetaData::kAlbumArtist, "Various"},
+    {CAudioMetaData::kArtist, "The Band"},
+    {CAudioMetaData::kGenre, "Ambient"},
+    {CAudioMetaData::kRecDate, "2024-05-06"},
+    {CAudioMetaData::kRecTime, "21:13:00"},
+    {CAudioMetaData::kEncodingSoftware, "Vextal test"},
 };
-// One text outside ASCII, written as UTF-16.
-const Texts kTexts = {"Album \xC3\xA9t\xC3\xA9",
-                      "Night Song",
-                      "Various",
-                      "The Band",
-                      "Ambient",
-                      "2024-05-06",
-                      "21:13:00",
-                      "Vextal test"};
 
-void SetTexts(CAudioMetaData* meta, const Texts& t)
+// The texts, and a location the tag does not carry.
+void SetTexts(CAudioMetaData* meta)
 {
-    meta->GetStringPtr(CAudioMetaData::kAlbum)->SetString(t.album, -1, false);
-    meta->GetStringPtr(CAudioMetaData::kTitle)->SetString(t.title, -1, false);
-    meta->GetStringPtr(CAudioMetaData::kAlbumArtist)->SetString(t.albumArtist, -1, false);
-    meta->GetStringPtr(CAudioMetaData::kArtist)->SetString(t.artist, -1, false);
-    meta->GetStringPtr(CAudioMetaData::kGenre)->SetString(t.genre, -1, false);
+    pcmtest::SetTexts(meta, kTexts);
     meta->GetStringPtr(CAudioMetaData::kLocation)->SetString("not written", -1, false);
-    meta->GetStringPtr(CAudioMetaData::kRecDate)->SetString(t.date, -1, false);
-    meta->GetStringPtr(CAudioMetaData::kRecTime)->SetString(t.time, -1, false);
-    meta->GetStringPtr(CAudioMetaData::kEncodingSoftware)->SetString(t.software, -1, false);
 }
 
-void ExpectTexts(CAudioMetaData* meta, const Texts& t)
+void ExpectTexts(CAudioMetaData* meta)
 {
-    EXPECT_STREQ(meta->GetStringPtr(CAudioMetaData::kAlbum)->GetReadPtrChar(), t.album);
-    EXPECT_STREQ(meta->GetStringPtr(CAudioMetaData::kTitle)->GetReadPtrChar(), t.title);
-    EXPECT_STREQ(meta->GetStringPtr(CAudioMetaData::kAlbumArtist)->GetReadPtrChar(), t.albumArtist);
-    EXPECT_STREQ(meta->GetStringPtr(CAudioMetaData::kArtist)->GetReadPtrChar(), t.artist);
-    EXPECT_STREQ(meta->GetStringPtr(CAudioMetaData::kGenre)->GetReadPtrChar(), t.genre);
+    pcmtest::ExpectTexts(meta, kTexts);
     EXPECT_STREQ(meta->GetStringPtr(CAudioMetaData::kLocation)->GetReadPtrChar(), "");
-    EXPECT_STREQ(meta->GetStringPtr(CAudioMetaData::kRecDate)->GetReadPtrChar(), t.date);
-    EXPECT_STREQ(meta->GetStringPtr(CAudioMetaData::kRecTime)->GetReadPtrChar(), t.time);
-    EXPECT_STREQ(meta->GetStringPtr(CAudioMetaData::kEncodingSoftware)->GetReadPtrChar(), t.software);
 }
 
 // Writes the samples in blocks of uneven length, alternately through the
 // integer and the float entry; the caller's float buffers must stay as they
 // were.
-bool WriteAiff(const std::filesystem::path& path, uint32_t rate, uint16_t bits, Planar samples,
-               const Texts* texts, const std::filesystem::path& picture = {})
+bool WriteAiff(const std::filesystem::path& path, uint32_t rate, uint16_t bits, const Planar& samples,
+               bool withTexts, const std::filesystem::path& picture = {})
 {
     CAiffFileWrite w;
     const uint16_t channels = static_cast<uint16_t>(samples.size());
     if (w.OpenFile(Wide(path).c_str(), rate, bits, channels, 0) != 0)
         return false;
-    if (texts != nullptr)
-        SetTexts(w.GetMetaDataPtr(), *texts);
+    if (withTexts)
+        SetTexts(w.GetMetaDataPtr());
     if (!picture.empty())
         w.GetMetaDataPtr()->SetAttachedPicture(Wide(picture).c_str());
-    const uint32_t frames = static_cast<uint32_t>(samples[0].size());
-    uint32_t done = 0;
-    bool useFloat = false;
-    while (done < frames)
-    {
-        const uint32_t n = std::min<uint32_t>(frames - done, 7777);
-        uint32_t written;
-        if (useFloat)
-        {
-            std::vector<std::vector<float>> floats(channels);
-            std::vector<float*> src;
-            for (uint16_t c = 0; c < channels; ++c)
-            {
-                for (uint32_t i = 0; i < n; ++i)
-                    floats[c].push_back(static_cast<float>(samples[c][done + i]) / 2147483648.0f);
-                src.push_back(floats[c].data());
-            }
-            const auto original = floats;
-            written = w.WriteAudioData(src.data(), n);
-            EXPECT_EQ(floats, original);
-        }
-        else
-        {
-            std::vector<int32_t*> src;
-            for (auto& c : samples)
-                src.push_back(c.data() + done);
-            written = w.WriteAudioData(src.data(), n);
-        }
-        if (written != n)
-            return false;
-        done += n;
-        useFloat = !useFloat;
-    }
-    EXPECT_EQ(w.GetCurSamplePosition(), frames);
+    if (!pcmtest::WriteInBlocks(w, samples, pcmtest::WriteEntry::kAlternate))
+        return false;
+    EXPECT_EQ(w.GetCurSamplePosition(), static_cast<int64_t>(samples[0].size()));
     return w.CloseFile();
-}
-
-Planar ReadAll(CAiffFileRead& r)
-{
-    const uint16_t channels = r.GetNumChannels();
-    Planar out(channels);
-    Planar block(channels, std::vector<int32_t>(1000));
-    auto ptrs = Pointers(block);
-    for (;;)
-    {
-        const uint32_t got = r.ReadAudioData(ptrs.data(), 1000, 0);
-        for (uint16_t c = 0; c < channels; ++c)
-            out[c].insert(out[c].end(), block[c].begin(), block[c].begin() + got);
-        if (got < 1000)
-            break;
-    }
-    return out;
-}
-
-int RunQuietly(const std::string& cmd)
-{
-    return std::system((cmd + " >/dev/null 2>&1").c_str());
-}
-
-std::string RunCapture(const std::string& cmd)
-{
-    std::string out;
-    FILE* p = ::popen(cmd.c_str(), "r");
-    if (p == nullptr)
-        return out;
-    char buf[4096];
-    size_t n;
-    while ((n = std::fread(buf, 1, sizeof(buf), p)) > 0)
-        out.append(buf, n);
-    ::pclose(p);
-    return out;
 }
 
 // A small picture file: a JPEG start of image and a JFIF segment, or the PNG
@@ -312,11 +162,7 @@ Bytes Picture(bool png, size_t size)
     return b;
 }
 
-class CAiffFileWriteWithLimit : public CAiffFileWrite
-{
-public:
-    using CAiffFileWrite::LimitDataSize;
-};
+using CAiffFileWriteWithLimit = pcmtest::WriterWithLimit<CAiffFileWrite>;
 } // namespace
 
 TEST(CAiffFile, SampleRateTableIsExact)
@@ -391,7 +237,7 @@ TEST(CAiffFile, RoundTripsBitExactAndSoxReadsTheFiles)
                      << c.rate << " Hz, " << c.bits << " bits, " << c.channels << " channels");
         const auto path = folder / "round.aif";
         const Planar samples = MakeSamples(c.channels, c.frames, c.bits, c.frames);
-        ASSERT_TRUE(WriteAiff(path, c.rate, c.bits, samples, &kTexts));
+        ASSERT_TRUE(WriteAiff(path, c.rate, c.bits, samples, true));
 
         // Layout: header fields, the samples, the pad byte after odd data and
         // the "ID3 " chunk behind it.
@@ -432,7 +278,7 @@ TEST(CAiffFile, RoundTripsBitExactAndSoxReadsTheFiles)
         EXPECT_EQ(ReadAll(r), samples);
         EXPECT_EQ(r.GetCurSamplePosition(), c.frames);
         EXPECT_FALSE(r.AudioDataReadErrorOccured());
-        ExpectTexts(r.GetMetaDataPtr(), kTexts);
+        ExpectTexts(r.GetMetaDataPtr());
         EXPECT_EQ(r.GetAttachedPictureSize(), 0u);
 
         // The float entry: the samples scaled by 2^-31, silence behind them.
@@ -472,7 +318,7 @@ TEST(CAiffFile, WritesTheBareLayoutWithoutSongInformation)
     rifftest::TempFolder folder;
     const auto path = folder / "bare.aif";
     const Planar samples = MakeSamples(2, 1000, 16, 5);
-    ASSERT_TRUE(WriteAiff(path, 44100, 16, samples, nullptr));
+    ASSERT_TRUE(WriteAiff(path, 44100, 16, samples, false));
     const Bytes file = rifftest::ReadBytes(path);
     ASSERT_EQ(file.size(), 54u + 4000u);
     EXPECT_EQ(GetBe32(file, 4), 4046u);
@@ -798,28 +644,8 @@ TEST(CAiffFile, WriterKeepsTheTargetUntilItSucceedsAndStopsAtItsLimit)
     Planar samples = MakeSamples(2, 50000, 16, 7);
     auto ptrs = Pointers(samples);
 
-    // A full disk: the write comes up short, the close fails, nothing changes.
-    {
-        CAiffFileWrite w;
-        ASSERT_EQ(w.OpenFile(Wide(path).c_str(), 44100, 16, 2, 0), 0);
-        SetTexts(w.GetMetaDataPtr(), kTexts);
-        rifftest::FileSizeLimit full(100000);
-        EXPECT_LT(w.WriteAudioData(ptrs.data(), 50000), 50000u);
-        EXPECT_EQ(w.WriteAudioData(ptrs.data(), 10), 0u);
-        EXPECT_FALSE(w.CloseFile());
-    }
-    EXPECT_EQ(rifftest::ReadBytes(path), old);
-    EXPECT_EQ(rifftest::FolderEntries(folder.Path()), std::vector<std::string>{"song.aif"});
-
-    // Discarded: the target stays as it was.
-    {
-        CAiffFileWrite w;
-        ASSERT_EQ(w.OpenFile(Wide(path).c_str(), 44100, 16, 2, 0), 0);
-        EXPECT_EQ(w.WriteAudioData(ptrs.data(), 50000), 50000u);
-        w.RemoveFile();
-    }
-    EXPECT_EQ(rifftest::ReadBytes(path), old);
-    EXPECT_EQ(rifftest::FolderEntries(folder.Path()), std::vector<std::string>{"song.aif"});
+    pcmtest::ExpectTargetKeptOnFailure<CAiffFileWrite>(
+        folder, "song.aif", [](CAiffFileWrite& w) { SetTexts(w.GetMetaDataPtr()); });
 
     // The size limit: frames beyond it are refused, the file stays readable
     // and carries its tag.
@@ -827,7 +653,7 @@ TEST(CAiffFile, WriterKeepsTheTargetUntilItSucceedsAndStopsAtItsLimit)
         CAiffFileWriteWithLimit w;
         w.LimitDataSize(1001);
         ASSERT_EQ(w.OpenFile(Wide(path).c_str(), 48000, 24, 1, 0), 0);
-        SetTexts(w.GetMetaDataPtr(), kTexts);
+        SetTexts(w.GetMetaDataPtr());
         EXPECT_EQ(w.WriteAudioData(ptrs.data(), 200), 200u);
         EXPECT_EQ(w.WriteAudioData(ptrs.data(), 200), 133u);
         EXPECT_EQ(w.WriteAudioData(ptrs.data(), 1), 0u);
@@ -836,7 +662,7 @@ TEST(CAiffFile, WriterKeepsTheTargetUntilItSucceedsAndStopsAtItsLimit)
     CAiffFileRead r;
     ASSERT_EQ(r.OpenFile(Wide(path).c_str()), 0);
     EXPECT_EQ(r.GetNumSamples(), 333);
-    ExpectTexts(r.GetMetaDataPtr(), kTexts);
+    ExpectTexts(r.GetMetaDataPtr());
 }
 
 TEST(CAiffFile, ReadWindowAndShortReads)
@@ -850,55 +676,13 @@ TEST(CAiffFile, ReadWindowAndShortReads)
                                      Chunk("SSND", SsndBody(data, 2))}));
     CAiffFileRead r;
     ASSERT_EQ(r.OpenFile(Wide(path).c_str()), 0);
-    r.ExtractData(100, -1);
-    EXPECT_EQ(r.GetNumSamples(), 900);
-    EXPECT_EQ(r.GetAbsStartSample(), 100);
-    EXPECT_EQ(r.GetAbsStopSample(), 1000);
-    int32_t first[3];
-    int32_t* ptr[1] = {first};
-    ASSERT_EQ(r.ReadAudioData(ptr, 3, 0), 3u);
-    EXPECT_EQ(first[0], 100 << 16);
-    EXPECT_EQ(first[2], 102 << 16);
-    EXPECT_EQ(r.GetCurAbsSamplePosition(), 103);
-    r.SetCurSamplePosition(-5);
-    EXPECT_EQ(r.GetCurSamplePosition(), 0);
-    r.SetCurSamplePosition(5000);
-    EXPECT_EQ(r.GetCurSamplePosition(), 900);
-    EXPECT_EQ(r.ReadAudioData(ptr, 3, 0), 0u);
-    EXPECT_EQ(first[0], 0);
-    struct Window
-    {
-        int64_t start, end, frames, absStart;
-    };
-    for (const Window& w : {Window{200, 300, 100, 200}, Window{-5, 5000, 1000, 0}, Window{2000, -1, 0, 1000},
-                            Window{500, 200, 0, 500}, Window{999, 1000, 1, 999}})
-    {
-        SCOPED_TRACE(testing::Message() << w.start << ".." << w.end);
-        r.ExtractData(w.start, w.end);
-        EXPECT_EQ(r.GetNumSamples(), w.frames);
-        EXPECT_EQ(r.GetAbsStartSample(), w.absStart);
-        const Planar got = ReadAll(r);
-        ASSERT_EQ(got[0].size(), static_cast<size_t>(w.frames));
-        if (w.frames > 0)
-        {
-            EXPECT_EQ(got[0][0], static_cast<int32_t>(w.absStart << 16));
-        }
-    }
+    pcmtest::ExpectWindowsOfRamp(r);
 
     // A file cut short after opening: silence and the error flag until the
     // next seek.
-    ASSERT_TRUE(WriteAiff(path, 44100, 16, MakeSamples(2, 100000, 16, 9), nullptr));
+    ASSERT_TRUE(WriteAiff(path, 44100, 16, MakeSamples(2, 100000, 16, 9), false));
     ASSERT_EQ(r.OpenFile(Wide(path).c_str()), 0);
-    ASSERT_EQ(::truncate(path.c_str(), 54 + 4 * 1000 + 2), 0);
-    Planar block(2, std::vector<int32_t>(5000, 7));
-    auto ptrs = Pointers(block);
-    EXPECT_EQ(r.ReadAudioData(ptrs.data(), 5000, 0), 1000u);
-    EXPECT_TRUE(r.AudioDataReadErrorOccured());
-    EXPECT_EQ(block[1][1000], 0);
-    EXPECT_EQ(block[1][4999], 0);
-    r.SetCurSamplePosition(10);
-    EXPECT_FALSE(r.AudioDataReadErrorOccured());
-    EXPECT_EQ(r.ReadAudioData(ptrs.data(), 10, 0), 10u);
+    pcmtest::ExpectShortRead(r, path, 54);
 }
 
 TEST(CAiffFile, Id3ChunkCarriesTextsAndFrontCover)
@@ -922,11 +706,11 @@ TEST(CAiffFile, Id3ChunkCarriesTextsAndFrontCover)
         const auto picture = folder / "cover.img";
         const auto path = folder / "with-cover.aif";
         rifftest::WriteBytes(picture, c.picture);
-        ASSERT_TRUE(WriteAiff(path, 44100, 24, samples, &kTexts, picture));
+        ASSERT_TRUE(WriteAiff(path, 44100, 24, samples, true, picture));
 
         CAiffFileRead r;
         ASSERT_EQ(r.OpenFile(Wide(path).c_str()), 0);
-        ExpectTexts(r.GetMetaDataPtr(), kTexts);
+        ExpectTexts(r.GetMetaDataPtr());
         if (!c.embedded)
         {
             EXPECT_EQ(r.GetAttachedPictureSize(), 0u);
@@ -953,7 +737,7 @@ TEST(CAiffFile, Id3ChunkCarriesTextsAndFrontCover)
 
         // A song whose picture is an AIFF file's own cover passes it on.
         const auto copy = folder / "copy.aif";
-        ASSERT_TRUE(WriteAiff(copy, 48000, 16, MakeSamples(1, 11, 16, 1), nullptr, path));
+        ASSERT_TRUE(WriteAiff(copy, 48000, 16, MakeSamples(1, 11, 16, 1), false, path));
         CAiffFileRead again;
         ASSERT_EQ(again.OpenFile(Wide(copy).c_str()), 0);
         ASSERT_EQ(again.GetAttachedPictureSize(), size);

@@ -1,6 +1,7 @@
 #include "common/file/CWavFileRead.h"
 #include "common/file/CWavFileWrite.h"
 
+#include "tests/common/file/PcmTestFiles.h"
 #include "tests/common/file/RiffTestFiles.h"
 
 #include <gtest/gtest.h>
@@ -10,111 +11,30 @@
 #include <cstdio>
 #include <cstring>
 #include <string>
-#include <unistd.h>
 #include <vector>
 
+using pcmtest::FloatPointers;
+using pcmtest::Interleave;
+using pcmtest::MakeSamples;
+using pcmtest::Planar;
+using pcmtest::Pointers;
+using pcmtest::ReadAll;
 using rifftest::Bytes;
 using rifftest::Chunk;
 using rifftest::FmtBody;
 using rifftest::Riff;
+using rifftest::RunCapture;
+using rifftest::RunQuietly;
 using rifftest::Wide;
 
 namespace
 {
-using Planar = std::vector<std::vector<int32_t>>;
-
-// Left-justified samples of the given width; for 32 bits the bit patterns of
-// floats in -1 .. 1 on a 2^-23 grid (which every float path keeps exactly).
-Planar MakeSamples(uint16_t channels, uint32_t frames, uint16_t bits, uint32_t seed)
-{
-    Planar out(channels, std::vector<int32_t>(frames));
-    uint32_t state = seed * 2654435761u + 12345u;
-    for (uint16_t c = 0; c < channels; ++c)
-        for (uint32_t i = 0; i < frames; ++i)
-        {
-            state = state * 1664525u + 1013904223u;
-            if (bits == 32)
-            {
-                const float v = static_cast<float>(static_cast<int32_t>(state) >> 8) / 8388608.0f;
-                std::memcpy(&out[c][i], &v, 4);
-            }
-            else
-            {
-                out[c][i] = static_cast<int32_t>(state & ~((1u << (32 - bits)) - 1));
-            }
-        }
-    return out;
-}
-
-std::vector<int32_t*> Pointers(Planar& p)
-{
-    std::vector<int32_t*> ptrs;
-    for (auto& c : p)
-        ptrs.push_back(c.data());
-    return ptrs;
-}
-
-std::vector<float*> FloatPointers(std::vector<std::vector<float>>& p)
-{
-    std::vector<float*> ptrs;
-    for (auto& c : p)
-        ptrs.push_back(c.data());
-    return ptrs;
-}
-
-std::vector<std::vector<float>> AsFloats(const Planar& p)
-{
-    std::vector<std::vector<float>> out(p.size());
-    for (size_t c = 0; c < p.size(); ++c)
-    {
-        out[c].resize(p[c].size());
-        std::memcpy(out[c].data(), p[c].data(), p[c].size() * 4);
-    }
-    return out;
-}
-
-// The interleaved little-endian bytes of the samples at the given width.
-Bytes Interleave(const Planar& p, uint16_t bits)
-{
-    const int bytes = bits / 8;
-    Bytes out;
-    for (size_t i = 0; i < p[0].size(); ++i)
-        for (const auto& ch : p)
-            for (int k = 0; k < bytes; ++k)
-                out.push_back(static_cast<uint8_t>(static_cast<uint32_t>(ch[i]) >> (32 - 8 * bytes + 8 * k)));
-    return out;
-}
-
-struct Texts
-{
-    const char* title;
-    const char* artist;
-    const char* genre;
-    const char* location;
-    const char* date;
-    const char* software;
+// The texts a LIST/INFO chunk carries.
+const std::vector<pcmtest::TextField> kTexts = {
+    {CAudioMetaData::kTitle, "Night Song"},   {CAudioMetaData::kArtist, "The Band"},
+    {CAudioMetaData::kGenre, "Ambient"},      {CAudioMetaData::kLocation, "Room 5"},
+    {CAudioMetaData::kRecDate, "2024-05-06"}, {CAudioMetaData::kEncodingSoftware, "Vextal test"},
 };
-const Texts kTexts = {"Night Song", "The Band", "Ambient", "Room 5", "2024-05-06", "Vextal test"};
-
-void SetTexts(CAudioMetaData* meta, const Texts& t)
-{
-    meta->GetStringPtr(CAudioMetaData::kTitle)->SetString(t.title, -1, false);
-    meta->GetStringPtr(CAudioMetaData::kArtist)->SetString(t.artist, -1, false);
-    meta->GetStringPtr(CAudioMetaData::kGenre)->SetString(t.genre, -1, false);
-    meta->GetStringPtr(CAudioMetaData::kLocation)->SetString(t.location, -1, false);
-    meta->GetStringPtr(CAudioMetaData::kRecDate)->SetString(t.date, -1, false);
-    meta->GetStringPtr(CAudioMetaData::kEncodingSoftware)->SetString(t.software, -1, false);
-}
-
-void ExpectTexts(CAudioMetaData* meta, const Texts& t)
-{
-    EXPECT_STREQ(meta->GetStringPtr(CAudioMetaData::kTitle)->GetReadPtrChar(), t.title);
-    EXPECT_STREQ(meta->GetStringPtr(CAudioMetaData::kArtist)->GetReadPtrChar(), t.artist);
-    EXPECT_STREQ(meta->GetStringPtr(CAudioMetaData::kGenre)->GetReadPtrChar(), t.genre);
-    EXPECT_STREQ(meta->GetStringPtr(CAudioMetaData::kLocation)->GetReadPtrChar(), t.location);
-    EXPECT_STREQ(meta->GetStringPtr(CAudioMetaData::kRecDate)->GetReadPtrChar(), t.date);
-    EXPECT_STREQ(meta->GetStringPtr(CAudioMetaData::kEncodingSoftware)->GetReadPtrChar(), t.software);
-}
 
 std::vector<double> Times(CMarker* m)
 {
@@ -134,8 +54,8 @@ void ExpectTimes(CMarker* m, const std::vector<double>& expected)
 
 // Writes the samples through the integer entry (float entry for 32 bits) in
 // blocks of uneven length.
-bool WriteWav(const std::filesystem::path& path, uint32_t rate, uint16_t bits, Planar samples,
-              const std::vector<double>& markers, const Texts* texts)
+bool WriteWav(const std::filesystem::path& path, uint32_t rate, uint16_t bits, const Planar& samples,
+              const std::vector<double>& markers, const std::vector<pcmtest::TextField>* texts)
 {
     CWavFileWrite w;
     const uint16_t channels = static_cast<uint16_t>(samples.size());
@@ -144,77 +64,12 @@ bool WriteWav(const std::filesystem::path& path, uint32_t rate, uint16_t bits, P
     for (double t : markers)
         w.GetMarkerPtr()->Add(t);
     if (texts != nullptr)
-        SetTexts(w.GetMetaDataPtr(), *texts);
-    const uint32_t frames = static_cast<uint32_t>(samples[0].size());
-    auto floats = AsFloats(samples);
-    uint32_t done = 0;
-    while (done < frames)
-    {
-        const uint32_t n = std::min<uint32_t>(frames - done, 7777);
-        uint32_t written;
-        if (bits == 32)
-        {
-            std::vector<float*> src;
-            for (auto& c : floats)
-                src.push_back(c.data() + done);
-            written = w.WriteAudioData(src.data(), n);
-        }
-        else
-        {
-            std::vector<int32_t*> src;
-            for (auto& c : samples)
-                src.push_back(c.data() + done);
-            written = w.WriteAudioData(src.data(), n);
-        }
-        if (written != n)
-            return false;
-        done += n;
-    }
-    return w.CloseFile();
+        pcmtest::SetTexts(w.GetMetaDataPtr(), *texts);
+    const auto entry = bits == 32 ? pcmtest::WriteEntry::kFloatBits : pcmtest::WriteEntry::kInteger;
+    return pcmtest::WriteInBlocks(w, samples, entry) && w.CloseFile();
 }
 
-// Reads the whole window through the integer entry in blocks of 1000 frames.
-Planar ReadAll(CWavFileRead& r)
-{
-    const uint16_t channels = r.GetNumChannels();
-    Planar out(channels);
-    Planar block(channels, std::vector<int32_t>(1000));
-    auto ptrs = Pointers(block);
-    for (;;)
-    {
-        const uint32_t got = r.ReadAudioData(ptrs.data(), 1000, 0);
-        for (uint16_t c = 0; c < channels; ++c)
-            out[c].insert(out[c].end(), block[c].begin(), block[c].begin() + got);
-        if (got < 1000)
-            break;
-    }
-    return out;
-}
-
-std::string RunCapture(const std::string& cmd)
-{
-    std::string out;
-    FILE* p = ::popen(cmd.c_str(), "r");
-    if (p == nullptr)
-        return out;
-    char buf[4096];
-    size_t n;
-    while ((n = std::fread(buf, 1, sizeof(buf), p)) > 0)
-        out.append(buf, n);
-    ::pclose(p);
-    return out;
-}
-
-int RunQuietly(const std::string& cmd)
-{
-    return std::system((cmd + " >/dev/null 2>&1").c_str());
-}
-
-class CWavFileWriteWithLimit : public CWavFileWrite
-{
-public:
-    using CWavFileWrite::LimitDataSize;
-};
+using CWavFileWriteWithLimit = pcmtest::WriterWithLimit<CWavFileWrite>;
 } // namespace
 
 TEST(CWavFile, RoundTripsBitExactWithMarkersAndTexts)
@@ -267,7 +122,7 @@ TEST(CWavFile, RoundTripsBitExactWithMarkersAndTexts)
         EXPECT_EQ(r.GetCurSamplePosition(), c.frames);
         EXPECT_FALSE(r.AudioDataReadErrorOccured());
         ExpectTimes(r.GetMarkerPtr(), markers);
-        ExpectTexts(r.GetMetaDataPtr(), kTexts);
+        pcmtest::ExpectTexts(r.GetMetaDataPtr(), kTexts);
 
         // The float entry: integer files are scaled by 2^-31, float files
         // come bit for bit.
@@ -438,40 +293,11 @@ TEST(CWavFile, ExtractWindowShiftsMarkersAndPositions)
     EXPECT_FALSE(r.ReadCuePointData(&point, 6));
     EXPECT_EQ(point.sampleOffset, 0u);
 
+    // The markers of the window, moved to its start.
     r.ExtractData(100, -1);
-    EXPECT_EQ(r.GetNumSamples(), 900);
-    EXPECT_EQ(r.GetAbsStartSample(), 100);
-    EXPECT_EQ(r.GetAbsStopSample(), 1000);
-    EXPECT_EQ(r.GetCurSamplePosition(), 0);
     ExpectTimes(r.GetMarkerPtr(), {0.001, 0.010, 0.018});
-    int32_t first[3];
-    int32_t* ptr[1] = {first};
-    ASSERT_EQ(r.ReadAudioData(ptr, 3, 0), 3u);
-    EXPECT_EQ(first[0], 100 << 16);
-    EXPECT_EQ(first[2], 102 << 16);
-    EXPECT_EQ(r.GetCurSamplePosition(), 3);
-    EXPECT_EQ(r.GetCurAbsSamplePosition(), 103);
-
-    r.SetCurSamplePosition(-5);
-    EXPECT_EQ(r.GetCurSamplePosition(), 0);
-    r.SetCurSamplePosition(5000);
-    EXPECT_EQ(r.GetCurSamplePosition(), 900);
-    EXPECT_EQ(r.ReadAudioData(ptr, 3, 0), 0u);
-    EXPECT_EQ(first[0], 0);
-
-    struct Window
-    {
-        int64_t start, end, frames, absStart;
-    };
-    for (const Window& w : {Window{200, 300, 100, 200}, Window{-5, 5000, 1000, 0}, Window{2000, -1, 0, 1000},
-                            Window{500, 200, 0, 500}, Window{999, 1000, 1, 999}})
-    {
-        SCOPED_TRACE(testing::Message() << w.start << ".." << w.end);
-        r.ExtractData(w.start, w.end);
-        EXPECT_EQ(r.GetNumSamples(), w.frames);
-        EXPECT_EQ(r.GetAbsStartSample(), w.absStart);
-        EXPECT_EQ(ReadAll(r)[0].size(), static_cast<size_t>(w.frames));
-    }
+    pcmtest::ExpectWindowsOfRamp(r);
+    ExpectTimes(r.GetMarkerPtr(), {0.0}); // the window of frame 999 alone
 }
 
 TEST(CWavFile, CuePointLimitAndNoEmptyChunks)
@@ -549,31 +375,7 @@ TEST(CWavFile, WriterKeepsTheTargetUntilItSucceeds)
     Planar samples = MakeSamples(2, 50000, 16, 7);
     auto ptrs = Pointers(samples);
 
-    // Discarded: the target stays as it was.
-    {
-        CWavFileWrite w;
-        ASSERT_EQ(w.OpenFile(Wide(path).c_str(), 44100, 16, 2, 0), 0);
-        EXPECT_EQ(w.WriteAudioData(ptrs.data(), 50000), 50000u);
-        EXPECT_EQ(rifftest::ReadBytes(path), old);
-        w.RemoveFile();
-        EXPECT_FALSE(w.IsFileOpen());
-    }
-    EXPECT_EQ(rifftest::ReadBytes(path), old);
-    EXPECT_EQ(rifftest::FolderEntries(folder.Path()), std::vector<std::string>{"song.wav"});
-
-    // A full disk: the write comes up short, the close fails, nothing changes.
-    {
-        CWavFileWrite w;
-        ASSERT_EQ(w.OpenFile(Wide(path).c_str(), 44100, 16, 2, 0), 0);
-        {
-            rifftest::FileSizeLimit full(100000);
-            EXPECT_LT(w.WriteAudioData(ptrs.data(), 50000), 50000u);
-            EXPECT_EQ(w.WriteAudioData(ptrs.data(), 10), 0u);
-            EXPECT_FALSE(w.CloseFile());
-        }
-    }
-    EXPECT_EQ(rifftest::ReadBytes(path), old);
-    EXPECT_EQ(rifftest::FolderEntries(folder.Path()), std::vector<std::string>{"song.wav"});
+    pcmtest::ExpectTargetKeptOnFailure<CWavFileWrite>(folder, "song.wav");
 
     // The folder disappears before the close.
     {
@@ -635,16 +437,7 @@ TEST(CWavFile, ShortReadSetsTheErrorFlagUntilTheNextSeek)
     ASSERT_TRUE(WriteWav(path, 44100, 16, MakeSamples(2, 100000, 16, 9), {}, nullptr));
     CWavFileRead r;
     ASSERT_EQ(r.OpenFile(Wide(path).c_str()), 0);
-    ASSERT_EQ(::truncate(path.c_str(), 44 + 4 * 1000 + 2), 0);
-    Planar block(2, std::vector<int32_t>(5000, 7));
-    auto ptrs = Pointers(block);
-    EXPECT_EQ(r.ReadAudioData(ptrs.data(), 5000, 0), 1000u);
-    EXPECT_TRUE(r.AudioDataReadErrorOccured());
-    EXPECT_EQ(block[1][1000], 0);
-    EXPECT_EQ(block[1][4999], 0);
-    r.SetCurSamplePosition(10);
-    EXPECT_FALSE(r.AudioDataReadErrorOccured());
-    EXPECT_EQ(r.ReadAudioData(ptrs.data(), 10, 0), 10u);
+    pcmtest::ExpectShortRead(r, path, 44);
 }
 
 TEST(CWavFile, ReadsFilesOfOtherTools)

@@ -1,10 +1,12 @@
 #pragma once
 
-// Helpers for tests that build RIFF files byte by byte in a temporary folder.
+// Helpers for tests that build RIFF files (and their big-endian relatives,
+// IFF files) byte by byte in a temporary folder.
 
 #include <algorithm>
 #include <csignal>
 #include <cstdint>
+#include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <filesystem>
@@ -76,6 +78,18 @@ inline void Put32(Bytes& b, uint32_t v)
         b.push_back(static_cast<uint8_t>(v >> (8 * i)));
 }
 
+inline void PutBe16(Bytes& b, uint32_t v)
+{
+    b.push_back(static_cast<uint8_t>(v >> 8));
+    b.push_back(static_cast<uint8_t>(v));
+}
+
+inline void PutBe32(Bytes& b, uint32_t v)
+{
+    for (int i = 3; i >= 0; --i)
+        b.push_back(static_cast<uint8_t>(v >> (8 * i)));
+}
+
 inline void PutID(Bytes& b, const char* id)
 {
     b.insert(b.end(), id, id + 4);
@@ -87,13 +101,29 @@ inline uint32_t Get32(const Bytes& b, size_t at)
            static_cast<uint32_t>(b[at + 2]) << 16 | static_cast<uint32_t>(b[at + 3]) << 24;
 }
 
-// A chunk: identifier, size (the body's length unless given), body, and the
-// pad byte after an odd body unless pad is false.
-inline Bytes Chunk(const char* id, const Bytes& body, bool pad = true, int64_t size = -1)
+inline uint32_t GetBe32(const Bytes& b, size_t at)
+{
+    return static_cast<uint32_t>(b[at]) << 24 | static_cast<uint32_t>(b[at + 1]) << 16 |
+           static_cast<uint32_t>(b[at + 2]) << 8 | static_cast<uint32_t>(b[at + 3]);
+}
+
+inline uint16_t GetBe16(const Bytes& b, size_t at)
+{
+    return static_cast<uint16_t>(b[at] << 8 | b[at + 1]);
+}
+
+// A chunk: identifier, size (the body's length unless given; big-endian in
+// IFF files), body, and the pad byte after an odd body unless pad is false.
+inline Bytes Chunk(const char* id, const Bytes& body, bool pad = true, int64_t size = -1,
+                   bool bigEndian = false)
 {
     Bytes b;
     PutID(b, id);
-    Put32(b, size < 0 ? static_cast<uint32_t>(body.size()) : static_cast<uint32_t>(size));
+    const uint32_t stated = size < 0 ? static_cast<uint32_t>(body.size()) : static_cast<uint32_t>(size);
+    if (bigEndian)
+        PutBe32(b, stated);
+    else
+        Put32(b, stated);
     b.insert(b.end(), body.begin(), body.end());
     if (pad && (body.size() & 1) != 0)
         b.push_back(0);
@@ -122,18 +152,21 @@ inline Bytes FmtBody(uint16_t tag, uint16_t channels, uint32_t rate, uint16_t bi
     return b;
 }
 
+// The outer chunk of a file ("RIFF", or "FORM" with bigEndian): its id, the
+// size of what follows, the form type and the chunks.
+inline Bytes Container(const char* id, const char* type, std::initializer_list<Bytes> chunks, bool bigEndian)
+{
+    Bytes body;
+    PutID(body, type);
+    for (const Bytes& c : chunks)
+        body.insert(body.end(), c.begin(), c.end());
+    return Chunk(id, body, false, -1, bigEndian);
+}
+
 // "RIFF", the size of what follows, "WAVE" and the chunks.
 inline Bytes Riff(std::initializer_list<Bytes> chunks, const char* form = "WAVE")
 {
-    Bytes body;
-    PutID(body, form);
-    for (const Bytes& c : chunks)
-        body.insert(body.end(), c.begin(), c.end());
-    Bytes b;
-    PutID(b, "RIFF");
-    Put32(b, static_cast<uint32_t>(body.size()));
-    b.insert(b.end(), body.begin(), body.end());
-    return b;
+    return Container("RIFF", form, chunks, false);
 }
 
 // Limits the size of files this process may write, as a full disk would:
@@ -177,5 +210,26 @@ inline bool HaveTool(const char* name)
 {
     const std::string cmd = std::string("command -v ") + name + " >/dev/null 2>&1";
     return std::system(cmd.c_str()) == 0;
+}
+
+// Runs a shell command with its output discarded; its exit status.
+inline int RunQuietly(const std::string& cmd)
+{
+    return std::system((cmd + " >/dev/null 2>&1").c_str());
+}
+
+// Runs a shell command; what it wrote to its standard output.
+inline std::string RunCapture(const std::string& cmd)
+{
+    std::string out;
+    FILE* p = ::popen(cmd.c_str(), "r");
+    if (p == nullptr)
+        return out;
+    char buf[4096];
+    size_t n;
+    while ((n = std::fread(buf, 1, sizeof(buf), p)) > 0)
+        out.append(buf, n);
+    ::pclose(p);
+    return out;
 }
 } // namespace rifftest
