@@ -460,7 +460,8 @@ uint32_t CAudioFileConverterBase::ReadInput(uint32_t n)
     return ReadInput(m_inputBuffer.GetBufferPointer(), n);
 }
 
-uint32_t CAudioFileConverterBase::ReadInput(float** bufs, uint32_t n)
+template <typename T>
+uint32_t CAudioFileConverterBase::ReadInputSamples(T** bufs, uint32_t n)
 {
     CAudioPlayerInput* input = Input();
     if (input == nullptr || n == 0)
@@ -477,21 +478,14 @@ uint32_t CAudioFileConverterBase::ReadInput(float** bufs, uint32_t n)
     return got;
 }
 
+uint32_t CAudioFileConverterBase::ReadInput(float** bufs, uint32_t n)
+{
+    return ReadInputSamples(bufs, n);
+}
+
 uint32_t CAudioFileConverterBase::ReadInput(int32_t** bufs, uint32_t n)
 {
-    CAudioPlayerInput* input = Input();
-    if (input == nullptr || n == 0)
-        return 0;
-    uint32_t got = input->ReadAudioData(bufs, n, 0);
-    got = std::min(got, n);
-    const int64_t position = m_position.load(std::memory_order_relaxed) + got;
-    m_position.store(position, std::memory_order_release);
-    if (input->AudioDataReadErrorOccured() || (got == 0 && position < input->GetNumSamples()))
-    {
-        Fail(kConvertReadFailed);
-        return 0;
-    }
-    return got;
+    return ReadInputSamples(bufs, n);
 }
 
 void CAudioFileConverterBase::WaitWhilePaused() const

@@ -252,6 +252,10 @@ protected:
     Controls m_controls;
 
 private:
+    // The shared body of the ReadInput forms: reads, advances the progress
+    // and records a read failure.
+    template <typename T>
+    uint32_t ReadInputSamples(T** bufs, uint32_t n);
     // Ends a pending hand-over with an ordinary tail into the previous output.
     int FinishPreviousSong();
     void ResetPosition(int64_t frame);

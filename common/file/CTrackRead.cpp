@@ -5,45 +5,9 @@
 #include "common/file/CAudioDecodeTempFileManager.h"
 #include "common/file/CPlaylistSong.h"
 #include "common/file/VextalFileUtil.h"
-#include "library/util/CDsdUtil.h"
-#include "library/util/CPcmUtil.h"
 
-#include <algorithm>
 #include <cmath>
 #include <limits>
-#include <type_traits>
-
-namespace
-{
-constexpr uint32_t kDefaultRate = 44100;
-constexpr uint16_t kDefaultBits = 16;
-
-void FillSilence(float** bufs, uint32_t n, uint16_t channels, uint32_t offset)
-{
-    CPcmUtil::FillSilence(bufs, n, channels, offset);
-}
-
-void FillSilence(int32_t** bufs, uint32_t n, uint16_t channels, uint32_t offset)
-{
-    CPcmUtil::FillSilence(bufs, n, channels, offset);
-}
-
-// 1-bit buffers: n and offset count samples, eight to a byte.
-void FillSilence(uint8_t** bufs, uint32_t n, uint16_t channels, uint32_t offset)
-{
-    CDsdUtil::FillSilence(bufs, n / 8, channels, offset / 8, false);
-}
-
-// Whether a source holds the kind of samples a read asks for: a PCM source
-// asked for 1-bit audio (or the reverse) delivers nothing by design, which is
-// no sign of its audio ending.
-template <typename T>
-bool HoldsSamplesOfKind(CAudioPlayerInput* source)
-{
-    const bool oneBit = source->GetBitsPerSample() == 1;
-    return std::is_same<T, uint8_t>::value ? oneBit : !oneBit;
-}
-} // namespace
 
 CTrackRead::CTrackRead() = default;
 
@@ -66,202 +30,9 @@ int64_t CTrackRead::SecondsToSample(double seconds, uint32_t rate)
     return static_cast<int64_t>(frame);
 }
 
-uint32_t CTrackRead::GetSampleRate()
-{
-    return m_files.empty() ? kDefaultRate : m_files.front().reader->GetSampleRate();
-}
-
-uint16_t CTrackRead::GetBitsPerSample()
-{
-    return m_files.empty() ? kDefaultBits : m_files.front().reader->GetBitsPerSample();
-}
-
-uint16_t CTrackRead::GetNumChannels()
-{
-    uint16_t channels = 0;
-    for (const File& f : m_files)
-        channels = std::max(channels, f.reader->GetNumChannels());
-    return channels;
-}
-
-uint32_t CTrackRead::GetBitRate()
-{
-    if (m_files.empty())
-        return kDefaultRate * kDefaultBits;
-    return m_files.front().reader->GetBitRate();
-}
-
-bool CTrackRead::IsLossless()
-{
-    return m_files.empty() || m_files.front().reader->IsLossless();
-}
-
-bool CTrackRead::IsCompressed()
-{
-    return !m_files.empty() && m_files.front().reader->IsCompressed();
-}
-
-bool CTrackRead::IsVBR()
-{
-    return !m_files.empty() && m_files.front().reader->IsVBR();
-}
-
-bool CTrackRead::IsFloatingPoint()
-{
-    return !m_files.empty() && m_files.front().reader->IsFloatingPoint();
-}
-
-int64_t CTrackRead::FileLength(size_t i)
-{
-    const File& f = m_files[i];
-    const int64_t declared = std::max<int64_t>(0, f.reader->GetNumSamples());
-    return f.endFound < 0 ? declared : std::min(declared, f.endFound);
-}
-
-int64_t CTrackRead::FilePosition(size_t i)
-{
-    return std::clamp<int64_t>(m_files[i].reader->GetCurSamplePosition(), 0, FileLength(i));
-}
-
-int64_t CTrackRead::GetNumSamples()
-{
-    int64_t total = 0;
-    for (size_t i = 0; i < m_files.size(); ++i)
-        total += FileLength(i);
-    return total;
-}
-
-int64_t CTrackRead::GetCurSamplePosition()
-{
-    if (m_files.empty())
-        return 0;
-    int64_t pos = 0;
-    for (size_t i = 0; i < m_currentFile; ++i)
-        pos += FileLength(i);
-    return pos + FilePosition(m_currentFile);
-}
-
-void CTrackRead::SetCurSamplePosition(int64_t frame)
-{
-    if (m_files.empty())
-        return;
-    int64_t pos = std::max<int64_t>(frame, 0);
-    size_t i = 0;
-    for (;; ++i)
-    {
-        const int64_t n = FileLength(i);
-        if (n >= pos)
-            break;
-        if (i + 1 == m_files.size())
-        {
-            // Past the end: the end of the last file.
-            pos = n;
-            break;
-        }
-        pos -= n;
-    }
-    m_currentFile = static_cast<uint32_t>(i);
-    m_files[i].reader->SetCurSamplePosition(pos);
-    for (size_t j = i + 1; j < m_files.size(); ++j)
-        m_files[j].reader->SetCurSamplePosition(0);
-}
-
-template <typename T>
-uint32_t CTrackRead::Read(T** bufs, uint32_t n, uint32_t dstOffset)
-{
-    if (m_files.empty() || bufs == nullptr)
-        return 0;
-    uint32_t got = 0;
-    while (got < n)
-    {
-        const size_t i = m_currentFile;
-        CAudioFileReadBase* reader = m_files[i].reader;
-        const int64_t left = FileLength(i) - FilePosition(i);
-        if (left > 0)
-        {
-            const uint32_t ask = static_cast<uint32_t>(std::min<int64_t>(n - got, left));
-            const uint32_t read = std::min(reader->ReadAudioData(bufs, ask, dstOffset + got), ask);
-            got += read;
-            if (got >= n)
-                break;
-            // A read error, audio still being prepared or a request for a kind
-            // of samples the file does not hold end the call inside the file.
-            if (read < ask && (reader->AudioDataReadErrorOccured() || reader->IsProcessingInternally() ||
-                               !HoldsSamplesOfKind<T>(reader)))
-                break;
-            // Otherwise a file that still claims frames has delivered all it
-            // has: its audio ends here.
-            if (FileLength(i) - FilePosition(i) > 0)
-                m_files[i].endFound = FilePosition(i);
-        }
-        if (i + 1 >= m_files.size())
-            break;
-        ++m_currentFile;
-    }
-    if (got < n)
-        FillSilence(bufs, n - got, GetNumChannels(), dstOffset + got);
-    return got;
-}
-
-uint32_t CTrackRead::ReadAudioData(float** bufs, uint32_t n, uint32_t dstOffset)
-{
-    return Read(bufs, n, dstOffset);
-}
-
-uint32_t CTrackRead::ReadAudioData(int32_t** bufs, uint32_t n, uint32_t dstOffset)
-{
-    return Read(bufs, n, dstOffset);
-}
-
-uint32_t CTrackRead::ReadAudioData(uint8_t** bufs, uint32_t n, uint32_t dstOffset)
-{
-    return Read(bufs, n, dstOffset);
-}
-
-CAudioMetaData* CTrackRead::GetMetaDataPtr()
-{
-    return m_files.empty() ? CAudioPlayerInput::GetMetaDataPtr() : m_files.front().reader->GetMetaDataPtr();
-}
-
-bool CTrackRead::AudioDataReadErrorOccured()
-{
-    return !m_files.empty() && m_files[m_currentFile].reader->AudioDataReadErrorOccured();
-}
-
-bool CTrackRead::IsProcessingInternally()
-{
-    for (const File& f : m_files)
-    {
-        if (f.reader->IsProcessingInternally())
-            return true;
-    }
-    return false;
-}
-
-void CTrackRead::GiveInternalProcessPriority()
-{
-    for (auto it = m_files.rbegin(); it != m_files.rend(); ++it)
-        it->reader->GiveInternalProcessPriority();
-}
-
-double CTrackRead::GetInternalProcessPercent()
-{
-    double sum = 0.0;
-    int count = 0;
-    for (const File& f : m_files)
-    {
-        if (f.reader->IsProcessingInternally())
-        {
-            sum += f.reader->GetInternalProcessPercent();
-            ++count;
-        }
-    }
-    return count == 0 ? 0.0 : sum / count;
-}
-
 const char* CTrackRead::GetFormatUniqueID()
 {
-    return m_files.empty() ? "" : m_files.front().reader->GetFormatUniqueID();
+    return GetNumParts() == 0 ? "" : GetReader(0)->GetFormatUniqueID();
 }
 
 bool CTrackRead::OpenTrack(const CPlaylistTrack* track)
@@ -312,9 +83,9 @@ bool CTrackRead::AddAudioFile(const wchar_t* path, int64_t absStart, int64_t abs
         return false;
 
     bool fits = mediaId == 0 || reader->GetMediaUniqueID() == mediaId;
-    if (fits && !m_files.empty())
+    if (fits && GetNumParts() > 0)
     {
-        CAudioFileReadBase* first = m_files.front().reader;
+        CAudioFileReadBase* first = GetReader(0);
         fits = reader->GetSampleRate() == first->GetSampleRate() &&
                reader->GetNumChannels() == first->GetNumChannels();
     }
@@ -336,7 +107,8 @@ bool CTrackRead::AddAudioFile(const wchar_t* path, int64_t absStart, int64_t abs
 
     // The new file's markers move by the duration of the files before it.
     const int64_t framesBefore = GetNumSamples();
-    m_files.push_back({reader, path, -1});
+    AppendPart(reader);
+    m_paths.emplace_back(path);
     const uint32_t rate = GetSampleRate();
     const double offset = rate == 0 ? 0.0 : static_cast<double>(framesBefore) / rate;
     const CMarker* markers = reader->GetMarkerPtr();
@@ -357,10 +129,10 @@ void CTrackRead::ReleaseReader(CAudioFileReadBase* reader)
 
 void CTrackRead::EjectAllFiles()
 {
-    for (File& f : m_files)
-        ReleaseReader(f.reader);
-    m_files.clear();
-    m_currentFile = 0;
+    for (size_t i = 0; i < GetNumParts(); ++i)
+        ReleaseReader(GetReader(i));
+    ClearParts();
+    m_paths.clear();
 }
 
 void CTrackRead::DividePlaylist(CPlaylistTrack* first, CPlaylistTrack* second, double seconds)
@@ -380,11 +152,11 @@ void CTrackRead::DividePlaylistAtSample(CPlaylistTrack* first, CPlaylistTrack* s
     if (GetBitsPerSample() == 1)
         pos &= ~int64_t{7};
 
-    for (size_t i = 0; i < m_files.size(); ++i)
+    for (size_t i = 0; i < GetNumParts(); ++i)
     {
-        CAudioFileReadBase* reader = m_files[i].reader;
-        const wchar_t* path = m_files[i].path.c_str();
-        const int64_t n = FileLength(i);
+        CAudioFileReadBase* reader = GetReader(i);
+        const wchar_t* path = m_paths[i].c_str();
+        const int64_t n = GetPartLength(i);
         const int64_t s = reader->GetAbsStartSample();
         const int id = reader->GetMediaUniqueID();
         if (pos >= n)

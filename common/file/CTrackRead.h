@@ -1,6 +1,7 @@
 #pragma once
 
 #include "common/file/CAudioFileReadBase.h"
+#include "common/file/CSequenceReadBase.h"
 
 #include <cstdint>
 #include <string>
@@ -19,41 +20,16 @@ class CPlaylistTrack;
 // A file that delivers fewer frames than it declared (a read that comes up
 // short without a read error) is taken to end where its audio ended: the
 // stream's length shrinks by the missing frames and reading goes on with the
-// next file, so that the stream always reaches its end.
+// next file, so that the stream always reaches its end. Positions, reads and
+// the format come from the sequence base, one part per file.
 //
 // While no file is open the stream reports 44100 Hz, 16 bits, 0 channels,
 // 0 frames and lossless, and reads deliver nothing.
-class CTrackRead : public CAudioPlayerInput
+class CTrackRead : public CSequenceReadBase
 {
 public:
     CTrackRead();
     ~CTrackRead() override;
-
-    uint32_t GetSampleRate() override;
-    uint16_t GetBitsPerSample() override;
-    uint16_t GetNumChannels() override;
-    uint32_t GetBitRate() override;
-    bool IsLossless() override;
-    bool IsCompressed() override;
-    bool IsVBR() override;
-    bool IsFloatingPoint() override;
-    int64_t GetNumSamples() override;
-    int64_t GetCurSamplePosition() override;
-    // A position past the end goes to the end of the last file; a position
-    // exactly at a join selects the earlier file at its end.
-    void SetCurSamplePosition(int64_t frame) override;
-
-    // The buffers are written from dstOffset on; frames the files cannot
-    // deliver are silence.
-    uint32_t ReadAudioData(float** bufs, uint32_t n, uint32_t dstOffset) override;
-    uint32_t ReadAudioData(int32_t** bufs, uint32_t n, uint32_t dstOffset) override;
-    uint32_t ReadAudioData(uint8_t** bufs, uint32_t n, uint32_t dstOffset) override;
-
-    CAudioMetaData* GetMetaDataPtr() override;
-    bool AudioDataReadErrorOccured() override;
-    bool IsProcessingInternally() override;
-    void GiveInternalProcessPriority() override;
-    double GetInternalProcessPercent() override;
 
     // The first file's format id; empty while no file is open.
     const char* GetFormatUniqueID();
@@ -88,29 +64,14 @@ protected:
     virtual CAudioFileReadBase* CreateFileReader(const wchar_t* path);
 
 private:
-    struct File
-    {
-        CAudioFileReadBase* reader;
-        // The path the part names.
-        std::wstring path;
-        // Where the file's audio turned out to end; -1 while it is unknown
-        // (the declared length holds).
-        int64_t endFound;
-    };
-
-    // The frames of file i, as far as they can be read.
-    int64_t FileLength(size_t i);
-    // File i's position, at most its length.
-    int64_t FilePosition(size_t i);
+    // The reader of file i (every part is one).
+    CAudioFileReadBase* GetReader(size_t i) const { return static_cast<CAudioFileReadBase*>(GetPart(i)); }
     // Replaces an audio-CD reader by the reader of the CD track that holds
     // absStart; null when that track cannot be opened (the reader given is
     // destroyed either way).
     CAudioFileReadBase* OpenCDTrack(CAudioFileReadBase* reader, const wchar_t* path, int64_t absStart);
     static void ReleaseReader(CAudioFileReadBase* reader);
 
-    template <typename T>
-    uint32_t Read(T** bufs, uint32_t n, uint32_t dstOffset);
-
-    std::vector<File> m_files;
-    uint32_t m_currentFile = 0;
+    // The path each file's part names, in part order.
+    std::vector<std::wstring> m_paths;
 };

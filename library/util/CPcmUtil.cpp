@@ -609,6 +609,25 @@ uint32_t Fade(const float* const* in, float* const* out, uint32_t n, uint16_t ch
     return n;
 }
 
+using FadeChannelFunc = void (*)(const float*, float*, size_t, uint32_t, int32_t, float, bool);
+
+// Fades every channel with one channel routine: gain numerators from
+// firstNumerator on, moving by step each frame, over length.
+uint32_t FadeChannels(FadeChannelFunc fadeChannel, const float* const* in, float* const* out, uint32_t n,
+                      uint16_t channels, uint32_t firstNumerator, int32_t step, uint32_t length, int curve)
+{
+    if (in == nullptr || out == nullptr || length == 0)
+        return n;
+    CScopedPreferredMxcsr mxcsr;
+    const float vlength = UIntToFloat(length);
+    for (unsigned c = 0; c < channels; ++c)
+    {
+        if (in[c] != nullptr && out[c] != nullptr)
+            fadeChannel(in[c], out[c], n, firstNumerator, step, vlength, curve > 0);
+    }
+    return n;
+}
+
 float MaxAbsScalar(const float* p, size_t n, float acc)
 {
     for (size_t i = 0; i < n; ++i)
@@ -817,31 +836,13 @@ uint32_t CPcmUtil::FadeOut(const float* const* in, float* const* out, uint32_t n
 uint32_t CPcmUtil::FadeSSE(const float* const* in, float* const* out, uint32_t n, uint16_t channels,
                            uint32_t firstNumerator, int32_t step, uint32_t length, int curve)
 {
-    if (in == nullptr || out == nullptr || length == 0)
-        return n;
-    CScopedPreferredMxcsr mxcsr;
-    const float vlength = UIntToFloat(length);
-    for (unsigned c = 0; c < channels; ++c)
-    {
-        if (in[c] != nullptr && out[c] != nullptr)
-            FadeChannelSSE(in[c], out[c], n, firstNumerator, step, vlength, curve > 0);
-    }
-    return n;
+    return FadeChannels(FadeChannelSSE, in, out, n, channels, firstNumerator, step, length, curve);
 }
 
 uint32_t CPcmUtil::FadeScalar(const float* const* in, float* const* out, uint32_t n, uint16_t channels,
                               uint32_t firstNumerator, int32_t step, uint32_t length, int curve)
 {
-    if (in == nullptr || out == nullptr || length == 0)
-        return n;
-    CScopedPreferredMxcsr mxcsr;
-    const float vlength = UIntToFloat(length);
-    for (unsigned c = 0; c < channels; ++c)
-    {
-        if (in[c] != nullptr && out[c] != nullptr)
-            FadeChannelScalar(in[c], out[c], n, firstNumerator, step, vlength, curve > 0);
-    }
-    return n;
+    return FadeChannels(FadeChannelScalar, in, out, n, channels, firstNumerator, step, length, curve);
 }
 
 float CPcmUtil::GetPeakLeveldB(const float* samples, uint32_t n)
