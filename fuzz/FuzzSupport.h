@@ -7,6 +7,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <cstdlib>
 #include <string>
 #include <sys/mman.h>
 #include <unistd.h>
@@ -47,6 +48,71 @@ inline const std::wstring* StoreInput(const char* name, const uint8_t* data, siz
 {
     static InputFile input(name);
     return input.Store(data, size) ? &input.Path() : nullptr;
+}
+
+// A private folder in the temporary folder, removed with what it holds when
+// the process ends normally. For readers that go by a file's name (its
+// extension) or look at the files beside it.
+class TempFolder
+{
+public:
+    TempFolder()
+    {
+        const char* base = std::getenv("TMPDIR");
+        std::string pattern =
+            std::string(base != nullptr && *base != 0 ? base : "/tmp") + "/vextal-fuzz-XXXXXX";
+        if (::mkdtemp(pattern.data()) != nullptr)
+            m_path = pattern;
+    }
+    ~TempFolder()
+    {
+        for (const std::string& name : m_names)
+            ::unlink((m_path + "/" + name).c_str());
+        if (!m_path.empty())
+            ::rmdir(m_path.c_str());
+    }
+    TempFolder(const TempFolder&) = delete;
+    TempFolder& operator=(const TempFolder&) = delete;
+
+    bool IsValid() const { return !m_path.empty(); }
+    // The path of name in the folder (removed at the end).
+    std::string Add(const std::string& name)
+    {
+        m_names.push_back(name);
+        return m_path + "/" + name;
+    }
+
+private:
+    std::string m_path;
+    std::vector<std::string> m_names;
+};
+
+inline std::wstring Wide(const std::string& s)
+{
+    return std::wstring(s.begin(), s.end());
+}
+
+// The process's private folder.
+inline TempFolder& Folder()
+{
+    static TempFolder folder;
+    return folder;
+}
+
+// A link named name, in the process's private folder, to the input file
+// (the one StoreInput keeps): the input under a name of its own. Empty when
+// it could not be made. Call it once per name; the link lives as long as
+// the process.
+inline std::wstring LinkToInput(const std::wstring& input, const std::string& name)
+{
+    TempFolder& folder = Folder();
+    if (!folder.IsValid())
+        return {};
+    const std::string link = folder.Add(name);
+    const std::string target(input.begin(), input.end());
+    if (::symlink(target.c_str(), link.c_str()) != 0)
+        return {};
+    return Wide(link);
 }
 
 // The signed 32-bit big-endian number at byte at of the input (zeros past

@@ -102,7 +102,16 @@ bool CMp3StreamScanner::Open(const char* utf8Path)
     {
         ParseInfoTag(frame, header);
         if (m_bInfoTag)
+        {
             pos += header.frameSize;
+            // A frame count the rest of the audio could not hold, even in
+            // frames of the lowest bit rate, is damage (it would make a file
+            // of a few bytes last for years): the frames are counted instead.
+            const int64_t smallestFrame = (header.samplesPerFrame == 1152 ? 144 * 32000 : 72 * 8000) /
+                                          static_cast<int64_t>(header.sampleRate);
+            if (m_tagFrames > std::max<int64_t>(0, m_audioEnd - pos) / smallestFrame)
+                m_tagFrames = -1;
+        }
     }
 
     const int64_t first = Resync(pos, true);

@@ -22,7 +22,9 @@ public:
     CZJEStringTable() = default;
 
     // Parses the bytes of a string-table document. Null when they are empty,
-    // not well-formed UTF-8 or not a well-formed XML document.
+    // not well-formed UTF-8 or not a well-formed XML document, and for
+    // documents with a document type declaration, a processing instruction
+    // inside the root element or elements nested more than 256 deep.
     static std::unique_ptr<juce::XmlElement> Parse(const void* data, size_t size);
 
     // Adds the texts of a parsed document (its root element) after those
