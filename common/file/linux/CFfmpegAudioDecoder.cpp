@@ -31,6 +31,9 @@ constexpr int64_t kTimestampPrerollFrames = 8192;
 // The start of the next block when nothing tells it (just after a seek).
 constexpr int64_t kUnknownStart = INT64_MIN;
 
+// More frames than any packet of a supported codec decodes to.
+constexpr int64_t kMaxFramesPerPacket = 16384;
+
 CFfmpegAudioDecoder::ECodec CodecFromId(AVCodecID id)
 {
     switch (id)
@@ -379,6 +382,20 @@ bool CFfmpegAudioDecoder::StartDecoding()
                 m_description.numFrames =
                     av_rescale_q(m_format->streams[m_streamIndex]->duration,
                                  AVRational{m_timeBaseNum, m_timeBaseDen}, AVRational{1, rate});
+                // The stated duration comes from the file: it may not run past
+                // the last packet by more than a packet could ever hold.
+                AVStream* audio = m_format->streams[m_streamIndex];
+                const int entries = avformat_index_get_entries_count(audio);
+                int64_t lastStart = -1;
+                for (int i = 0; i < entries; ++i)
+                    lastStart = std::max(lastStart, avformat_index_get_entry(audio, i)->timestamp);
+                if (lastStart >= 0)
+                {
+                    const int64_t limit = av_rescale_q(lastStart, AVRational{m_timeBaseNum, m_timeBaseDen},
+                                                       AVRational{1, rate}) +
+                                          kMaxFramesPerPacket;
+                    m_description.numFrames = std::min(m_description.numFrames, limit);
+                }
             }
             else
             {

@@ -662,3 +662,44 @@ TEST_F(CQuickTimeFileReadTest, OpensPathsWithColonsAndNonAsciiLetters)
     EXPECT_STREQ(juce::String(reader.GetFileName()).toRawUTF8(), path.c_str());
 }
 } // namespace
+
+// An M4A whose track header and last packet claim a huge duration: the
+// length stays within a packet of the last packet's start, so reading ends.
+TEST_F(CQuickTimeFileReadTest, AStatedDurationPastTheLastPacketIsLimited)
+{
+    const std::string path = PathOf("longlast.m4a");
+    ASSERT_TRUE(RunFfmpeg(Source(44100, "0.3") + " -c:a aac -use_editlist 0 " + path));
+    std::vector<uint8_t> bytes = ReadBytes(path);
+    const auto find = [&bytes](const char* tag)
+    {
+        const auto it = std::search(bytes.begin(), bytes.end(), tag, tag + 4);
+        return it == bytes.end() ? size_t{0} : static_cast<size_t>(it - bytes.begin());
+    };
+    const auto setHuge = [&bytes](size_t at)
+    {
+        bytes[at] = 0x7F;
+        bytes[at + 1] = bytes[at + 2] = bytes[at + 3] = 0xFF;
+    };
+    const size_t mdhd = find("mdhd");
+    const size_t stts = find("stts");
+    ASSERT_NE(mdhd, 0u);
+    ASSERT_NE(stts, 0u);
+    ASSERT_EQ(bytes[mdhd + 4], 0) << "a version 0 media header";
+    // The media header's duration, after its version, flags, two times and
+    // time scale; then the sample delta of the last time-to-sample entry.
+    setHuge(mdhd + 20);
+    const uint32_t entries = (uint32_t{bytes[stts + 8]} << 24) | (uint32_t{bytes[stts + 9]} << 16) |
+                             (uint32_t{bytes[stts + 10]} << 8) | bytes[stts + 11];
+    ASSERT_GE(entries, 1u);
+    setHuge(stts + 12 + 8 * (entries - 1) + 4);
+    std::ofstream(path, std::ios::binary)
+        .write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
+
+    CQuickTimeFileRead reader;
+    ASSERT_EQ(reader.OpenFile(Wide(path).c_str()), 0);
+    const int64_t length = reader.GetNumSamples();
+    EXPECT_GT(length, 13000);
+    EXPECT_LT(length, 44100);
+    const Planar all = DecodeAll(reader, 4096);
+    EXPECT_EQ(static_cast<int64_t>(all[0].size()), length);
+}
