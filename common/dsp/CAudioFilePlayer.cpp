@@ -92,6 +92,7 @@ void CAudioFilePlayerBase::SetPlayerInput(CAudioPlayerInput* source)
 
     SetupConverter();
     m_dynamicControl->SetTotalTimeSecond(facts.totalTime);
+    m_dynamicControl->SetPanBypassed(facts.channels == 1);
     SetCurTimeSecond(0.0);
     StartThread(GetThreadPriority());
 }

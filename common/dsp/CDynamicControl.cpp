@@ -173,7 +173,8 @@ uint32_t CDynamicControl::Process(float* const* buffers, uint32_t n)
     const Settings& s = m_slots[m_frontSlot];
     m_dcCut.Process(buffers, n);
     s.gain.Process(buffers, n);
-    s.pan.Process(buffers, n);
+    if (!m_panBypassed.load(std::memory_order_relaxed))
+        s.pan.Process(buffers, n);
     m_fade.Process(buffers, n);
     if (buffers != nullptr)
     {

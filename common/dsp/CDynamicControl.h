@@ -58,6 +58,9 @@ public:
     // The delay of the rate converter ahead of this chain, so that the fades
     // line up with the delayed material.
     double SetDelayOffsetSeconds(double seconds);
+    // A mono song copied onto both channels has no balance: with the bypass
+    // on, the pan stage leaves the channels as they are, as export does.
+    void SetPanBypassed(bool bypassed) { m_panBypassed.store(bypassed, std::memory_order_relaxed); }
 
     // The chain over n frames of every channel, in place. Returns n.
     uint32_t Process(float* const* buffers, uint32_t n);
@@ -116,4 +119,5 @@ private:
     CFadeControl m_fade;
 
     std::atomic<float> m_peakLevels[kMaxChannels];
+    std::atomic<bool> m_panBypassed{false};
 };

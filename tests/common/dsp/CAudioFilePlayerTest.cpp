@@ -310,6 +310,29 @@ TEST_P(AudioFilePlayerLayouts, RandomCallbacksDeliverConsecutiveFramesThenStopAt
     EXPECT_EQ(device.Out(0)[0], 0.0f);
 }
 
+// A mono song has no balance: it plays the same on both channels whatever the
+// pan, as it is exported.
+TEST_F(AudioFilePlayer, AMonoSongIgnoresTheBalance)
+{
+    Load(200000, 1);
+    player.GetDynamicControlParamsPtr()->SetPan(1.0f);
+    player.Play();
+    int checked = 0;
+    const auto deadline = Clock::now() + std::chrono::seconds(30);
+    while (checked < 100000 && Clock::now() < deadline)
+    {
+        const int r = device.Call(1024);
+        for (int i = 0; i < r; ++i, ++checked)
+        {
+            ASSERT_NE(device.Out(0)[i], 0.0f);
+            ASSERT_EQ(device.Out(1)[i], device.Out(0)[i]);
+        }
+        if (r == 0)
+            std::this_thread::sleep_for(std::chrono::microseconds(200));
+    }
+    EXPECT_GE(checked, 100000);
+}
+
 INSTANTIATE_TEST_SUITE_P(CAudioFilePlayer, AudioFilePlayerLayouts,
                          ::testing::Values(LayoutCase{2, "Stereo"}, LayoutCase{1, "Mono"},
                                            LayoutCase{4, "FourChannels"}),
