@@ -1,5 +1,7 @@
 #include "common/dsp/CAudioFilePlayer.h"
 
+#include "tests/support/AllocationCounter.h"
+
 #include <gtest/gtest.h>
 
 #include <atomic>
@@ -14,19 +16,6 @@
 #include <random>
 #include <thread>
 #include <vector>
-
-#if defined(__SANITIZE_ADDRESS__)
-#define VEXTAL_TEST_ALLOCATION_HOOKS 1
-#elif defined(__has_feature)
-#if __has_feature(address_sanitizer)
-#define VEXTAL_TEST_ALLOCATION_HOOKS 1
-#endif
-#endif
-#ifdef VEXTAL_TEST_ALLOCATION_HOOKS
-// The sanitizer runtime calls these hooks on every allocation and release.
-extern "C" int __sanitizer_install_malloc_and_free_hooks(void (*mallocHook)(const volatile void*, size_t),
-                                                         void (*freeHook)(const volatile void*));
-#endif
 
 namespace
 {
@@ -792,21 +781,9 @@ TEST_F(AudioFilePlayerTransport, CallbackNeverWaitsForTheReadersIo)
 // Nothing is allocated on the audio thread, in any state.
 TEST_F(AudioFilePlayerTransport, CallbackAllocatesNothing)
 {
-#ifdef VEXTAL_TEST_ALLOCATION_HOOKS
-    static thread_local bool counting = false;
-    static thread_local int allocations = 0;
-    static const bool installed = []
-    {
-        __sanitizer_install_malloc_and_free_hooks(
-            [](const volatile void*, size_t)
-            {
-                if (counting)
-                    ++allocations;
-            },
-            [](const volatile void*) {});
-        return true;
-    }();
-    ASSERT_TRUE(installed);
+    if (!TestSupport::ThreadAllocationCounter::Available())
+        GTEST_SKIP() << "needs the sanitizer's allocation hooks";
+    using TestSupport::ThreadAllocationCounter;
 
     player.GetDynamicControlParamsPtr()->SetGaindB(-3.0f);
     player.GetDynamicControlParamsPtr()->SetPan(0.3f);
@@ -822,11 +799,13 @@ TEST_F(AudioFilePlayerTransport, CallbackAllocatesNothing)
         }
         for (uint32_t done = 0; done < total; done += 512)
         {
-            counting = true;
+            ThreadAllocationCounter::Resume();
             player.Process(nullptr, out, 512);
-            counting = false;
+            ThreadAllocationCounter::Pause();
         }
     };
+    ThreadAllocationCounter::Start();
+    ThreadAllocationCounter::Pause();
     player.Play();
     run(kRate);
     player.FastForward();
@@ -841,9 +820,5 @@ TEST_F(AudioFilePlayerTransport, CallbackAllocatesNothing)
     source->SetBudget(0);
     run(CAudioFilePlayerPcmOutput::kRingFrames + 2048, false); // through an underrun
     source->SetBudget(INT64_MAX / 2);
-    counting = false;
-    EXPECT_EQ(allocations, 0);
-#else
-    GTEST_SKIP() << "needs the sanitizer's allocation hooks";
-#endif
+    EXPECT_EQ(ThreadAllocationCounter::Stop(), 0);
 }

@@ -2,24 +2,13 @@
 
 #include "tests/common/dsp/DspTestSupport.h"
 
+#include "tests/support/AllocationCounter.h"
+
 #include <gtest/gtest.h>
 
 #include <xmmintrin.h>
 
 #include <string>
-
-#if defined(__SANITIZE_ADDRESS__)
-#define VEXTAL_TEST_ALLOCATION_HOOKS 1
-#elif defined(__has_feature)
-#if __has_feature(address_sanitizer)
-#define VEXTAL_TEST_ALLOCATION_HOOKS 1
-#endif
-#endif
-#ifdef VEXTAL_TEST_ALLOCATION_HOOKS
-// The sanitizer runtime calls these hooks on every allocation and release.
-extern "C" int __sanitizer_install_malloc_and_free_hooks(void (*mallocHook)(const volatile void*, size_t),
-                                                         void (*freeHook)(const volatile void*));
-#endif
 
 namespace
 {
@@ -155,29 +144,16 @@ TEST_P(RealTimeFsConverterPairs, SineKeepsItsFrequency)
 // Nothing is allocated while converting.
 TEST_P(RealTimeFsConverterPairs, ProcessAllocatesNothing)
 {
-#ifdef VEXTAL_TEST_ALLOCATION_HOOKS
-    static thread_local bool counting = false;
-    static thread_local int allocations = 0;
-    static const bool installed = []
-    {
-        __sanitizer_install_malloc_and_free_hooks(
-            [](const volatile void*, size_t)
-            {
-                if (counting)
-                    ++allocations;
-            },
-            [](const volatile void*) {});
-        return true;
-    }();
-    ASSERT_TRUE(installed);
+    if (!TestSupport::ThreadAllocationCounter::Available())
+        GTEST_SKIP() << "needs the sanitizer's allocation hooks";
+    using TestSupport::ThreadAllocationCounter;
 
     Planar input = DspTest::Noise(2, InputFrames(0.05), 4);
     Planar output(2, input.data[0].size());
     auto in = input.At(0);
     auto out = output.At(0);
     const int block = static_cast<int>(1023.0 * GetParam().inputRate / GetParam().outputRate);
-    counting = true;
-    allocations = 0;
+    ThreadAllocationCounter::Start();
     for (size_t done = 0; done + static_cast<size_t>(block) <= input.data[0].size();
          done += static_cast<size_t>(block))
     {
@@ -186,11 +162,7 @@ TEST_P(RealTimeFsConverterPairs, ProcessAllocatesNothing)
     }
     m_converter.Reset();
     m_converter.Process(in.data(), out.data(), 1);
-    counting = false;
-    EXPECT_EQ(allocations, 0);
-#else
-    GTEST_SKIP() << "needs the sanitizer's allocation hooks";
-#endif
+    EXPECT_EQ(ThreadAllocationCounter::Stop(), 0);
 }
 
 // The image of a 5 kHz tone at 22.05 kHz lies at 17.05 kHz once converted to
