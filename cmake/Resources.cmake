@@ -4,12 +4,12 @@
 # beside each test program, where the resource lookup finds them.
 
 add_executable(vextal_imagegen tools/imagegen/ImageGen.cpp)
-target_include_directories(vextal_imagegen PRIVATE ${CMAKE_SOURCE_DIR})
+target_include_directories(vextal_imagegen PRIVATE ${PROJECT_SOURCE_DIR})
 target_link_libraries(vextal_imagegen PRIVATE vextal_juce_modules)
 target_compile_options(vextal_imagegen PRIVATE ${VEXTAL_WARNINGS})
 
-set(VEXTAL_IMAGES_DIR ${CMAKE_BINARY_DIR}/generated/images)
-set(VEXTAL_IMAGES_STAMP ${CMAKE_BINARY_DIR}/generated/images.stamp)
+set(VEXTAL_IMAGES_DIR ${PROJECT_BINARY_DIR}/generated/images)
+set(VEXTAL_IMAGES_STAMP ${PROJECT_BINARY_DIR}/generated/images.stamp)
 add_custom_command(
   OUTPUT ${VEXTAL_IMAGES_STAMP}
   COMMAND ${CMAKE_COMMAND} -E rm -rf ${VEXTAL_IMAGES_DIR}
@@ -19,7 +19,7 @@ add_custom_command(
   COMMENT "Drawing the interface images"
   VERBATIM)
 
-file(GLOB_RECURSE VEXTAL_RESOURCE_FILES CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/Resources/*)
+file(GLOB_RECURSE VEXTAL_RESOURCE_FILES CONFIGURE_DEPENDS ${PROJECT_SOURCE_DIR}/Resources/*)
 
 # Copies the resources into a "Resources" folder in each folder that holds one
 # of the targets' executables, anew whenever a resource file or an image
@@ -39,13 +39,13 @@ list(REMOVE_DUPLICATES VEXTAL_RESOURCE_FOLDERS)
 
 set(VEXTAL_RESOURCE_STAMPS)
 foreach(folder IN LISTS VEXTAL_RESOURCE_FOLDERS)
-  file(RELATIVE_PATH name ${CMAKE_BINARY_DIR} ${folder})
+  file(RELATIVE_PATH name ${PROJECT_BINARY_DIR} ${folder})
   string(MAKE_C_IDENTIFIER "resources_${name}" name)
-  set(stamp ${CMAKE_BINARY_DIR}/generated/${name}.stamp)
+  set(stamp ${PROJECT_BINARY_DIR}/generated/${name}.stamp)
   add_custom_command(
     OUTPUT ${stamp}
     COMMAND ${CMAKE_COMMAND} -E rm -rf ${folder}/Resources
-    COMMAND ${CMAKE_COMMAND} -E copy_directory ${CMAKE_SOURCE_DIR}/Resources ${folder}/Resources
+    COMMAND ${CMAKE_COMMAND} -E copy_directory ${PROJECT_SOURCE_DIR}/Resources ${folder}/Resources
     COMMAND ${CMAKE_COMMAND} -E copy_directory ${VEXTAL_IMAGES_DIR} ${folder}/Resources
     COMMAND ${CMAKE_COMMAND} -E touch ${stamp}
     DEPENDS ${VEXTAL_RESOURCE_FILES} ${VEXTAL_IMAGES_STAMP}
@@ -63,5 +63,5 @@ endforeach()
 
 # The test of the message keys reads the sources.
 if(TARGET vextal_core_tests)
-  target_compile_definitions(vextal_core_tests PRIVATE VEXTAL_SOURCE_DIR="${CMAKE_SOURCE_DIR}")
+  target_compile_definitions(vextal_core_tests PRIVATE VEXTAL_SOURCE_DIR="${PROJECT_SOURCE_DIR}")
 endif()

@@ -15,7 +15,7 @@ namespace
 // then the disc images beside the file, by name.
 std::vector<std::wstring> CandidateVolumes(const wchar_t* cdaPath)
 {
-    std::vector<std::wstring> volumes = CAudioCDPath::ListVolumes();
+    std::vector<std::wstring> volumes = CCdioDisc::ListAudioVolumes();
     const juce::File folder = juce::File(juce::String(cdaPath)).getParentDirectory();
     std::vector<std::wstring> images;
     for (const auto& entry : juce::RangedDirectoryIterator(folder, false, "*", juce::File::findFiles))

@@ -1,6 +1,5 @@
 #include "common/disc/linux/CAudioCDPath.h"
 
-#include "common/disc/linux/CCdioDisc.h"
 
 #include <juce_core/juce_core.h>
 
@@ -174,25 +173,4 @@ bool CAudioCDPath::VolumeExists(const wchar_t* path)
         return IsRegularFile(ToUtf8(root)) && IsRegularFile(ToUtf8(GetImageDataPath(root.c_str())));
     struct stat st;
     return ::stat(ToUtf8(root).c_str(), &st) == 0 && S_ISBLK(st.st_mode);
-}
-
-bool CAudioCDPath::Exists(const wchar_t* path)
-{
-    std::wstring root;
-    int number = kNoTrack;
-    if (!Parse(path, &root, &number) || !VolumeExists(root.c_str()))
-        return false;
-    CCdioDisc disc;
-    if (!disc.Open(root.c_str()))
-        return false;
-    return number == kNoTrack ? disc.GetFirstAudioTrackNumber() != 0 : disc.IsAudioTrack(number);
-}
-
-std::vector<std::wstring> CAudioCDPath::ListVolumes()
-{
-    std::vector<std::wstring> volumes;
-    for (const std::wstring& drive : CCdioDisc::ListDrives())
-        if (IsVolumePath(drive.c_str()) && Exists(drive.c_str()))
-            volumes.push_back(drive);
-    return volumes;
 }

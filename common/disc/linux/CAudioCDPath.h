@@ -22,8 +22,8 @@
 // The root of a CD path is its volume path. Songs that play from a disc refer
 // to the disc by its volume path and to their audio by sample positions.
 //
-// A trailing "/" is ignored. The path tests below look at the text only;
-// Exists() looks at the disc.
+// A trailing "/" is ignored. The path tests below look at the text only (and
+// VolumeExists at the file system); CCdioDisc::Exists looks at the disc.
 class CAudioCDPath
 {
 public:
@@ -60,12 +60,4 @@ public:
     // whose cue sheet and ".bin" file exist. Looks at the file system only.
     static bool VolumeExists(const wchar_t* path);
 
-    // Whether the path names something that can be read now: a disc holding
-    // at least one audio track, and for a track path an audio track of that
-    // number.
-    static bool Exists(const wchar_t* path);
-
-    // The volume paths of the CD drives that hold a disc with at least one
-    // audio track, in the order the system lists the drives.
-    static std::vector<std::wstring> ListVolumes();
 };

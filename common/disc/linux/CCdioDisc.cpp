@@ -339,3 +339,24 @@ bool CCdioDisc::ReadCdText(CCdTextBlocks& out)
     ::cdtext_set_language_index(text, 0);
     return !out.IsEmpty();
 }
+
+bool CCdioDisc::Exists(const wchar_t* path)
+{
+    std::wstring root;
+    int number = CAudioCDPath::kNoTrack;
+    if (!CAudioCDPath::Parse(path, &root, &number) || !CAudioCDPath::VolumeExists(root.c_str()))
+        return false;
+    CCdioDisc disc;
+    if (!disc.Open(root.c_str()))
+        return false;
+    return number == CAudioCDPath::kNoTrack ? disc.GetFirstAudioTrackNumber() != 0 : disc.IsAudioTrack(number);
+}
+
+std::vector<std::wstring> CCdioDisc::ListAudioVolumes()
+{
+    std::vector<std::wstring> volumes;
+    for (const std::wstring& drive : ListDrives())
+        if (CAudioCDPath::IsVolumePath(drive.c_str()) && Exists(drive.c_str()))
+            volumes.push_back(drive);
+    return volumes;
+}

@@ -37,6 +37,15 @@ public:
     // The device paths of the system's CD drives, with or without a disc.
     static std::vector<std::wstring> ListDrives();
 
+    // Whether a CD path names something that can be read now: a disc holding
+    // at least one audio track, and for a track path an audio track of that
+    // number.
+    static bool Exists(const wchar_t* path);
+
+    // The volume paths of the CD drives that hold a disc with at least one
+    // audio track, in the order the system lists the drives.
+    static std::vector<std::wstring> ListAudioVolumes();
+
     // Opens the disc of a CD path (its volume); false when the path is no CD
     // path, the drive holds no readable disc or the image cannot be read.
     bool Open(const wchar_t* path);

@@ -85,19 +85,19 @@ TEST(CAudioCDPath, ExistsLooksAtTheDisc)
     const std::wstring cue = Wide(cdtest::WriteImage(folder.Path(), "disc", image));
 
     EXPECT_TRUE(CAudioCDPath::VolumeExists(cue.c_str()));
-    EXPECT_TRUE(CAudioCDPath::Exists(cue.c_str()));
-    EXPECT_TRUE(CAudioCDPath::Exists((cue + L"/Track 02").c_str()));
-    EXPECT_TRUE(CAudioCDPath::Exists((cue + L"/Track 03").c_str()));
+    EXPECT_TRUE(CCdioDisc::Exists(cue.c_str()));
+    EXPECT_TRUE(CCdioDisc::Exists((cue + L"/Track 02").c_str()));
+    EXPECT_TRUE(CCdioDisc::Exists((cue + L"/Track 03").c_str()));
     // The data track and a track beyond the disc are not there to be read.
-    EXPECT_FALSE(CAudioCDPath::Exists((cue + L"/Track 01").c_str()));
-    EXPECT_FALSE(CAudioCDPath::Exists((cue + L"/Track 04").c_str()));
-    EXPECT_FALSE(CAudioCDPath::Exists(Wide(folder / "other.cue").c_str()));
-    EXPECT_FALSE(CAudioCDPath::Exists(L"/dev/vextal-no-such-drive"));
+    EXPECT_FALSE(CCdioDisc::Exists((cue + L"/Track 01").c_str()));
+    EXPECT_FALSE(CCdioDisc::Exists((cue + L"/Track 04").c_str()));
+    EXPECT_FALSE(CCdioDisc::Exists(Wide(folder / "other.cue").c_str()));
+    EXPECT_FALSE(CCdioDisc::Exists(L"/dev/vextal-no-such-drive"));
 
     // A cue sheet without its ".bin" is no volume.
     std::filesystem::remove(folder / "disc.bin");
     EXPECT_FALSE(CAudioCDPath::VolumeExists(cue.c_str()));
-    EXPECT_FALSE(CAudioCDPath::Exists(cue.c_str()));
+    EXPECT_FALSE(CCdioDisc::Exists(cue.c_str()));
 }
 
 TEST(CCdioDisc, ReadsTheTableOfContents)
