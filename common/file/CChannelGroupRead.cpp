@@ -66,7 +66,7 @@ uint16_t CChannelGroupRead::GetBitsPerSample()
 uint16_t CChannelGroupRead::GetNumChannels()
 {
     uint32_t channels = 0;
-    for (CTrackRead* t : m_tracks)
+    for (const auto& t : m_tracks)
         channels += t->GetNumChannels();
     return static_cast<uint16_t>(std::min<uint32_t>(channels, UINT16_MAX));
 }
@@ -76,7 +76,7 @@ uint32_t CChannelGroupRead::GetBitRate()
     if (m_tracks.empty())
         return kDefaultRate * kDefaultBits;
     uint64_t rate = 0;
-    for (CTrackRead* t : m_tracks)
+    for (const auto& t : m_tracks)
         rate += t->GetBitRate();
     return static_cast<uint32_t>(std::min<uint64_t>(rate, UINT32_MAX));
 }
@@ -107,7 +107,7 @@ bool CChannelGroupRead::IsFloatingPoint()
 int64_t CChannelGroupRead::GetNumSamples()
 {
     int64_t longest = 0;
-    for (CTrackRead* t : m_tracks)
+    for (const auto& t : m_tracks)
         longest = std::max(longest, t->GetNumSamples());
     return longest;
 }
@@ -115,14 +115,14 @@ int64_t CChannelGroupRead::GetNumSamples()
 int64_t CChannelGroupRead::GetCurSamplePosition()
 {
     int64_t pos = 0;
-    for (CTrackRead* t : m_tracks)
+    for (const auto& t : m_tracks)
         pos = std::max(pos, t->GetCurSamplePosition());
     return pos;
 }
 
 void CChannelGroupRead::SetCurSamplePosition(int64_t frame)
 {
-    for (CTrackRead* t : m_tracks)
+    for (const auto& t : m_tracks)
         t->SetCurSamplePosition(frame);
 }
 
@@ -133,7 +133,7 @@ uint32_t CChannelGroupRead::Read(T** bufs, uint32_t n, uint32_t dstOffset, std::
         return 0;
     uint32_t result = 0;
     uint32_t c = 0;
-    for (CTrackRead* t : m_tracks)
+    for (const auto& t : m_tracks)
     {
         const uint16_t k = t->GetNumChannels();
         if (channelPtrs.size() < k)
@@ -184,7 +184,7 @@ CAudioMetaData* CChannelGroupRead::GetMetaDataPtr()
 
 bool CChannelGroupRead::AudioDataReadErrorOccured()
 {
-    for (CTrackRead* t : m_tracks)
+    for (const auto& t : m_tracks)
     {
         if (t->AudioDataReadErrorOccured())
             return true;
@@ -194,7 +194,7 @@ bool CChannelGroupRead::AudioDataReadErrorOccured()
 
 bool CChannelGroupRead::IsProcessingInternally()
 {
-    for (CTrackRead* t : m_tracks)
+    for (const auto& t : m_tracks)
     {
         if (t->IsProcessingInternally())
             return true;
@@ -212,7 +212,7 @@ double CChannelGroupRead::GetInternalProcessPercent()
 {
     double sum = 0.0;
     int count = 0;
-    for (CTrackRead* t : m_tracks)
+    for (const auto& t : m_tracks)
     {
         if (t->IsProcessingInternally())
         {
@@ -234,9 +234,9 @@ uint16_t CChannelGroupRead::SetOutputBufferChannels(uint16_t n)
     return n;
 }
 
-CTrackRead* CChannelGroupRead::CreateTrackStream()
+std::unique_ptr<CTrackRead> CChannelGroupRead::CreateTrackStream()
 {
-    return new CTrackRead();
+    return std::make_unique<CTrackRead>();
 }
 
 bool CChannelGroupRead::OpenSection(const CPlaylistSection* section)
@@ -246,9 +246,8 @@ bool CChannelGroupRead::OpenSection(const CPlaylistSection* section)
         return false;
     for (int i = 0; i < section->GetNumTracks(); ++i)
     {
-        CTrackRead* track = CreateTrackStream();
-        m_tracks.push_back(track);
-        if (!track->OpenTrack(section->GetTrackPtr(static_cast<unsigned>(i))))
+        m_tracks.push_back(CreateTrackStream());
+        if (!m_tracks.back()->OpenTrack(section->GetTrackPtr(static_cast<unsigned>(i))))
         {
             EjectAllFiles();
             return false;
@@ -257,7 +256,7 @@ bool CChannelGroupRead::OpenSection(const CPlaylistSection* section)
 
     uint16_t widest = 0;
     const uint32_t rate = m_tracks.front()->GetSampleRate();
-    for (CTrackRead* t : m_tracks)
+    for (const auto& t : m_tracks)
     {
         if (t->GetSampleRate() != rate)
         {
@@ -275,8 +274,6 @@ bool CChannelGroupRead::OpenSection(const CPlaylistSection* section)
 
 void CChannelGroupRead::EjectAllFiles()
 {
-    for (CTrackRead* t : m_tracks)
-        delete t;
     m_tracks.clear();
     m_floatPtrs.clear();
     m_intPtrs.clear();
@@ -295,7 +292,7 @@ void CChannelGroupRead::DividePlaylistAtSample(CPlaylistSection* first, CPlaylis
         return;
     first->DeleteAll();
     second->DeleteAll();
-    for (CTrackRead* t : m_tracks)
+    for (const auto& t : m_tracks)
     {
         CPlaylistTrack* before = first->CreateNewTrack();
         CPlaylistTrack* after = second->CreateNewTrack();

@@ -3,6 +3,7 @@
 #include "common/file/CAudioPlayerInput.h"
 
 #include <cstdint>
+#include <memory>
 #include <vector>
 
 class CPlaylistSection;
@@ -76,13 +77,13 @@ public:
 
 protected:
     // Creates the stream of one track.
-    virtual CTrackRead* CreateTrackStream();
+    virtual std::unique_ptr<CTrackRead> CreateTrackStream();
 
 private:
     template <typename T>
     uint32_t Read(T** bufs, uint32_t n, uint32_t dstOffset, std::vector<T*>& channelPtrs);
 
-    std::vector<CTrackRead*> m_tracks;
+    std::vector<std::unique_ptr<CTrackRead>> m_tracks;
     // Per-track views of the output buffers, one entry per channel of the
     // widest track.
     std::vector<float*> m_floatPtrs;

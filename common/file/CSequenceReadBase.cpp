@@ -85,13 +85,15 @@ bool CSequenceReadBase::IsFloatingPoint()
     return !m_parts.empty() && m_parts.front().source->IsFloatingPoint();
 }
 
-void CSequenceReadBase::AppendPart(CAudioPlayerInput* source)
+void CSequenceReadBase::AppendPart(std::unique_ptr<CAudioPlayerInput> source)
 {
-    m_parts.push_back({source, -1});
+    m_parts.push_back({std::move(source), -1});
 }
 
 void CSequenceReadBase::ClearParts()
 {
+    for (Part& p : m_parts)
+        DisposePart(std::move(p.source));
     m_parts.clear();
     m_currentPart = 0;
 }
@@ -160,7 +162,7 @@ uint32_t CSequenceReadBase::Read(T** bufs, uint32_t n, uint32_t dstOffset)
     while (got < n && !m_parts.empty())
     {
         const size_t i = m_currentPart;
-        CAudioPlayerInput* source = m_parts[i].source;
+        CAudioPlayerInput* source = m_parts[i].source.get();
         const int64_t left = GetPartLength(i) - GetPartPosition(i);
         if (left > 0)
         {

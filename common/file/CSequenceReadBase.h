@@ -3,6 +3,7 @@
 #include "common/file/CAudioPlayerInput.h"
 
 #include <cstdint>
+#include <memory>
 #include <vector>
 
 // An audio source made of parts, other sources that play back to back:
@@ -19,7 +20,9 @@
 // While there are no parts the stream reports 44100 Hz, 16 bits, 0 channels,
 // 0 frames and lossless.
 //
-// The parts belong to the derived class, which creates and destroys them.
+// The stream owns its parts. The derived class creates them and decides how
+// each is released (DisposePart); it must clear the parts in its own
+// destructor, while its DisposePart is still the one that runs.
 class CSequenceReadBase : public CAudioPlayerInput
 {
 public:
@@ -62,18 +65,20 @@ protected:
     virtual uint16_t GetSilenceChannels() { return GetNumChannels(); }
 
     size_t GetNumParts() const { return m_parts.size(); }
-    CAudioPlayerInput* GetPart(size_t i) const { return m_parts[i].source; }
-    // Appends a part after the last one.
-    void AppendPart(CAudioPlayerInput* source);
-    // Forgets every part (without destroying it) and goes back to the start.
+    CAudioPlayerInput* GetPart(size_t i) const { return m_parts[i].source.get(); }
+    // Appends a part after the last one and takes it over.
+    void AppendPart(std::unique_ptr<CAudioPlayerInput> source);
+    // Releases every part through DisposePart and goes back to the start.
     void ClearParts();
+    // Releases one part; by default it is destroyed.
+    virtual void DisposePart(std::unique_ptr<CAudioPlayerInput> part) { part.reset(); }
     // The frames of part i, as far as they can be read.
     int64_t GetPartLength(size_t i);
 
 private:
     struct Part
     {
-        CAudioPlayerInput* source;
+        std::unique_ptr<CAudioPlayerInput> source;
         // Where the part's audio turned out to end; -1 while it is unknown
         // (the declared length holds).
         int64_t endFound;

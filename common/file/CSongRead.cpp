@@ -23,9 +23,9 @@ const char* CSongRead::GetFormatUniqueID()
     return GetNumParts() == 0 ? "" : GetSection(0)->GetFormatUniqueID();
 }
 
-CChannelGroupRead* CSongRead::CreateSectionStream()
+std::unique_ptr<CChannelGroupRead> CSongRead::CreateSectionStream()
 {
-    return new CChannelGroupRead();
+    return std::make_unique<CChannelGroupRead>();
 }
 
 bool CSongRead::OpenSong(const CPlaylistSong* song, bool markersFromFiles)
@@ -35,8 +35,9 @@ bool CSongRead::OpenSong(const CPlaylistSong* song, bool markersFromFiles)
         return false;
     for (int i = 0; i < song->GetNumSections(); ++i)
     {
-        CChannelGroupRead* group = CreateSectionStream();
-        AppendPart(group);
+        std::unique_ptr<CChannelGroupRead> created = CreateSectionStream();
+        CChannelGroupRead* group = created.get();
+        AppendPart(std::move(created));
         group->SetOutputBufferChannels(m_outputChannels);
         if (!group->OpenSection(song->GetSectionPtr(static_cast<unsigned>(i))))
         {
@@ -73,8 +74,6 @@ bool CSongRead::OpenSong(const CPlaylistSong* song, bool markersFromFiles)
 
 void CSongRead::EjectAllFiles()
 {
-    for (size_t i = 0; i < GetNumParts(); ++i)
-        delete GetSection(i);
     ClearParts();
     m_markers.DeleteAll();
 }

@@ -2,6 +2,8 @@
 
 #include "common/file/CSequenceReadBase.h"
 
+#include <memory>
+
 #include <cstdint>
 
 class CChannelGroupRead;
@@ -47,7 +49,7 @@ public:
 
 protected:
     // Creates the stream of one section.
-    virtual CChannelGroupRead* CreateSectionStream();
+    virtual std::unique_ptr<CChannelGroupRead> CreateSectionStream();
     // Silence fills every output channel.
     uint16_t GetSilenceChannels() override { return m_outputChannels; }
 

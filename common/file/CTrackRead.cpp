@@ -53,24 +53,22 @@ bool CTrackRead::OpenTrack(const CPlaylistTrack* track)
     return true;
 }
 
-CAudioFileReadBase* CTrackRead::CreateFileReader(const wchar_t* path)
+std::unique_ptr<CAudioFileReadBase> CTrackRead::CreateFileReader(const wchar_t* path)
 {
-    return VextalFileUtil::CreateAudioFileReadObject(path, true);
+    return std::unique_ptr<CAudioFileReadBase>(VextalFileUtil::CreateAudioFileReadObject(path, true));
 }
 
-CAudioFileReadBase* CTrackRead::OpenCDTrack(CAudioFileReadBase* reader, const wchar_t* path, int64_t absStart)
+std::unique_ptr<CAudioFileReadBase> CTrackRead::OpenCDTrack(std::unique_ptr<CAudioFileReadBase> disc,
+                                                            const wchar_t* path, int64_t absStart)
 {
-    auto* disc = static_cast<CAudioCDRead*>(reader);
-    const int track = disc->GetTrackNumber(absStart);
-    const int64_t trackStart = disc->GetTrackStartPosition(track);
-    delete reader;
+    auto* cd = static_cast<CAudioCDRead*>(disc.get());
+    const int track = cd->GetTrackNumber(absStart);
+    const int64_t trackStart = cd->GetTrackStartPosition(track);
+    disc.reset();
 
-    auto* trackReader = new CAudioCDReadWorkAroundLinux(false);
+    auto trackReader = std::make_unique<CAudioCDReadWorkAroundLinux>(false);
     if (trackReader->OpenTrack(path, track, trackStart) != kAudioFileOpened)
-    {
-        delete trackReader;
         return nullptr;
-    }
     return trackReader;
 }
 
@@ -78,7 +76,7 @@ bool CTrackRead::AddAudioFile(const wchar_t* path, int64_t absStart, int64_t abs
 {
     if (path == nullptr)
         return false;
-    CAudioFileReadBase* reader = CreateFileReader(path);
+    std::unique_ptr<CAudioFileReadBase> reader = CreateFileReader(path);
     if (reader == nullptr)
         return false;
 
@@ -91,14 +89,14 @@ bool CTrackRead::AddAudioFile(const wchar_t* path, int64_t absStart, int64_t abs
     }
     if (!fits)
     {
-        ReleaseReader(reader);
+        DisposePart(std::move(reader));
         return false;
     }
 
     // A song that plays from an audio CD reads the disc one track at a time.
-    if (dynamic_cast<CAudioCDRead*>(reader) != nullptr)
+    if (dynamic_cast<CAudioCDRead*>(reader.get()) != nullptr)
     {
-        reader = OpenCDTrack(reader, path, absStart);
+        reader = OpenCDTrack(std::move(reader), path, absStart);
         if (reader == nullptr)
             return false;
     }
@@ -107,30 +105,26 @@ bool CTrackRead::AddAudioFile(const wchar_t* path, int64_t absStart, int64_t abs
 
     // The new file's markers move by the duration of the files before it.
     const int64_t framesBefore = GetNumSamples();
-    AppendPart(reader);
+    const CMarker* markers = reader->GetMarkerPtr();
+    AppendPart(std::move(reader));
     m_paths.emplace_back(path);
     const uint32_t rate = GetSampleRate();
     const double offset = rate == 0 ? 0.0 : static_cast<double>(framesBefore) / rate;
-    const CMarker* markers = reader->GetMarkerPtr();
     for (int i = 0; i < markers->GetNumMarkers(); ++i)
         m_markers.Add(markers->GetMarkerTimeSecond(i) + offset);
     return true;
 }
 
-void CTrackRead::ReleaseReader(CAudioFileReadBase* reader)
+void CTrackRead::DisposePart(std::unique_ptr<CAudioPlayerInput> part)
 {
     // A reader still preparing its audio in the background may not be
     // destroyed yet; the decode manager deletes it once it is done.
-    if (reader->IsProcessingInternally())
-        CAudioDecodeTempFileManager::GetInstance()->Delete(reader);
-    else
-        delete reader;
+    if (part != nullptr && part->IsProcessingInternally())
+        CAudioDecodeTempFileManager::GetInstance()->Delete(static_cast<CAudioFileReadBase*>(part.release()));
 }
 
 void CTrackRead::EjectAllFiles()
 {
-    for (size_t i = 0; i < GetNumParts(); ++i)
-        ReleaseReader(GetReader(i));
     ClearParts();
     m_paths.clear();
 }

@@ -4,6 +4,7 @@
 #include "common/file/CSequenceReadBase.h"
 
 #include <cstdint>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -61,16 +62,18 @@ public:
 
 protected:
     // Creates an opened reader for a path; null when none opens it.
-    virtual CAudioFileReadBase* CreateFileReader(const wchar_t* path);
+    virtual std::unique_ptr<CAudioFileReadBase> CreateFileReader(const wchar_t* path);
+    // A reader still preparing its audio in the background is handed to the
+    // decode manager, which destroys it once it is done.
+    void DisposePart(std::unique_ptr<CAudioPlayerInput> part) override;
 
 private:
     // The reader of file i (every part is one).
     CAudioFileReadBase* GetReader(size_t i) const { return static_cast<CAudioFileReadBase*>(GetPart(i)); }
     // Replaces an audio-CD reader by the reader of the CD track that holds
-    // absStart; null when that track cannot be opened (the reader given is
-    // destroyed either way).
-    CAudioFileReadBase* OpenCDTrack(CAudioFileReadBase* reader, const wchar_t* path, int64_t absStart);
-    static void ReleaseReader(CAudioFileReadBase* reader);
+    // absStart; null when that track cannot be opened.
+    std::unique_ptr<CAudioFileReadBase> OpenCDTrack(std::unique_ptr<CAudioFileReadBase> disc, const wchar_t* path,
+                                                    int64_t absStart);
 
     // The path each file's part names, in part order.
     std::vector<std::wstring> m_paths;

@@ -24,6 +24,7 @@
 #include <cwchar>
 #include <filesystem>
 #include <initializer_list>
+#include <memory>
 #include <ostream>
 #include <string>
 #include <vector>
@@ -343,11 +344,11 @@ private:
 class TestTrackRead : public CTrackRead
 {
 protected:
-    CAudioFileReadBase* CreateFileReader(const wchar_t* path) override
+    std::unique_ptr<CAudioFileReadBase> CreateFileReader(const wchar_t* path) override
     {
         long long declared = 0, delivered = 0, base = 0;
         if (std::swscanf(path, L"short:%lld:%lld:%lld", &declared, &delivered, &base) == 3)
-            return new ShortSource(declared, delivered, base);
+            return std::make_unique<ShortSource>(declared, delivered, base);
         return CTrackRead::CreateFileReader(path);
     }
 };
@@ -355,13 +356,13 @@ protected:
 class TestGroupRead : public CChannelGroupRead
 {
 protected:
-    CTrackRead* CreateTrackStream() override { return new TestTrackRead(); }
+    std::unique_ptr<CTrackRead> CreateTrackStream() override { return std::make_unique<TestTrackRead>(); }
 };
 
 class TestSongRead : public CSongRead
 {
 protected:
-    CChannelGroupRead* CreateSectionStream() override { return new TestGroupRead(); }
+    std::unique_ptr<CChannelGroupRead> CreateSectionStream() override { return std::make_unique<TestGroupRead>(); }
 };
 
 // Reads a whole stream from its position in blocks of `block` frames until a
