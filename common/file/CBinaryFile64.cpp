@@ -368,21 +368,55 @@ bool CBinaryFile64::ReadExactAt(int64_t pos, void* buf, uint32_t len)
     return Read(buf, len) == static_cast<int>(len);
 }
 
+namespace
+{
+// The chunks the WAV, AIFF and .cda readers look for, with the texts of a
+// LIST/INFO chunk. Where a chunk may start at either of two places, finding
+// one of these there settles it.
+constexpr const char* kKnownChunkIDs[] = {
+    "fmt ", "data", "LIST", "cue ", "INAM", "IART", "IGNR", "IARL", "ISFT", "ICRD", "COMM", "SSND", "ID3 ",
+};
+
+bool IsKnownChunkID(const uint8_t* id)
+{
+    for (const char* known : kKnownChunkIDs)
+        if (std::memcmp(id, known, 4) == 0)
+            return true;
+    return false;
+}
+
+// How well a chunk header fits at a position: a known identifier, else a
+// printable one whose body fits in the file, else not at all.
+enum class ChunkFit
+{
+    kNone,
+    kPlausible,
+    kKnown
+};
+
+ChunkFit ChunkFitAt(CBinaryFile64& file, int64_t pos, int64_t fileSize)
+{
+    uint8_t id[4] = {};
+    if (pos + 8 > fileSize || file.Seek(pos, SEEK_SET) != pos || file.Read(id, 4) != 4)
+        return ChunkFit::kNone;
+    if (IsKnownChunkID(id))
+        return ChunkFit::kKnown;
+    const int64_t size = file.ReadData(4);
+    if (CBinaryFile64::IsPlausibleChunkID(id) && pos + 8 + size <= fileSize)
+        return ChunkFit::kPlausible;
+    return ChunkFit::kNone;
+}
+} // namespace
+
 int64_t CBinaryFile64::NextChunkPosition(int64_t pos, uint32_t size, int64_t fileSize)
 {
     const int64_t next = pos + 8 + static_cast<int64_t>(size);
     if ((size & 1) == 0)
         return next;
-    // RIFF and IFF pad an odd-sized body to an even length. Some writers
-    // leave the pad byte out: take the unpadded position only when the
-    // padded one does not hold an identifier and the unpadded one does.
-    uint8_t padded[4] = {};
-    uint8_t unpadded[4] = {};
-    if (next + 1 + 8 <= fileSize && ReadExactAt(next + 1, padded, 4) && IsPlausibleChunkID(padded))
-        return next + 1;
-    if (next + 8 <= fileSize && ReadExactAt(next, unpadded, 4) && IsPlausibleChunkID(unpadded))
-        return next;
-    return next + 1;
+    // RIFF and IFF pad an odd-sized body to an even length, but some writers
+    // leave the pad byte out. Take the place that holds the better chunk
+    // header; the padded one when both fit as well.
+    return ChunkFitAt(*this, next, fileSize) > ChunkFitAt(*this, next + 1, fileSize) ? next : next + 1;
 }
 
 uint32_t CBinaryFile64::FindChunk8(const char* id, int64_t range)

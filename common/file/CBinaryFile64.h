@@ -84,7 +84,8 @@ public:
 
 private:
     // The position of the chunk header that follows the one at pos with the
-    // given body size, or -1 past the end of the file.
+    // given body size: behind the pad byte of an odd-sized body, unless the
+    // chunk header found right behind the body fits better.
     int64_t NextChunkPosition(int64_t pos, uint32_t size, int64_t fileSize);
     bool ReadExactAt(int64_t pos, void* buf, uint32_t len);
     bool Commit();

@@ -1,6 +1,7 @@
 #include "common/file/CAiffFileRead.h"
 #include "common/file/CAiffFileWrite.h"
 #include "common/file/CAiffFormat.h"
+#include "common/file/CID3v2_3Create.h"
 
 #include "tests/common/file/PcmTestFiles.h"
 #include "tests/common/file/RiffTestFiles.h"
@@ -602,6 +603,58 @@ TEST(CAiffFile, MalformedFiles)
     CAiffFileRead r;
     EXPECT_EQ(r.OpenFile(Wide(folder / "missing.aif").c_str()), 2);
     EXPECT_EQ(r.OpenFile(Wide(folder.Path()).c_str()), 2);
+}
+
+// An odd-sized chunk may or may not be followed by its pad byte; every chunk
+// behind it is found either way, also where a size's first byte (big-endian:
+// the highest) is printable.
+TEST(CAiffFile, FindsEveryChunkBehindOddChunksWithOrWithoutThePadByte)
+{
+    rifftest::TempFolder folder;
+    const Bytes rate = Extended(48000);
+    const Bytes odd = rifftest::Text("odd");
+    CID3v2_3Create tag;
+    tag.SetTitle(L"Odd"); // 25 bytes
+    const Bytes id3(tag.GetBufferPtr(), tag.GetBufferPtr() + tag.GetBufFilledSize());
+    ASSERT_EQ(id3.size() % 2, 1u);
+
+    struct Case
+    {
+        std::string name;
+        Bytes file;
+        int64_t frames;
+        const char* title;
+    };
+    std::vector<Case> cases;
+    for (const bool pad : {true, false})
+    {
+        const std::string how = pad ? "padded" : "unpadded";
+        cases.push_back({how + " odd chunk before COMM and SSND",
+                         Form({Chunk("NAME", odd, pad), Chunk("COMM", CommBody(2, 16, 16, rate)),
+                               Chunk("ANNO", odd, pad), Chunk("SSND", SsndBody(Bytes(64, 0x22)))}),
+                         16, ""});
+        // 11 frames of 24-bit mono: an SSND body of 41 bytes.
+        cases.push_back({how + " odd SSND before an odd ID3 chunk",
+                         Form({Chunk("COMM", CommBody(1, 11, 24, rate)),
+                               Chunk("SSND", SsndBody(Bytes(33, 0x33)), pad), Chunk("ID3 ", id3, pad)}),
+                         11, "Odd"});
+        cases.push_back({how + " odd ID3 chunk before SSND",
+                         Form({Chunk("COMM", CommBody(1, 11, 24, rate)), Chunk("ID3 ", id3, pad),
+                               Chunk("SSND", SsndBody(Bytes(33, 0x33)))}),
+                         11, "Odd"});
+    }
+    for (const Case& c : cases)
+    {
+        SCOPED_TRACE(c.name);
+        const auto path = folder / "odd.aif";
+        rifftest::WriteBytes(path, c.file);
+        CAiffFileRead r;
+        ASSERT_EQ(r.OpenFile(Wide(path).c_str()), kAudioFileOpened);
+        EXPECT_EQ(r.GetNumSamples(), c.frames);
+        EXPECT_STREQ(r.GetMetaDataPtr()->GetStringPtr(CAudioMetaData::kTitle)->GetReadPtrChar(), c.title);
+        EXPECT_EQ(ReadAll(r)[0].size(), static_cast<size_t>(c.frames));
+        EXPECT_FALSE(r.AudioDataReadErrorOccured());
+    }
 }
 
 TEST(CAiffFile, WriterRefusesWhatItCannotWriteAndCreatesNothing)

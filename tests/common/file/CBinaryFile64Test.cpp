@@ -23,6 +23,10 @@ TEST(CBinaryFile64, ChunkSearchSkipsPadsStepsOverEmptyChunksAndClampsSizes)
 {
     rifftest::TempFolder folder;
     const Bytes target = Chunk("want", Text("body"));
+    // A body of 65 bytes: its size begins with a printable byte, "A".
+    Bytes longBody = Text("body");
+    longBody.resize(65, 'x');
+    const Bytes longTarget = Chunk("want", longBody);
     struct Case
     {
         const char* name;
@@ -36,6 +40,10 @@ TEST(CBinaryFile64, ChunkSearchSkipsPadsStepsOverEmptyChunksAndClampsSizes)
         {"behind a padded odd chunk", RiffFile({Chunk("odd ", Text("abc")), target}), -1, 24, 12},
         {"behind an unpadded odd chunk", RiffFile({Chunk("odd ", Text("abc"), false), target}), -1, 23, 12},
         {"behind an empty chunk", RiffFile({Chunk("empt", {}), target}), -1, 20, 12},
+        {"size beginning with a letter, behind a padded odd chunk",
+         RiffFile({Chunk("odd ", Text("abc")), longTarget}), -1, 24, 73},
+        {"size beginning with a letter, behind an unpadded odd chunk",
+         RiffFile({Chunk("odd ", Text("abc"), false), longTarget}), -1, 23, 73},
         {"size past the end is clamped", RiffFile({Chunk("want", Text("body"), true, 0x7FFFFFF0)}), -1, 12,
          12},
         {"size of 4 GiB is clamped", RiffFile({Chunk("want", Text("body"), true, 0xFFFFFFFF)}), -1, 12, 12},

@@ -266,6 +266,89 @@ TEST(CWavFile, MalformedFiles)
     EXPECT_EQ(r.OpenFile(Wide(folder.Path()).c_str()), 2);
 }
 
+// An odd-sized chunk may or may not be followed by its pad byte. Whether the
+// next chunk is found must not depend on the bytes of its size: sizes whose
+// first byte (little-endian: the lowest) is printable are the ones a guess
+// from the next four bytes gets wrong.
+TEST(CWavFile, FindsEveryChunkBehindOddChunksWithOrWithoutThePadByte)
+{
+    rifftest::TempFolder folder;
+    const Bytes fmt16 = FmtBody(1, 2, 44100, 16);
+    const Bytes fmt24 = FmtBody(1, 1, 48000, 24);
+    const Bytes odd = rifftest::Text("odd");
+    auto cueChunk = [](uint32_t count)
+    {
+        Bytes cue;
+        rifftest::Put32(cue, count);
+        for (uint32_t i = 0; i < count; ++i)
+            for (uint32_t v : {i + 1, 0u, 0u, 0u, 0u, i * 96})
+                rifftest::Put32(cue, v);
+        return Chunk("cue ", cue);
+    };
+    auto info = [](bool pad)
+    {
+        // A title of 33 bytes (its size is "!") before an artist.
+        Bytes body = rifftest::Text("INFO");
+        const Bytes title = Chunk("INAM", Bytes(33, 'T'), pad);
+        const Bytes artist = Chunk("IART", rifftest::Text("Artist"));
+        body.insert(body.end(), title.begin(), title.end());
+        body.insert(body.end(), artist.begin(), artist.end());
+        return Chunk("LIST", body);
+    };
+
+    struct Case
+    {
+        std::string name;
+        Bytes file;
+        int64_t frames;
+        int markers;
+        const char* artist;
+    };
+    std::vector<Case> cases;
+    for (const bool pad : {true, false})
+    {
+        const std::string how = pad ? "padded" : "unpadded";
+        // 16 and 25 frames: data sizes "@" and "d"; 100 frames: 0x190.
+        for (const uint32_t frames : {16u, 25u, 100u})
+            cases.push_back({how + " odd chunk before data of " + std::to_string(frames) + " frames",
+                             Riff({Chunk("fmt ", fmt16), Chunk("JUNK", odd, pad),
+                                   Chunk("data", Bytes(frames * 4, 0x22))}),
+                             frames, 0, ""});
+        // 481 frames of 24-bit mono: 1443 bytes. Cue points 2 ms apart; 2 to 5
+        // of them: chunk sizes "4", "L", "d" and "|".
+        for (const uint32_t count : {1u, 2u, 3u, 4u, 5u, 6u})
+            cases.push_back(
+                {how + " odd data before " + std::to_string(count) + " cue points",
+                 Riff({Chunk("fmt ", fmt24), Chunk("data", Bytes(1443, 0x33), pad), cueChunk(count)}), 481,
+                 static_cast<int>(count), ""});
+        cases.push_back(
+            {how + " odd data before cue points and texts",
+             Riff({Chunk("fmt ", fmt24), Chunk("data", Bytes(1443, 0x33), pad), cueChunk(3), info(pad)}), 481,
+             3, "Artist"});
+        cases.push_back(
+            {how + " odd chunk before fmt and data",
+             Riff({Chunk("JUNK", odd, pad), Chunk("fmt ", fmt16), Chunk("data", Bytes(64, 0x22))}), 16, 0,
+             ""});
+    }
+    for (const Case& c : cases)
+    {
+        SCOPED_TRACE(c.name);
+        const auto path = folder / "odd.wav";
+        rifftest::WriteBytes(path, c.file);
+        CWavFileRead r;
+        const int result = r.OpenFile(Wide(path).c_str());
+        EXPECT_EQ(result, kAudioFileOpened);
+        if (result != kAudioFileOpened)
+            continue;
+        EXPECT_EQ(r.GetNumSamples(), c.frames);
+        EXPECT_EQ(r.GetNumCuePoints(), c.markers);
+        EXPECT_EQ(r.GetMarkerPtr()->GetNumMarkers(), c.markers);
+        EXPECT_STREQ(r.GetMetaDataPtr()->GetStringPtr(CAudioMetaData::kArtist)->GetReadPtrChar(), c.artist);
+        EXPECT_EQ(ReadAll(r)[0].size(), static_cast<size_t>(c.frames));
+        EXPECT_FALSE(r.AudioDataReadErrorOccured());
+    }
+}
+
 TEST(CWavFile, ExtractWindowShiftsMarkersAndPositions)
 {
     rifftest::TempFolder folder;
