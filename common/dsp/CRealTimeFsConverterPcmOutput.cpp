@@ -40,12 +40,18 @@ InterpolationSetting ChooseInterpolation(uint32_t rate, uint32_t outputRate)
     return {384, 22000, 16};
 }
 
-// The pass band ends below half the lower of the two rates, so that neither
-// the images of a low source rate nor the aliases of a high one get through;
-// the fixed cut-offs above stay where they are lower.
+// The fixed cut-offs above are made for rates of 44.1 kHz and up. Below that
+// they would pass the images of a low source rate (or the aliases of a high
+// one into a low output rate), so the pass band then ends at 0.45 x the lower
+// rate. From 44.1 kHz on the table stands, keeping the band up to 20 kHz.
+constexpr uint32_t kLowestFullBandRate = 44100;
+
 int LimitCutoff(int cutoff, uint32_t rate, uint32_t outputRate)
 {
-    const double limit = std::floor(0.45 * std::min(rate, outputRate));
+    const uint32_t lower = std::min(rate, outputRate);
+    if (lower >= kLowestFullBandRate)
+        return cutoff;
+    const double limit = std::floor(0.45 * lower);
     return static_cast<int>(std::min<double>(cutoff, limit));
 }
 } // namespace
