@@ -26,6 +26,7 @@
 #include "common/dsp/CAudioFileConverterPcmOutput.h"
 #include "common/file/CWavFileRead.h"
 #include "common/file/CWavFileWrite.h"
+#include "tests/support/SpectrumSupport.h"
 
 #include <benchmark/benchmark.h>
 
@@ -206,56 +207,10 @@ std::complex<double> Dft(const std::vector<double>& x, double cyclesPerSample)
     return {s1 - s2 * std::cos(w), s2 * std::sin(w)};
 }
 
-double BesselI0(double x)
-{
-    double sum = 1.0, term = 1.0;
-    for (int k = 1; k < 60; ++k)
-    {
-        term *= (x / (2.0 * k)) * (x / (2.0 * k));
-        sum += term;
-    }
-    return sum;
-}
-
 // Power spectrum (bins 0 .. n/2) of n samples from first, Kaiser window beta 20.
 std::vector<double> PowerSpectrum(const std::vector<double>& x, size_t first, size_t n)
 {
-    std::vector<std::complex<double>> a(n);
-    const double norm = BesselI0(20.0);
-    for (size_t i = 0; i < n; ++i)
-    {
-        const double r = 2.0 * i / (n - 1) - 1.0;
-        const double w = BesselI0(20.0 * std::sqrt(std::max(0.0, 1.0 - r * r))) / norm;
-        a[i] = first + i < x.size() ? x[first + i] * w : 0.0;
-    }
-    for (size_t i = 1, j = 0; i < n; ++i)
-    {
-        size_t bit = n >> 1;
-        for (; j & bit; bit >>= 1)
-            j ^= bit;
-        j ^= bit;
-        if (i < j)
-            std::swap(a[i], a[j]);
-    }
-    for (size_t len = 2; len <= n; len <<= 1)
-    {
-        const std::complex<double> step = std::polar(1.0, -2.0 * kPi / len);
-        for (size_t i = 0; i < n; i += len)
-        {
-            std::complex<double> w(1.0);
-            for (size_t k = 0; k < len / 2; ++k)
-            {
-                const std::complex<double> u = a[i + k], v = a[i + k + len / 2] * w;
-                a[i + k] = u + v;
-                a[i + k + len / 2] = u - v;
-                w *= step;
-            }
-        }
-    }
-    std::vector<double> p(n / 2 + 1);
-    for (size_t k = 0; k <= n / 2; ++k)
-        p[k] = std::norm(a[k]);
-    return p;
+    return SpectrumTest::PowerSpectrum(x, first, SpectrumTest::KaiserWindow(n, 20.0));
 }
 
 double ThdPlusNdB(const std::vector<double>& y, double rate)

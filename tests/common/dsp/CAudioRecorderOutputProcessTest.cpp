@@ -1,7 +1,7 @@
 #include "common/dsp/CAudioRecorderOutputProcess.h"
 #include "library/util/CPcmUtil.h"
 
-#include "tests/common/dsp/SpectrumTestSupport.h"
+#include "tests/support/SpectrumSupport.h"
 
 #include <gtest/gtest.h>
 
