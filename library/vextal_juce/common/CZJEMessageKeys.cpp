@@ -68,6 +68,7 @@ const char* const kKeys[] = {
     "DiscBurn_AudioCdGapSettingsMayFail_CheckBox",
     "DiscBurn_Cancel",
     "DiscBurn_CancelAndShutdown",
+    "DiscBurn_Cancelled",
     "DiscBurn_Cancelling",
     "DiscBurn_CannotCreateTempDir",
     "DiscBurn_CannotCreateTempFile",
@@ -82,6 +83,7 @@ const char* const kKeys[] = {
     "DiscBurn_Disc_Used",
     "DiscBurn_DiskFull",
     "DiscBurn_Drive",
+    "DiscBurn_DriveBusy",
     "DiscBurn_DriveCannotBurnDSDDisc",
     "DiscBurn_DriveCannotBurnThisTypeOfDisc",
     "DiscBurn_DriveNotFound",
@@ -109,6 +111,7 @@ const char* const kKeys[] = {
     "DiscBurn_Verify",
     "DiscBurn_WaitForBlankDisc",
     "DiscBurn_WriteSpeed",
+    "DiscBurn_WriteSpeedNotOffered",
     "DiscBurn_WriteTracks",
 
     "DiscErase_CannotShutdown",

@@ -1,0 +1,108 @@
+#pragma once
+
+// Helpers for the tests of CD track staging, the burner and the disc back
+// ends: songs whose every frame is unique (so a dropped, repeated or moved
+// frame shows), staged track files read back, and the frames a file should
+// hold.
+
+#include "common/file/CAiffFileRead.h"
+
+#include "tests/common/disc/CdTestImages.h"
+#include "tests/common/file/PcmTestFiles.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cstdint>
+#include <filesystem>
+#include <functional>
+#include <string>
+#include <vector>
+
+namespace disctest
+{
+using cdtest::Left32;
+using cdtest::Right32;
+using pcmtest::Planar;
+
+constexpr int64_t kFramesPerBlock = 588;
+constexpr int64_t kMinTrackFrames = 176400;
+
+// One frame of the audio as a pair of left-justified 16-bit samples; a frame
+// index of -1 stands for silence.
+struct Frame
+{
+    int32_t left;
+    int32_t right;
+    bool operator==(const Frame& o) const { return left == o.left && right == o.right; }
+};
+
+inline Frame RampFrame(int64_t index)
+{
+    return index < 0 ? Frame{0, 0} : Frame{Left32(index), Right32(index)};
+}
+
+// Writes frames first .. first + count - 1 of the ramp into a sink in chunks
+// of varying size (so the block buffer is entered at every offset); answers
+// the frames the sink took.
+inline int64_t WriteRamp(const std::function<uint32_t(int32_t**, uint32_t)>& write, int64_t first,
+                         int64_t count)
+{
+    static const uint32_t kChunks[] = {1000, 37, 588, 4096, 1, 1175, 589};
+    Planar buffer(2, std::vector<int32_t>(4096));
+    int32_t* ptrs[2] = {buffer[0].data(), buffer[1].data()};
+    int64_t done = 0;
+    for (size_t k = 0; done < count; ++k)
+    {
+        const uint32_t n = static_cast<uint32_t>(std::min<int64_t>(kChunks[k % 7], count - done));
+        for (uint32_t i = 0; i < n; ++i)
+        {
+            const Frame f = RampFrame(first + done + i);
+            buffer[0][i] = f.left;
+            buffer[1][i] = f.right;
+        }
+        const uint32_t took = write(ptrs, n);
+        done += took;
+        if (took < n)
+            break;
+    }
+    return done;
+}
+
+// The frames of a staged track file; empty when it doesn't open.
+inline std::vector<Frame> ReadFrames(const std::filesystem::path& path)
+{
+    CAiffFileRead reader;
+    if (reader.OpenFile(cdtest::Wide(path).c_str()) != 0)
+        return {};
+    EXPECT_EQ(reader.GetSampleRate(), 44100u);
+    EXPECT_EQ(reader.GetNumChannels(), 2u);
+    EXPECT_EQ(reader.GetBitsPerSample(), 16u);
+    const Planar planar = pcmtest::ReadAll(reader);
+    std::vector<Frame> frames(planar[0].size());
+    for (size_t i = 0; i < frames.size(); ++i)
+        frames[i] = Frame{planar[0][i], planar[1][i]};
+    return frames;
+}
+
+// The first frame index at which two runs of frames differ; -1 when equal.
+inline int64_t FirstDifference(const std::vector<Frame>& got, const std::vector<Frame>& want)
+{
+    const size_t n = std::min(got.size(), want.size());
+    for (size_t i = 0; i < n; ++i)
+    {
+        if (!(got[i] == want[i]))
+            return static_cast<int64_t>(i);
+    }
+    return got.size() == want.size() ? -1 : static_cast<int64_t>(n);
+}
+
+// Expected content: count ramp frames from first, then silence up to size.
+inline std::vector<Frame> RampThenSilence(int64_t first, int64_t count, int64_t size)
+{
+    std::vector<Frame> frames(static_cast<size_t>(size), Frame{0, 0});
+    for (int64_t i = 0; i < count && i < size; ++i)
+        frames[static_cast<size_t>(i)] = RampFrame(first + i);
+    return frames;
+}
+} // namespace disctest
