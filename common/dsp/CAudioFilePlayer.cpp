@@ -405,14 +405,12 @@ int CAudioFilePlayerBase::Process(const float* const* in, float* const* out, uin
         }
         return static_cast<int>(r);
     }
-    case kTransportPlayFrom:
-        return static_cast<int>(ProcessPlayFrom(out, n));
-    default:
-        return static_cast<int>(ProcessPlayTo(out, n));
+    default: // kTransportPlayFrom or kTransportPlayTo
+        return static_cast<int>(ProcessPreview(out, n, state));
     }
 }
 
-uint32_t CAudioFilePlayerBase::ProcessPlayFrom(float* const* out, uint32_t n)
+uint32_t CAudioFilePlayerBase::ProcessPreview(float* const* out, uint32_t n, int previewState)
 {
     const uint32_t remaining = m_previewRemaining.load(std::memory_order_acquire);
     if (remaining > n)
@@ -424,23 +422,7 @@ uint32_t CAudioFilePlayerBase::ProcessPlayFrom(float* const* out, uint32_t n)
     const uint32_t r = ProcessPlay(out, remaining);
     FillSilence(out, n - remaining, remaining);
     m_previewRemaining.store(0, std::memory_order_release);
-    EndPreview(kTransportPlayFrom);
-    return r;
-}
-
-uint32_t CAudioFilePlayerBase::ProcessPlayTo(float* const* out, uint32_t n)
-{
-    const uint32_t remaining = m_previewRemaining.load(std::memory_order_acquire);
-    if (remaining > n)
-    {
-        const uint32_t r = ProcessPlay(out, n);
-        m_previewRemaining.store(remaining - n, std::memory_order_release);
-        return r;
-    }
-    const uint32_t r = ProcessPlay(out, remaining);
-    FillSilence(out, n - remaining, remaining);
-    m_previewRemaining.store(0, std::memory_order_release);
-    EndPreview(kTransportPlayTo);
+    EndPreview(previewState);
     return r;
 }
 

@@ -92,8 +92,10 @@ protected:
     // Performs a preview end's pending seek, if any, before a command acts.
     virtual void SettlePreviewEnd() = 0;
 
-    uint32_t ProcessPlayFrom(float* const* out, uint32_t n);
-    uint32_t ProcessPlayTo(float* const* out, uint32_t n);
+    // The callback's part of both previews (state kTransportPlayFrom or
+    // kTransportPlayTo): plays until the preview's frames are used up,
+    // completes that block with silence and ends the preview.
+    uint32_t ProcessPreview(float* const* out, uint32_t n, int previewState);
 
     // The time origin. Writers (the seek and the callback) are kept apart by
     // the implementation's output side.
