@@ -92,7 +92,7 @@ void CAudioFileConverterBase::Controls::SetTarget(CDynamicControl* target)
     std::lock_guard<std::mutex> lock(m_lock);
     m_target = target;
     if (!m_held)
-        ApplyLocked();
+        ApplyLocked(m_values);
 }
 
 void CAudioFileConverterBase::Controls::SetRateAndLength(uint32_t rate, double totalSeconds)
@@ -119,7 +119,20 @@ void CAudioFileConverterBase::Controls::Release()
     if (!m_held)
         return;
     m_held = false;
-    ApplyLocked();
+    ApplyLocked(m_values);
+}
+
+CAudioFileConverterBase::Controls::Values CAudioFileConverterBase::Controls::Snapshot() const
+{
+    std::lock_guard<std::mutex> lock(m_lock);
+    return m_values;
+}
+
+void CAudioFileConverterBase::Controls::ApplyHeld(const Values& values)
+{
+    std::lock_guard<std::mutex> lock(m_lock);
+    if (m_held)
+        ApplyLocked(values);
 }
 
 bool CAudioFileConverterBase::Controls::LeaveSamplesUntouched() const
@@ -128,20 +141,20 @@ bool CAudioFileConverterBase::Controls::LeaveSamplesUntouched() const
     return m_values.gaindB == 0.0f && m_values.pan == 0.0f && m_values.dcCutMode == 0;
 }
 
-void CAudioFileConverterBase::Controls::ApplyLocked()
+void CAudioFileConverterBase::Controls::ApplyLocked(const Values& values)
 {
     if (m_target == nullptr)
         return;
     // The requested values as they were given, so that the chain shortens the
     // fades exactly as it would have on the first setting.
-    m_target->SetGaindB(m_values.gaindB);
-    m_target->SetPan(m_values.pan);
-    m_target->SetDcCutMode(m_values.dcCutMode);
-    if (m_values.rate != 0)
-        m_target->SetSampleRate(m_values.rate);
-    m_target->SetTotalTimeSecond(m_values.totalSeconds);
-    m_target->SetFadeParams(m_values.fadeInType, m_values.fadeInSeconds, m_values.fadeOutType,
-                            m_values.fadeOutSeconds);
+    m_target->SetGaindB(values.gaindB);
+    m_target->SetPan(values.pan);
+    m_target->SetDcCutMode(values.dcCutMode);
+    if (values.rate != 0)
+        m_target->SetSampleRate(values.rate);
+    m_target->SetTotalTimeSecond(values.totalSeconds);
+    m_target->SetFadeParams(values.fadeInType, values.fadeInSeconds, values.fadeOutType,
+                            values.fadeOutSeconds);
 }
 
 // ---------------------------------------------------------------------------
@@ -181,8 +194,9 @@ bool CAudioFileConverterBase::SetAudioFiles(CAudioPlayerInput* input, CAudioReco
                        input->GetNumChannels() <= kMaxChannels && output->GetNumChannels() >= 1 &&
                        output->GetNumChannels() <= kMaxChannels &&
                        output->GetNumChannels() >= input->GetNumChannels();
-    const bool continues = m_handOverPending && !IsCancelled() && valid && CanContinueInto(input, output);
-    if (m_handOverPending && !continues)
+    const bool pending = !m_owed.empty();
+    const bool continues = pending && !IsCancelled() && valid && CanContinueInto(input, output);
+    if (pending && !continues)
         m_previousSongFailure = FinishPreviousSong();
 
     m_input.store(input, std::memory_order_release);
@@ -231,7 +245,7 @@ bool CAudioFileConverterBase::SetAudioFiles(CAudioPlayerInput* input, CAudioReco
 int CAudioFileConverterBase::EjectAudioFiles()
 {
     int result = kConvertDone;
-    if (m_handOverPending)
+    if (!m_owed.empty())
         result = FinishPreviousSong();
     m_input.store(nullptr, std::memory_order_release);
     m_output.store(nullptr, std::memory_order_release);
@@ -250,21 +264,62 @@ int CAudioFileConverterBase::FinishPreviousSong()
     int result = kConvertDone;
     if (IsCancelled())
         result = kConvertCancelled;
-    else if (m_converter != nullptr && m_previousOutput != nullptr)
+    else if (m_converter != nullptr)
     {
-        SetWriteTarget(m_previousOutput);
+        // The tail feeds the converter's delay: just what the last owed song
+        // still needs.
         m_failure = kConvertDone;
+        SettleOwedSongs();
         if (!PostProcess())
             result = m_failure != kConvertDone ? m_failure : kConvertWriteFailed;
         else if (IsCancelled())
             result = kConvertCancelled;
         SetWriteTarget(Output());
     }
-    m_handOverPending = false;
-    m_previousOutput = nullptr;
+    m_owed.clear();
     m_connectedFromPrevious = false;
     m_controls.Release();
     return result;
+}
+
+void CAudioFileConverterBase::OweRestOfSong(CAudioRecorderOutput* output)
+{
+    const int64_t delay = m_converter != nullptr ? std::max(m_converter->GetDelayOffsetInputSamples(), 0) : 0;
+    m_owed.push_back({output, m_controls.Snapshot(), m_fed + delay});
+    m_controls.Hold();
+}
+
+uint32_t CAudioFileConverterBase::FramesUntilPaid() const
+{
+    if (m_owed.empty())
+        return UINT32_MAX;
+    return static_cast<uint32_t>(std::clamp<int64_t>(m_owed.front().paidAt - m_fed, 0, UINT32_MAX));
+}
+
+CAudioRecorderOutput* CAudioFileConverterBase::RouteTarget() const
+{
+    return m_owed.empty() ? Output() : m_owed.front().output;
+}
+
+void CAudioFileConverterBase::Fed(uint32_t n)
+{
+    m_fed += n;
+    SettleOwedSongs();
+}
+
+void CAudioFileConverterBase::SettleOwedSongs()
+{
+    while (!m_owed.empty() && m_owed.front().paidAt <= m_fed)
+    {
+        m_owed.erase(m_owed.begin());
+        // The next frames are the next song's first ones, with its controls.
+        if (!m_owed.empty())
+            m_controls.ApplyHeld(m_owed.front().controls);
+        else
+            m_controls.Release();
+        SetWriteTarget(RouteTarget());
+        SetControlPosition(0);
+    }
 }
 
 void CAudioFileConverterBase::Cancel()
@@ -344,7 +399,10 @@ bool CAudioFileConverterBase::PrepareRender(int64_t startFrame)
     m_failure = kConvertDone;
     input->SetCurSamplePosition(startFrame);
     ResetPosition(startFrame);
+    m_fed = 0;
     m_converter->Reset();
+    // The pre-roll of the converter's delay then ends exactly on startFrame.
+    m_converter->AlignOutputs(m_converter->GetDelayOffsetInputSamples());
     ResetOutputStage();
     ActiveControl().Reset();
     SetControlPosition(startFrame / down * up);
@@ -377,7 +435,7 @@ int CAudioFileConverterBase::Process()
     if (IsCancelled())
         return kConvertCancelled;
 
-    const bool connected = m_connectedFromPrevious && m_handOverPending;
+    const bool connected = m_connectedFromPrevious && !m_owed.empty();
     m_failure = kConvertDone;
     if (connected)
     {
@@ -395,20 +453,11 @@ int CAudioFileConverterBase::Process()
     output->GetMarkerPtr()->CopyAll(input->GetMarkerPtr());
     output->SetMetaDataFixed();
 
-    if (connected)
-    {
-        // The previous song's last frames come out of the converter while this
-        // song's first frames go in; they go to the previous output with the
-        // previous song's controls.
-        const bool handedOver = HandOverToPreviousOutput();
-        m_handOverPending = false;
-        m_previousOutput = nullptr;
-        SetWriteTarget(output);
-        m_controls.Release();
-        SetControlPosition(0);
-        if (!handedOver)
-            return IsCancelled() ? kConvertCancelled : kConvertPreviousSongFailed;
-    }
+    // The earlier songs' last frames come out of the converter while this
+    // song's first frames go in; they go to their own outputs with their own
+    // controls.
+    if (connected && !HandOverToPreviousOutput())
+        return IsCancelled() ? kConvertCancelled : kConvertPreviousSongFailed;
 
     UpdateDirectMode();
     if (IsDirectProcessMode())
@@ -418,13 +467,9 @@ int CAudioFileConverterBase::Process()
             return m_failure != kConvertDone ? m_failure : kConvertWriteFailed;
         if (IsCancelled())
             return kConvertCancelled;
+        // Nothing is delayed in direct mode; the chain only keeps the state.
         if (ConnectsToNext())
-        {
-            // Nothing is delayed in direct mode; the chain only keeps the state.
-            m_handOverPending = true;
-            m_previousOutput = output;
-            m_controls.Hold();
-        }
+            OweRestOfSong(output);
         return kConvertDone;
     }
 
@@ -444,10 +489,8 @@ int CAudioFileConverterBase::Process()
 
     if (ConnectsToNext())
     {
-        // The tail stays in the converter; the next song delivers it.
-        m_handOverPending = true;
-        m_previousOutput = output;
-        m_controls.Hold();
+        // The tail stays in the converter; the next songs deliver it.
+        OweRestOfSong(output);
         return kConvertDone;
     }
     if (!PostProcess())

@@ -11,6 +11,7 @@
 #include <cstdint>
 #include <memory>
 #include <mutex>
+#include <vector>
 
 // The outcome of a conversion (Process) or of finishing a song's output.
 enum eConvertResult : int32_t
@@ -43,13 +44,16 @@ enum eConvertResult : int32_t
 //
 // Gapless chains. A converter delays its output by its filter delay, so when a
 // song ends without a tail the output frames of its last input frames come out
-// only while the next song's first frames are fed. Those frames still belong
-// to the song that ended: the next Process writes them to that song's output,
-// with that song's controls, before it switches to its own output and
-// controls. The sink of a song that connects to the next must therefore stay
-// alive until the next song's Process has returned (or until the next
-// SetAudioFiles breaks the chain, or EjectAudioFiles, both of which finish it
-// with an ordinary tail).
+// only while the next delay's worth of input frames is fed. Those frames still
+// belong to the song that ended: they go to that song's output, with that
+// song's controls, before the next song's own output begins. A song shorter
+// than the delay does not pay them all: the rest comes from the songs after
+// it, first to the earlier song, then to the short one. So every song's output
+// holds exactly its own frames, as many as its length gives at the start of a
+// chain, and the sink of a song that connects to the next must stay alive
+// until those frames are out: until a later Process has fed enough input, or
+// until a SetAudioFiles breaks the chain or EjectAudioFiles ends it (both
+// finish it with an ordinary tail).
 //
 // Controls. The song's gain, pan, DC cut and fades are set through
 // GetDynamicControlParamsPtr(). They take effect at once, except while a
@@ -190,7 +194,6 @@ protected:
         // Gain 0 dB, pan 0 and DC cut off.
         bool LeaveSamplesUntouched() const;
 
-    private:
         struct Values
         {
             float gaindB = 0.0f;
@@ -203,7 +206,14 @@ protected:
             uint32_t rate = 0;
             double totalSeconds = 0.0;
         };
-        void ApplyLocked();
+        // The values as they are set now.
+        Values Snapshot() const;
+        // Gives the chain an earlier song's values while held; the values set
+        // now are kept for Release.
+        void ApplyHeld(const Values& values);
+
+    private:
+        void ApplyLocked(const Values& values);
 
         mutable std::mutex m_lock;
         Values m_values;
@@ -211,9 +221,9 @@ protected:
         bool m_held = false;
     };
 
-    // Hand-over of a gapless chain: feeds the new song's first frames (the
-    // converter delay) and writes what comes out to the previous output with
-    // the previous song's controls. False on a failure.
+    // Hand-over of a gapless chain: feeds the new song's first frames until
+    // the earlier songs' owed frames are out (or the song ends), each to its
+    // own output with its own controls. False on a failure.
     virtual bool HandOverToPreviousOutput() = 0;
     // Whether a converter set up for the bound song could go on into input
     // and output without being rebuilt.
@@ -236,6 +246,17 @@ protected:
     void Fail(int result);
     // Places the fades at an output frame (exactly, whatever the rate).
     void SetControlPosition(int64_t outputFrame);
+    // Input frames to feed before the oldest owed song has all its frames
+    // (UINT32_MAX when none is owed).
+    uint32_t FramesUntilPaid() const;
+    // Where the output of the next input frame goes: the oldest owed song's
+    // output, else the bound one.
+    CAudioRecorderOutput* RouteTarget() const;
+    // Counts n input frames fed to the converter and hands the chain on to
+    // the next song whose frames come next.
+    void Fed(uint32_t n);
+    // Hands the chain on past the owed songs that have all their frames.
+    void SettleOwedSongs();
     // The chain for the bound source's channel count.
     CDynamicControl& ActiveControl() { return *m_activeControl.load(std::memory_order_acquire); }
 
@@ -245,19 +266,29 @@ protected:
     std::unique_ptr<CConverterPcmOutputDspBase> m_converter;
     CSimpleBufferPcm m_inputBuffer;
     uint32_t m_blockLength = 0;
-    // The output still owed the last frames of a song that connected to
-    // this one; null when none.
-    CAudioRecorderOutput* m_previousOutput = nullptr;
     bool m_connectedFromPrevious = false;
     Controls m_controls;
 
 private:
+    // A song that ended connected to the next one and whose last output
+    // frames are still owed to its sink.
+    struct OwedSong
+    {
+        CAudioRecorderOutput* output;
+        Controls::Values controls;
+        // Input frames fed to the converter when its last frame is out.
+        int64_t paidAt;
+    };
+
     // The shared body of the ReadInput forms: reads, advances the progress
     // and records a read failure.
     template <typename T>
     uint32_t ReadInputSamples(T** bufs, uint32_t n);
-    // Ends a pending hand-over with an ordinary tail into the previous output.
+    // Ends a pending hand-over with an ordinary tail into the owed outputs.
     int FinishPreviousSong();
+    // The bound song ended connected to the next one: its last frames come
+    // out while the next input goes in.
+    void OweRestOfSong(CAudioRecorderOutput* output);
     void ResetPosition(int64_t frame);
     void UpdateDirectMode();
 
@@ -278,8 +309,11 @@ private:
     // Rates match and the source is lossless: direct mode when the controls
     // allow it.
     bool m_directCandidate = false;
-    // A song ended connected to the next one and its last frames are owed.
-    bool m_handOverPending = false;
+    // Songs whose last frames are owed, oldest first; the chain holds the
+    // first one's controls.
+    std::vector<OwedSong> m_owed;
+    // Input frames fed to the converter since its reset.
+    int64_t m_fed = 0;
     int m_failure = kConvertDone;
     int m_previousSongFailure = kConvertDone;
 

@@ -255,14 +255,39 @@ bool CAudioFileConverterPcmOutput::Write(int32_t** bufs, uint32_t n)
     return true;
 }
 
-bool CAudioFileConverterPcmOutput::ConvertAndWrite(uint32_t n)
+bool CAudioFileConverterPcmOutput::ConvertAndWrite(uint32_t n, TailFade* fade)
 {
-    float** in = m_inputBuffer.GetBufferPointer();
+    uint32_t done = 0;
+    while (done < n)
+    {
+        // Every piece's output belongs to one song.
+        const uint32_t piece = std::min(n - done, FramesUntilPaid());
+        if (!ConvertPiece(done, piece, fade))
+            return false;
+        done += piece;
+        Fed(piece);
+    }
+    return true;
+}
+
+bool CAudioFileConverterPcmOutput::ConvertPiece(uint32_t first, uint32_t n, TailFade* fade)
+{
+    float* in[kMaxChannels];
+    float** buffers = m_inputBuffer.GetBufferPointer();
+    for (uint16_t c = 0; c < kMaxChannels; ++c)
+        in[c] = buffers[c] + first;
     float** out = m_outputBuffer.GetBufferPointer();
     const uint32_t m = m_converter->Process(in, out, n);
     if (m == 0)
         return true;
     ActiveControl().Process(out, m);
+    if (fade != nullptr)
+    {
+        // The end of the chain leaves the filter faded out to silence.
+        CPcmUtil::FadeOut(out, out, m, SourceChannels(), fade->length, fade->written, 0);
+        fade->written += m;
+    }
+    SetWriteTarget(RouteTarget());
     FillChannels(out, m);
     return Write(out, m);
 }
@@ -285,6 +310,7 @@ bool CAudioFileConverterPcmOutput::PreProcess()
         // from silence; what comes out meanwhile lies before the song.
         CPcmUtil::FadeIn(in, in, got, channels, delay, fed, 0);
         m_converter->Process(in, out, got);
+        Fed(got);
         fed += got;
         WaitWhilePaused();
     }
@@ -308,28 +334,15 @@ bool CAudioFileConverterPcmOutput::PostProcess()
     const uint64_t delay = static_cast<uint64_t>(std::max(m_converter->GetDelayOffsetInputSamples(), 0));
     const uint64_t up = static_cast<uint64_t>(std::max(m_converter->GetOversamplingRate(), 1));
     const uint64_t down = static_cast<uint64_t>(std::max(m_converter->GetDecimationRate(), 1));
-    const uint32_t tailLength = static_cast<uint32_t>(delay * up / down);
-    const uint16_t channels = SourceChannels();
-    float** in = m_inputBuffer.GetBufferPointer();
-    float** out = m_outputBuffer.GetBufferPointer();
+    TailFade fade{static_cast<uint32_t>(delay * up / down), 0};
 
     m_inputBuffer.Reset();
     uint64_t fed = 0;
-    int64_t written = 0;
     while (!IsCancelled() && fed < delay)
     {
         const uint32_t n = FittingBlock(static_cast<uint32_t>(delay - fed));
-        const uint32_t m = m_converter->Process(in, out, n);
-        if (m > 0)
-        {
-            ActiveControl().Process(out, m);
-            // The end of the song leaves the filter faded out to silence.
-            CPcmUtil::FadeOut(out, out, m, channels, tailLength, written, 0);
-            FillChannels(out, m);
-            if (!Write(out, m))
-                return false;
-            written += m;
-        }
+        if (!ConvertAndWrite(n, &fade))
+            return false;
         fed += n;
         WaitWhilePaused();
     }
@@ -338,23 +351,17 @@ bool CAudioFileConverterPcmOutput::PostProcess()
 
 bool CAudioFileConverterPcmOutput::HandOverToPreviousOutput()
 {
-    if (m_previousOutput == nullptr || m_converter == nullptr)
+    if (m_converter == nullptr)
         return true;
-    SetWriteTarget(m_previousOutput);
-    const uint32_t delay = static_cast<uint32_t>(std::max(m_converter->GetDelayOffsetInputSamples(), 0));
-    uint32_t fed = 0;
-    while (!IsCancelled() && fed < delay)
+    SettleOwedSongs();
+    while (!IsCancelled() && FramesUntilPaid() != UINT32_MAX)
     {
-        const uint32_t got = ReadInput(FittingBlock(delay - fed));
-        if (got == 0)
+        // A song that ends first leaves the rest to the songs after it.
+        const uint32_t got = ReadInput(FittingBlock(FramesUntilPaid()));
+        if (got == 0 || !ConvertAndWrite(got))
             break;
-        if (!ConvertAndWrite(got))
-            break;
-        fed += got;
         WaitWhilePaused();
     }
-    if (GetFailure() == kConvertWriteFailed)
-        return false;
     return GetFailure() == kConvertDone && !IsCancelled();
 }
 

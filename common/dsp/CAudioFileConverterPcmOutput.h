@@ -66,8 +66,17 @@ private:
     // took fewer frames.
     bool Write(float** bufs, uint32_t n);
     bool Write(int32_t** bufs, uint32_t n);
-    // Converts n frames of the input buffer, runs the controls and writes.
-    bool ConvertAndWrite(uint32_t n);
+    // A fade-out over the tail's output frames.
+    struct TailFade
+    {
+        uint32_t length;
+        int64_t written;
+    };
+    // Converts n frames of the input buffer, runs the controls, fades when
+    // asked and writes each song's frames to its own output.
+    bool ConvertAndWrite(uint32_t n, TailFade* fade = nullptr);
+    // The same for frames first .. first + n - 1 of one song's output.
+    bool ConvertPiece(uint32_t first, uint32_t n, TailFade* fade);
     // The frames of one float block of direct mode: read, controls, write.
     // Returns the frames read (0 at the end or on a failure).
     uint32_t DirectFloatBlock(uint32_t n, bool withControls);

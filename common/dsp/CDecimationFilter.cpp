@@ -77,6 +77,13 @@ int CDecimationFilter::GetOutputFrameCount(int numInputFrames) const
     return static_cast<int>(1 + (static_cast<uint32_t>(numInputFrames) - 1 - first) / m_ram.decimation);
 }
 
+void CDecimationFilter::AlignOutputs(int frames)
+{
+    if (m_ram.decimation > 0)
+        m_ram.nextOutputIndex =
+            m_ram.writeIndex + static_cast<uint32_t>(std::max(frames, 0)) % m_ram.decimation;
+}
+
 template <bool kSSE>
 int CDecimationFilter::Run(const float* const* in, float* const* out, int n)
 {

@@ -46,6 +46,7 @@ public:
     void SetFilterCoeffs(int length, int sampleRate, int cutoffHz, int M, double gaindB);
 
     int GetOutputFrameCount(int numInputFrames) const override;
+    void AlignOutputs(int frames) override;
 
     int GetNumChannels() const { return static_cast<int>(m_ram.numChannels); }
     int GetNumTaps() const { return static_cast<int>(m_ram.taps); }

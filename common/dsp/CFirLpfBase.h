@@ -31,6 +31,11 @@ public:
 
     // The exact number of frames the next Process of numInputFrames frames writes.
     virtual int GetOutputFrameCount(int numInputFrames) const = 0;
+    // Right after a Reset: moves the output instants, by less than one output
+    // period, so that one output falls exactly `frames` input frames after
+    // the first input. With the filter's own delay, that output is the first
+    // input itself. Nothing to do for a stage with an output on every input.
+    virtual void AlignOutputs(int frames) { (void)frames; }
 
     // Forward to the designer; 0 without one.
     double SetSideLobeAttenuation(double attenuationdB);

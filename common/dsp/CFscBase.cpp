@@ -91,6 +91,13 @@ int CFscBase::GetOutputFrameCount(int numInputFrames) const
     return static_cast<int>(std::min<uint64_t>(count, std::numeric_limits<int>::max()));
 }
 
+void CFscBase::AlignOutputs(int frames)
+{
+    // Outputs fall on phasePosition + k x step, counted from the first input.
+    const uint64_t target = static_cast<uint64_t>(std::max(frames, 0)) * GetPositionsPerInput();
+    m_ram.phasePosition = static_cast<uint32_t>(target % m_ram.positionStep);
+}
+
 void CFscBase::PushInput(const float* const* in, int index)
 {
     const uint32_t w = (m_ram.writeIndex + 1) & m_ram.ringMask;

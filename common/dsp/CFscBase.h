@@ -58,6 +58,7 @@ public:
     virtual bool SetFilterCoeffs(int length, int sampleRate, int cutoffHz, int L, int M, double gaindB);
 
     int GetOutputFrameCount(int numInputFrames) const override;
+    void AlignOutputs(int frames) override;
 
     int GetNumChannels() const { return static_cast<int>(m_ram.numChannels); }
     int GetTapsPerPhase() const { return static_cast<int>(m_ram.tapsPerPhase); }

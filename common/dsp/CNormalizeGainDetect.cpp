@@ -226,9 +226,10 @@ private:
 
 // The peak-detection converter run so that its output frames fall on the
 // very instants of the export converter's: its input is delayed by the
-// difference of the two filters' delays, and the same number of leading
-// output frames is dropped. Output frame k of both then stands for the same
-// moment of the song, and the two differ only by their filters.
+// difference of the two filters' delays, its outputs are aligned to the
+// export's delay, and the same number of leading output frames is dropped.
+// Output frame k of both then stands for the same moment of the song, and the
+// two differ only by their filters.
 class QuickConverter
 {
 public:
@@ -242,7 +243,7 @@ public:
         const int64_t down = exact.GetDecimationRate();
         m_exactDelay = exact.GetDelayOffsetInputSamples();
         m_lead = std::max<int64_t>(m_exactDelay - m_quick->GetDelayOffsetInputSamples(), 0);
-        m_dropped = CeilDiv(m_exactDelay * up, down);
+        m_dropped = FloorDiv(m_exactDelay * up, down);
     }
 
     int64_t GetExactDelay() const { return m_exactDelay; }
@@ -254,6 +255,7 @@ public:
     void Start(Emit&& emit)
     {
         m_quick->Reset();
+        m_quick->AlignOutputs(static_cast<int>(m_exactDelay));
         m_produced = 0;
         FeedSilence(m_lead, emit);
     }
@@ -329,13 +331,14 @@ private:
     int64_t m_produced = 0;
 };
 
-// Runs a converter over a whole mono signal from a reset and returns every
-// output frame.
+// Runs a converter over a whole mono signal from a reset, aligned as for a
+// pre-roll, and returns every output frame.
 std::vector<float> ConvertWhole(CConverterPcmOutputDspBase& converter, const std::vector<float>& x)
 {
     std::vector<float> out;
     std::vector<float> buffer(8192);
     converter.Reset();
+    converter.AlignOutputs(converter.GetDelayOffsetInputSamples());
     for (size_t i = 0; i < x.size(); i += 2048)
     {
         const uint32_t n = static_cast<uint32_t>(std::min<size_t>(2048, x.size() - i));
@@ -400,7 +403,7 @@ double MeasureErrorBound(uint32_t inRate, uint32_t outRate)
     quick.Finish(keep);
 
     // Both are compared from the export's first output frame on.
-    const int64_t dropped = CeilDiv(exact->GetDelayOffsetInputSamples() * up, down);
+    const int64_t dropped = FloorDiv(exact->GetDelayOffsetInputSamples() * up, down);
     const int64_t length = std::min<int64_t>(static_cast<int64_t>(a.size()) - dropped, b.size());
     if (length <= 0)
         return -1.0;

@@ -53,6 +53,11 @@ void CConverterPcmOutput1xStageDspBase::Reset()
     m_stage->Reset();
 }
 
+void CConverterPcmOutput1xStageDspBase::AlignOutputs(int frames)
+{
+    m_stage->AlignOutputs(frames);
+}
+
 uint32_t CConverterPcmOutput1xStageDspBase::Process(const float* const* in, float* const* out,
                                                     uint32_t numInputFrames)
 {

@@ -35,8 +35,14 @@ public:
     // The filter's delay in input frames: feeding this many frames before the
     // song (a pre-roll) lines the first output up with the first input.
     virtual int GetDelayOffsetInputSamples() const = 0;
-    // Clears the filter history, as for a new song.
+    // Clears the filter history, as for a new song. Output k of a reset
+    // converter stands for input instant k x M / L - delay.
     virtual void Reset() = 0;
+    // Right after a Reset: moves the output instants, by less than one output
+    // frame, so that one falls exactly on input frame `frames` - delay. With
+    // frames = delay, the outputs left after a pre-roll of delay frames
+    // stand for input instants k x M / L, the first for the first input.
+    virtual void AlignOutputs(int frames) = 0;
     // Converts numInputFrames frames of every channel from in into out and
     // returns the frames written per channel; out must hold
     // GetOutputFrameCount(numInputFrames) frames. Over a whole run from a
@@ -57,6 +63,7 @@ public:
     int GetOversamplingRate() const override { return 1; }
     int GetDelayOffsetInputSamples() const override { return 0; }
     void Reset() override {}
+    void AlignOutputs(int) override {}
     uint32_t Process(const float* const* in, float* const* out, uint32_t numInputFrames) override;
     uint32_t GetOutputFrameCount(uint32_t numInputFrames) const override { return numInputFrames; }
 };
@@ -69,6 +76,7 @@ public:
     int GetOversamplingRate() const override;
     int GetDelayOffsetInputSamples() const override;
     void Reset() override;
+    void AlignOutputs(int frames) override;
     uint32_t Process(const float* const* in, float* const* out, uint32_t numInputFrames) override;
     uint32_t GetOutputFrameCount(uint32_t numInputFrames) const override;
 

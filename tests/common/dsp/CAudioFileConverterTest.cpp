@@ -3,12 +3,14 @@
 #include "common/file/CWavFileRead.h"
 #include "common/file/CWavFileWrite.h"
 
+#include "tests/common/dsp/DspTestSupport.h"
 #include "tests/common/dsp/ExportTestSupport.h"
 
 #include <gtest/gtest.h>
 
 #include <chrono>
 #include <filesystem>
+#include <memory>
 #include <string>
 #include <thread>
 #include <vector>
@@ -45,15 +47,14 @@ struct TempFolder
 };
 
 // The output frames a song of n frames gives through a converter with
-// pre-roll and tail: ceil((n + D) L / M) - ceil(D L / M).
+// pre-roll and tail, or as the first n frames of a gapless chain: ceil(n L /
+// M), the first standing for the song's first frame.
 int64_t ExpectedFrames(int64_t n, uint32_t inRate, uint32_t outRate)
 {
     auto converter = CreateConverterForRates(inRate, outRate, 1, false);
     const int64_t up = converter->GetOversamplingRate();
     const int64_t down = converter->GetDecimationRate();
-    const int64_t delay = converter->GetDelayOffsetInputSamples();
-    const auto ceilDiv = [](int64_t a, int64_t b) { return (a + b - 1) / b; };
-    return ceilDiv((n + delay) * up, down) - ceilDiv(delay * up, down);
+    return (n * up + down - 1) / down;
 }
 
 // Renders a song and returns the result of Process.
@@ -215,6 +216,31 @@ TEST(CAudioFileConverter, EveryRatePairKeepsLengthAndAlignment)
         }
 }
 
+// The first output frame stands for the song's first frame, to a tiny
+// fraction of a frame, for every pair of rates: a tone comes out with the
+// phase it went in with (the pre-roll drops whole output frames only where
+// they fall before the song).
+TEST(CAudioFileConverter, EveryRatePairStartsOnTheSongsFirstFrame)
+{
+    const double frequency = 1000.0;
+    for (uint32_t inRate : kRates)
+        for (uint32_t outRate : kRates)
+        {
+            SCOPED_TRACE(std::to_string(inRate) + " to " + std::to_string(outRate));
+            const Channels samples{ExportTest::Sine(inRate / 2, frequency, inRate, 0.5)};
+            MemorySource source(inRate, 32, samples);
+            MemorySink sink(outRate, 1);
+            CAudioFileConverterPcmOutput converter(1);
+            converter.GetDynamicControlParamsPtr()->SetGaindB(-1.0f); // not a copy
+            ASSERT_EQ(Render(converter, source, sink), kConvertDone);
+            const DspTest::SineFit fit =
+                DspTest::FitSine(sink.Floats(0), outRate / 10, outRate / 4, frequency / outRate);
+            const double offsetMicroseconds = fit.phase / (2.0 * ExportTest::kPi * frequency) * 1e6;
+            EXPECT_NEAR(offsetMicroseconds, 0.0, 0.01);
+            EXPECT_EQ(sink.Frames(), ExpectedFrames(inRate / 2, inRate, outRate));
+        }
+}
+
 // Sources that deliver 1 to 3 frames per read give the same output as full
 // reads, also where one frame in gives no frame out.
 TEST(CAudioFileConverter, ShortReadsKeepTheFullOutput)
@@ -310,6 +336,58 @@ TEST(CAudioFileConverter, GaplessSongsEqualOneRenderOfThePair)
                 EXPECT_TRUE(std::equal(sinkB.Floats(ch).begin(), sinkB.Floats(ch).end(),
                                        refB.Floats(ch).begin() + lengthA));
             }
+        }
+    }
+}
+
+// A song shorter than the converter's delay in the middle of a chain: every
+// song's file holds its own frames and only those, with its own controls, as
+// many as it would have as the start of a chain; together they are one render
+// of the three songs.
+TEST(CAudioFileConverter, ShortSongInAChainKeepsOnlyItsOwnFrames)
+{
+    const std::pair<uint32_t, uint32_t> pairs[] = {{44100, 48000}, {48000, 44100}, {96000, 44100}};
+    const size_t framesA = 5003, framesB = 37, framesC = 4001;
+    const float gains[3] = {-3.0f, 4.0f, -1.0f};
+    const Channels all = ExportTest::Noise(2, framesA + framesB + framesC, 21, 0.4f);
+    for (const auto& [inRate, outRate] : pairs)
+    {
+        SCOPED_TRACE(std::to_string(inRate) + " to " + std::to_string(outRate));
+        // One render of the three songs with each song's gain.
+        std::vector<std::unique_ptr<MemorySink>> references;
+        for (float gain : gains)
+        {
+            references.push_back(std::make_unique<MemorySink>(outRate, 2));
+            CAudioFileConverterPcmOutput converter(2);
+            converter.GetDynamicControlParamsPtr()->SetGaindB(gain);
+            MemorySource whole(inRate, 32, all);
+            ASSERT_EQ(Render(converter, whole, *references.back()), kConvertDone);
+        }
+
+        const size_t bounds[4] = {0, framesA, framesA + framesB, framesA + framesB + framesC};
+        std::vector<std::unique_ptr<MemorySource>> songs;
+        std::vector<std::unique_ptr<MemorySink>> sinks;
+        for (int s = 0; s < 3; ++s)
+        {
+            songs.push_back(std::make_unique<MemorySource>(inRate, 32, Slice(all, bounds[s], bounds[s + 1])));
+            sinks.push_back(std::make_unique<MemorySink>(outRate, 2));
+        }
+        CAudioFileConverterPcmOutput converter(2);
+        for (int s = 0; s < 3; ++s)
+        {
+            converter.GetDynamicControlParamsPtr()->SetGaindB(gains[s]);
+            ASSERT_EQ(Render(converter, *songs[s], *sinks[s], s < 2), kConvertDone);
+        }
+        int64_t first = 0;
+        for (int s = 0; s < 3; ++s)
+        {
+            SCOPED_TRACE("song " + std::to_string(s));
+            const int64_t end = ExpectedFrames(static_cast<int64_t>(bounds[s + 1]), inRate, outRate);
+            ASSERT_EQ(sinks[s]->Frames(), end - first);
+            for (int ch = 0; ch < 2; ++ch)
+                EXPECT_TRUE(std::equal(sinks[s]->Floats(ch).begin(), sinks[s]->Floats(ch).end(),
+                                       references[s]->Floats(ch).begin() + first));
+            first = end;
         }
     }
 }
