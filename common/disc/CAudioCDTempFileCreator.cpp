@@ -1,13 +1,19 @@
 #include "common/disc/CAudioCDTempFileCreator.h"
 
+#include "common/file/CAiffFileRead.h"
 #include "common/file/CAiffFileWrite.h"
 #include "common/file/CAudioFileReadBase.h"
 #include "library/util/CFileUtil.h"
 #include "library/util/CPcmUtil.h"
 
+#include <juce_core/juce_core.h>
+
 #include <algorithm>
 #include <cstdio>
 #include <cstring>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 namespace
 {
@@ -20,6 +26,29 @@ constexpr double kMaxGapSeconds = 3600.0;
 // Zero samples to write silence from; never written to.
 constexpr uint32_t kZeroFrames = 4096;
 int32_t g_zeros[kZeroFrames] = {};
+uint32_t Be32(const uint8_t* p)
+{
+    return (uint32_t{p[0]} << 24) | (uint32_t{p[1]} << 16) | (uint32_t{p[2]} << 8) | p[3];
+}
+
+// The byte offset of the samples of the SSND chunk of an AIFF file; -1 when
+// there is none within the file.
+int64_t FindSsndSamples(int fd, int64_t fileSize)
+{
+    int64_t pos = 12;
+    while (pos + 16 <= fileSize)
+    {
+        uint8_t header[16];
+        if (::pread(fd, header, sizeof(header), pos) != static_cast<ssize_t>(sizeof(header)))
+            return -1;
+        const int64_t size = Be32(header + 4);
+        if (std::memcmp(header, "SSND", 4) == 0)
+            return pos + 16 + Be32(header + 8);
+        // IFF chunks are padded to an even length.
+        pos += 8 + size + (size & 1);
+    }
+    return -1;
+}
 } // namespace
 
 CAudioCDTempFileCreator::CAudioCDTempFileCreator() : m_blockPtrs{m_block[0], m_block[1]} {}
@@ -55,6 +84,29 @@ int64_t CAudioCDTempFileCreator::GetAlbumDiscBytes(const AudioCDAlbumTrackList& 
         blocks += i == 0 ? std::max(track.preGap, kFirstTrackPreGap) : track.preGap;
     }
     return blocks * kAudioBlockBytes;
+}
+
+bool CAudioCDTempFileCreator::LocateTrackSamples(const std::wstring& path, int64_t* offset, int64_t* frames)
+{
+    CAiffFileRead reader;
+    if (reader.OpenFile(path.c_str()) != kAudioFileOpened || reader.GetSampleRate() != kSampleRate ||
+        reader.GetNumChannels() != kChannels || reader.GetBitsPerSample() != kBits)
+        return false;
+    const int64_t count = reader.GetNumSamples();
+    reader.CloseFile();
+
+    const int fd = ::open(juce::String(path.c_str()).toRawUTF8(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0)
+        return false;
+    struct stat st = {};
+    const int64_t fileSize = ::fstat(fd, &st) == 0 ? static_cast<int64_t>(st.st_size) : -1;
+    const int64_t start = FindSsndSamples(fd, fileSize);
+    ::close(fd);
+    if (start < 0 || start + count * 4 > fileSize)
+        return false;
+    *offset = start;
+    *frames = count;
+    return true;
 }
 
 bool CAudioCDTempFileCreator::OpenDisc(const wchar_t* folder)

@@ -88,6 +88,12 @@ public:
     // up to whole CD frames and its pre-gap (at least two seconds before the
     // first track), 2352 bytes per frame.
     static int64_t GetAlbumDiscBytes(const AudioCDAlbumTrackList& album);
+    // Where the samples of a staged track file lie, for back ends that hand
+    // them to a drive as they are: the byte offset of the first sample and
+    // the number of frames (big-endian 16-bit stereo, 4 bytes a frame).
+    // False when the file is no AIFF file of 44100 Hz 16-bit stereo samples
+    // or is shorter than its samples.
+    static bool LocateTrackSamples(const std::wstring& path, int64_t* offset, int64_t* frames);
 
 private:
     bool WriteBlocks(int32_t* const* frames, uint32_t offset, uint32_t n);

@@ -1,0 +1,132 @@
+#pragma once
+
+#include "common/disc/CDiscBurnImp.h"
+#include "common/dsp/CThread.h"
+
+#include <atomic>
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <mutex>
+#include <string>
+
+// The one burn or erase job of a drive back end: its state, its progress and
+// the result of the last job.
+//
+// A start goes through TryBegin (refused while a job runs), then either
+// Refuse (the start failed: idle, result 1 with its text) or Launch (the
+// job's body runs on a worker thread of its own). When the body returns its
+// outcome, the worker posts the end-of-job notice to the message thread,
+// where EndJob sets the idle state and the result together. IsProcessing and
+// TryBegin end a finished job the same way when they find one, so a caller
+// that polls sees the end without a message loop; either way the state
+// never reads idle while the result is still the previous job's.
+//
+// Threads. Any thread may start, cancel and query; the body runs on the
+// worker and reports through Control. Locks. m_lock guards the state, the
+// result and the pending outcome; it is never held while the body runs or
+// while the worker is joined. The notice reaches the job through a token the
+// destructor clears under the token's own lock, so a notice delivered after
+// the job is gone does nothing.
+class CDiscJob
+{
+public:
+    enum State
+    {
+        kIdle = 0,
+        kStarting = 1,
+        kBurning = 2,
+        kErasing = 3
+    };
+
+    // How a job ended.
+    struct Outcome
+    {
+        bool ok = false;
+        std::wstring message;
+    };
+
+    // What the body of a job sees of it.
+    class Control
+    {
+    public:
+        explicit Control(CDiscJob& job) : m_job(job) {}
+        void SetProgress(eBurnStatus phase, float percent) { m_job.SetProgress(phase, percent); }
+        bool IsCancelRequested() const { return m_job.m_cancel.load(std::memory_order_acquire); }
+
+    private:
+        CDiscJob& m_job;
+    };
+
+    using Body = std::function<Outcome(Control&)>;
+
+    // The longest message kept, in characters.
+    static constexpr size_t kMaxMessage = 1024;
+
+    CDiscJob();
+    ~CDiscJob();
+
+    CDiscJob(const CDiscJob&) = delete;
+    CDiscJob& operator=(const CDiscJob&) = delete;
+
+    // Begins a start: false, with result 1 and the busy text, while a job
+    // runs (the running job is not disturbed); else the state is starting
+    // and the result is reset to 0 with an empty message.
+    bool TryBegin();
+    // Ends a begun start that failed: idle, result 1, the message.
+    void Refuse(const std::wstring& message);
+    // Runs a begun start's body on the worker; the state becomes kind. False
+    // (and refused) when the worker cannot be started.
+    bool Launch(State kind, Body body);
+
+    // Asks the running body to stop (it decides how and when).
+    void RequestCancel();
+    // Waits until no worker runs (the job's end may still be pending).
+    void Join();
+
+    State GetState();
+    bool IsProcessing();
+    int GetLastErrorCode();
+    const wchar_t* GetLastErrorMessage();
+    eBurnStatus GetBurnStatus();
+    float GetBurnProgressPercent();
+    float GetEraseProgressPercent();
+
+    // Sets the result of a job that never ran on a worker (for back ends that
+    // answer without a drive); the state is left alone.
+    void SetResult(bool ok, const std::wstring& message);
+
+    // The localized text of a message key; the key itself when no string
+    // table has it, so a failure always carries a text.
+    static std::wstring Text(const char* key);
+    // A failure text followed by ":\n" and a detail, when the detail is not
+    // empty (the form in which drive errors are shown).
+    static std::wstring WithDetail(const std::wstring& text, const std::wstring& detail);
+
+private:
+    class Worker;
+    struct Token;
+
+    void SetProgress(eBurnStatus phase, float percent);
+    // The worker's end: keeps the outcome and posts the notice.
+    void Complete(uint64_t id, Outcome outcome);
+    // The one end-of-job path: state and result together, once per job.
+    void EndJob(uint64_t id);
+    // Ends the current job when its outcome has arrived. Caller holds m_lock.
+    void EndFinishedJobLocked();
+    void StoreResultLocked(bool ok, const std::wstring& message);
+
+    std::mutex m_lock;
+    State m_state = kIdle;
+    uint64_t m_jobId = 0;
+    int m_lastErrorCode = 0;
+    wchar_t m_lastErrorMessage[kMaxMessage + 1] = {};
+    bool m_outcomeArrived = false;
+    Outcome m_outcome;
+    eBurnStatus m_phase = kBurnStatusIdle;
+    float m_percent = 0.0f;
+
+    std::atomic<bool> m_cancel{false};
+    std::unique_ptr<Worker> m_worker;
+    std::shared_ptr<Token> m_token;
+};
