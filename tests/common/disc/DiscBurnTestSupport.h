@@ -5,6 +5,7 @@
 // frame shows), staged track files read back, and the frames a file should
 // hold.
 
+#include "common/disc/CDiscBurnImp.h"
 #include "common/file/CAiffFileRead.h"
 
 #include "tests/common/disc/CdTestImages.h"
@@ -104,5 +105,34 @@ inline std::vector<Frame> RampThenSilence(int64_t first, int64_t count, int64_t 
     for (int64_t i = 0; i < count && i < size; ++i)
         frames[static_cast<size_t>(i)] = RampFrame(first + i);
     return frames;
+}
+// With no drive open every operation of a back end answers at once, and
+// nothing starts.
+inline void ExpectNoDriveAnswers(CDiscBurnImp& d, const AudioCDAlbumTrackList& album)
+{
+    EXPECT_EQ(d.GetCurrentDriveRootPath(), nullptr);
+    EXPECT_FALSE(d.CanBurnGaplessAudioCD());
+    EXPECT_FALSE(d.CanBurnCDText());
+    EXPECT_FALSE(d.CanControlAudioCDPreGaps());
+    EXPECT_FALSE(d.AudioCdGapSettingsMayFail());
+    EXPECT_EQ(d.ReloadDisc(), 1);
+    EXPECT_EQ(d.GetInsertedDiscType(), kDiscTypeNone);
+    EXPECT_FALSE(d.IsErasableDisc());
+    EXPECT_FALSE(d.IsBlankDisc());
+    EXPECT_EQ(d.GetFreeSizeOnDisc(kDiscRecordingModeAudio), 0);
+    EXPECT_EQ(d.GetUsedSizeOnDisc(kDiscRecordingModeData), 0);
+    EXPECT_TRUE(d.GetAvailableWriteSpeedsKbps().empty());
+    EXPECT_EQ(d.SetWriteSpeed(0), 1);
+    EXPECT_EQ(d.StartBurnAudioCD(&album), 1);
+    EXPECT_EQ(d.StartBurnDataDvd(nullptr), 1);
+    EXPECT_EQ(d.StartEraseDisc(true), 1);
+    EXPECT_EQ(d.GetCurrentBurnStatus(), kBurnStatusIdle);
+    EXPECT_FALSE(d.IsProcessing());
+    d.Cancel();
+    d.EjectDisc();
+    EXPECT_EQ(d.GetBurnProgressPercent(), 0.0f);
+    EXPECT_EQ(d.GetEraseProgressPercent(), 0.0f);
+    EXPECT_EQ(d.GetLastProcessErrorCode(), 1);
+    EXPECT_EQ(d.GetLastProcessErrorMessage(), nullptr);
 }
 } // namespace disctest

@@ -1,0 +1,829 @@
+#include "common/disc/linux/CDiscBurnImpLinux.h"
+
+#include "common/disc/CAudioCDTempFileCreator.h"
+#include "common/disc/linux/CCdioDisc.h"
+#include "common/disc/linux/CLibburnSupport.h"
+#include "common/dsp/CThread.h"
+
+#include <juce_core/juce_core.h>
+
+#include <libburn/libburn.h>
+
+#include <algorithm>
+#include <cctype>
+#include <climits>
+#include <cstring>
+#include <fcntl.h>
+#include <fstream>
+#include <linux/cdrom.h>
+#include <sstream>
+#include <sys/ioctl.h>
+#include <thread>
+#include <unistd.h>
+
+using namespace burn;
+
+namespace
+{
+const char* const kCannotOpenDriveKey = "DiscBurn_CannotOpenDrive";
+const char* const kDiscNotFoundKey = "DiscBurn_DiscNotFound";
+const char* const kUsedDiscKey = "DiscBurn_UsedDisc";
+const char* const kUsedErasableDiscKey = "DiscBurn_UsedErasableDisc";
+const char* const kNoSongToExportKey = "DiscBurn_NoSongToExport";
+const char* const kCancelledKey = "DiscBurn_Cancelled";
+const char* const kFailedKey = "DiscBurn_Failed";
+const char* const kEraseFailedKey = "DiscErase_Failed";
+const char* const kNotErasableDiscKey = "DiscErase_NotErasableDisc";
+const char* const kFormatNotSupportedKey = "DiscBurn_DriveCannotBurnDSDDisc";
+
+constexpr int kPollMs = 200;
+constexpr int kFirstTrackPreGap = 150;
+constexpr const char* kPseudoPrefix = "stdio:";
+
+void CopyText(char (&dst)[1024], const char* text)
+{
+    std::snprintf(dst, sizeof(dst), "%s", text != nullptr ? text : "");
+}
+
+std::wstring Wide(const std::string& text)
+{
+    return juce::String::fromUTF8(text.c_str()).toWideCharPointer();
+}
+
+bool HasProfile(const int* profiles, int count, std::initializer_list<int> wanted)
+{
+    return std::any_of(profiles, profiles + count,
+                       [&](int p) { return std::find(wanted.begin(), wanted.end(), p) != wanted.end(); });
+}
+
+// The drive record of what libburn tells of a drive.
+CDiscBurnImpLinux::DriveEntry EntryOf(burn_drive_info& info, bool pseudo)
+{
+    CDiscBurnImpLinux::DriveEntry entry;
+    char address[BURN_DRIVE_ADR_LEN] = {};
+    burn_drive_get_adr(&info, address);
+    entry.address = address;
+    entry.pseudo = pseudo;
+    std::memset(&entry.info, 0, sizeof(entry.info));
+    CopyText(entry.info.vendor, info.vendor);
+    CopyText(entry.info.product, info.product);
+    CopyText(entry.info.firmware, info.revision);
+    int profiles[64] = {};
+    char current[64] = {};
+    int count = 0;
+    if (burn_drive_get_all_profiles(info.drive, &count, profiles, current) <= 0)
+        count = 0;
+    CDDrive& d = entry.info;
+    d.canWriteCDR = info.write_cdr != 0;
+    d.canWriteCDRW = info.write_cdrw != 0;
+    d.canWriteDVDR = info.write_dvdr != 0;
+    d.canWriteDVDRAM = info.write_dvdram != 0;
+    d.canTestWriteCD = info.write_simulate != 0 && (d.canWriteCDR || d.canWriteCDRW);
+    d.canTestWriteDVD = info.write_simulate != 0 && d.canWriteDVDR;
+    d.canWriteDVDRW = HasProfile(profiles, count, {0x13, 0x14});
+    d.canWriteDVDRDualLayer = HasProfile(profiles, count, {0x15, 0x16});
+    d.canWriteDVDPlusRW = HasProfile(profiles, count, {0x1a});
+    d.canWriteDVDPlusR = HasProfile(profiles, count, {0x1b});
+    d.canWriteDVDPlusRDoubleLayer = HasProfile(profiles, count, {0x2b});
+    d.canWriteDVDPlusRWDoubleLayer = HasProfile(profiles, count, {0x2a});
+    entry.sao = (info.sao_block_types & BURN_BLOCK_SAO) != 0;
+    return entry;
+}
+
+bool CanWrite(const CDDrive& d)
+{
+    return d.canWriteCDR || d.canWriteCDRW || d.canWriteDVDR || d.canWriteDVDRW || d.canWriteDVDRAM ||
+           d.canWriteDVDPlusR || d.canWriteDVDPlusRW || d.canWriteDVDRDualLayer ||
+           d.canWriteDVDPlusRDoubleLayer || d.canWriteDVDPlusRWDoubleLayer;
+}
+
+std::string Unescape(const std::string& text)
+{
+    std::string out;
+    for (size_t i = 0; i < text.size(); ++i)
+    {
+        if (text[i] == '\\' && i + 3 < text.size() && std::isdigit(static_cast<unsigned char>(text[i + 1])))
+        {
+            out.push_back(static_cast<char>(std::stoi(text.substr(i + 1, 3), nullptr, 8)));
+            i += 3;
+        }
+        else
+        {
+            out.push_back(text[i]);
+        }
+    }
+    return out;
+}
+
+// Where a device is mounted; empty when it isn't.
+std::string MountPointOf(const std::string& device)
+{
+    std::ifstream in("/proc/self/mountinfo");
+    std::string line;
+    char resolved[PATH_MAX] = {};
+    const std::string real = ::realpath(device.c_str(), resolved) != nullptr ? resolved : device;
+    while (std::getline(in, line))
+    {
+        std::istringstream fields(line);
+        std::vector<std::string> f;
+        for (std::string field; fields >> field;)
+            f.push_back(field);
+        const auto dash = std::find(f.begin(), f.end(), "-");
+        if (f.size() < 5 || dash == f.end() || dash + 2 >= f.end())
+            continue;
+        const std::string source = Unescape(*(dash + 2));
+        if (source == device || source == real)
+            return Unescape(f[4]);
+    }
+    return {};
+}
+
+// The kernel's view of a CD drive: -1 no disc, -2 not ready, 1 a disc, 0
+// unknown (not a CD device).
+int KernelDriveStatus(const std::string& device, bool* changed)
+{
+    *changed = true;
+    const int fd = ::open(device.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+    if (fd < 0)
+        return 0;
+    const int status = ::ioctl(fd, CDROM_DRIVE_STATUS, CDSL_CURRENT);
+    *changed = ::ioctl(fd, CDROM_MEDIA_CHANGED, CDSL_CURRENT) != 0;
+    ::close(fd);
+    switch (status)
+    {
+    case CDS_NO_DISC:
+    case CDS_TRAY_OPEN:
+        return -1;
+    case CDS_DRIVE_NOT_READY:
+        return -2;
+    case CDS_DISC_OK:
+        return 1;
+    default:
+        return 0;
+    }
+}
+
+std::vector<uint32_t> WriteSpeedsOf(burn_drive* drive, int profile)
+{
+    std::vector<uint32_t> speeds;
+    burn_speed_descriptor* list = nullptr;
+    if (burn_drive_get_speedlist(drive, &list) > 0)
+    {
+        for (burn_speed_descriptor* s = list; s != nullptr; s = s->next)
+        {
+            if (s->write_speed > 0 && (s->profile_loaded == profile || s->profile_loaded < 0))
+                speeds.push_back(static_cast<uint32_t>(s->write_speed));
+        }
+    }
+    burn_drive_free_speedlist(&list);
+    std::sort(speeds.begin(), speeds.end());
+    speeds.erase(std::unique(speeds.begin(), speeds.end()), speeds.end());
+    return speeds;
+}
+
+// The layout of an audio burn and everything it holds.
+struct BurnLayout
+{
+    burn_disc* disc = nullptr;
+    burn_session* session = nullptr;
+    std::vector<burn_track*> tracks;
+    std::vector<burn_source*> sources;
+    std::vector<int> fds;
+    std::vector<uint8_t> cdTextPacks;
+    burn_write_opts* opts = nullptr;
+
+    ~BurnLayout()
+    {
+        if (opts != nullptr)
+            burn_write_opts_free(opts);
+        if (disc != nullptr)
+            burn_disc_free(disc);
+        if (session != nullptr)
+            burn_session_free(session);
+        for (burn_track* t : tracks)
+            burn_track_free(t);
+        for (burn_source* s : sources)
+            burn_source_free(s);
+        for (int fd : fds)
+            ::close(fd);
+    }
+
+    // One audio track of a staged file: its samples as they lie in the file,
+    // byte-swapped to the disc's little-endian order.
+    bool AddTrack(const AudioCDTrackInfo& info, bool first, std::wstring* error)
+    {
+        int64_t offset = 0;
+        int64_t frames = 0;
+        const std::string path = juce::String(info.path.c_str()).toStdString();
+        int fd = -1;
+        if (CAudioCDTempFileCreator::LocateTrackSamples(info.path, &offset, &frames))
+            fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+        if (fd < 0 || ::lseek(fd, offset, SEEK_SET) != offset)
+        {
+            if (fd >= 0)
+                ::close(fd);
+            *error = L"not a track file: " + info.path;
+            return false;
+        }
+        fds.push_back(fd);
+        burn_source* source = burn_fd_source_new(fd, -1, frames * 4);
+        burn_track* track = burn_track_create();
+        tracks.push_back(track);
+        if (source == nullptr)
+        {
+            *error = L"cannot read " + info.path;
+            return false;
+        }
+        sources.push_back(source);
+        burn_track_define_data(track, 0, 0, 1, BURN_AUDIO);
+        burn_track_set_byte_swap(track, 1);
+        burn_track_set_source(track, source);
+        const int preGap = static_cast<int>(info.preGap);
+        if (first ? preGap > kFirstTrackPreGap : preGap > 0)
+            burn_track_set_pregap_size(track, preGap, 0);
+        burn_session_add_track(session, track, BURN_POS_END);
+        return true;
+    }
+
+    bool Build(const AudioCDAlbumTrackList& album, bool cdText, std::wstring* error)
+    {
+        disc = burn_disc_create();
+        session = burn_session_create();
+        burn_disc_add_session(disc, session, BURN_POS_END);
+        for (size_t i = 0; i < album.tracks.size(); ++i)
+        {
+            if (!AddTrack(album.tracks[i], i == 0, error))
+                return false;
+        }
+        // The packs are made here so that each text pack carries the flag of
+        // its block's character code.
+        if (cdText && CLibburnSupport::SetCdText(session, tracks.data(), album))
+            cdTextPacks = CLibburnSupport::MakeCdTextPacks(session);
+        return true;
+    }
+};
+
+// Runs a started libburn job to its end: waits while it spawns, then
+// reports its phase and progress every 200 ms.
+template <typename Report>
+void WatchDrive(burn_drive* drive, CDiscJob::Control& control, bool cancellable, Report report)
+{
+    while (burn_drive_get_status(drive, nullptr) == BURN_DRIVE_SPAWNING)
+        std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    bool cancelled = false;
+    for (;;)
+    {
+        burn_progress progress = {};
+        const burn_drive_status status = burn_drive_get_status(drive, &progress);
+        if (status == BURN_DRIVE_IDLE)
+            break;
+        report(status, progress);
+        if (cancellable && !cancelled && control.IsCancelRequested())
+        {
+            burn_drive_cancel(drive);
+            cancelled = true;
+        }
+        CLibburnSupport::DrainMessages(nullptr);
+        std::this_thread::sleep_for(std::chrono::milliseconds(kPollMs));
+    }
+}
+
+float Percent(int done, int total)
+{
+    return total > 0 ? static_cast<float>(100.0 * std::clamp(done, 0, total) / total) : 0.0f;
+}
+} // namespace
+
+// A drive grabbed for a look at its medium or for a job.
+class CDiscBurnImpLinux::Grab
+{
+public:
+    explicit Grab(const std::string& address)
+    {
+        if (CLibburnSupport::Initialize() &&
+            burn_drive_scan_and_grab(&m_infos, const_cast<char*>(address.c_str()), 0) == 1)
+            m_drive = m_infos[0].drive;
+        else
+            m_infos = nullptr;
+    }
+    ~Grab() { Release(false); }
+    Grab(const Grab&) = delete;
+    Grab& operator=(const Grab&) = delete;
+
+    burn_drive* Drive() const { return m_drive; }
+
+    // The disc's state once the drive has settled.
+    burn_disc_status Status() const
+    {
+        burn_disc_status status = burn_disc_get_status(m_drive);
+        for (int i = 0; i < 100 && status == BURN_DISC_UNREADY; ++i)
+        {
+            std::this_thread::sleep_for(std::chrono::milliseconds(100));
+            status = burn_disc_get_status(m_drive);
+        }
+        return status;
+    }
+
+    void Release(bool eject)
+    {
+        if (m_drive != nullptr)
+            burn_drive_release(m_drive, eject ? 1 : 0);
+        if (m_infos != nullptr)
+            burn_drive_info_free(m_infos);
+        m_drive = nullptr;
+        m_infos = nullptr;
+    }
+
+private:
+    burn_drive_info* m_infos = nullptr;
+    burn_drive* m_drive = nullptr;
+};
+
+class CDiscBurnImpLinux::ScanThread : public CThread
+{
+public:
+    explicit ScanThread(CDiscBurnImpLinux& owner) : m_owner(owner) {}
+    ~ScanThread() override { StopThread(-1); }
+
+protected:
+    void Run() override
+    {
+        std::vector<DriveEntry> entries;
+        if (CLibburnSupport::Initialize())
+        {
+            ScanSystemDrives(entries);
+            for (const std::string& address : m_owner.m_extraAddresses)
+                AddPseudoDrive(address, entries);
+            CLibburnSupport::DrainMessages(nullptr);
+        }
+        m_owner.TakeScanResult(std::move(entries));
+    }
+
+private:
+    static void ScanSystemDrives(std::vector<DriveEntry>& entries)
+    {
+        burn_drive_info* infos = nullptr;
+        unsigned int count = 0;
+        int result = 0;
+        while ((result = burn_drive_scan(&infos, &count)) == 0)
+            std::this_thread::sleep_for(std::chrono::milliseconds(10));
+        if (result < 0 || infos == nullptr)
+            return;
+        for (unsigned int i = 0; i < count; ++i)
+        {
+            DriveEntry entry = EntryOf(infos[i], false);
+            if (CanWrite(entry.info))
+                entries.push_back(std::move(entry));
+            // Other programs may use the drives until one is needed.
+            burn_drive_info_forget(&infos[i], 0);
+        }
+        burn_drive_info_free(infos);
+    }
+
+    static void AddPseudoDrive(const std::string& address, std::vector<DriveEntry>& entries)
+    {
+        burn_drive_info* infos = nullptr;
+        if (burn_drive_scan_and_grab(&infos, const_cast<char*>(address.c_str()), 0) != 1)
+            return;
+        DriveEntry entry = EntryOf(infos[0], true);
+        // libburn names a pseudo-drive by its path alone.
+        entry.address = address;
+        entries.push_back(std::move(entry));
+        burn_drive_release(infos[0].drive, 0);
+        burn_drive_info_free(infos);
+    }
+
+    CDiscBurnImpLinux& m_owner;
+};
+
+CDiscBurnImpLinux::CDiscBurnImpLinux(std::vector<std::string> extraAddresses)
+    : m_extraAddresses(std::move(extraAddresses))
+{
+    StartScan();
+}
+
+CDiscBurnImpLinux::~CDiscBurnImpLinux()
+{
+    m_job.RequestCancel();
+    m_job.Join();
+    WaitForScan();
+    m_scan.reset();
+}
+
+void CDiscBurnImpLinux::StartScan()
+{
+    {
+        std::lock_guard<std::mutex> guard(m_lock);
+        if (m_bScanning)
+            return;
+        m_bScanning = true;
+    }
+    if (m_scan != nullptr)
+        m_scan->StopThread(-1);
+    m_scan = std::make_unique<ScanThread>(*this);
+    if (!m_scan->StartThread(0))
+    {
+        std::vector<DriveEntry> unchanged;
+        {
+            std::lock_guard<std::mutex> guard(m_lock);
+            unchanged = m_entries;
+        }
+        TakeScanResult(std::move(unchanged));
+    }
+}
+
+void CDiscBurnImpLinux::TakeScanResult(std::vector<DriveEntry> entries)
+{
+    std::lock_guard<std::mutex> guard(m_lock);
+    // Indexes stay those of the list the caller saw while a drive is open.
+    if (!IsOpen())
+    {
+        m_entries = std::move(entries);
+        m_driveList.clear();
+        for (const DriveEntry& entry : m_entries)
+            m_driveList.push_back(entry.info);
+    }
+    m_bScanning = false;
+    m_scanDone.notify_all();
+}
+
+void CDiscBurnImpLinux::WaitForScan()
+{
+    std::unique_lock<std::mutex> lock(m_lock);
+    m_scanDone.wait(lock, [this] { return !m_bScanning; });
+}
+
+const std::vector<CDDrive>& CDiscBurnImpLinux::GetAvailableCDDrives()
+{
+    WaitForScan();
+    return m_driveList;
+}
+
+void CDiscBurnImpLinux::RefreshCDDriveList()
+{
+    // libburn rescans only while no drive is grabbed; a job keeps the list.
+    if (m_job.IsProcessing())
+        return;
+    WaitForScan();
+    StartScan();
+    WaitForScan();
+}
+
+int CDiscBurnImpLinux::OpenDrive(uint32_t index)
+{
+    CloseDrive();
+    WaitForScan();
+    std::lock_guard<std::mutex> guard(m_lock);
+    if (index >= m_entries.size())
+        return 1;
+    const std::string& address = m_entries[index].address;
+    if (address.rfind(kPseudoPrefix, 0) != 0 && ::access(address.c_str(), F_OK) != 0)
+        return 1;
+    m_open = static_cast<int>(index);
+    m_media = Media();
+    m_writeSpeed = 0;
+    m_job.SetResult(true, {});
+    return 0;
+}
+
+void CDiscBurnImpLinux::CloseDrive()
+{
+    m_job.RequestCancel();
+    m_job.Join();
+    m_job.IsProcessing();
+    std::lock_guard<std::mutex> guard(m_lock);
+    m_open = -1;
+    m_media = Media();
+}
+
+const wchar_t* CDiscBurnImpLinux::GetCurrentDriveRootPath()
+{
+    std::lock_guard<std::mutex> guard(m_lock);
+    if (!IsOpen() || OpenEntry().pseudo)
+        return nullptr;
+    const std::string& device = OpenEntry().address;
+    std::string root = MountPointOf(device);
+    if (root.empty() && CCdioDisc::Exists(Wide(device).c_str()))
+        root = device;
+    if (root.empty())
+        return nullptr;
+    const std::wstring wide = Wide(root);
+    const size_t n = std::min(wide.size(), sizeof(m_rootPath) / sizeof(m_rootPath[0]) - 1);
+    std::copy_n(wide.data(), n, m_rootPath);
+    m_rootPath[n] = 0;
+    return m_rootPath;
+}
+
+bool CDiscBurnImpLinux::CanBurnGaplessAudioCD()
+{
+    std::lock_guard<std::mutex> guard(m_lock);
+    return IsOpen() && OpenEntry().sao && !OpenEntry().pseudo;
+}
+
+bool CDiscBurnImpLinux::CanBurnCDTextLocked() const
+{
+    return IsOpen() && OpenEntry().sao && !OpenEntry().pseudo &&
+           (OpenEntry().info.canWriteCDR || OpenEntry().info.canWriteCDRW);
+}
+
+bool CDiscBurnImpLinux::CanBurnCDText()
+{
+    std::lock_guard<std::mutex> guard(m_lock);
+    return CanBurnCDTextLocked();
+}
+
+bool CDiscBurnImpLinux::CanControlAudioCDPreGaps()
+{
+    std::lock_guard<std::mutex> guard(m_lock);
+    return IsOpen();
+}
+
+bool CDiscBurnImpLinux::AudioCdGapSettingsMayFail()
+{
+    std::lock_guard<std::mutex> guard(m_lock);
+    return IsOpen() && !(OpenEntry().sao && !OpenEntry().pseudo);
+}
+
+void CDiscBurnImpLinux::RefreshMediaLocked()
+{
+    if (!IsOpen() || m_job.GetState() != CDiscJob::kIdle)
+        return;
+    const DriveEntry& entry = OpenEntry();
+    if (!entry.pseudo)
+    {
+        bool changed = true;
+        const int status = KernelDriveStatus(entry.address, &changed);
+        if (status < 0)
+        {
+            m_media = Media();
+            m_media.type = status == -2 ? kDiscTypeInTransition : kDiscTypeNone;
+            return;
+        }
+        if (status == 1 && m_media.known && !changed)
+            return;
+    }
+    Media media;
+    Grab grab(entry.address);
+    if (grab.Drive() != nullptr)
+    {
+        const burn_disc_status status = grab.Status();
+        int profile = 0;
+        char name[80] = {};
+        burn_disc_get_profile(grab.Drive(), &profile, name);
+        media.known = true;
+        media.type = status == BURN_DISC_EMPTY ? kDiscTypeNone : CLibburnSupport::DiscTypeOfProfile(profile);
+        media.blank = status == BURN_DISC_BLANK;
+        media.erasable = status != BURN_DISC_EMPTY && burn_disc_erasable(grab.Drive()) != 0;
+        if (status == BURN_DISC_BLANK || status == BURN_DISC_APPENDABLE)
+            media.freeBlocks = burn_disc_available_space(grab.Drive(), nullptr) / kDataBlockBytes;
+        if (burn_disc* disc = burn_drive_get_disc(grab.Drive()))
+        {
+            media.usedBlocks = std::max(burn_disc_get_sectors(disc), 0);
+            burn_disc_free(disc);
+        }
+        media.speeds = WriteSpeedsOf(grab.Drive(), profile);
+    }
+    m_media = media;
+    CLibburnSupport::DrainMessages(nullptr);
+}
+
+int CDiscBurnImpLinux::ReloadDisc()
+{
+    std::lock_guard<std::mutex> guard(m_lock);
+    RefreshMediaLocked();
+    return IsOpen() && m_media.type >= kDiscTypeUnknown ? 0 : 1;
+}
+
+eDiscType CDiscBurnImpLinux::GetInsertedDiscType()
+{
+    std::lock_guard<std::mutex> guard(m_lock);
+    RefreshMediaLocked();
+    return IsOpen() ? m_media.type : kDiscTypeNone;
+}
+
+bool CDiscBurnImpLinux::IsErasableDisc()
+{
+    std::lock_guard<std::mutex> guard(m_lock);
+    RefreshMediaLocked();
+    return IsOpen() && m_media.erasable;
+}
+
+bool CDiscBurnImpLinux::IsBlankDisc()
+{
+    std::lock_guard<std::mutex> guard(m_lock);
+    RefreshMediaLocked();
+    return IsOpen() && m_media.blank;
+}
+
+int64_t CDiscBurnImpLinux::GetFreeSizeOnDisc(eDiscRecordingMode mode)
+{
+    std::lock_guard<std::mutex> guard(m_lock);
+    RefreshMediaLocked();
+    return IsOpen() ? m_media.freeBlocks * BlockBytesOf(mode) : 0;
+}
+
+int64_t CDiscBurnImpLinux::GetUsedSizeOnDisc(eDiscRecordingMode mode)
+{
+    std::lock_guard<std::mutex> guard(m_lock);
+    RefreshMediaLocked();
+    return IsOpen() ? m_media.usedBlocks * BlockBytesOf(mode) : 0;
+}
+
+const std::vector<uint32_t>& CDiscBurnImpLinux::GetAvailableWriteSpeedsKbps()
+{
+    std::lock_guard<std::mutex> guard(m_lock);
+    RefreshMediaLocked();
+    m_speeds = IsOpen() ? m_media.speeds : std::vector<uint32_t>();
+    return m_speeds;
+}
+
+int CDiscBurnImpLinux::SetWriteSpeed(uint32_t kbps)
+{
+    std::lock_guard<std::mutex> guard(m_lock);
+    if (!IsOpen())
+        return 1;
+    if (kbps != 0 && std::find(m_media.speeds.begin(), m_media.speeds.end(), kbps) == m_media.speeds.end())
+        return 1;
+    m_writeSpeed = kbps;
+    return 0;
+}
+
+int CDiscBurnImpLinux::StartBurnDataDvd(const CUdfFileList*)
+{
+    std::lock_guard<std::mutex> guard(m_lock);
+    if (!IsOpen() || !m_job.TryBegin())
+        return 1;
+    m_job.Refuse(CDiscJob::Text(kFormatNotSupportedKey));
+    return 1;
+}
+
+std::wstring CDiscBurnImpLinux::CheckBurnLocked(Grab& grab, const AudioCDAlbumTrackList* album)
+{
+    if (album == nullptr || album->tracks.empty())
+        return CDiscJob::Text(kNoSongToExportKey);
+    if (grab.Drive() == nullptr)
+        return CDiscJob::Text(kCannotOpenDriveKey);
+    const burn_disc_status status = grab.Status();
+    if (status == BURN_DISC_EMPTY)
+        return CDiscJob::Text(kDiscNotFoundKey);
+    if (status != BURN_DISC_BLANK)
+        return CDiscJob::Text(burn_disc_erasable(grab.Drive()) != 0 ? kUsedErasableDiscKey : kUsedDiscKey);
+    return {};
+}
+
+int CDiscBurnImpLinux::StartBurnAudioCD(const AudioCDAlbumTrackList* album)
+{
+    std::unique_lock<std::mutex> lock(m_lock);
+    if (!IsOpen() || !m_job.TryBegin())
+        return 1;
+    auto grab = std::make_shared<Grab>(OpenEntry().address);
+    std::wstring refusal = CheckBurnLocked(*grab, album);
+    auto layout = std::make_shared<BurnLayout>();
+    std::wstring error;
+    if (refusal.empty() && !layout->Build(*album, CanBurnCDTextLocked(), &error))
+        refusal = CDiscJob::WithDetail(CDiscJob::Text(kFailedKey), error);
+    if (refusal.empty())
+    {
+        layout->opts = burn_write_opts_new(grab->Drive());
+        burn_write_opts_set_write_type(layout->opts, BURN_WRITE_SAO, BURN_BLOCK_SAO);
+        burn_write_opts_set_perform_opc(layout->opts, 1);
+        burn_write_opts_set_underrun_proof(layout->opts, 1);
+        burn_write_opts_set_simulate(layout->opts, 0);
+        if (!layout->cdTextPacks.empty())
+            burn_write_opts_set_leadin_text(layout->opts, layout->cdTextPacks.data(),
+                                            static_cast<int>(layout->cdTextPacks.size() / 18), 0);
+        burn_drive_set_speed(grab->Drive(), 0, static_cast<int>(m_writeSpeed));
+        char reasons[BURN_REASONS_LEN] = {};
+        if (burn_precheck_write(layout->opts, layout->disc, reasons, 0) <= 0)
+            refusal = CDiscJob::WithDetail(CDiscJob::Text(kFailedKey),
+                                           Wide(juce::String(reasons).trim().toStdString()));
+    }
+    CLibburnSupport::DrainMessages(nullptr);
+    m_media = Media();
+    if (!refusal.empty())
+    {
+        layout.reset();
+        grab.reset();
+        m_job.Refuse(refusal);
+        return 1;
+    }
+    const bool started =
+        m_job.Launch(CDiscJob::kBurning,
+                     [grab, layout](CDiscJob::Control& control) -> CDiscJob::Outcome
+                     {
+                         burn_disc_write(layout->opts, layout->disc);
+                         WatchDrive(grab->Drive(), control, true,
+                                    [&](burn_drive_status status, const burn_progress& p) {
+                                        control.SetProgress(CLibburnSupport::PhaseOfDriveStatus(status),
+                                                            Percent(p.sector, p.sectors));
+                                    });
+                         const bool ok = burn_drive_wrote_well(grab->Drive()) != 0;
+                         std::wstring failures;
+                         CLibburnSupport::DrainMessages(&failures);
+                         grab->Release(false);
+                         if (ok)
+                             return {true, {}};
+                         if (control.IsCancelRequested())
+                             return {false, CDiscJob::Text(kCancelledKey)};
+                         return {false, CDiscJob::WithDetail(CDiscJob::Text(kFailedKey), failures)};
+                     });
+    return started ? 0 : 1;
+}
+
+int CDiscBurnImpLinux::StartEraseDisc(bool quick)
+{
+    std::unique_lock<std::mutex> lock(m_lock);
+    if (!IsOpen() || !m_job.TryBegin())
+        return 1;
+    auto grab = std::make_shared<Grab>(OpenEntry().address);
+    std::wstring refusal;
+    if (grab->Drive() == nullptr)
+        refusal = CDiscJob::Text(kCannotOpenDriveKey);
+    else if (grab->Status() == BURN_DISC_EMPTY)
+        refusal = CDiscJob::Text(kDiscNotFoundKey);
+    else if (burn_disc_erasable(grab->Drive()) == 0)
+        refusal = CDiscJob::Text(kNotErasableDiscKey);
+    CLibburnSupport::DrainMessages(nullptr);
+    m_media = Media();
+    if (!refusal.empty())
+    {
+        grab.reset();
+        m_job.Refuse(refusal);
+        return 1;
+    }
+    // A blank rewritable disc is erased as well (libburn asks for a written
+    // one).
+    if (grab->Status() == BURN_DISC_BLANK)
+        burn_disc_pretend_full(grab->Drive());
+    const bool started =
+        m_job.Launch(CDiscJob::kErasing,
+                     [grab, quick](CDiscJob::Control& control) -> CDiscJob::Outcome
+                     {
+                         burn_disc_erase(grab->Drive(), quick ? 1 : 0);
+                         WatchDrive(grab->Drive(), control, false,
+                                    [&](burn_drive_status, const burn_progress& p)
+                                    { control.SetProgress(kBurnStatusIdle, Percent(p.sector, p.sectors)); });
+                         const bool ok = burn_drive_wrote_well(grab->Drive()) != 0;
+                         std::wstring failures;
+                         CLibburnSupport::DrainMessages(&failures);
+                         grab->Release(false);
+                         if (ok)
+                             return {true, {}};
+                         return {false, CDiscJob::WithDetail(CDiscJob::Text(kEraseFailedKey), failures)};
+                     });
+    return started ? 0 : 1;
+}
+
+eBurnStatus CDiscBurnImpLinux::GetCurrentBurnStatus()
+{
+    std::lock_guard<std::mutex> guard(m_lock);
+    return IsOpen() ? m_job.GetBurnStatus() : kBurnStatusIdle;
+}
+
+bool CDiscBurnImpLinux::IsProcessing()
+{
+    std::lock_guard<std::mutex> guard(m_lock);
+    return IsOpen() && m_job.IsProcessing();
+}
+
+void CDiscBurnImpLinux::Cancel()
+{
+    std::lock_guard<std::mutex> guard(m_lock);
+    if (IsOpen() && m_job.GetState() == CDiscJob::kBurning)
+        m_job.RequestCancel();
+}
+
+void CDiscBurnImpLinux::EjectDisc()
+{
+    std::lock_guard<std::mutex> guard(m_lock);
+    if (!IsOpen() || OpenEntry().pseudo || m_job.IsProcessing())
+        return;
+    Grab grab(OpenEntry().address);
+    grab.Release(true);
+    m_media = Media();
+    CLibburnSupport::DrainMessages(nullptr);
+}
+
+float CDiscBurnImpLinux::GetBurnProgressPercent()
+{
+    std::lock_guard<std::mutex> guard(m_lock);
+    return IsOpen() ? m_job.GetBurnProgressPercent() : 0.0f;
+}
+
+float CDiscBurnImpLinux::GetEraseProgressPercent()
+{
+    std::lock_guard<std::mutex> guard(m_lock);
+    return IsOpen() ? m_job.GetEraseProgressPercent() : 0.0f;
+}
+
+int CDiscBurnImpLinux::GetLastProcessErrorCode()
+{
+    std::lock_guard<std::mutex> guard(m_lock);
+    return IsOpen() ? m_job.GetLastErrorCode() : 1;
+}
+
+const wchar_t* CDiscBurnImpLinux::GetLastProcessErrorMessage()
+{
+    std::lock_guard<std::mutex> guard(m_lock);
+    return IsOpen() ? m_job.GetLastErrorMessage() : nullptr;
+}

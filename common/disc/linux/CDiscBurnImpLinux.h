@@ -1,0 +1,126 @@
+#pragma once
+
+#include "common/disc/CDiscBurnImp.h"
+#include "common/disc/CDiscJob.h"
+
+#include <condition_variable>
+#include <cstdint>
+#include <memory>
+#include <mutex>
+#include <string>
+#include <vector>
+
+// The system's disc drives through libburn.
+//
+// The drives are scanned on a worker thread, started by the constructor and
+// by RefreshCDDriveList; the drive list waits for a running scan. Only drives
+// that can write are listed, by their device address ("/dev/sr0"); a drive
+// is grabbed only for a look at its medium or for a job and released after,
+// so other programs can use it in between. Drives given by address at
+// construction ("stdio:/path", libburn's pseudo-drives on files) follow the
+// scanned ones.
+//
+// The medium is looked at cheaply first (the drive's status through the
+// kernel: no disc, tray open, not ready); the drive is grabbed to ask about
+// the medium only when a disc is there and it may have changed, and the
+// answers are kept until then.
+//
+// An audio CD is burnt in one session at once (SAO) from the staged AIFF
+// files, each track's pre-gap as the album gives it (at least two seconds
+// before the first) and the album's texts as CD-Text where the drive writes
+// it (see CLibburnSupport::SetCdText); libburn checks the job against drive
+// and medium before it starts and a refusal carries its reasons. A burn or
+// erase runs on the job's worker, which watches the drive's state every
+// 200 ms (see CDiscJob for how its end is delivered). Erasing works on
+// erasable media only and cannot be cancelled. Data discs are not burnt.
+// libburn's messages go to the system log.
+//
+// Threads. Any thread may call. Locks. m_lock guards the drive list, the open
+// drive and what is known of its medium; libburn calls that grab a drive run
+// under it, except those of a running job, which only the job's worker
+// makes.
+class CDiscBurnImpLinux : public CDiscBurnImp
+{
+public:
+    explicit CDiscBurnImpLinux(std::vector<std::string> extraAddresses = {});
+    ~CDiscBurnImpLinux() override;
+
+    const std::vector<CDDrive>& GetAvailableCDDrives() override;
+    void RefreshCDDriveList() override;
+    int OpenDrive(uint32_t index) override;
+    void CloseDrive() override;
+    const wchar_t* GetCurrentDriveRootPath() override;
+    bool CanBurnGaplessAudioCD() override;
+    bool CanBurnCDText() override;
+    bool CanControlAudioCDPreGaps() override;
+    bool AudioCdGapSettingsMayFail() override;
+    int ReloadDisc() override;
+    eDiscType GetInsertedDiscType() override;
+    bool IsErasableDisc() override;
+    bool IsBlankDisc() override;
+    int64_t GetFreeSizeOnDisc(eDiscRecordingMode mode) override;
+    int64_t GetUsedSizeOnDisc(eDiscRecordingMode mode) override;
+    const std::vector<uint32_t>& GetAvailableWriteSpeedsKbps() override;
+    int SetWriteSpeed(uint32_t kbps) override;
+    int StartBurnDataDvd(const CUdfFileList* list) override;
+    int StartBurnAudioCD(const AudioCDAlbumTrackList* album) override;
+    eBurnStatus GetCurrentBurnStatus() override;
+    int StartEraseDisc(bool quick) override;
+    bool IsProcessing() override;
+    void Cancel() override;
+    void EjectDisc() override;
+    float GetBurnProgressPercent() override;
+    float GetEraseProgressPercent() override;
+    int GetLastProcessErrorCode() override;
+    const wchar_t* GetLastProcessErrorMessage() override;
+    void DestroyDiscImages() override {}
+
+    // A drive as the scan found it.
+    struct DriveEntry
+    {
+        std::string address;
+        CDDrive info;
+        bool sao = false;
+        bool pseudo = false;
+    };
+
+    // What is known of the medium of the open drive.
+    struct Media
+    {
+        bool known = false;
+        eDiscType type = kDiscTypeNone;
+        bool blank = false;
+        bool erasable = false;
+        int64_t freeBlocks = 0;
+        int64_t usedBlocks = 0;
+        std::vector<uint32_t> speeds;
+    };
+
+private:
+    class ScanThread;
+    class Grab;
+
+    void StartScan();
+    void WaitForScan();
+    void TakeScanResult(std::vector<DriveEntry> entries);
+    bool IsOpen() const { return m_open >= 0; }
+    const DriveEntry& OpenEntry() const { return m_entries[static_cast<size_t>(m_open)]; }
+    bool CanBurnCDTextLocked() const;
+    // Brings m_media up to date. Caller holds m_lock.
+    void RefreshMediaLocked();
+    std::wstring CheckBurnLocked(Grab& grab, const AudioCDAlbumTrackList* album);
+
+    const std::vector<std::string> m_extraAddresses;
+    std::mutex m_lock;
+    std::condition_variable m_scanDone;
+    bool m_bScanning = false;
+    std::unique_ptr<ScanThread> m_scan;
+    std::vector<DriveEntry> m_entries;
+    std::vector<CDDrive> m_driveList;
+    std::vector<uint32_t> m_speeds;
+    int m_open = -1;
+    Media m_media;
+    uint32_t m_writeSpeed = 0;
+    wchar_t m_rootPath[4097] = {};
+    CDiscJob m_job;
+};
