@@ -1,0 +1,159 @@
+#include "common/disc/CAudioDiscBurnBase.h"
+
+#include "common/disc/CDiscJob.h"
+
+namespace
+{
+const char* const kWriteSpeedNotOfferedKey = "DiscBurn_WriteSpeedNotOffered";
+} // namespace
+
+CAudioDiscBurnBase::CAudioDiscBurnBase() : CAudioDiscBurnBase(CreateDiscBurnImp()) {}
+
+CAudioDiscBurnBase::CAudioDiscBurnBase(std::unique_ptr<CDiscBurnImp> backEnd) : m_imp(std::move(backEnd)) {}
+
+CAudioDiscBurnBase::~CAudioDiscBurnBase() = default;
+
+const std::vector<CDDrive>& CAudioDiscBurnBase::GetAvailableCDDrives()
+{
+    return m_imp->GetAvailableCDDrives();
+}
+
+void CAudioDiscBurnBase::RefreshCDDriveList()
+{
+    m_imp->RefreshCDDriveList();
+}
+
+int CAudioDiscBurnBase::OpenDrive(uint32_t index)
+{
+    CScopedCriticalSection lock(m_lock);
+    return m_imp->OpenDrive(index);
+}
+
+void CAudioDiscBurnBase::CloseDrive()
+{
+    CScopedCriticalSection lock(m_lock);
+    m_imp->CloseDrive();
+}
+
+const wchar_t* CAudioDiscBurnBase::GetCurrentDriveRootPath()
+{
+    return m_imp->GetCurrentDriveRootPath();
+}
+
+bool CAudioDiscBurnBase::CanBurnCDText()
+{
+    return m_imp->CanBurnCDText();
+}
+
+bool CAudioDiscBurnBase::AudioCdGapSettingsMayFail()
+{
+    return m_imp->AudioCdGapSettingsMayFail();
+}
+
+int CAudioDiscBurnBase::ReloadDisc()
+{
+    CScopedCriticalSection lock(m_lock);
+    return m_imp->ReloadDisc();
+}
+
+eDiscType CAudioDiscBurnBase::GetInsertedDiscType()
+{
+    CScopedCriticalSection lock(m_lock);
+    return m_imp->GetInsertedDiscType();
+}
+
+bool CAudioDiscBurnBase::IsErasableDisc()
+{
+    return m_imp->IsErasableDisc();
+}
+
+bool CAudioDiscBurnBase::IsBlankDisc()
+{
+    CScopedCriticalSection lock(m_lock);
+    return m_imp->IsBlankDisc();
+}
+
+bool CAudioDiscBurnBase::IsProcessing()
+{
+    return m_imp->IsProcessing();
+}
+
+void CAudioDiscBurnBase::Cancel()
+{
+    m_imp->Cancel();
+}
+
+void CAudioDiscBurnBase::EjectDisc()
+{
+    m_imp->EjectDisc();
+}
+
+float CAudioDiscBurnBase::GetBurnProgressPercent()
+{
+    return m_imp->GetBurnProgressPercent();
+}
+
+float CAudioDiscBurnBase::GetEraseProgressPercent()
+{
+    return m_imp->GetEraseProgressPercent();
+}
+
+eBurnStatus CAudioDiscBurnBase::GetCurrentBurnStatus()
+{
+    return m_imp->GetCurrentBurnStatus();
+}
+
+const std::vector<uint32_t>& CAudioDiscBurnBase::GetAvailableWriteSpeedsKbps()
+{
+    return m_imp->GetAvailableWriteSpeedsKbps();
+}
+
+int CAudioDiscBurnBase::SetWriteSpeed(uint32_t kbps)
+{
+    m_writeSpeed = kbps;
+    return 0;
+}
+
+int CAudioDiscBurnBase::SetOptimizedWriteSpeed()
+{
+    m_imp->GetAvailableWriteSpeedsKbps();
+    return m_imp->SetWriteSpeed(m_writeSpeed);
+}
+
+int CAudioDiscBurnBase::StartEraseDisc(bool quick)
+{
+    ClearRefusal();
+    if (SetOptimizedWriteSpeed() != 0)
+        return Refuse(CDiscJob::Text(kWriteSpeedNotOfferedKey));
+    return m_imp->StartEraseDisc(quick);
+}
+
+void CAudioDiscBurnBase::ClearRefusal()
+{
+    CScopedCriticalSection lock(m_lock);
+    m_bRefused = false;
+    m_refusal.clear();
+}
+
+int CAudioDiscBurnBase::Refuse(const std::wstring& message)
+{
+    CScopedCriticalSection lock(m_lock);
+    m_bRefused = true;
+    m_refusal = message;
+    return 1;
+}
+
+int CAudioDiscBurnBase::GetLastProcessErrorCode()
+{
+    CScopedCriticalSection lock(m_lock);
+    return m_bRefused ? 1 : m_imp->GetLastProcessErrorCode();
+}
+
+std::wstring CAudioDiscBurnBase::GetLastProcessErrorMessage()
+{
+    CScopedCriticalSection lock(m_lock);
+    if (m_bRefused)
+        return m_refusal;
+    const wchar_t* message = m_imp->GetLastProcessErrorMessage();
+    return message != nullptr ? message : L"";
+}
