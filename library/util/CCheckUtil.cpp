@@ -12,5 +12,6 @@ void CCheckUtil::ReportFailure(const char* file, int line)
 
 bool CCheckUtil::IsMessageThread()
 {
-    return juce::MessageManager::existsAndIsCurrentThread();
+    juce::MessageManager* mm = juce::MessageManager::getInstanceWithoutCreating();
+    return mm != nullptr && mm->currentThreadHasLockedMessageManager();
 }
