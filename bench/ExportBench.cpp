@@ -22,8 +22,17 @@
 //   it (the band our filters leave to the transition around 22.05 kHz).
 // The outputs are read by parsing their "fmt " and "data" chunks here, so the
 // extensible WAV format the commands write for 24 bits is read as well.
+//
+// Every pair of export rates is then raced against
+//   sox --single-threaded in.wav -b 24 out.wav rate -h OUT dither
+// on 2 minutes of the same kind of song made at the input rate, and, for
+// every pair, the normalization gain detection against one plain render of
+// the song with the export filter into a peak sink (what the detection must
+// never be slower than); each table prints the ratios.
 
 #include "common/dsp/CAudioFileConverterPcmOutput.h"
+#include "common/dsp/CNormalizeGainDetect.h"
+#include "common/dsp/ConverterSet/CConverterSet.h"
 #include "common/file/CWavFileRead.h"
 #include "common/file/CWavFileWrite.h"
 #include "tests/support/SpectrumSupport.h"
@@ -39,6 +48,7 @@
 #include <cstring>
 #include <filesystem>
 #include <fstream>
+#include <map>
 #include <random>
 #include <string>
 #include <vector>
@@ -52,6 +62,8 @@ constexpr uint32_t kInRate = 44100;
 constexpr uint32_t kOutRate = 48000;
 constexpr uint32_t kSeconds = 600;
 constexpr uint16_t kChannels = 2;
+// The song of every rate pair's race.
+constexpr uint32_t kPairSeconds = 120;
 
 std::wstring Wide(const std::filesystem::path& p)
 {
@@ -98,7 +110,7 @@ bool WriteWav(const std::filesystem::path& path, uint32_t rate, uint16_t bits,
 }
 
 // The song: a chord of tones with slow level changes and a little noise.
-std::vector<std::vector<float>> MakeSong(size_t frames)
+std::vector<std::vector<float>> MakeSong(size_t frames, uint32_t rate)
 {
     std::vector<std::vector<float>> song(kChannels, std::vector<float>(frames));
     const double tones[] = {110.0, 164.8, 220.0, 329.6, 440.0, 659.3, 1318.5, 2637.0, 5274.0, 10548.0};
@@ -106,7 +118,7 @@ std::vector<std::vector<float>> MakeSong(size_t frames)
     std::normal_distribution<float> noise(0.0f, 0.01f);
     for (size_t n = 0; n < frames; ++n)
     {
-        const double t = static_cast<double>(n) / kInRate;
+        const double t = static_cast<double>(n) / rate;
         double v = 0.0;
         for (size_t k = 0; k < std::size(tones); ++k)
             v += 0.05 * std::sin(2.0 * kPi * tones[k] * t + k) * (0.7 + 0.3 * std::sin(0.1 * t + k));
@@ -318,13 +330,14 @@ std::pair<double, double> Tone21k(const std::vector<double>& x, const std::vecto
 
 // --- the three exports ------------------------------------------------------
 
-bool ExportWithOurs(const std::filesystem::path& in, const std::filesystem::path& out)
+bool ExportWithOurs(const std::filesystem::path& in, const std::filesystem::path& out,
+                    uint32_t outRate = kOutRate)
 {
     CWavFileRead reader;
     if (reader.OpenFile(Wide(in).c_str()) != 0)
         return false;
     CWavFileWrite writer;
-    if (writer.OpenFile(Wide(out).c_str(), kOutRate, 24, reader.GetNumChannels(), 0) != 0)
+    if (writer.OpenFile(Wide(out).c_str(), outRate, 24, reader.GetNumChannels(), 0) != 0)
         return false;
     CAudioFileConverterPcmOutput converter(reader.GetNumChannels());
     converter.SetOutputProcessType(kOutputProcessTpdfDither);
@@ -335,9 +348,11 @@ bool ExportWithOurs(const std::filesystem::path& in, const std::filesystem::path
     return writer.CloseFile() && result == kConvertDone;
 }
 
-std::string SoxCommand(const std::filesystem::path& in, const std::filesystem::path& out)
+std::string SoxCommand(const std::filesystem::path& in, const std::filesystem::path& out,
+                       uint32_t outRate = kOutRate)
 {
-    return "sox --single-threaded '" + in.string() + "' -b 24 '" + out.string() + "' rate -h 48000 dither";
+    return "sox --single-threaded '" + in.string() + "' -b 24 '" + out.string() + "' rate -h " +
+           std::to_string(outRate) + " dither";
 }
 
 std::string FfmpegCommand(const std::filesystem::path& in, const std::filesystem::path& out)
@@ -377,7 +392,17 @@ struct Fixture
             return;
         folder = pattern;
         input = folder / "in.wav";
-        ready = WriteWav(input, kInRate, 16, MakeSong(size_t{kInRate} * kSeconds));
+        ready = WriteWav(input, kInRate, 16, MakeSong(size_t{kInRate} * kSeconds, kInRate));
+    }
+    // The song of the rate pairs' races at a rate, made when first asked for;
+    // empty when it could not be made.
+    std::filesystem::path PairInput(uint32_t rate)
+    {
+        const std::filesystem::path path = folder / ("pair" + std::to_string(rate) + ".wav");
+        if (!std::filesystem::exists(path) &&
+            !WriteWav(path, rate, 16, MakeSong(size_t{rate} * kPairSeconds, rate)))
+            return {};
+        return path;
     }
     ~Fixture()
     {
@@ -390,6 +415,8 @@ struct Fixture
     std::filesystem::path input;
     bool ready = false;
     std::vector<double> seconds[3];
+    // The seconds of every run of the rate pairs' races, by benchmark name.
+    std::map<std::string, std::vector<double>> pairSeconds;
 };
 
 Fixture& Shared()
@@ -466,6 +493,119 @@ void PrintQuality(Fixture& f)
                     RippledB(sweepX, sweepY), StopBanddB(sweepY), gain21, image21);
     }
 }
+
+// --- every rate pair ---------------------------------------------------------
+
+struct RatePair
+{
+    uint32_t in;
+    uint32_t out;
+};
+
+// Every pair of different export rates.
+std::vector<RatePair> ConvertedPairs()
+{
+    std::vector<RatePair> pairs;
+    for (uint32_t in : kExportRates)
+        for (uint32_t out : kExportRates)
+            if (in != out)
+                pairs.push_back({in, out});
+    return pairs;
+}
+
+std::string PairName(const RatePair& p)
+{
+    return std::to_string(p.in) + "_to_" + std::to_string(p.out);
+}
+
+enum PairCase
+{
+    kPairOurs,
+    kPairSox,
+    kPairDetect,
+    kPairRender,
+};
+const char* const kPairCaseNames[] = {"pair/ours/", "pair/sox-command/", "normalize/detect/",
+                                      "normalize/one-render/"};
+
+// The normalization gain of a song at an output rate: by the detection (which
+// chooses its way), or by one plain render with the export filter.
+bool DetectGain(const std::filesystem::path& in, uint32_t outRate, bool detection)
+{
+    CWavFileRead reader;
+    if (reader.OpenFile(Wide(in).c_str()) != 0)
+        return false;
+    if (detection)
+    {
+        CNormalizeGainDetect detect;
+        if (!detect.SetInputFile(&reader, outRate))
+            return false;
+        detect.StartDetection();
+        return detect.GetDetectionResult() == kNormalizeDetectMeasured;
+    }
+    CNormalizeGainDetectPcm render;
+    if (!render.SetInputFile(&reader, outRate))
+        return false;
+    render.Process();
+    return render.GetResult() == kNormalizeDetectMeasured;
+}
+
+bool RunPairCase(PairCase c, const RatePair& p, const std::filesystem::path& in,
+                 const std::filesystem::path& out)
+{
+    switch (c)
+    {
+    case kPairOurs:
+        return ExportWithOurs(in, out, p.out);
+    case kPairSox:
+        return std::system(SoxCommand(in, out, p.out).c_str()) == 0;
+    case kPairDetect:
+        return DetectGain(in, p.out, true);
+    case kPairRender:
+        return DetectGain(in, p.out, false);
+    }
+    return false;
+}
+
+void RunPair(benchmark::State& state, PairCase c, RatePair p)
+{
+    Fixture& f = Shared();
+    const std::filesystem::path in = f.ready ? f.PairInput(p.in) : std::filesystem::path();
+    if (in.empty())
+    {
+        state.SkipWithError("the input could not be made");
+        return;
+    }
+    for (auto _ : state)
+    {
+        const auto start = std::chrono::steady_clock::now();
+        const bool ok = RunPairCase(c, p, in, f.folder / "pair.out.wav");
+        const double seconds =
+            std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+        if (!ok)
+        {
+            state.SkipWithError("the run failed");
+            break;
+        }
+        state.SetIterationTime(seconds);
+        f.pairSeconds[kPairCaseNames[c] + PairName(p)].push_back(seconds);
+    }
+}
+
+// One table of a pair of cases for every rate pair, with the ratio of the
+// second's time to the first's (1 or more: the first is at least as fast).
+void PrintPairTable(Fixture& f, PairCase first, PairCase second, const char* title)
+{
+    std::printf("\n%s\n", title);
+    std::printf("%-18s %12s %12s %10s\n", "pair", kPairCaseNames[first], kPairCaseNames[second], "ratio");
+    for (const RatePair& p : ConvertedPairs())
+    {
+        const double a = Median(f.pairSeconds[kPairCaseNames[first] + PairName(p)]);
+        const double b = Median(f.pairSeconds[kPairCaseNames[second] + PairName(p)]);
+        if (a > 0.0 && b > 0.0)
+            std::printf("%-18s %12.3f %12.3f %10.2f\n", PairName(p).c_str(), a, b, b / a);
+    }
+}
 } // namespace
 
 int main(int argc, char** argv)
@@ -482,6 +622,13 @@ int main(int argc, char** argv)
         ->Unit(benchmark::kMillisecond)
         ->UseManualTime()
         ->Iterations(3);
+    for (const RatePair& p : ConvertedPairs())
+        for (PairCase c : {kPairOurs, kPairSox, kPairDetect, kPairRender})
+            benchmark::RegisterBenchmark((kPairCaseNames[c] + PairName(p)).c_str(),
+                                         [c, p](benchmark::State& s) { RunPair(s, c, p); })
+                ->Unit(benchmark::kMillisecond)
+                ->UseManualTime()
+                ->Iterations(3);
     benchmark::Initialize(&argc, argv);
     if (benchmark::ReportUnrecognizedArguments(argc, argv))
         return 1;
@@ -503,5 +650,13 @@ int main(int argc, char** argv)
     }
     if (f.ready)
         PrintQuality(f);
+    const std::string pairTitle =
+        "Every rate pair: " + std::to_string(kPairSeconds) +
+        " s of stereo 16-bit audio to 24-bit with TPDF dither, ours against the sox "
+        "command (seconds, median of 3; ratio = sox / ours)";
+    PrintPairTable(f, kPairOurs, kPairSox, pairTitle.c_str());
+    PrintPairTable(f, kPairDetect, kPairRender,
+                   "Normalization gain detection against one plain render with the export filter (seconds, "
+                   "median of 3; ratio = render / detect)");
     return 0;
 }

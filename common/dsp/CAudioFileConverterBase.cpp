@@ -16,31 +16,41 @@ int LimitChannels(int channels)
 // ---------------------------------------------------------------------------
 // Controls
 
-float CAudioFileConverterBase::Controls::SetGaindB(float dB)
+template <typename T, typename Forward>
+T CAudioFileConverterBase::Controls::Set(T Values::*field, T value, Forward forward)
 {
     std::lock_guard<std::mutex> lock(m_lock);
-    m_values.gaindB = dB;
+    m_values.*field = value;
     if (m_target != nullptr && !m_held)
-        return m_target->SetGaindB(dB);
-    return dB;
+        return forward(*m_target);
+    return value;
+}
+
+template <typename T>
+T CAudioFileConverterBase::Controls::Get(T Values::*field) const
+{
+    std::lock_guard<std::mutex> lock(m_lock);
+    return m_values.*field;
+}
+
+float CAudioFileConverterBase::Controls::SetGaindB(float dB)
+{
+    return Set(&Values::gaindB, dB, [dB](CDynamicControl& chain) { return chain.SetGaindB(dB); });
 }
 
 float CAudioFileConverterBase::Controls::SetPan(float pan)
 {
-    std::lock_guard<std::mutex> lock(m_lock);
-    m_values.pan = pan;
-    if (m_target != nullptr && !m_held)
-        return m_target->SetPan(pan);
-    return pan;
+    return Set(&Values::pan, pan, [pan](CDynamicControl& chain) { return chain.SetPan(pan); });
 }
 
 int CAudioFileConverterBase::Controls::SetDcCutMode(int mode)
 {
-    std::lock_guard<std::mutex> lock(m_lock);
-    m_values.dcCutMode = mode;
-    if (m_target != nullptr && !m_held)
-        m_target->SetDcCutMode(mode);
-    return mode;
+    return Set(&Values::dcCutMode, mode,
+               [mode](CDynamicControl& chain)
+               {
+                   chain.SetDcCutMode(mode);
+                   return mode;
+               });
 }
 
 void CAudioFileConverterBase::Controls::SetFadeParams(int fadeInType, float fadeInSeconds, int fadeOutType,
@@ -57,20 +67,17 @@ void CAudioFileConverterBase::Controls::SetFadeParams(int fadeInType, float fade
 
 float CAudioFileConverterBase::Controls::GetGaindB() const
 {
-    std::lock_guard<std::mutex> lock(m_lock);
-    return m_values.gaindB;
+    return Get(&Values::gaindB);
 }
 
 float CAudioFileConverterBase::Controls::GetPan() const
 {
-    std::lock_guard<std::mutex> lock(m_lock);
-    return m_values.pan;
+    return Get(&Values::pan);
 }
 
 int CAudioFileConverterBase::Controls::GetDcCutMode() const
 {
-    std::lock_guard<std::mutex> lock(m_lock);
-    return m_values.dcCutMode;
+    return Get(&Values::dcCutMode);
 }
 
 void CAudioFileConverterBase::Controls::GetFadeParams(int* fadeInType, float* fadeInSeconds, int* fadeOutType,

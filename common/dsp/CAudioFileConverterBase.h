@@ -213,6 +213,12 @@ protected:
         void ApplyHeld(const Values& values);
 
     private:
+        // Stores a value and, unless held, forwards it with forward(chain),
+        // whose result is returned (else the value).
+        template <typename T, typename Forward>
+        T Set(T Values::*field, T value, Forward forward);
+        template <typename T>
+        T Get(T Values::*field) const;
         void ApplyLocked(const Values& values);
 
         mutable std::mutex m_lock;

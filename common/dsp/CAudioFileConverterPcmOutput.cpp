@@ -22,39 +22,8 @@ std::unique_ptr<CAudioRecorderOutputProcessBase> MakeOutputProcess(int type)
     }
 }
 
-int RateBase(uint32_t rate)
-{
-    switch (rate)
-    {
-    case 44100:
-        return 0;
-    case 48000:
-        return 6;
-    case 88200:
-        return 10;
-    case 96000:
-        return 14;
-    default:
-        return -1;
-    }
-}
-
-int RateStep(uint32_t rate)
-{
-    switch (rate)
-    {
-    case 44100:
-        return 0;
-    case 48000:
-        return 1;
-    case 88200:
-        return 2;
-    case 96000:
-        return 3;
-    default:
-        return -1;
-    }
-}
+// The first mode index of every input rate, by its index in kExportRates.
+constexpr int kModeBase[kNumExportRates] = {0, 6, 10, 14};
 } // namespace
 
 CAudioFileConverterPcmOutput::CAudioFileConverterPcmOutput(int numChannels)
@@ -70,9 +39,9 @@ CAudioFileConverterPcmOutput::~CAudioFileConverterPcmOutput() = default;
 
 int CAudioFileConverterPcmOutput::GetConvertModeIndex(uint32_t inRate, uint32_t outRate)
 {
-    const int base = RateBase(inRate);
-    const int step = RateStep(outRate);
-    return base < 0 || step < 0 ? -1 : base + step;
+    const int in = GetExportRateIndex(inRate);
+    const int out = GetExportRateIndex(outRate);
+    return in < 0 || out < 0 ? -1 : kModeBase[in] + out;
 }
 
 int CAudioFileConverterPcmOutput::SetOutputProcessType(int type)
@@ -211,30 +180,15 @@ uint32_t CAudioFileConverterPcmOutput::FittingBlock(uint32_t wanted) const
     return n;
 }
 
-void CAudioFileConverterPcmOutput::FillChannels(float* const* bufs, uint32_t n) const
+template <typename T>
+bool CAudioFileConverterPcmOutput::FillAndWrite(T** bufs, uint32_t n)
 {
-    if (m_writeTarget == nullptr)
-        return;
-    const uint16_t from = SourceChannels();
-    const uint16_t to = std::min<uint16_t>(m_writeTarget->GetNumChannels(), kMaxChannels);
-    for (uint16_t c = from; c < to; ++c)
-        std::memcpy(bufs[c], bufs[0], sizeof(float) * n);
-}
-
-void CAudioFileConverterPcmOutput::FillChannels(int32_t* const* bufs, uint32_t n) const
-{
-    if (m_writeTarget == nullptr)
-        return;
-    const uint16_t from = SourceChannels();
-    const uint16_t to = std::min<uint16_t>(m_writeTarget->GetNumChannels(), kMaxChannels);
-    for (uint16_t c = from; c < to; ++c)
-        std::memcpy(bufs[c], bufs[0], sizeof(int32_t) * n);
-}
-
-bool CAudioFileConverterPcmOutput::Write(float** bufs, uint32_t n)
-{
-    if (n == 0)
+    if (n == 0 || m_writeTarget == nullptr)
         return true;
+    const uint16_t from = SourceChannels();
+    const uint16_t to = std::min<uint16_t>(m_writeTarget->GetNumChannels(), kMaxChannels);
+    for (uint16_t c = from; c < to; ++c)
+        std::memcpy(bufs[c], bufs[0], sizeof(T) * n);
     if (m_outputProcess->WriteAudioData(bufs, n) != n)
     {
         Fail(kConvertWriteFailed);
@@ -243,16 +197,11 @@ bool CAudioFileConverterPcmOutput::Write(float** bufs, uint32_t n)
     return true;
 }
 
-bool CAudioFileConverterPcmOutput::Write(int32_t** bufs, uint32_t n)
+template <typename T>
+uint32_t CAudioFileConverterPcmOutput::CopyBlock(T** bufs, uint32_t n)
 {
-    if (n == 0)
-        return true;
-    if (m_outputProcess->WriteAudioData(bufs, n) != n)
-    {
-        Fail(kConvertWriteFailed);
-        return false;
-    }
-    return true;
+    const uint32_t got = ReadInput(bufs, n);
+    return got > 0 && FillAndWrite(bufs, got) ? got : 0;
 }
 
 bool CAudioFileConverterPcmOutput::ConvertAndWrite(uint32_t n, TailFade* fade)
@@ -288,8 +237,7 @@ bool CAudioFileConverterPcmOutput::ConvertPiece(uint32_t first, uint32_t n, Tail
         fade->written += m;
     }
     SetWriteTarget(RouteTarget());
-    FillChannels(out, m);
-    return Write(out, m);
+    return FillAndWrite(out, m);
 }
 
 bool CAudioFileConverterPcmOutput::PreProcess()
@@ -376,8 +324,7 @@ uint32_t CAudioFileConverterPcmOutput::DirectFloatBlock(uint32_t n, bool withCon
         ActiveControl().Process(in, out, got);
     else
         CPcmUtil::Copy(in, out, got, SourceChannels(), 0, 0);
-    FillChannels(out, got);
-    return Write(out, got) ? got : 0;
+    return FillAndWrite(out, got) ? got : 0;
 }
 
 bool CAudioFileConverterPcmOutput::DirectProcess()
@@ -419,25 +366,9 @@ bool CAudioFileConverterPcmOutput::DirectProcess()
     while (!IsCancelled() && position < fadeOutStart)
     {
         const uint32_t n = static_cast<uint32_t>(std::min<int64_t>(block, fadeOutStart - position));
-        uint32_t got;
-        if (integers)
-        {
-            got = ReadInput(m_intBuffers, n);
-            if (got == 0)
-                return GetFailure() == kConvertDone;
-            FillChannels(m_intBuffers, got);
-            if (!Write(m_intBuffers, got))
-                return false;
-        }
-        else
-        {
-            got = ReadInput(floats, n);
-            if (got == 0)
-                return GetFailure() == kConvertDone;
-            FillChannels(floats, got);
-            if (!Write(floats, got))
-                return false;
-        }
+        const uint32_t got = integers ? CopyBlock(m_intBuffers, n) : CopyBlock(floats, n);
+        if (got == 0)
+            return GetFailure() == kConvertDone;
         position += got;
         WaitWhilePaused();
     }

@@ -26,7 +26,7 @@ public:
     ~CAudioFileConverterPcmOutput() override;
 
     // base(inRate) + step(outRate), base 0, 6, 10, 14 and step 0, 1, 2, 3 for
-    // 44100, 48000, 88200, 96000 Hz; -1 for any other rate.
+    // the export rates 44100, 48000, 88200, 96000 Hz; -1 for any other rate.
     static int GetConvertModeIndex(uint32_t inRate, uint32_t outRate);
 
     // eOutputProcessType; a change takes effect at the next binding. Returns
@@ -59,13 +59,15 @@ private:
     uint32_t FittingBlock(uint32_t wanted) const;
     // The channel count of the song the converter was set up for.
     uint16_t SourceChannels() const;
-    // Copies channel 0 into the channels the sink has beyond the source's.
-    void FillChannels(float* const* bufs, uint32_t n) const;
-    void FillChannels(int32_t* const* bufs, uint32_t n) const;
-    // Writes through the word-length stage; false (recorded) when the sink
-    // took fewer frames.
-    bool Write(float** bufs, uint32_t n);
-    bool Write(int32_t** bufs, uint32_t n);
+    // Copies channel 0 into the channels the sink has beyond the source's and
+    // writes the float or integer block through the word-length stage; false
+    // (recorded) when the sink took fewer frames.
+    template <typename T>
+    bool FillAndWrite(T** bufs, uint32_t n);
+    // Reads n frames into bufs and writes them as they are. Returns the
+    // frames read (0 at the end or on a failure).
+    template <typename T>
+    uint32_t CopyBlock(T** bufs, uint32_t n);
     // A fade-out over the tail's output frames.
     struct TailFade
     {

@@ -35,7 +35,8 @@ public:
     int GetDecimationRate() const override { return static_cast<int>(m_ram.decimation); }
     void Reset() override;
 
-    // in and out may be the same buffers.
+    // in and out may be the same buffers. The vector form uses AVX2 with FMA
+    // where the processor has them, else SSE.
     int Process(const float* const* in, float* const* out, int numInputFrames) override;
     int ProcessSSE(const float* const* in, float* const* out, int numInputFrames);
     int ProcessScalar(const float* const* in, float* const* out, int numInputFrames);
@@ -53,8 +54,19 @@ public:
     const float* GetTaps() const { return m_ram.coeffs; }
 
 private:
-    template <bool kSSE>
+    // The dot products: plain, SSE, or AVX2 with FMA where the processor has
+    // them.
+    enum eKernel
+    {
+        kScalarKernel,
+        kSseKernel,
+        kAvxKernel,
+    };
+    template <int kKernel>
     int Run(const float* const* in, float* const* out, int n);
+    // One channel from the saved state; returns its outputs.
+    template <int kKernel>
+    int RunChannel(uint32_t channel, const float* src, float* dst, uint32_t n);
 
     DecimationFilterRam m_ram;
 };

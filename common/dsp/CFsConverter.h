@@ -13,7 +13,8 @@ public:
     int Process(const float* const* in, float* const* out, int numInputFrames) override;
 
     // The two implementations of Process; both run under the engine's
-    // control word and give the same results up to float rounding order.
+    // control word and give the same results up to float rounding order. The
+    // vector one uses AVX2 with FMA where the processor has them, else SSE.
     int ProcessSSE(const float* const* in, float* const* out, int numInputFrames);
     int ProcessScalar(const float* const* in, float* const* out, int numInputFrames);
 };

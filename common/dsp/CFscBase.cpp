@@ -110,7 +110,31 @@ void CFscBase::PushInput(const float* const* in, int index)
     m_ram.writeIndex = w;
 }
 
-template <bool kSSE, bool kInterpolate>
+template <int kKernel>
+void CFscBase::DotFrame(const float* c, uint32_t start, float* const* out, size_t index)
+{
+    const uint32_t taps = m_ram.tapsPerPhase;
+    if (kKernel == kAvxKernel && m_ram.numChannels == 2 && out[0] != nullptr && out[1] != nullptr)
+    {
+        FirKernels::DotStereoAvx(c, m_ram.history[0].data() + start, m_ram.history[1].data() + start, taps,
+                                 out[0][index], out[1][index]);
+        return;
+    }
+    for (uint32_t ch = 0; ch < m_ram.numChannels; ++ch)
+    {
+        if (out[ch] == nullptr)
+            continue;
+        const float* x = m_ram.history[ch].data() + start;
+        if (kKernel == kAvxKernel)
+            out[ch][index] = FirKernels::DotAvx(c, x, taps);
+        else if (kKernel == kSseKernel)
+            out[ch][index] = FirKernels::DotSSE(c, x, taps);
+        else
+            out[ch][index] = FirKernels::DotScalar(c, x, taps);
+    }
+}
+
+template <int kKernel, bool kInterpolate>
 int CFscBase::RunPolyphase(const float* const* in, float* const* out, int n)
 {
     if (n <= 0)
@@ -151,7 +175,7 @@ int CFscBase::RunPolyphase(const float* const* in, float* const* out, int n)
                     continue;
                 const float* x = m_ram.history[c].data() + start;
                 float y0, y1;
-                if (kSSE)
+                if (kKernel != kScalarKernel)
                     FirKernels::Dot2SSE(c0, c0 + taps, x, taps, y0, y1);
                 else
                 {
@@ -164,14 +188,7 @@ int CFscBase::RunPolyphase(const float* const* in, float* const* out, int n)
         else
         {
             // On a phase exactly the second product has weight 0.
-            for (uint32_t c = 0; c < channels; ++c)
-            {
-                if (out[c] == nullptr)
-                    continue;
-                const float* x = m_ram.history[c].data() + start;
-                out[c][produced] =
-                    kSSE ? FirKernels::DotSSE(c0, x, taps) : FirKernels::DotScalar(c0, x, taps);
-            }
+            DotFrame<kKernel>(c0, start, out, static_cast<size_t>(produced));
         }
         ++produced;
         t += step;
@@ -182,12 +199,11 @@ int CFscBase::RunPolyphase(const float* const* in, float* const* out, int n)
     return produced;
 }
 
-template <bool kSSE>
+template <int kKernel>
 int CFscBase::RunOversamplingLoop(const float* const* in, float* const* out, int n)
 {
     if (n <= 0)
         return 0;
-    const uint32_t channels = m_ram.numChannels;
     const uint32_t taps = m_ram.tapsPerPhase;
     const uint32_t phases = m_ram.oversampling;
     const uint32_t ringSize = m_ram.ringMask + 1;
@@ -197,18 +213,8 @@ int CFscBase::RunOversamplingLoop(const float* const* in, float* const* out, int
         PushInput(in, i);
         const uint32_t start = m_ram.writeIndex + ringSize + 1 - taps;
         const size_t first = static_cast<size_t>(i) * phases;
-        for (uint32_t c = 0; c < channels; ++c)
-        {
-            if (out[c] == nullptr)
-                continue;
-            const float* x = m_ram.history[c].data() + start;
-            float* dst = out[c] + first;
-            for (uint32_t p = 0; p < phases; ++p)
-            {
-                const float* cp = coeffs + static_cast<size_t>(p) * taps;
-                dst[p] = kSSE ? FirKernels::DotSSE(cp, x, taps) : FirKernels::DotScalar(cp, x, taps);
-            }
-        }
+        for (uint32_t p = 0; p < phases; ++p)
+            DotFrame<kKernel>(coeffs + static_cast<size_t>(p) * taps, start, out, first + p);
     }
     const uint64_t count = static_cast<uint64_t>(n) * phases;
     return static_cast<int>(std::min<uint64_t>(count, std::numeric_limits<int>::max()));
@@ -216,15 +222,21 @@ int CFscBase::RunOversamplingLoop(const float* const* in, float* const* out, int
 
 int CFscBase::RunConverter(const float* const* in, float* const* out, int n, bool sse)
 {
-    return sse ? RunPolyphase<true, false>(in, out, n) : RunPolyphase<false, false>(in, out, n);
+    if (!sse)
+        return RunPolyphase<kScalarKernel, false>(in, out, n);
+    return FirKernels::HasAvx2Fma() ? RunPolyphase<kAvxKernel, false>(in, out, n)
+                                    : RunPolyphase<kSseKernel, false>(in, out, n);
 }
 
 int CFscBase::RunInterpolation(const float* const* in, float* const* out, int n, bool sse)
 {
-    return sse ? RunPolyphase<true, true>(in, out, n) : RunPolyphase<false, true>(in, out, n);
+    return sse ? RunPolyphase<kSseKernel, true>(in, out, n) : RunPolyphase<kScalarKernel, true>(in, out, n);
 }
 
 int CFscBase::RunOversampling(const float* const* in, float* const* out, int n, bool sse)
 {
-    return sse ? RunOversamplingLoop<true>(in, out, n) : RunOversamplingLoop<false>(in, out, n);
+    if (!sse)
+        return RunOversamplingLoop<kScalarKernel>(in, out, n);
+    return FirKernels::HasAvx2Fma() ? RunOversamplingLoop<kAvxKernel>(in, out, n)
+                                    : RunOversamplingLoop<kSseKernel>(in, out, n);
 }

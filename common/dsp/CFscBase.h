@@ -81,10 +81,23 @@ protected:
     FsConverterRam m_ram;
 
 private:
-    template <bool kSSE, bool kInterpolate>
+    // The dot products: plain, SSE, or AVX2 with FMA (where the processor
+    // has them; not for the variable-ratio interpolation).
+    enum eKernel
+    {
+        kScalarKernel,
+        kSseKernel,
+        kAvxKernel,
+    };
+
+    template <int kKernel, bool kInterpolate>
     int RunPolyphase(const float* const* in, float* const* out, int n);
-    template <bool kSSE>
+    template <int kKernel>
     int RunOversamplingLoop(const float* const* in, float* const* out, int n);
+    // Output `index` of every channel: the phase taps c over the history
+    // window that starts at ring index start.
+    template <int kKernel>
+    void DotFrame(const float* c, uint32_t start, float* const* out, size_t index);
 
     void PushInput(const float* const* in, int index);
     void ResizeRings(uint32_t ringSize);

@@ -14,6 +14,7 @@ public:
     bool SetFilterCoeffs(int length, int inputRate, int cutoffHz, int factor, double gaindB);
 
     // Writes numInputFrames x L frames per channel and returns that number.
+    // The vector form uses AVX2 with FMA where the processor has them.
     int Process(const float* const* in, float* const* out, int numInputFrames) override;
     int ProcessSSE(const float* const* in, float* const* out, int numInputFrames);
     int ProcessScalar(const float* const* in, float* const* out, int numInputFrames);

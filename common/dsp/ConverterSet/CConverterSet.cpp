@@ -4,123 +4,46 @@
 #include "common/dsp/CFsConverter.h"
 #include "common/dsp/COversamplingFilter.h"
 
+#include <cstddef>
+
 namespace
 {
 // Side-lobe attenuation of the export forms and of the peak-detection forms.
-constexpr double kExport = 120.0;
-constexpr double kPeak = 24.0;
+constexpr double kExportAttenuation = 120.0;
+constexpr double kPeakAttenuation = 24.0;
 
-// A polyphase stage by the ratio L / M, its prototype designed at rate x L.
-std::unique_ptr<CFirLpfBase> Polyphase(int channels, double attenuation, int taps, int rate, int cutoff,
-                                       int L, int M)
+enum eStageKind
 {
-    auto stage = std::make_unique<CFsConverter>(channels);
-    stage->SetSideLobeAttenuation(attenuation);
-    stage->SetFilterCoeffs(taps, rate, cutoff, L, M, 0.0);
-    return stage;
-}
+    kPolyphase, // CFsConverter by L / M
+    kDoubler,   // COversamplingFilter x 2
+    kHalver,    // CDecimationFilter / 2
+};
 
-// Twice the rate of 44100 Hz material, cut off at 22050 Hz.
-std::unique_ptr<CFirLpfBase> Doubler(int channels, double attenuation, int taps)
+// The stage of a design: the prototype is designed at rate x L, cut off at
+// half the lower of the two rates.
+struct StageDesign
 {
-    auto stage = std::make_unique<COversamplingFilter>(channels);
-    stage->SetSideLobeAttenuation(attenuation);
-    stage->SetFilterCoeffs(taps, 44100, 22050, 2, 0.0);
-    return stage;
-}
+    eStageKind kind;
+    int exportTaps;
+    int peakTaps;
+    int rate;
+    int cutoff;
+    int L;
+    int M;
+};
 
-// Half the rate of 88200 Hz material, cut off at 22050 Hz.
-std::unique_ptr<CFirLpfBase> Halver(int channels, double attenuation, int taps)
-{
-    auto stage = std::make_unique<CDecimationFilter>(channels);
-    stage->SetSideLobeAttenuation(attenuation);
-    stage->SetFilterCoeffs(taps, 88200, 22050, 2, 0.0);
-    return stage;
-}
-} // namespace
+// Indexed by eConverterDesign.
+constexpr StageDesign kStageDesigns[kNumConverterDesigns] = {
+    {kPolyphase, 15361, 2561, 44100, 22050, 160, 147}, // 44100 -> 48000
+    {kDoubler, 193, 33, 44100, 22050, 2, 1},           // 44100 -> 88200
+    {kPolyphase, 30721, 5121, 44100, 22050, 320, 147}, // 44100 -> 96000
+    {kPolyphase, 14113, 2353, 48000, 22050, 147, 160}, // 48000 -> 44100
+    {kPolyphase, 14113, 2353, 48000, 24000, 147, 80},  // 48000 -> 88200
+    {kHalver, 193, 33, 88200, 22050, 1, 2},            // 88200 -> 44100
+    {kPolyphase, 15361, 2561, 88200, 24000, 80, 147},  // 88200 -> 48000
+    {kPolyphase, 56449, 9409, 96000, 22050, 147, 320}, // 96000 -> 44100
+};
 
-CConverter44_1kHz_To_48kHz::CConverter44_1kHz_To_48kHz(int channels)
-    : CConverterPcmOutput1xStageDspBase(channels, Polyphase(channels, kExport, 15361, 44100, 22050, 160, 147))
-{
-}
-
-CConverter44_1kHz_To_48kHz_Peak_Detection::CConverter44_1kHz_To_48kHz_Peak_Detection(int channels)
-    : CConverterPcmOutput1xStageDspBase(channels, Polyphase(channels, kPeak, 2561, 44100, 22050, 160, 147))
-{
-}
-
-CConverter44_1kHz_To_88_2kHz::CConverter44_1kHz_To_88_2kHz(int channels)
-    : CConverterPcmOutput1xStageDspBase(channels, Doubler(channels, kExport, 193))
-{
-}
-
-CConverter44_1kHz_To_88_2kHz_Peak_Detection::CConverter44_1kHz_To_88_2kHz_Peak_Detection(int channels)
-    : CConverterPcmOutput1xStageDspBase(channels, Doubler(channels, kPeak, 33))
-{
-}
-
-CConverter44_1kHz_To_96kHz::CConverter44_1kHz_To_96kHz(int channels)
-    : CConverterPcmOutput1xStageDspBase(channels, Polyphase(channels, kExport, 30721, 44100, 22050, 320, 147))
-{
-}
-
-CConverter44_1kHz_To_96kHz_Peak_Detection::CConverter44_1kHz_To_96kHz_Peak_Detection(int channels)
-    : CConverterPcmOutput1xStageDspBase(channels, Polyphase(channels, kPeak, 5121, 44100, 22050, 320, 147))
-{
-}
-
-CConverter48kHz_To_44_1kHz::CConverter48kHz_To_44_1kHz(int channels)
-    : CConverterPcmOutput1xStageDspBase(channels, Polyphase(channels, kExport, 14113, 48000, 22050, 147, 160))
-{
-}
-
-CConverter48kHz_To_44_1kHz_Peak_Detection::CConverter48kHz_To_44_1kHz_Peak_Detection(int channels)
-    : CConverterPcmOutput1xStageDspBase(channels, Polyphase(channels, kPeak, 2353, 48000, 22050, 147, 160))
-{
-}
-
-CConverter48kHz_To_88_2kHz::CConverter48kHz_To_88_2kHz(int channels)
-    : CConverterPcmOutput1xStageDspBase(channels, Polyphase(channels, kExport, 14113, 48000, 24000, 147, 80))
-{
-}
-
-CConverter48kHz_To_88_2kHz_Peak_Detection::CConverter48kHz_To_88_2kHz_Peak_Detection(int channels)
-    : CConverterPcmOutput1xStageDspBase(channels, Polyphase(channels, kPeak, 2353, 48000, 24000, 147, 80))
-{
-}
-
-CConverter88_2kHz_To_44_1kHz::CConverter88_2kHz_To_44_1kHz(int channels)
-    : CConverterPcmOutput1xStageDspBase(channels, Halver(channels, kExport, 193))
-{
-}
-
-CConverter88_2kHz_To_44_1kHz_Peak_Detection::CConverter88_2kHz_To_44_1kHz_Peak_Detection(int channels)
-    : CConverterPcmOutput1xStageDspBase(channels, Halver(channels, kPeak, 33))
-{
-}
-
-CConverter88_2kHz_To_48kHz::CConverter88_2kHz_To_48kHz(int channels)
-    : CConverterPcmOutput1xStageDspBase(channels, Polyphase(channels, kExport, 15361, 88200, 24000, 80, 147))
-{
-}
-
-CConverter88_2kHz_To_48kHz_Peak_Detection::CConverter88_2kHz_To_48kHz_Peak_Detection(int channels)
-    : CConverterPcmOutput1xStageDspBase(channels, Polyphase(channels, kPeak, 2561, 88200, 24000, 80, 147))
-{
-}
-
-CConverter96kHz_To_44_1kHz::CConverter96kHz_To_44_1kHz(int channels)
-    : CConverterPcmOutput1xStageDspBase(channels, Polyphase(channels, kExport, 56449, 96000, 22050, 147, 320))
-{
-}
-
-CConverter96kHz_To_44_1kHz_Peak_Detection::CConverter96kHz_To_44_1kHz_Peak_Detection(int channels)
-    : CConverterPcmOutput1xStageDspBase(channels, Polyphase(channels, kPeak, 9409, 96000, 22050, 147, 320))
-{
-}
-
-namespace
-{
 template <typename TExport, typename TPeak>
 std::unique_ptr<CConverterPcmOutputDspBase> Make(int channels, bool peakDetection)
 {
@@ -129,66 +52,90 @@ std::unique_ptr<CConverterPcmOutputDspBase> Make(int channels, bool peakDetectio
     return std::make_unique<TExport>(channels);
 }
 
-// 0 .. 3 for 44100, 48000, 88200, 96000 Hz; -1 for any other rate.
-int RateIndex(uint32_t rate)
+// Indexed by eConverterDesign.
+const ConverterClass kConverterClasses[kNumConverterDesigns] = {
+    {"44_1kHz_To_48kHz", 44100, 48000,
+     &Make<CConverter44_1kHz_To_48kHz, CConverter44_1kHz_To_48kHz_Peak_Detection>},
+    {"44_1kHz_To_88_2kHz", 44100, 88200,
+     &Make<CConverter44_1kHz_To_88_2kHz, CConverter44_1kHz_To_88_2kHz_Peak_Detection>},
+    {"44_1kHz_To_96kHz", 44100, 96000,
+     &Make<CConverter44_1kHz_To_96kHz, CConverter44_1kHz_To_96kHz_Peak_Detection>},
+    {"48kHz_To_44_1kHz", 48000, 44100,
+     &Make<CConverter48kHz_To_44_1kHz, CConverter48kHz_To_44_1kHz_Peak_Detection>},
+    {"48kHz_To_88_2kHz", 48000, 88200,
+     &Make<CConverter48kHz_To_88_2kHz, CConverter48kHz_To_88_2kHz_Peak_Detection>},
+    {"88_2kHz_To_44_1kHz", 88200, 44100,
+     &Make<CConverter88_2kHz_To_44_1kHz, CConverter88_2kHz_To_44_1kHz_Peak_Detection>},
+    {"88_2kHz_To_48kHz", 88200, 48000,
+     &Make<CConverter88_2kHz_To_48kHz, CConverter88_2kHz_To_48kHz_Peak_Detection>},
+    {"96kHz_To_44_1kHz", 96000, 44100,
+     &Make<CConverter96kHz_To_44_1kHz, CConverter96kHz_To_44_1kHz_Peak_Detection>},
+};
+} // namespace
+
+int GetExportRateIndex(uint32_t rate)
 {
-    switch (rate)
+    for (int i = 0; i < kNumExportRates; ++i)
+        if (kExportRates[i] == rate)
+            return i;
+    return -1;
+}
+
+const ConverterClass& GetConverterClass(int design)
+{
+    return kConverterClasses[static_cast<size_t>(design)];
+}
+
+const ConverterClass* FindConverterClass(uint32_t inputRate, uint32_t outputRate)
+{
+    if (inputRate == outputRate || GetExportRateIndex(inputRate) < 0 || GetExportRateIndex(outputRate) < 0)
+        return nullptr;
+    // The classes work on ratios: one serves every pair of its ratio.
+    for (const ConverterClass& c : kConverterClasses)
+        if (uint64_t{inputRate} * c.outputRate == uint64_t{outputRate} * c.inputRate)
+            return &c;
+    return nullptr;
+}
+
+std::unique_ptr<CFirLpfBase> MakeConverterStage(int design, bool peakDetection, int channels)
+{
+    const StageDesign& d = kStageDesigns[static_cast<size_t>(design)];
+    const double attenuation = peakDetection ? kPeakAttenuation : kExportAttenuation;
+    const int taps = peakDetection ? d.peakTaps : d.exportTaps;
+    switch (d.kind)
     {
-    case 44100:
-        return 0;
-    case 48000:
-        return 1;
-    case 88200:
-        return 2;
-    case 96000:
-        return 3;
+    case kDoubler:
+    {
+        auto stage = std::make_unique<COversamplingFilter>(channels);
+        stage->SetSideLobeAttenuation(attenuation);
+        stage->SetFilterCoeffs(taps, d.rate, d.cutoff, d.L, 0.0);
+        return stage;
+    }
+    case kHalver:
+    {
+        auto stage = std::make_unique<CDecimationFilter>(channels);
+        stage->SetSideLobeAttenuation(attenuation);
+        stage->SetFilterCoeffs(taps, d.rate, d.cutoff, d.M, 0.0);
+        return stage;
+    }
+    case kPolyphase:
     default:
-        return -1;
+    {
+        auto stage = std::make_unique<CFsConverter>(channels);
+        stage->SetSideLobeAttenuation(attenuation);
+        stage->SetFilterCoeffs(taps, d.rate, d.cutoff, d.L, d.M, 0.0);
+        return stage;
+    }
     }
 }
-} // namespace
 
 std::unique_ptr<CConverterPcmOutputDspBase> CreateConverterForRates(uint32_t inputRate, uint32_t outputRate,
                                                                     int channels, bool peakDetection)
 {
-    const int in = RateIndex(inputRate);
-    const int out = RateIndex(outputRate);
-    if (in < 0 || out < 0)
+    if (GetExportRateIndex(inputRate) < 0 || GetExportRateIndex(outputRate) < 0)
         return nullptr;
-    if (in == out)
+    if (inputRate == outputRate)
         return std::make_unique<CConverterPcmOutputSameRate>(channels);
-
-    switch (in * 4 + out)
-    {
-    case 0 * 4 + 1: // 44100 -> 48000
-    case 2 * 4 + 3: // 88200 -> 96000
-        return Make<CConverter44_1kHz_To_48kHz, CConverter44_1kHz_To_48kHz_Peak_Detection>(channels,
-                                                                                           peakDetection);
-    case 0 * 4 + 2: // 44100 -> 88200
-    case 1 * 4 + 3: // 48000 -> 96000
-        return Make<CConverter44_1kHz_To_88_2kHz, CConverter44_1kHz_To_88_2kHz_Peak_Detection>(channels,
-                                                                                               peakDetection);
-    case 0 * 4 + 3: // 44100 -> 96000
-        return Make<CConverter44_1kHz_To_96kHz, CConverter44_1kHz_To_96kHz_Peak_Detection>(channels,
-                                                                                           peakDetection);
-    case 1 * 4 + 0: // 48000 -> 44100
-    case 3 * 4 + 2: // 96000 -> 88200
-        return Make<CConverter48kHz_To_44_1kHz, CConverter48kHz_To_44_1kHz_Peak_Detection>(channels,
-                                                                                           peakDetection);
-    case 1 * 4 + 2: // 48000 -> 88200
-        return Make<CConverter48kHz_To_88_2kHz, CConverter48kHz_To_88_2kHz_Peak_Detection>(channels,
-                                                                                           peakDetection);
-    case 2 * 4 + 0: // 88200 -> 44100
-    case 3 * 4 + 1: // 96000 -> 48000
-        return Make<CConverter88_2kHz_To_44_1kHz, CConverter88_2kHz_To_44_1kHz_Peak_Detection>(channels,
-                                                                                               peakDetection);
-    case 2 * 4 + 1: // 88200 -> 48000
-        return Make<CConverter88_2kHz_To_48kHz, CConverter88_2kHz_To_48kHz_Peak_Detection>(channels,
-                                                                                           peakDetection);
-    case 3 * 4 + 0: // 96000 -> 44100
-        return Make<CConverter96kHz_To_44_1kHz, CConverter96kHz_To_44_1kHz_Peak_Detection>(channels,
-                                                                                           peakDetection);
-    default:
-        return nullptr;
-    }
+    const ConverterClass* c = FindConverterClass(inputRate, outputRate);
+    return c != nullptr ? c->make(channels, peakDetection) : nullptr;
 }

@@ -23,7 +23,6 @@ using ExportTest::MemorySource;
 
 namespace
 {
-const uint32_t kRates[] = {44100, 48000, 88200, 96000};
 
 struct TempFolder
 {
@@ -85,7 +84,7 @@ TEST(CAudioFileConverter, SizesIndicesAndConverterChoice)
     const int expected[4][4] = {{0, 1, 2, 3}, {6, 7, 8, 9}, {10, 11, 12, 13}, {14, 15, 16, 17}};
     for (int i = 0; i < 4; ++i)
         for (int o = 0; o < 4; ++o)
-            EXPECT_EQ(CAudioFileConverterPcmOutput::GetConvertModeIndex(kRates[i], kRates[o]),
+            EXPECT_EQ(CAudioFileConverterPcmOutput::GetConvertModeIndex(kExportRates[i], kExportRates[o]),
                       expected[i][o]);
     EXPECT_EQ(CAudioFileConverterPcmOutput::GetConvertModeIndex(32000, 48000), -1);
     EXPECT_EQ(CAudioFileConverterPcmOutput::GetConvertModeIndex(44100, 22050), -1);
@@ -194,8 +193,8 @@ TEST(CAudioFileConverter, EveryRatePairKeepsLengthAndAlignment)
 {
     const size_t frames = 24000;
     const size_t impulseAt = 12007;
-    for (uint32_t inRate : kRates)
-        for (uint32_t outRate : kRates)
+    for (uint32_t inRate : kExportRates)
+        for (uint32_t outRate : kExportRates)
         {
             SCOPED_TRACE(std::to_string(inRate) + " to " + std::to_string(outRate));
             Channels samples(1, std::vector<float>(frames, 0.0f));
@@ -223,8 +222,8 @@ TEST(CAudioFileConverter, EveryRatePairKeepsLengthAndAlignment)
 TEST(CAudioFileConverter, EveryRatePairStartsOnTheSongsFirstFrame)
 {
     const double frequency = 1000.0;
-    for (uint32_t inRate : kRates)
-        for (uint32_t outRate : kRates)
+    for (uint32_t inRate : kExportRates)
+        for (uint32_t outRate : kExportRates)
         {
             SCOPED_TRACE(std::to_string(inRate) + " to " + std::to_string(outRate));
             const Channels samples{ExportTest::Sine(inRate / 2, frequency, inRate, 0.5)};

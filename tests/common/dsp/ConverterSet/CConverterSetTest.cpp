@@ -11,8 +11,6 @@ namespace
 {
 using namespace ConverterSetTest;
 
-constexpr uint32_t kRates[] = {44100, 48000, 88200, 96000};
-
 // Every class reports the ratio and the delay it is built for.
 TEST(ConverterSet, ClassesReportTheirRatioAndDelay)
 {
@@ -98,8 +96,8 @@ std::vector<RatePair> AllRatePairs()
 {
     std::vector<RatePair> pairs;
     for (bool peak : {false, true})
-        for (uint32_t in : kRates)
-            for (uint32_t out : kRates)
+        for (uint32_t in : kExportRates)
+            for (uint32_t out : kExportRates)
                 pairs.push_back({in, out, peak});
     return pairs;
 }

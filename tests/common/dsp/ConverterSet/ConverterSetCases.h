@@ -5,6 +5,7 @@
 #include <cstdint>
 #include <functional>
 #include <memory>
+#include <string>
 #include <vector>
 
 // The sixteen rate-pair classes with the rates they are designed at and what
@@ -25,40 +26,50 @@ struct ConverterCase
     bool peakDetection;
 };
 
-template <typename T>
-Factory MakeFactory()
+// What every design must report: L, M and the delay in input frames of its
+// export form and of its peak-detection form.
+struct Expected
 {
-    return [](int channels) { return std::unique_ptr<CConverterPcmOutputDspBase>(new T(channels)); };
-}
+    int L;
+    int M;
+    int delay;
+    int peakDelay;
+};
+constexpr Expected kExpected[kNumConverterDesigns] = {
+    {160, 147, 48, 8},   // 44100 -> 48000
+    {2, 1, 48, 8},       // 44100 -> 88200
+    {320, 147, 48, 8},   // 44100 -> 96000
+    {147, 160, 48, 8},   // 48000 -> 44100
+    {147, 80, 48, 8},    // 48000 -> 88200
+    {1, 2, 96, 16},      // 88200 -> 44100
+    {80, 147, 96, 16},   // 88200 -> 48000
+    {147, 320, 192, 32}, // 96000 -> 44100
+};
 
+// The sixteen classes of the set's table, both forms of every design.
 inline std::vector<ConverterCase> AllConverters()
 {
-    return {
-        {"44_1kHz_To_48kHz", MakeFactory<CConverter44_1kHz_To_48kHz>(), 44100, 48000, 160, 147, 48, false},
-        {"44_1kHz_To_48kHz_Peak", MakeFactory<CConverter44_1kHz_To_48kHz_Peak_Detection>(), 44100, 48000, 160,
-         147, 8, true},
-        {"44_1kHz_To_88_2kHz", MakeFactory<CConverter44_1kHz_To_88_2kHz>(), 44100, 88200, 2, 1, 48, false},
-        {"44_1kHz_To_88_2kHz_Peak", MakeFactory<CConverter44_1kHz_To_88_2kHz_Peak_Detection>(), 44100, 88200,
-         2, 1, 8, true},
-        {"44_1kHz_To_96kHz", MakeFactory<CConverter44_1kHz_To_96kHz>(), 44100, 96000, 320, 147, 48, false},
-        {"44_1kHz_To_96kHz_Peak", MakeFactory<CConverter44_1kHz_To_96kHz_Peak_Detection>(), 44100, 96000, 320,
-         147, 8, true},
-        {"48kHz_To_44_1kHz", MakeFactory<CConverter48kHz_To_44_1kHz>(), 48000, 44100, 147, 160, 48, false},
-        {"48kHz_To_44_1kHz_Peak", MakeFactory<CConverter48kHz_To_44_1kHz_Peak_Detection>(), 48000, 44100, 147,
-         160, 8, true},
-        {"48kHz_To_88_2kHz", MakeFactory<CConverter48kHz_To_88_2kHz>(), 48000, 88200, 147, 80, 48, false},
-        {"48kHz_To_88_2kHz_Peak", MakeFactory<CConverter48kHz_To_88_2kHz_Peak_Detection>(), 48000, 88200, 147,
-         80, 8, true},
-        {"88_2kHz_To_44_1kHz", MakeFactory<CConverter88_2kHz_To_44_1kHz>(), 88200, 44100, 1, 2, 96, false},
-        {"88_2kHz_To_44_1kHz_Peak", MakeFactory<CConverter88_2kHz_To_44_1kHz_Peak_Detection>(), 88200, 44100,
-         1, 2, 16, true},
-        {"88_2kHz_To_48kHz", MakeFactory<CConverter88_2kHz_To_48kHz>(), 88200, 48000, 80, 147, 96, false},
-        {"88_2kHz_To_48kHz_Peak", MakeFactory<CConverter88_2kHz_To_48kHz_Peak_Detection>(), 88200, 48000, 80,
-         147, 16, true},
-        {"96kHz_To_44_1kHz", MakeFactory<CConverter96kHz_To_44_1kHz>(), 96000, 44100, 147, 320, 192, false},
-        {"96kHz_To_44_1kHz_Peak", MakeFactory<CConverter96kHz_To_44_1kHz_Peak_Detection>(), 96000, 44100, 147,
-         320, 32, true},
-    };
+    static const std::vector<std::string> names = []
+    {
+        std::vector<std::string> all;
+        for (int d = 0; d < kNumConverterDesigns; ++d)
+        {
+            all.push_back(GetConverterClass(d).name);
+            all.push_back(all.back() + "_Peak");
+        }
+        return all;
+    }();
+    std::vector<ConverterCase> cases;
+    for (int d = 0; d < kNumConverterDesigns; ++d)
+        for (bool peak : {false, true})
+        {
+            const ConverterClass& c = GetConverterClass(d);
+            const Expected& e = kExpected[d];
+            cases.push_back({names[static_cast<size_t>(2 * d + (peak ? 1 : 0))].c_str(),
+                             [make = c.make, peak](int channels) { return make(channels, peak); },
+                             c.inputRate, c.outputRate, e.L, e.M, peak ? e.peakDelay : e.delay, peak});
+        }
+    return cases;
 }
 
 // Runs a mono signal through the converter in blocks and returns the whole output.
