@@ -1,0 +1,25 @@
+#include "src/DroppedFileList.h"
+
+namespace Vextal
+{
+void getFileListFromDroppedFile(const juce::String& path, juce::StringArray& files, juce::Thread* thread)
+{
+    files.clear();
+    if (!juce::File::isAbsolutePath(path) || !juce::File(path).isDirectory())
+    {
+        files.add(path);
+        return;
+    }
+    juce::StringArray found;
+    for (const auto& entry : juce::RangedDirectoryIterator(juce::File(path), true, "*", juce::File::findFiles,
+                                                           juce::File::FollowSymlinks::noCycles))
+    {
+        found.add(entry.getFile().getFullPathName());
+        if (thread != nullptr && thread->threadShouldExit())
+            break;
+    }
+    found.sort(true);
+    files.addArray(found);
+    files.sort(true);
+}
+} // namespace Vextal

@@ -1,0 +1,117 @@
+#pragma once
+
+// Drives modal windows from a test: steps run on the message thread, while
+// the code under test sits in its modal loop, each called every 20 ms until it
+// returns true. A step that is still waiting after the time-out ends the
+// modal loop with 0 and marks the drive as failed, so a test never hangs.
+
+#include <juce_gui_basics/juce_gui_basics.h>
+
+#include <functional>
+#include <vector>
+
+namespace uitest
+{
+class ModalDriver : private juce::Timer
+{
+public:
+    using Step = std::function<bool()>;
+
+    explicit ModalDriver(std::vector<Step> steps, int timeoutMs = 15000)
+        : m_steps(std::move(steps)), m_timeoutMs(timeoutMs)
+    {
+        m_stepStart = juce::Time::getMillisecondCounter();
+        startTimer(20);
+    }
+    ~ModalDriver() override { stopTimer(); }
+
+    // Every step returned true.
+    bool succeeded() const { return m_next == m_steps.size() && !m_failed; }
+    // The step that timed out, or -1.
+    int failedStep() const { return m_failedStep; }
+
+private:
+    void timerCallback() override
+    {
+        if (m_busy || m_next >= m_steps.size())
+            return;
+        m_busy = true;
+        if (m_steps[m_next]())
+        {
+            ++m_next;
+            m_stepStart = juce::Time::getMillisecondCounter();
+        }
+        else if (juce::Time::getMillisecondCounter() - m_stepStart > static_cast<juce::uint32>(m_timeoutMs))
+        {
+            m_failed = true;
+            m_failedStep = static_cast<int>(m_next);
+            if (auto* modal = juce::Component::getCurrentlyModalComponent())
+                modal->exitModalState(0);
+            m_next = m_steps.size();
+        }
+        m_busy = false;
+        if (m_next >= m_steps.size())
+            stopTimer();
+    }
+
+    std::vector<Step> m_steps;
+    int m_timeoutMs;
+    size_t m_next = 0;
+    juce::uint32 m_stepStart = 0;
+    bool m_busy = false;
+    bool m_failed = false;
+    int m_failedStep = -1;
+};
+
+// The first component of type T at or below root (depth first); null when
+// none.
+template <typename T>
+T* FindComponent(juce::Component* root)
+{
+    if (root == nullptr)
+        return nullptr;
+    if (auto* found = dynamic_cast<T*>(root))
+        return found;
+    for (auto* child : root->getChildren())
+    {
+        if (auto* found = FindComponent<T>(child))
+            return found;
+    }
+    return nullptr;
+}
+
+// The first button at or below root whose text is text; null when none.
+inline juce::Button* FindButton(juce::Component* root, const juce::String& text)
+{
+    if (root == nullptr)
+        return nullptr;
+    if (auto* button = dynamic_cast<juce::Button*>(root); button != nullptr && button->getButtonText() == text)
+        return button;
+    for (auto* child : root->getChildren())
+    {
+        if (auto* found = FindButton(child, text))
+            return found;
+    }
+    return nullptr;
+}
+
+// The modal component when it is a T; null otherwise.
+template <typename T>
+T* ModalOfType()
+{
+    return dynamic_cast<T*>(juce::Component::getCurrentlyModalComponent());
+}
+
+// Sends a key press to the window of component, as the keyboard would.
+inline void PressKey(juce::Component& component, const juce::KeyPress& key)
+{
+    if (auto* peer = component.getPeer())
+        peer->handleKeyPress(key);
+}
+
+// The picture of a component as drawn now.
+inline juce::Image Snapshot(juce::Component& component)
+{
+    return component.createComponentSnapshot(component.getLocalBounds());
+}
+} // namespace uitest
