@@ -1,0 +1,284 @@
+// The host's cost on top of the player's.
+//
+// BM_HostCallbackShare: the device callback through the host against the
+// player's own callback (PlayerCallbackBench's measurement, 512 frames from a
+// filled ring, neutral controls), timed call by call in one run, taking turns
+// on the same playing song; it prints the host's share of the player's
+// median and worst time. Goal: under 5 %.
+//
+// BM_HostTick: one 50 ms tick of the host while a song plays, with the
+// listeners a main window has, over songlists of 100 and of 10,000 songs.
+// Goal: under 1 ms at 10,000 songs, and no growth with the list (nothing in
+// the tick walks the songs).
+
+#include "src/CVXAudioDeviceManager.h"
+#include "src/CVXHost.h"
+#include "src/TrackInfo.h"
+#include "src/linux/CNullAudioIODeviceType.h"
+
+#include "common/dsp/CAudioFilePlayer.h"
+#include "common/file/CAudioFileReadBase.h"
+#include "common/file/VextalFileUtil.h"
+
+#include <benchmark/benchmark.h>
+#include <pthread.h>
+#include <sched.h>
+
+#include <algorithm>
+#include <chrono>
+#include <cmath>
+#include <cstdio>
+#include <memory>
+#include <thread>
+#include <vector>
+
+namespace
+{
+constexpr int kBlock = 512;
+constexpr uint32_t kRate = 44100;
+constexpr int kSongSeconds = 30;
+
+// Real-time priority for the calling thread while it lives, where allowed
+// (above the player's reader, as a device's audio thread is).
+class ScopedAudioThreadPriority
+{
+public:
+    ScopedAudioThreadPriority()
+    {
+        pthread_getschedparam(pthread_self(), &m_policy, &m_param);
+        sched_param param{};
+        param.sched_priority = CThread::SchedulingPriorityFor(3) + 10;
+        m_granted = pthread_setschedparam(pthread_self(), SCHED_FIFO, &param) == 0;
+    }
+    ~ScopedAudioThreadPriority()
+    {
+        if (m_granted)
+            pthread_setschedparam(pthread_self(), m_policy, &m_param);
+    }
+    bool Granted() const { return m_granted; }
+
+private:
+    int m_policy = SCHED_OTHER;
+    sched_param m_param{};
+    bool m_granted = false;
+};
+
+// A stereo 16-bit song of two tones in a temporary file.
+class ToneFile
+{
+public:
+    ToneFile()
+    {
+        m_file = juce::File::getSpecialLocation(juce::File::tempDirectory)
+                     .getNonexistentChildFile("vextal-host-bench", ".wav", false);
+        std::unique_ptr<CAudioFileWriteBase> w(VextalFileUtil::CreateAudioFileWriteObject(
+            m_file.getFullPathName().toWideCharPointer(), "wav", kRate, 16, 2, 0));
+        if (w == nullptr)
+            return;
+        std::vector<int32_t> left(kRate), right(kRate);
+        int32_t* channels[2] = {left.data(), right.data()};
+        for (int second = 0; second < kSongSeconds; ++second)
+        {
+            for (uint32_t i = 0; i < kRate; ++i)
+            {
+                const double t = static_cast<double>(i) / kRate;
+                left[i] = static_cast<int32_t>(0.5 * std::sin(2.0 * M_PI * 440.0 * t) * 2147483647.0) & ~0xFFFF;
+                right[i] = static_cast<int32_t>(0.5 * std::sin(2.0 * M_PI * 660.0 * t) * 2147483647.0) & ~0xFFFF;
+            }
+            if (w->WriteAudioData(channels, kRate) != kRate)
+                return;
+        }
+        m_ok = w->CloseFile();
+    }
+    ~ToneFile() { m_file.deleteFile(); }
+
+    bool Ok() const { return m_ok; }
+    const juce::File& File() const { return m_file; }
+
+private:
+    juce::File m_file;
+    bool m_ok = false;
+};
+
+// A host over a null device in manual pump mode, with nothing else.
+class BenchHost
+{
+public:
+    BenchHost()
+    {
+        CVXAudioDeviceManager::Setup setup;
+        auto type = std::make_unique<CNullAudioIODeviceType>();
+        type->GetControl()->SetManualPump(true);
+        setup.deviceTypes.push_back(std::move(type));
+        m_devices = std::make_unique<CVXAudioDeviceManager>(std::move(setup));
+        m_devices->Open(CNullAudioIODeviceType::kDeviceName, kRate, 0, kBlock, false);
+        CVXHost::Services services;
+        services.deviceManager = m_devices.get();
+        m_host = std::make_unique<CVXHost>(services);
+        m_host->stopTimer();
+    }
+    ~BenchHost()
+    {
+        m_host.reset();
+        m_devices.reset();
+    }
+
+    CVXHost& Host() { return *m_host; }
+    CAudioFilePlayerPcmOutput& Player() { return *m_host->GetPlayer(); }
+
+    // count songs: copies of the file's song, song `current` playing.
+    bool Fill(const juce::File& file, int count, int current)
+    {
+        std::unique_ptr<CAudioFileReadBase> reader(
+            VextalFileUtil::CreateAudioFileReadObject(file.getFullPathName().toWideCharPointer(), true));
+        if (reader == nullptr)
+            return false;
+        const Vextal::TrackInfo song(reader.get());
+        for (int i = 0; i < count; ++i)
+            m_host->InsertTrack(i, std::make_unique<Vextal::TrackInfo>(song));
+        m_host->SetCurPlayTrack(current, true, false);
+        m_host->SetPlayerStatus(CVXHost::kStatusPlaying);
+        return m_host->GetPlayerStatus() == CVXHost::kStatusPlaying;
+    }
+
+    // Waits (untimed) until the ring holds enough for steady playback;
+    // starts the song over near its end.
+    void Refill()
+    {
+        if (Player().GetCurTimeSecond() > kSongSeconds - 5)
+            Player().SetCurTimeSecond(0.0);
+        const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(10);
+        while ((Player().IsBuffering() ||
+                Player().GetBufferFilledFrames() < CAudioFilePlayerPcmOutput::kStartThreshold + kBlock) &&
+               std::chrono::steady_clock::now() < deadline)
+            std::this_thread::sleep_for(std::chrono::microseconds(50));
+    }
+
+private:
+    std::unique_ptr<CVXAudioDeviceManager> m_devices;
+    std::unique_ptr<CVXHost> m_host;
+};
+
+template <typename F>
+double TimeCall(F&& f)
+{
+    const auto start = std::chrono::steady_clock::now();
+    f();
+    const auto end = std::chrono::steady_clock::now();
+    benchmark::ClobberMemory();
+    return std::chrono::duration<double>(end - start).count();
+}
+
+double Median(std::vector<double> times)
+{
+    if (times.empty())
+        return 0.0;
+    std::sort(times.begin(), times.end());
+    return times[times.size() / 2];
+}
+
+double Worst(const std::vector<double>& times)
+{
+    return times.empty() ? 0.0 : *std::max_element(times.begin(), times.end());
+}
+
+void BM_HostCallbackShare(benchmark::State& state)
+{
+    const juce::ScopedJuceInitialiser_GUI gui;
+    const ToneFile file;
+    BenchHost bench;
+    if (!file.Ok() || !bench.Fill(file.File(), 1, 0))
+    {
+        state.SkipWithError("the song could not be played");
+        return;
+    }
+    std::vector<float> left(kBlock), right(kBlock);
+    float* out[2] = {left.data(), right.data()};
+    std::vector<double> playerTimes, hostTimes;
+    const ScopedAudioThreadPriority priority;
+    for (auto _ : state)
+    {
+        bench.Refill();
+        int taken = 0;
+        playerTimes.push_back(TimeCall([&] { taken = bench.Player().Process(nullptr, out, kBlock); }));
+        benchmark::DoNotOptimize(taken);
+        bench.Refill();
+        hostTimes.push_back(TimeCall([&] { bench.Host().OnVXAudioDeviceIOCallback(nullptr, 0, out, 2, kBlock); }));
+        benchmark::DoNotOptimize(left.data());
+        state.SetIterationTime(hostTimes.back());
+        if (taken != kBlock)
+        {
+            state.SkipWithError("the player did not take a full block");
+            return;
+        }
+    }
+    const double playerMedian = Median(playerTimes);
+    const double hostMedian = Median(hostTimes);
+    state.counters["player_median_ns"] = playerMedian * 1e9;
+    state.counters["host_median_ns"] = hostMedian * 1e9;
+    state.counters["player_worst_ns"] = Worst(playerTimes) * 1e9;
+    state.counters["host_worst_ns"] = Worst(hostTimes) * 1e9;
+    state.counters["host_share_pct"] = playerMedian > 0.0 ? (hostMedian - playerMedian) / playerMedian * 100.0 : 0.0;
+    state.counters["realtime"] = priority.Granted() ? 1 : 0;
+    std::printf("host share of the player's callback: %.2f %% (median %.0f ns over %.0f ns; goal under 5 %%)\n",
+                state.counters["host_share_pct"].value, hostMedian * 1e9, playerMedian * 1e9);
+}
+
+// A listener with the work of a main window's views on a tick: keeping the
+// values it is sent.
+class ViewListener : public CVXHostListener
+{
+public:
+    void OnVXHostMeterLevelChanged(CVXHost*, int channel, double level) override { levels[channel & 1] = level; }
+    void OnVXHostMeterClipChanged(CVXHost*, int state) override { clip = state; }
+    void OnVXHostTimerCallback(CVXHost* host) override
+    {
+        int h = 0, m = 0;
+        float s = 0.0f;
+        host->GetCurTime(&h, &m, &s);
+        position = host->GetCurTimeBarPosition() + s;
+    }
+
+    double levels[2] = {};
+    int clip = 0;
+    float position = 0.0f;
+};
+
+// range(0): songs in the list.
+void BM_HostTick(benchmark::State& state)
+{
+    const juce::ScopedJuceInitialiser_GUI gui;
+    const ToneFile file;
+    BenchHost bench;
+    const int songs = static_cast<int>(state.range(0));
+    if (!file.Ok() || !bench.Fill(file.File(), songs, songs / 2))
+    {
+        state.SkipWithError("the songlist could not be played");
+        return;
+    }
+    std::vector<std::unique_ptr<ViewListener>> views;
+    for (int i = 0; i < 8; ++i)
+    {
+        views.push_back(std::make_unique<ViewListener>());
+        bench.Host().AddListener(views.back().get());
+    }
+    bench.Refill();
+    std::vector<double> times;
+    for (auto _ : state)
+    {
+        times.push_back(TimeCall([&] { bench.Host().timerCallback(); }));
+        state.SetIterationTime(times.back());
+    }
+    for (const auto& view : views)
+        bench.Host().RemoveListener(view.get());
+    state.counters["median_ns"] = Median(times) * 1e9;
+    state.counters["worst_ns"] = Worst(times) * 1e9;
+    state.counters["current_song"] = bench.Host().GetCurPlayTrack(0);
+}
+} // namespace
+
+BENCHMARK(BM_HostCallbackShare)->UseManualTime()->Iterations(10000)->Unit(benchmark::kNanosecond);
+BENCHMARK(BM_HostTick)->ArgName("songs")->Arg(100)->Arg(10000)->UseManualTime()->Iterations(2000)->Unit(
+    benchmark::kMicrosecond);
+
+BENCHMARK_MAIN();
