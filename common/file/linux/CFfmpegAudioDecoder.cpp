@@ -1,6 +1,8 @@
 #include "common/file/linux/CFfmpegAudioDecoder.h"
 
 #include "common/file/linux/CMp3StreamScanner.h"
+#include "common/file/linux/CMp4TrackTiming.h"
+#include "common/file/linux/FfmpegInit.h"
 
 extern "C"
 {
@@ -14,8 +16,10 @@ extern "C"
 }
 
 #include <algorithm>
+#include <climits>
 #include <cstring>
 #include <mutex>
+#include <sstream>
 
 namespace
 {
@@ -33,6 +37,13 @@ constexpr int64_t kUnknownStart = INT64_MIN;
 
 // More frames than any packet of a supported codec decodes to.
 constexpr int64_t kMaxFramesPerPacket = 16384;
+
+// The demuxers the reader is for: MP3, the MP4 family (MP4, M4A, MOV), ASF
+// (WMA) and ADTS AAC. Anything else a probe may find in a file (a playlist,
+// a concatenation script) could make the demuxer open other files or URLs.
+constexpr const char* kAllowedFormats = "mp3,mov,asf,aac";
+// Only files: a demuxer may open nothing else.
+constexpr const char* kAllowedProtocols = "file";
 
 CFfmpegAudioDecoder::ECodec CodecFromId(AVCodecID id)
 {
@@ -82,6 +93,102 @@ bool IsMp3Container(const AVFormatContext* format)
     return format != nullptr && format->iformat != nullptr && format->iformat->name != nullptr &&
            std::strcmp(format->iformat->name, "mp3") == 0;
 }
+
+// A channel layout made by FFmpeg's own constructor from a zeroed struct
+// (the constructor leaves the map and the opaque pointer alone for an
+// unspecified order).
+AVChannelLayout DefaultLayout(int channels)
+{
+    AVChannelLayout layout{};
+    av_channel_layout_default(&layout, channels);
+    return layout;
+}
+
+// A copy of a decoded frame's layout, or the default one of its channel
+// count. The destination starts zeroed: the copy first frees what its
+// destination holds.
+AVChannelLayout SourceLayout(const AVChannelLayout& frameLayout)
+{
+    AVChannelLayout layout{};
+    if (frameLayout.order == AV_CHANNEL_ORDER_UNSPEC || av_channel_layout_copy(&layout, &frameLayout) < 0)
+    {
+        av_channel_layout_uninit(&layout);
+        layout = DefaultLayout(frameLayout.nb_channels);
+    }
+    return layout;
+}
+
+uint64_t LayoutHash(const AVChannelLayout& layout)
+{
+    return static_cast<uint64_t>(layout.nb_channels) << 48 ^ static_cast<uint64_t>(layout.order) << 40 ^
+           (layout.order == AV_CHANNEL_ORDER_NATIVE ? layout.u.mask : 0);
+}
+
+// iTunes gapless information, "iTunSMPB": hexadecimal fields of which the
+// second is the priming, the third the padding and the fourth the number of
+// samples of the source.
+struct GaplessInfo
+{
+    int64_t priming = 0;
+    int64_t samples = 0;
+};
+
+bool ParseGaplessInfo(const std::string& text, GaplessInfo* out)
+{
+    std::istringstream in(text);
+    uint64_t fields[4] = {};
+    for (uint64_t& field : fields)
+        if (!(in >> std::hex >> field))
+            return false;
+    if (fields[1] > INT32_MAX || fields[3] == 0 ||
+        fields[3] > static_cast<uint64_t>(CMp4TrackTiming::kMaxTicks))
+        return false;
+    out->priming = static_cast<int64_t>(fields[1]);
+    out->samples = static_cast<int64_t>(fields[3]);
+    return true;
+}
+
+// The part of an MP4 track that is presented, in media ticks.
+struct Presentation
+{
+    int64_t firstTick = 0;
+    int64_t ticks = 0;
+};
+
+// The edit ends more than one movie tick before the sample table does, so
+// the table covers padding after the audio: the edit tells the length.
+bool EditEndsBeforeTable(const CMp4TrackTiming::Timing& timing, int64_t tableTicks)
+{
+    return timing.hasEdit && timing.singleEdit && timing.editDuration > 0 &&
+           av_compare_ts(timing.editDuration + 1, AVRational{1, static_cast<int>(timing.movieTimeScale)},
+                         tableTicks, AVRational{1, static_cast<int>(timing.mediaTimeScale)}) < 0;
+}
+
+// The priming ends where the edit list starts the presentation (or, without
+// one, where the gapless information says); the audio ends with the number
+// of samples the gapless information gives, else with the edit where the
+// table holds padding, else with the table (whose last entry then counts
+// the real samples of the last packet only).
+bool PresentationOf(const CMp4TrackTiming::Timing& timing, const std::string& gaplessText, Presentation* out)
+{
+    if (timing.sampleTableTicks <= 0 || timing.mediaTimeScale > INT_MAX || timing.movieTimeScale > INT_MAX ||
+        timing.movieTimeScale == 0)
+        return false;
+    GaplessInfo gapless;
+    const bool hasGapless = ParseGaplessInfo(gaplessText, &gapless);
+    const int64_t first = timing.hasEdit ? timing.editMediaTime : (hasGapless ? gapless.priming : 0);
+    if (first > timing.sampleTableTicks)
+        return false;
+    const int64_t rest = timing.sampleTableTicks - first;
+    out->firstTick = first;
+    if (hasGapless && gapless.samples <= rest)
+        out->ticks = gapless.samples;
+    else if (EditEndsBeforeTable(timing, rest))
+        out->ticks = av_rescale(timing.editDuration, timing.mediaTimeScale, timing.movieTimeScale);
+    else
+        out->ticks = rest;
+    return true;
+}
 } // namespace
 
 CFfmpegAudioDecoder::CFfmpegAudioDecoder() = default;
@@ -98,7 +205,7 @@ bool CFfmpegAudioDecoder::Initialise()
     std::call_once(once,
                    []
                    {
-                       av_log_set_level(AV_LOG_ERROR);
+                       InitializeFfmpeg();
                        // The libraries found at run time must be the ones compiled against.
                        const bool versionsMatch =
                            (avformat_version() >> 16) == LIBAVFORMAT_VERSION_MAJOR &&
@@ -126,6 +233,19 @@ int CFfmpegAudioDecoder::Open(const char* utf8Path)
         return kCannotOpen;
     }
 
+    if (!FindTheAudioStream())
+    {
+        Close();
+        return kNotOneAudioStream;
+    }
+    DescribeStream();
+    ReadTagsAndCover();
+    m_bOpen = true;
+    return kOpened;
+}
+
+bool CFfmpegAudioDecoder::FindTheAudioStream()
+{
     int audioStreams = 0;
     int videoStreams = 0;
     for (unsigned i = 0; i < m_format->nb_streams; ++i)
@@ -142,22 +262,23 @@ int CFfmpegAudioDecoder::Open(const char* utf8Path)
             ++videoStreams;
         }
     }
-    if (audioStreams != 1 || videoStreams != 0)
-    {
-        Close();
-        return kNotOneAudioStream;
-    }
-    DescribeStream();
-    ReadTagsAndCover();
-    m_bOpen = true;
-    return kOpened;
+    return audioStreams == 1 && videoStreams == 0;
 }
 
 bool CFfmpegAudioDecoder::OpenContainer()
 {
     // The "file:" prefix keeps a colon in the path from naming a protocol.
     const std::string url = "file:" + m_path;
-    if (avformat_open_input(&m_format, url.c_str(), nullptr, nullptr) < 0)
+    AVDictionary* options = nullptr;
+    av_dict_set(&options, "format_whitelist", kAllowedFormats, 0);
+    av_dict_set(&options, "protocol_whitelist", kAllowedProtocols, 0);
+    // MP4 timestamps stay those of the sample table: the priming and the
+    // length come from the track's own boxes (ReadMp4Presentation), and
+    // no packet is dropped for an edit list rounded to the movie's ticks.
+    av_dict_set(&options, "ignore_editlist", "1", 0);
+    const int opened = avformat_open_input(&m_format, url.c_str(), nullptr, &options);
+    av_dict_free(&options);
+    if (opened < 0)
     {
         m_format = nullptr;
         return false;
@@ -292,7 +413,18 @@ bool CFfmpegAudioDecoder::StartDecoding()
         return false;
     if (m_bDecoding)
         return true;
+    ChooseMode();
+    const bool ok = m_mode == EMode::kMp3Frames ? StartMp3Frames() : StartContainerDecoding();
+    if (!ok)
+    {
+        Close();
+        return false;
+    }
+    return true;
+}
 
+void CFfmpegAudioDecoder::ChooseMode()
+{
     const AVStream* st = m_format->streams[m_streamIndex];
     m_timeBaseNum = st->time_base.num;
     m_timeBaseDen = st->time_base.den;
@@ -311,117 +443,129 @@ bool CFfmpegAudioDecoder::StartDecoding()
              (static_cast<int64_t>(m_timeBaseNum) * headerRate) % m_timeBaseDen == 0)
     {
         m_mode = EMode::kTimestamps;
+        ReadMp4Presentation();
     }
+}
 
-    bool ok = true;
-    if (m_mode == EMode::kMp3Frames)
+void CFfmpegAudioDecoder::ReadMp4Presentation()
+{
+    const AVStream* st = m_format->streams[m_streamIndex];
+    m_timestampOrigin = st->start_time != AV_NOPTS_VALUE ? st->start_time : 0;
+    m_presentedTicks = -1;
+    // The stream's ID is the track's; its time base, the track's time scale.
+    CMp4TrackTiming::Timing timing;
+    Presentation presentation;
+    if (st->id > 0 && m_timeBaseNum == 1 &&
+        CMp4TrackTiming::Read(m_path.c_str(), static_cast<uint32_t>(st->id), &timing) &&
+        timing.mediaTimeScale == static_cast<uint32_t>(m_timeBaseDen) &&
+        PresentationOf(timing, GetTag("iTunSMPB"), &presentation))
     {
-        // The data bytes of the audio, for the average bit rate.
-        const int64_t dataBytes =
-            m_mp3->GetTagBytes() > 0 ? m_mp3->GetTagBytes() : m_mp3->GetAudioEnd() - m_mp3->GetAudioStart();
-        CloseContainer();
-        m_description.sampleRate = m_mp3->GetSampleRate();
-        m_description.channels = m_mp3->GetNumChannels();
-        m_block.assign(m_description.channels, std::vector<int32_t>());
-        m_bOutputFixed = true;
-        ok = OpenCodec();
-        if (ok)
-        {
-            const int64_t spf = m_mp3->GetSamplesPerFrame();
-            int64_t rawEnd;
-            if (m_mp3->GetTagFrames() > 0)
-            {
-                rawEnd = m_mp3->GetTagFrames() * spf;
-                if (m_mp3->HasEncoderDelay())
-                    rawEnd += kMp3DecoderDelay - m_mp3->GetEncoderPadding();
-            }
-            else
-            {
-                rawEnd = m_mp3->CountFrames() * spf;
-            }
-            m_mp3Origin = m_mp3->HasEncoderDelay() ? m_mp3->GetEncoderDelay() + kMp3DecoderDelay : 0;
-            m_description.numFrames = std::max<int64_t>(0, rawEnd - m_mp3Origin);
+        m_timestampOrigin = presentation.firstTick;
+        m_presentedTicks = presentation.ticks;
+    }
+}
 
-            CMp3StreamScanner::Frame first;
-            const bool vbr = m_mp3->IsVbrTag() || !m_mp3->IsConstantBitRateSoFar();
-            m_description.nominalBitRate = !vbr && m_mp3->GetFrame(0, &first) ? first.bitRate : 0;
-            m_description.averageBitRate =
-                AverageBitRate(dataBytes, m_description.sampleRate, m_description.numFrames);
-            m_bDecoding = true;
-            m_nextBlockStart = kUnknownStart;
-            SeekExact(0);
-        }
-    }
-    else
-    {
-        m_timestampOrigin =
-            (m_mode == EMode::kTimestamps && st->start_time != AV_NOPTS_VALUE) ? st->start_time : 0;
-        ok = OpenCodec();
-        m_bDecoding = ok;
-        // The first block tells the rate and channels of the decoded audio.
-        m_bOutputFixed = false;
-        if (ok)
-        {
-            m_nextBlockStart = m_mode == EMode::kTimestamps ? kUnknownStart : 0;
-            SeekExact(0);
-            ok = DecodeNextBlock() && m_description.sampleRate > 0 && m_description.channels > 0;
-        }
-        const int rate = static_cast<int>(m_description.sampleRate);
-        if (ok && m_mode == EMode::kTimestamps &&
-            (static_cast<int64_t>(m_timeBaseNum) * rate) % m_timeBaseDen != 0)
-        {
-            // Timestamps that don't count whole samples of the decoded audio.
-            m_mode = EMode::kSequential;
-            ok = Restart() && DecodeNextBlock();
-        }
-        if (ok)
-        {
-            if (m_mode == EMode::kTimestamps && m_format->streams[m_streamIndex]->duration > 0 &&
-                m_format->streams[m_streamIndex]->duration != AV_NOPTS_VALUE)
-            {
-                m_description.numFrames =
-                    av_rescale_q(m_format->streams[m_streamIndex]->duration,
-                                 AVRational{m_timeBaseNum, m_timeBaseDen}, AVRational{1, rate});
-                // The stated duration comes from the file: it may not run past
-                // the last packet by more than a packet could ever hold.
-                AVStream* audio = m_format->streams[m_streamIndex];
-                const int entries = avformat_index_get_entries_count(audio);
-                int64_t lastStart = -1;
-                for (int i = 0; i < entries; ++i)
-                    lastStart = std::max(lastStart, avformat_index_get_entry(audio, i)->timestamp);
-                if (lastStart >= 0)
-                {
-                    const int64_t limit = av_rescale_q(lastStart, AVRational{m_timeBaseNum, m_timeBaseDen},
-                                                       AVRational{1, rate}) +
-                                          kMaxFramesPerPacket;
-                    m_description.numFrames = std::min(m_description.numFrames, limit);
-                }
-            }
-            else
-            {
-                m_description.numFrames = CountByDecoding();
-            }
-            if (m_mode == EMode::kTimestamps)
-            {
-                AVStream* audio = m_format->streams[m_streamIndex];
-                int64_t bytes = 0;
-                const int entries = avformat_index_get_entries_count(audio);
-                for (int i = 0; i < entries; ++i)
-                    bytes += avformat_index_get_entry(audio, i)->size;
-                if (bytes > 0)
-                    m_description.averageBitRate = AverageBitRate(bytes, rate, m_description.numFrames);
-            }
-            m_bDecoding = true;
-            m_bReadError = false;
-            SeekExact(0);
-        }
-    }
-    if (!ok)
-    {
-        Close();
+bool CFfmpegAudioDecoder::StartMp3Frames()
+{
+    // The data bytes of the audio, for the average bit rate.
+    const int64_t dataBytes =
+        m_mp3->GetTagBytes() > 0 ? m_mp3->GetTagBytes() : m_mp3->GetAudioEnd() - m_mp3->GetAudioStart();
+    CloseContainer();
+    m_description.sampleRate = m_mp3->GetSampleRate();
+    m_description.channels = m_mp3->GetNumChannels();
+    m_block.assign(m_description.channels, std::vector<int32_t>());
+    m_bOutputFixed = true;
+    if (!OpenCodec())
         return false;
-    }
+    m_mp3Origin = m_mp3->HasEncoderDelay() ? m_mp3->GetEncoderDelay() + kMp3DecoderDelay : 0;
+    m_description.numFrames = std::max<int64_t>(0, Mp3DecodedEnd() - m_mp3Origin);
+
+    CMp3StreamScanner::Frame first;
+    const bool vbr = m_mp3->IsVbrTag() || !m_mp3->IsConstantBitRateSoFar();
+    m_description.nominalBitRate = !vbr && m_mp3->GetFrame(0, &first) ? first.bitRate : 0;
+    m_description.averageBitRate =
+        AverageBitRate(dataBytes, m_description.sampleRate, m_description.numFrames);
+    m_bDecoding = true;
+    m_nextBlockStart = kUnknownStart;
+    SeekExact(0);
     return true;
+}
+
+int64_t CFfmpegAudioDecoder::Mp3DecodedEnd()
+{
+    const int64_t spf = m_mp3->GetSamplesPerFrame();
+    if (m_mp3->GetTagFrames() <= 0)
+        return m_mp3->CountFrames() * spf;
+    // The decoder's filter bank delays the audio by kMp3DecoderDelay: the
+    // padding the tag records includes it. The tag's frames decode to no
+    // more than their samples, however little padding it records.
+    const int64_t tagEnd = m_mp3->GetTagFrames() * spf;
+    if (!m_mp3->HasEncoderDelay())
+        return tagEnd;
+    return std::min(tagEnd, tagEnd + kMp3DecoderDelay - m_mp3->GetEncoderPadding());
+}
+
+bool CFfmpegAudioDecoder::StartContainerDecoding()
+{
+    if (!OpenCodec())
+        return false;
+    m_bDecoding = true;
+    // The first block tells the rate and channels of the decoded audio.
+    m_bOutputFixed = false;
+    m_nextBlockStart = m_mode == EMode::kTimestamps ? kUnknownStart : 0;
+    SeekExact(0);
+    if (!DecodeNextBlock() || m_description.sampleRate == 0 || m_description.channels == 0)
+        return false;
+    const int rate = static_cast<int>(m_description.sampleRate);
+    if (m_mode == EMode::kTimestamps && (static_cast<int64_t>(m_timeBaseNum) * rate) % m_timeBaseDen != 0)
+    {
+        // Timestamps that don't count whole samples of the decoded audio.
+        m_mode = EMode::kSequential;
+        if (!Restart() || !DecodeNextBlock())
+            return false;
+    }
+    const int64_t stated = m_mode == EMode::kTimestamps ? StatedTimestampLength() : -1;
+    m_description.numFrames = stated >= 0 ? stated : CountByDecoding();
+    if (m_mode == EMode::kTimestamps)
+        SetIndexedAverageBitRate();
+    m_bReadError = false;
+    SeekExact(0);
+    return true;
+}
+
+int64_t CFfmpegAudioDecoder::StatedTimestampLength()
+{
+    AVStream* st = m_format->streams[m_streamIndex];
+    int64_t ticks = m_presentedTicks;
+    if (ticks < 0 && st->duration > 0 && st->duration != AV_NOPTS_VALUE)
+        ticks = st->duration;
+    if (ticks < 0)
+        return -1;
+    const AVRational tb{m_timeBaseNum, m_timeBaseDen};
+    const AVRational frames{1, static_cast<int>(m_description.sampleRate)};
+    const int64_t length = av_rescale_q(ticks, tb, frames);
+
+    // The stated length comes from the file: it may not run past the last
+    // packet by more than a packet could ever hold.
+    const int entries = avformat_index_get_entries_count(st);
+    int64_t lastStart = -1;
+    for (int i = 0; i < entries; ++i)
+        lastStart = std::max(lastStart, avformat_index_get_entry(st, i)->timestamp);
+    if (lastStart < 0)
+        return length;
+    return std::min(length, av_rescale_q(lastStart - m_timestampOrigin, tb, frames) + kMaxFramesPerPacket);
+}
+
+void CFfmpegAudioDecoder::SetIndexedAverageBitRate()
+{
+    AVStream* st = m_format->streams[m_streamIndex];
+    int64_t bytes = 0;
+    const int entries = avformat_index_get_entries_count(st);
+    for (int i = 0; i < entries; ++i)
+        bytes += avformat_index_get_entry(st, i)->size;
+    if (bytes > 0)
+        m_description.averageBitRate =
+            AverageBitRate(bytes, m_description.sampleRate, m_description.numFrames);
 }
 
 void CFfmpegAudioDecoder::Close()
@@ -443,6 +587,7 @@ void CFfmpegAudioDecoder::Close()
     m_timeBaseNum = 0;
     m_timeBaseDen = 1;
     m_timestampOrigin = 0;
+    m_presentedTicks = -1;
     m_mp3Origin = 0;
     m_mp3NextFrame = 0;
     m_block.clear();
@@ -503,125 +648,122 @@ void CFfmpegAudioDecoder::SeekExact(int64_t frame)
 {
     m_pos = frame;
     m_bSeekRetried = false;
-
-    // Targets a little ahead of what is decoded are reached by decoding on.
-    const int64_t current = m_blockLength > 0 ? m_blockStart : m_nextBlockStart;
-    if (m_nextBlockStart != kUnknownStart && frame >= current && frame >= m_exactFrom &&
-        (m_codec != nullptr || m_bEnded))
-    {
-        int64_t reach = 0;
-        switch (m_mode)
-        {
-        case EMode::kMp3Frames:
-            reach = 2 * kMp3PrerollFrames * m_mp3->GetSamplesPerFrame();
-            break;
-        case EMode::kTimestamps:
-            reach = 2 * kTimestampPrerollFrames;
-            break;
-        case EMode::kSequential:
-            reach = INT64_MAX;
-            break;
-        }
-        if (frame - m_nextBlockStart <= reach)
-            return;
-    }
-
+    if (IsReachedByDecodingOn(frame))
+        return;
     m_blockLength = 0;
     m_bEnded = false;
     m_bDrainSent = false;
     switch (m_mode)
     {
     case EMode::kMp3Frames:
-    {
-        const int64_t spf = m_mp3->GetSamplesPerFrame();
-        const int64_t k = (frame + m_mp3Origin) / spf;
-        m_mp3NextFrame = std::max<int64_t>(0, k - kMp3PrerollFrames);
-        m_nextBlockStart = m_mp3NextFrame * spf - m_mp3Origin;
-        m_exactFrom = m_mp3NextFrame == 0 ? INT64_MIN : frame;
-        RenewDecoder();
+        SeekMp3Frames(frame);
         break;
-    }
     case EMode::kTimestamps:
-    {
-        if (m_format == nullptr || m_codec == nullptr)
-        {
-            if (!Restart())
-                return;
-        }
-        const AVRational tb{m_timeBaseNum, m_timeBaseDen};
-        const AVRational samples{1, static_cast<int>(m_description.sampleRate)};
-        const int64_t ts = m_timestampOrigin + av_rescale_q_rnd(frame - kTimestampPrerollFrames, samples, tb,
-                                                                static_cast<AVRounding>(AV_ROUND_DOWN));
-        if (av_seek_frame(m_format, m_streamIndex, ts, AVSEEK_FLAG_BACKWARD) < 0)
-        {
-            Restart();
-            return;
-        }
-        RenewDecoder();
-        m_nextBlockStart = kUnknownStart;
-        m_bFirstBlockAfterSeek = true;
-        m_exactFrom = frame - kTimestampPrerollFrames <= 0 ? INT64_MIN : frame;
+        SeekTimestamps(frame);
         break;
-    }
     case EMode::kSequential:
         Restart();
         break;
     }
 }
 
+bool CFfmpegAudioDecoder::IsReachedByDecodingOn(int64_t frame) const
+{
+    // Targets a little ahead of what is decoded are reached by decoding on.
+    const int64_t current = m_blockLength > 0 ? m_blockStart : m_nextBlockStart;
+    if (m_nextBlockStart == kUnknownStart || frame < current || frame < m_exactFrom ||
+        (m_codec == nullptr && !m_bEnded))
+        return false;
+    int64_t reach = INT64_MAX;
+    if (m_mode == EMode::kMp3Frames)
+        reach = 2 * kMp3PrerollFrames * m_mp3->GetSamplesPerFrame();
+    else if (m_mode == EMode::kTimestamps)
+        reach = 2 * kTimestampPrerollFrames;
+    return frame - m_nextBlockStart <= reach;
+}
+
+void CFfmpegAudioDecoder::SeekMp3Frames(int64_t frame)
+{
+    const int64_t spf = m_mp3->GetSamplesPerFrame();
+    const int64_t k = (frame + m_mp3Origin) / spf;
+    m_mp3NextFrame = std::max<int64_t>(0, k - kMp3PrerollFrames);
+    m_nextBlockStart = m_mp3NextFrame * spf - m_mp3Origin;
+    m_exactFrom = m_mp3NextFrame == 0 ? INT64_MIN : frame;
+    RenewDecoder();
+}
+
+void CFfmpegAudioDecoder::SeekTimestamps(int64_t frame)
+{
+    if ((m_format == nullptr || m_codec == nullptr) && !Restart())
+        return;
+    const AVRational tb{m_timeBaseNum, m_timeBaseDen};
+    const AVRational samples{1, static_cast<int>(m_description.sampleRate)};
+    const int64_t ts = m_timestampOrigin + av_rescale_q_rnd(frame - kTimestampPrerollFrames, samples, tb,
+                                                            static_cast<AVRounding>(AV_ROUND_DOWN));
+    if (av_seek_frame(m_format, m_streamIndex, ts, AVSEEK_FLAG_BACKWARD) < 0)
+    {
+        Restart();
+        return;
+    }
+    RenewDecoder();
+    m_nextBlockStart = kUnknownStart;
+    m_bFirstBlockAfterSeek = true;
+    m_exactFrom = frame - kTimestampPrerollFrames <= 0 ? INT64_MIN : frame;
+}
+
 uint32_t CFfmpegAudioDecoder::Read(int32_t* const* bufs, uint32_t n, uint32_t dstOffset)
 {
     if (!m_bDecoding || bufs == nullptr)
         return 0;
-    const uint16_t channels = m_description.channels;
     const uint32_t limit = static_cast<uint32_t>(std::clamp<int64_t>(m_description.numFrames - m_pos, 0, n));
     uint32_t done = 0;
     while (done < limit)
-    {
-        const int64_t blockEnd = m_blockStart + m_blockLength;
-        if (m_blockLength > 0 && m_pos >= m_blockStart && m_pos < blockEnd)
-        {
-            const uint32_t count = static_cast<uint32_t>(std::min<int64_t>(blockEnd - m_pos, limit - done));
-            const size_t from = static_cast<size_t>(m_pos - m_blockStart);
-            for (uint16_t c = 0; c < channels; ++c)
-                if (bufs[c] != nullptr)
-                    std::memcpy(bufs[c] + dstOffset + done, m_block[c].data() + from,
-                                count * sizeof(int32_t));
-            done += count;
-            m_pos += count;
-            continue;
-        }
-        if (m_blockLength > 0 && m_blockStart > m_pos)
-        {
-            if (m_bBlockIsFirstAfterSeek && !m_bSeekRetried && m_mode == EMode::kTimestamps)
-            {
-                // The seek landed after its target: decode from the start.
-                m_bSeekRetried = true;
-                if (Restart())
-                    continue;
-            }
-            // A gap in the timestamps is silence.
-            const uint32_t count =
-                static_cast<uint32_t>(std::min<int64_t>(m_blockStart - m_pos, limit - done));
-            for (uint16_t c = 0; c < channels; ++c)
-                if (bufs[c] != nullptr)
-                    std::memset(bufs[c] + dstOffset + done, 0, count * sizeof(int32_t));
-            done += count;
-            m_pos += count;
-            continue;
-        }
-        if (!DecodeNextBlock())
-        {
-            // The decoder ended before the length: silence up to it.
-            const uint32_t count = limit - done;
-            for (uint16_t c = 0; c < channels; ++c)
-                if (bufs[c] != nullptr)
-                    std::memset(bufs[c] + dstOffset + done, 0, count * sizeof(int32_t));
-            done = limit;
-            m_pos += count;
-        }
-    }
+        done += ReadStep(bufs, dstOffset + done, limit - done);
     return done;
+}
+
+uint32_t CFfmpegAudioDecoder::ReadStep(int32_t* const* bufs, uint32_t at, uint32_t n)
+{
+    if (m_blockLength > 0 && m_pos >= m_blockStart && m_pos < m_blockStart + m_blockLength)
+        return CopyFromBlock(bufs, at, n);
+    if (m_blockLength > 0 && m_blockStart > m_pos)
+    {
+        if (m_bBlockIsFirstAfterSeek && !m_bSeekRetried && m_mode == EMode::kTimestamps)
+        {
+            // The seek landed after its target: decode from the start.
+            m_bSeekRetried = true;
+            if (Restart())
+                return 0;
+        }
+        // A gap in the timestamps is silence.
+        return DeliverSilence(bufs, at, static_cast<uint32_t>(std::min<int64_t>(m_blockStart - m_pos, n)));
+    }
+    if (DecodeNextBlock())
+        return 0;
+    // The decoder ended before the stated length: the rest of the file is
+    // missing or can't be read. Silence stands in for it up to the length.
+    m_bReadError = true;
+    return DeliverSilence(bufs, at, n);
+}
+
+uint32_t CFfmpegAudioDecoder::CopyFromBlock(int32_t* const* bufs, uint32_t at, uint32_t n)
+{
+    const uint32_t count = static_cast<uint32_t>(std::min<int64_t>(m_blockStart + m_blockLength - m_pos, n));
+    const size_t from = static_cast<size_t>(m_pos - m_blockStart);
+    for (uint16_t c = 0; c < m_description.channels; ++c)
+        if (bufs[c] != nullptr)
+            std::memcpy(bufs[c] + at, m_block[c].data() + from, count * sizeof(int32_t));
+    m_pos += count;
+    return count;
+}
+
+uint32_t CFfmpegAudioDecoder::DeliverSilence(int32_t* const* bufs, uint32_t at, uint32_t n)
+{
+    for (uint16_t c = 0; c < m_description.channels; ++c)
+        if (bufs[c] != nullptr)
+            std::memset(bufs[c] + at, 0, n * sizeof(int32_t));
+    m_pos += n;
+    return n;
 }
 
 int64_t CFfmpegAudioDecoder::CountByDecoding()
@@ -697,64 +839,73 @@ bool CFfmpegAudioDecoder::DecodeNextContainerBlock()
         return false;
     for (;;)
     {
-        int r = avcodec_receive_frame(m_codec, m_frame);
+        const int r = avcodec_receive_frame(m_codec, m_frame);
         if (r == 0)
         {
-            int64_t start = m_nextBlockStart;
-            if (m_mode == EMode::kTimestamps)
-            {
-                int64_t ts = m_frame->pts != AV_NOPTS_VALUE ? m_frame->pts : m_frame->best_effort_timestamp;
-                const int rate =
-                    m_bOutputFixed ? static_cast<int>(m_description.sampleRate) : m_frame->sample_rate;
-                if (ts != AV_NOPTS_VALUE && rate > 0)
-                    start = av_rescale_q(ts - m_timestampOrigin, AVRational{m_timeBaseNum, m_timeBaseDen},
-                                         AVRational{1, rate});
-            }
-            if (m_frame->nb_samples <= 0 || start == kUnknownStart)
-            {
-                // Without a timestamp just after a seek the frame has no place.
-                av_frame_unref(m_frame);
-                continue;
-            }
-            TakeFrame(m_frame, start);
-            av_frame_unref(m_frame);
-            m_nextBlockStart = start + m_blockLength;
-            m_bBlockIsFirstAfterSeek = m_bFirstBlockAfterSeek;
-            m_bFirstBlockAfterSeek = false;
-            return true;
+            if (TakeContainerFrame())
+                return true;
+            continue;
         }
         if (r == AVERROR_EOF || m_bDrainSent)
             return false;
-        r = av_read_frame(m_format, m_packet);
-        if (r < 0)
-        {
-            if (r != AVERROR_EOF)
-                m_bReadError = true;
-            avcodec_send_packet(m_codec, nullptr);
-            m_bDrainSent = true;
-            continue;
-        }
-        if (m_packet->stream_index == m_streamIndex)
-            avcodec_send_packet(m_codec, m_packet); // a packet that doesn't decode is skipped
-        av_packet_unref(m_packet);
+        FeedNextPacket();
     }
+}
+
+bool CFfmpegAudioDecoder::TakeContainerFrame()
+{
+    const int64_t start = ContainerFrameStart(m_frame);
+    if (m_frame->nb_samples <= 0 || start == kUnknownStart)
+    {
+        // Without a timestamp just after a seek the frame has no place.
+        av_frame_unref(m_frame);
+        return false;
+    }
+    TakeFrame(m_frame, start);
+    av_frame_unref(m_frame);
+    m_nextBlockStart = start + m_blockLength;
+    m_bBlockIsFirstAfterSeek = m_bFirstBlockAfterSeek;
+    m_bFirstBlockAfterSeek = false;
+    return true;
+}
+
+int64_t CFfmpegAudioDecoder::ContainerFrameStart(const AVFrame* frame) const
+{
+    if (m_mode != EMode::kTimestamps)
+        return m_nextBlockStart;
+    const int64_t ts = frame->pts != AV_NOPTS_VALUE ? frame->pts : frame->best_effort_timestamp;
+    const int rate = m_bOutputFixed ? static_cast<int>(m_description.sampleRate) : frame->sample_rate;
+    if (ts == AV_NOPTS_VALUE || rate <= 0)
+        return m_nextBlockStart;
+    return av_rescale_q(ts - m_timestampOrigin, AVRational{m_timeBaseNum, m_timeBaseDen},
+                        AVRational{1, rate});
+}
+
+void CFfmpegAudioDecoder::FeedNextPacket()
+{
+    const int r = av_read_frame(m_format, m_packet);
+    if (r < 0)
+    {
+        if (r != AVERROR_EOF)
+            m_bReadError = true;
+        avcodec_send_packet(m_codec, nullptr);
+        m_bDrainSent = true;
+        return;
+    }
+    if (m_packet->stream_index == m_streamIndex)
+        avcodec_send_packet(m_codec, m_packet); // a packet that doesn't decode is skipped
+    av_packet_unref(m_packet);
 }
 
 bool CFfmpegAudioDecoder::ConfigureConverter(const AVFrame* frame)
 {
-    uint64_t layoutHash = static_cast<uint64_t>(frame->ch_layout.nb_channels) << 48 ^
-                          static_cast<uint64_t>(frame->ch_layout.order) << 40 ^
-                          (frame->ch_layout.order == AV_CHANNEL_ORDER_NATIVE ? frame->ch_layout.u.mask : 0);
+    const uint64_t layoutHash = LayoutHash(frame->ch_layout);
     if (m_converter != nullptr && m_converterFormat == frame->format &&
         m_converterRate == frame->sample_rate && m_converterLayoutHash == layoutHash)
         return true;
     swr_free(&m_converter);
-    AVChannelLayout in;
-    if (frame->ch_layout.order == AV_CHANNEL_ORDER_UNSPEC ||
-        av_channel_layout_copy(&in, &frame->ch_layout) < 0)
-        av_channel_layout_default(&in, frame->ch_layout.nb_channels);
-    AVChannelLayout out;
-    av_channel_layout_default(&out, m_description.channels);
+    AVChannelLayout in = SourceLayout(frame->ch_layout);
+    AVChannelLayout out = DefaultLayout(m_description.channels);
     const int r =
         swr_alloc_set_opts2(&m_converter, &out, AV_SAMPLE_FMT_S32P, frame->sample_rate, &in,
                             static_cast<AVSampleFormat>(frame->format), frame->sample_rate, 0, nullptr);

@@ -17,6 +17,10 @@ class CMp3StreamScanner;
 // libavcodec) into planar left-justified 32-bit integers, and positions it on
 // any frame exactly.
 //
+// Only the demuxers of the formats this layer reads are used (MP3, the MP4
+// family, ASF, ADTS AAC), and only files: a file that is really something
+// else, such as a playlist that names other files or URLs, doesn't open.
+//
 // The stream is seen as frames 0 .. GetNumFrames()-1 of the decoded audio with
 // the encoder's priming removed and the padding after the last frame cut off:
 // a decode from the start delivers exactly GetNumFrames() frames, and a Seek
@@ -27,12 +31,16 @@ class CMp3StreamScanner;
 //   The frames are found by their headers (CMp3StreamScanner) and fed to the
 //   decoder one by one, so a seek lands on an exact frame; decoding starts a
 //   few frames early to fill the bit reservoir and the filter bank.
-// - MP4-family files: the stream's duration, whose timestamps count samples;
-//   a seek goes to a packet before the target by timestamp.
+// - MP4-family files: the track's own boxes (CMp4TrackTiming): the sample
+//   table less the priming the edit list skips and the padding, or the
+//   sample count of the iTunes gapless information; timestamps count samples,
+//   and a seek goes to a packet before the target by timestamp. When those
+//   boxes can't be read, the stream's duration.
 // - Anything else: the frames a full decode delivers, counted at the start;
 //   a seek backwards decodes again from the start.
-// A decoder that ends early is followed by silence up to the length (a read
-// error is also flagged); audio beyond the length is dropped.
+// A decoder that ends before the length (a file cut short or unreadable) is
+// followed by silence up to the length, and a read error is flagged; audio
+// beyond the length is dropped.
 //
 // A seek starts a new decoder, so what follows a seek depends on the target
 // alone. AAC bands coded as noise are filled from the decoder's random
@@ -131,18 +139,50 @@ private:
 
     bool OpenContainer();
     void CloseContainer();
+    // Exactly one audio stream (its index kept) and no video beside it.
+    bool FindTheAudioStream();
     bool OpenCodec();
     void CloseCodec();
     void RenewDecoder();
     void DescribeStream();
     void ReadTagsAndCover();
     bool Restart();
-    void SeekExact(int64_t frame);
+
+    // Starting: the mode from the container and codec, then the decoder,
+    // the exact length and the bit rates.
+    void ChooseMode();
+    // MP4 family: the first timestamp and the presented ticks of the track.
+    void ReadMp4Presentation();
+    bool StartMp3Frames();
+    // MP3: the end of the audio in decoded samples (before the origin).
+    int64_t Mp3DecodedEnd();
+    bool StartContainerDecoding();
+    // Timestamps: the length the file states; -1 when it states none.
+    int64_t StatedTimestampLength();
+    void SetIndexedAverageBitRate();
     int64_t CountByDecoding();
+
+    void SeekExact(int64_t frame);
+    bool IsReachedByDecodingOn(int64_t frame) const;
+    void SeekMp3Frames(int64_t frame);
+    void SeekTimestamps(int64_t frame);
+
+    // One step of a read of n frames into the buffers at index at: frames
+    // from the block, silence, or (returning 0) the next block decoded.
+    uint32_t ReadStep(int32_t* const* bufs, uint32_t at, uint32_t n);
+    uint32_t CopyFromBlock(int32_t* const* bufs, uint32_t at, uint32_t n);
+    uint32_t DeliverSilence(int32_t* const* bufs, uint32_t at, uint32_t n);
+
     // Decodes the next block into m_block; false at the end of the stream.
     bool DecodeNextBlock();
     bool DecodeNextMp3Block();
     bool DecodeNextContainerBlock();
+    // Takes the decoded m_frame as the block; false when it has no place.
+    bool TakeContainerFrame();
+    int64_t ContainerFrameStart(const AVFrame* frame) const;
+    // Sends the next packet of the stream to the decoder, or the drain at
+    // the end of the file.
+    void FeedNextPacket();
     // Converts a decoded frame into m_block starting at output frame start.
     void TakeFrame(const AVFrame* frame, int64_t start);
     void SetSilentBlock(int64_t start, uint32_t length);
@@ -174,6 +214,8 @@ private:
     int m_timeBaseNum = 0;
     int m_timeBaseDen = 1;
     int64_t m_timestampOrigin = 0;
+    // MP4 family: the ticks presented from the origin; -1 when unknown.
+    int64_t m_presentedTicks = -1;
     // MP3: the decoded samples before frame 0 (encoder and decoder delay).
     int64_t m_mp3Origin = 0;
     int64_t m_mp3NextFrame = 0;

@@ -80,40 +80,12 @@ bool CMp3StreamScanner::Open(const char* utf8Path)
     m_fileSize = st.st_size;
     m_cache.resize(kCacheSize);
     m_audioEnd = m_fileSize;
-
-    // ID3v2 tags, possibly several in a row.
-    int64_t pos = 0;
-    for (;;)
-    {
-        uint8_t tag[10];
-        if (!ReadAt(pos, tag, 10) || std::memcmp(tag, "ID3", 3) != 0 || tag[3] == 0xFF || tag[4] == 0xFF ||
-            ((tag[6] | tag[7] | tag[8] | tag[9]) & 0x80) != 0)
-            break;
-        const int64_t size = (static_cast<int64_t>(tag[6]) << 21) | (tag[7] << 14) | (tag[8] << 7) | tag[9];
-        pos += 10 + size + ((tag[5] & 0x10) != 0 ? 10 : 0);
-    }
+    int64_t pos = SkipId3v2Tags();
     FindAudioEnd(m_fileSize);
+    pos = SkipInfoFrame(pos);
 
-    // An information tag sits in a frame right after the ID3v2 tags.
     uint32_t word = 0;
     Header header;
-    uint8_t frame[kMaxFrameSize];
-    if (IsFrameAt(pos, &word, &header) && ReadAt(pos, frame, header.frameSize))
-    {
-        ParseInfoTag(frame, header);
-        if (m_bInfoTag)
-        {
-            pos += header.frameSize;
-            // A frame count the rest of the audio could not hold, even in
-            // frames of the lowest bit rate, is damage (it would make a file
-            // of a few bytes last for years): the frames are counted instead.
-            const int64_t smallestFrame = (header.samplesPerFrame == 1152 ? 144 * 32000 : 72 * 8000) /
-                                          static_cast<int64_t>(header.sampleRate);
-            if (m_tagFrames > std::max<int64_t>(0, m_audioEnd - pos) / smallestFrame)
-                m_tagFrames = -1;
-        }
-    }
-
     const int64_t first = Resync(pos, true);
     if (first < 0 || !ReadWord(first, &word) || !ParseHeader(word, &header))
     {
@@ -127,6 +99,43 @@ bool CMp3StreamScanner::Open(const char* utf8Path)
     m_audioStart = first;
     m_scanPos = m_audioStart;
     return true;
+}
+
+int64_t CMp3StreamScanner::SkipId3v2Tags()
+{
+    // Possibly several tags in a row.
+    int64_t pos = 0;
+    for (;;)
+    {
+        uint8_t tag[10];
+        if (!ReadAt(pos, tag, 10) || std::memcmp(tag, "ID3", 3) != 0 || tag[3] == 0xFF || tag[4] == 0xFF ||
+            ((tag[6] | tag[7] | tag[8] | tag[9]) & 0x80) != 0)
+            return pos;
+        const int64_t size = (static_cast<int64_t>(tag[6]) << 21) | (tag[7] << 14) | (tag[8] << 7) | tag[9];
+        pos += 10 + size + ((tag[5] & 0x10) != 0 ? 10 : 0);
+    }
+}
+
+int64_t CMp3StreamScanner::SkipInfoFrame(int64_t pos)
+{
+    // An information tag sits in a frame right after the ID3v2 tags.
+    uint32_t word = 0;
+    Header header;
+    uint8_t frame[kMaxFrameSize];
+    if (!IsFrameAt(pos, &word, &header) || !ReadAt(pos, frame, header.frameSize))
+        return pos;
+    ParseInfoTag(frame, header);
+    if (!m_bInfoTag)
+        return pos;
+    pos += header.frameSize;
+    // A frame count the rest of the audio could not hold, even in frames of
+    // the lowest bit rate, is damage (it would make a file of a few bytes
+    // last for years): the frames are counted instead.
+    const int64_t smallestFrame =
+        (header.samplesPerFrame == 1152 ? 144 * 32000 : 72 * 8000) / static_cast<int64_t>(header.sampleRate);
+    if (m_tagFrames > std::max<int64_t>(0, m_audioEnd - pos) / smallestFrame)
+        m_tagFrames = -1;
+    return pos;
 }
 
 void CMp3StreamScanner::Close()
@@ -173,40 +182,12 @@ void CMp3StreamScanner::FindAudioEnd(int64_t fileSize)
 void CMp3StreamScanner::ParseInfoTag(const uint8_t* frame, const Header& header)
 {
     const uint32_t size = header.frameSize;
-    uint32_t p = 4 + header.sideInfoSize;
+    const uint32_t p = 4 + header.sideInfoSize;
     bool found = false;
     if (p + 8 <= size && (std::memcmp(frame + p, "Xing", 4) == 0 || std::memcmp(frame + p, "Info", 4) == 0))
     {
         found = true;
-        m_bVbrTag = std::memcmp(frame + p, "Xing", 4) == 0;
-        const uint32_t flags = BigEndian32(frame + p + 4);
-        p += 8;
-        if ((flags & 1) != 0 && p + 4 <= size)
-        {
-            m_tagFrames = BigEndian32(frame + p);
-            p += 4;
-        }
-        if ((flags & 2) != 0 && p + 4 <= size)
-        {
-            m_tagBytes = BigEndian32(frame + p);
-            p += 4;
-        }
-        if ((flags & 4) != 0)
-            p += 100;
-        if ((flags & 8) != 0)
-            p += 4;
-        // The extension: a 9-byte encoder version, then at byte 21 the
-        // encoder delay and the padding at the end, 12 bits each.
-        if (p + 24 <= size &&
-            (std::memcmp(frame + p, "LAME", 4) == 0 || std::memcmp(frame + p, "Lavf", 4) == 0 ||
-             std::memcmp(frame + p, "Lavc", 4) == 0))
-        {
-            const uint32_t v =
-                (static_cast<uint32_t>(frame[p + 21]) << 16) | (frame[p + 22] << 8) | frame[p + 23];
-            m_bEncoderDelay = true;
-            m_encoderDelay = v >> 12;
-            m_encoderPadding = v & 0xFFF;
-        }
+        ParseXingTag(frame, size, p);
     }
     else if (36 + 18 <= size && std::memcmp(frame + 36, "VBRI", 4) == 0)
     {
@@ -225,6 +206,38 @@ void CMp3StreamScanner::ParseInfoTag(const uint8_t* frame, const Header& header)
     {
         m_bEncoderDelay = false;
         m_encoderDelay = m_encoderPadding = 0;
+    }
+}
+
+void CMp3StreamScanner::ParseXingTag(const uint8_t* frame, uint32_t size, uint32_t p)
+{
+    m_bVbrTag = std::memcmp(frame + p, "Xing", 4) == 0;
+    const uint32_t flags = BigEndian32(frame + p + 4);
+    p += 8;
+    if ((flags & 1) != 0 && p + 4 <= size)
+    {
+        m_tagFrames = BigEndian32(frame + p);
+        p += 4;
+    }
+    if ((flags & 2) != 0 && p + 4 <= size)
+    {
+        m_tagBytes = BigEndian32(frame + p);
+        p += 4;
+    }
+    if ((flags & 4) != 0)
+        p += 100;
+    if ((flags & 8) != 0)
+        p += 4;
+    // The extension: a 9-byte encoder version, then at byte 21 the encoder
+    // delay and the padding at the end, 12 bits each.
+    if (p + 24 <= size && (std::memcmp(frame + p, "LAME", 4) == 0 || std::memcmp(frame + p, "Lavf", 4) == 0 ||
+                           std::memcmp(frame + p, "Lavc", 4) == 0))
+    {
+        const uint32_t v =
+            (static_cast<uint32_t>(frame[p + 21]) << 16) | (frame[p + 22] << 8) | frame[p + 23];
+        m_bEncoderDelay = true;
+        m_encoderDelay = v >> 12;
+        m_encoderPadding = v & 0xFFF;
     }
 }
 

@@ -94,8 +94,14 @@ private:
     int64_t Resync(int64_t pos, bool requireSuccessor);
     // Indexes one more frame; false at the end of the stream.
     bool ScanNext();
+    // The first byte after the ID3v2 tags at the start.
+    int64_t SkipId3v2Tags();
+    // The first byte after an information frame at pos, or pos without one.
+    int64_t SkipInfoFrame(int64_t pos);
     void FindAudioEnd(int64_t fileSize);
     void ParseInfoTag(const uint8_t* frame, const Header& header);
+    // A "Xing" or "Info" tag at byte p of a frame of size bytes.
+    void ParseXingTag(const uint8_t* frame, uint32_t size, uint32_t p);
 
     int m_fd = -1;
     int64_t m_fileSize = 0;

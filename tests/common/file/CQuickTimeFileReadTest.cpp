@@ -15,6 +15,9 @@
 #include <string>
 #include <vector>
 
+#include <sys/inotify.h>
+#include <unistd.h>
+
 namespace
 {
 using Planar = std::vector<std::vector<int32_t>>;
@@ -43,6 +46,72 @@ std::vector<uint8_t> ReadBytes(const std::string& path)
 {
     std::ifstream in(path, std::ios::binary);
     return std::vector<uint8_t>(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+}
+
+void WriteBytes(const std::string& path, const std::vector<uint8_t>& bytes, size_t count = SIZE_MAX)
+{
+    std::ofstream(path, std::ios::binary | std::ios::trunc)
+        .write(reinterpret_cast<const char*>(bytes.data()),
+               static_cast<std::streamsize>(std::min(count, bytes.size())));
+}
+
+// Boxes of the MP4 files ffmpeg writes, found by their type: the offset of
+// the type (the box's size is the 4 bytes before it); 0 when not found.
+size_t FindBox(const std::vector<uint8_t>& bytes, const char* type)
+{
+    const auto it = std::search(bytes.begin(), bytes.end(), type, type + 4);
+    return it == bytes.end() ? size_t{0} : static_cast<size_t>(it - bytes.begin());
+}
+
+uint32_t GetBe32(const std::vector<uint8_t>& bytes, size_t at)
+{
+    return (uint32_t{bytes[at]} << 24) | (uint32_t{bytes[at + 1]} << 16) | (uint32_t{bytes[at + 2]} << 8) |
+           bytes[at + 3];
+}
+
+void SetBe32(std::vector<uint8_t>& bytes, size_t at, uint32_t value)
+{
+    for (int i = 0; i < 4; ++i)
+        bytes[at + static_cast<size_t>(i)] = static_cast<uint8_t>(value >> (24 - 8 * i));
+}
+
+std::vector<uint8_t> Box(const char* type, const std::vector<uint8_t>& payload)
+{
+    std::vector<uint8_t> box(8);
+    SetBe32(box, 0, static_cast<uint32_t>(payload.size() + 8));
+    std::memcpy(box.data() + 4, type, 4);
+    box.insert(box.end(), payload.begin(), payload.end());
+    return box;
+}
+
+std::vector<uint8_t> FullBoxText(const char* type, uint32_t versionAndFlags, const std::string& text)
+{
+    std::vector<uint8_t> payload(4);
+    SetBe32(payload, 0, versionAndFlags);
+    payload.insert(payload.end(), text.begin(), text.end());
+    return Box(type, payload);
+}
+
+// Adds iTunes gapless information to the item list of a file whose movie
+// box comes after its media data (nothing before the list moves).
+void AddGaplessInfo(std::vector<uint8_t>& bytes, const std::string& text)
+{
+    std::vector<uint8_t> item = FullBoxText("mean", 0, "com.apple.iTunes");
+    const std::vector<uint8_t> name = FullBoxText("name", 0, "iTunSMPB");
+    // A data box: type 1 (text) and a locale of 0 before the text.
+    std::vector<uint8_t> data = FullBoxText("data", 1, std::string(4, '\0') + text);
+    item.insert(item.end(), name.begin(), name.end());
+    item.insert(item.end(), data.begin(), data.end());
+    item = Box("----", item);
+    for (const char* type : {"moov", "udta", "meta", "ilst"})
+    {
+        const size_t at = FindBox(bytes, type);
+        ASSERT_GT(at, 4u) << type;
+        SetBe32(bytes, at - 4, GetBe32(bytes, at - 4) + static_cast<uint32_t>(item.size()));
+    }
+    const size_t ilst = FindBox(bytes, "ilst") - 4;
+    const size_t end = ilst + GetBe32(bytes, ilst) - item.size();
+    bytes.insert(bytes.begin() + static_cast<std::ptrdiff_t>(end), item.begin(), item.end());
 }
 
 // The whole file through the reader, in blocks of an odd size.
@@ -143,6 +212,10 @@ std::vector<FixtureRow> Rows()
         {"cover.m4a",
          s44 + " -i cover.png -map 0:a -map 1:v -c:a aac -aac_pns 0 -c:v copy -disposition:v:0 attached_pic",
          0, "AAC", 32, false, false, 2, 44100, 66150, "", "", "", nullptr, "", 0u},
+        // 3.68 s at 48 kHz: the edit list (in milliseconds) doesn't hold
+        // the exact length, the sample table does.
+        {"aac48.m4a", Source(48000, "4") + " -ac 1 -af atrim=end_sample=176737 -c:a aac -aac_pns 0", 0, "AAC",
+         32, false, false, 1, 48000, 176737, "", "", "", nullptr, "", 0u},
         {"alac16.m4a", s44 + " -c:a alac -sample_fmt s16p", 0, "ALAC", 16, true, true, 2, 44100, 66150, "",
          "", "", nullptr, "", 0u},
         {"alac24.m4a", Source(96000, "0.75") + " -c:a alac -sample_fmt s32p", 0, "ALAC", 24, true, true, 2,
@@ -591,32 +664,40 @@ TEST_F(CQuickTimeFileReadTest, CoverPictureIsReadAndIsNoSecondTrack)
 }
 
 // A file cut short still delivers its declared length: the decoded part, then
-// silence up to the end, so a player reaches the end of the song.
+// silence up to the end, so a player reaches the end of the song. Reaching
+// the missing part is a read error. The files state their length up front:
+// MP3 in the information tag, M4A in an index before the data.
 TEST_F(CQuickTimeFileReadTest, TruncatedFileStillReachesItsEnd)
 {
     ASSERT_TRUE(RunFfmpeg(Source(44100) + " -c:a aac -movflags +faststart " + PathOf("faststart.m4a")));
-    for (const char* file : {"cbr.mp3", "faststart.m4a"})
+    ASSERT_TRUE(RunFfmpeg(Source(44100) + " -c:a alac -movflags +faststart " + PathOf("faststartalac.m4a")));
+    for (const char* file : {"cbr.mp3", "vbr.mp3", "faststart.m4a", "faststartalac.m4a"})
     {
-        SCOPED_TRACE(file);
-        const std::vector<uint8_t> bytes = ReadBytes(PathOf(file));
-        const std::string cut = PathOf("cut") + file;
-        std::ofstream(cut, std::ios::binary)
-            .write(reinterpret_cast<const char*>(bytes.data()),
-                   static_cast<std::streamsize>(bytes.size() / 2));
-        CQuickTimeFileRead reader;
-        ASSERT_EQ(reader.OpenFile(Wide(cut).c_str()), 0);
-        EXPECT_EQ(reader.GetNumSamples(), 66150);
-        const Planar all = DecodeAll(reader, 4096);
-        EXPECT_EQ(all[0].size(), 66150u);
-        // The second half of the audio is gone: silence at the end.
-        EXPECT_TRUE(std::all_of(all[0].end() - 10000, all[0].end(), [](int32_t v) { return v == 0; }));
-        EXPECT_NE(std::count(all[0].begin(), all[0].begin() + 20000, 0), 20000);
-        // A seek into the missing part gives the same silence.
-        reader.SetCurSamplePosition(60000);
-        uint32_t got = 0;
-        const Planar tail = ReadFrames(reader, 6150, &got);
-        EXPECT_EQ(got, 6150u);
-        EXPECT_TRUE(std::all_of(tail[0].begin(), tail[0].end(), [](int32_t v) { return v == 0; }));
+        for (const int tenths : {5, 3, 8})
+        {
+            SCOPED_TRACE(std::string(file) + " cut at " + std::to_string(tenths) + "/10");
+            const std::vector<uint8_t> bytes = ReadBytes(PathOf(file));
+            const std::string cut = PathOf("cut") + file;
+            WriteBytes(cut, bytes, bytes.size() * static_cast<size_t>(tenths) / 10);
+            CQuickTimeFileRead reader;
+            ASSERT_EQ(reader.OpenFile(Wide(cut).c_str()), 0);
+            EXPECT_EQ(reader.GetNumSamples(), 66150);
+            uint32_t got = 0;
+            ReadFrames(reader, 1000, &got);
+            EXPECT_FALSE(reader.AudioDataReadErrorOccured()) << "before the missing part";
+            reader.SetCurSamplePosition(0);
+            const Planar all = DecodeAll(reader, 4096);
+            EXPECT_EQ(all[0].size(), 66150u);
+            EXPECT_TRUE(reader.AudioDataReadErrorOccured());
+            // The rest of the audio is gone: silence at the end.
+            EXPECT_TRUE(std::all_of(all[0].end() - 10000, all[0].end(), [](int32_t v) { return v == 0; }));
+            EXPECT_NE(std::count(all[0].begin(), all[0].begin() + 20000, 0), 20000);
+            // A seek into the missing part gives the same silence.
+            reader.SetCurSamplePosition(60000);
+            const Planar tail = ReadFrames(reader, 6150, &got);
+            EXPECT_EQ(got, 6150u);
+            EXPECT_TRUE(std::all_of(tail[0].begin(), tail[0].end(), [](int32_t v) { return v == 0; }));
+        }
     }
 }
 
@@ -670,30 +751,18 @@ TEST_F(CQuickTimeFileReadTest, AStatedDurationPastTheLastPacketIsLimited)
     const std::string path = PathOf("longlast.m4a");
     ASSERT_TRUE(RunFfmpeg(Source(44100, "0.3") + " -c:a aac -use_editlist 0 " + path));
     std::vector<uint8_t> bytes = ReadBytes(path);
-    const auto find = [&bytes](const char* tag)
-    {
-        const auto it = std::search(bytes.begin(), bytes.end(), tag, tag + 4);
-        return it == bytes.end() ? size_t{0} : static_cast<size_t>(it - bytes.begin());
-    };
-    const auto setHuge = [&bytes](size_t at)
-    {
-        bytes[at] = 0x7F;
-        bytes[at + 1] = bytes[at + 2] = bytes[at + 3] = 0xFF;
-    };
-    const size_t mdhd = find("mdhd");
-    const size_t stts = find("stts");
+    const size_t mdhd = FindBox(bytes, "mdhd");
+    const size_t stts = FindBox(bytes, "stts");
     ASSERT_NE(mdhd, 0u);
     ASSERT_NE(stts, 0u);
     ASSERT_EQ(bytes[mdhd + 4], 0) << "a version 0 media header";
     // The media header's duration, after its version, flags, two times and
     // time scale; then the sample delta of the last time-to-sample entry.
-    setHuge(mdhd + 20);
-    const uint32_t entries = (uint32_t{bytes[stts + 8]} << 24) | (uint32_t{bytes[stts + 9]} << 16) |
-                             (uint32_t{bytes[stts + 10]} << 8) | bytes[stts + 11];
+    SetBe32(bytes, mdhd + 20, 0x7FFFFFFFu);
+    const uint32_t entries = GetBe32(bytes, stts + 8);
     ASSERT_GE(entries, 1u);
-    setHuge(stts + 12 + 8 * (entries - 1) + 4);
-    std::ofstream(path, std::ios::binary)
-        .write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
+    SetBe32(bytes, stts + 12 + 8 * (entries - 1) + 4, 0x7FFFFFFFu);
+    WriteBytes(path, bytes);
 
     CQuickTimeFileRead reader;
     ASSERT_EQ(reader.OpenFile(Wide(path).c_str()), 0);
@@ -702,4 +771,125 @@ TEST_F(CQuickTimeFileReadTest, AStatedDurationPastTheLastPacketIsLimited)
     EXPECT_LT(length, 44100);
     const Planar all = DecodeAll(reader, 4096);
     EXPECT_EQ(static_cast<int64_t>(all[0].size()), length);
+}
+
+// AAC in M4A is as long as its source: the sample table less the priming the
+// edit list skips, whatever the edit list (in milliseconds) rounds to. Where
+// the table covers the padding of the last packet, as iTunes writes it, the
+// iTunes gapless information or an edit list in the track's own ticks tells
+// the length. The samples are those of the ffmpeg command's decode.
+TEST_F(CQuickTimeFileReadTest, AacInM4aIsAsLongAsItsSource)
+{
+    enum class EEdit
+    {
+        kAsWritten,
+        // The last table entry covers a whole packet, and the gapless
+        // information gives the length.
+        kPaddedTableAndGaplessInfo,
+        // The same table, and the movie counts samples: the edit gives it.
+        kPaddedTableAndSampleExactEdit,
+    };
+    const struct
+    {
+        int64_t frames;
+        EEdit edit;
+    } cases[] = {
+        {176737, EEdit::kAsWritten},
+        // The last packet holds 2 samples and starts after the rounded edit.
+        {153602, EEdit::kAsWritten},
+        {88200, EEdit::kAsWritten},
+        {176737, EEdit::kPaddedTableAndGaplessInfo},
+        {176737, EEdit::kPaddedTableAndSampleExactEdit},
+    };
+    for (const auto& c : cases)
+    {
+        SCOPED_TRACE(std::to_string(c.frames) + " frames, edit " + std::to_string(static_cast<int>(c.edit)));
+        const std::string name = "exact" + std::to_string(c.frames) + ".m4a";
+        const std::string path = PathOf(name.c_str());
+        ASSERT_TRUE(RunFfmpeg(Source(44100, "5") + " -af atrim=end_sample=" + std::to_string(c.frames) +
+                              " -c:a aac -aac_pns 0 " + path));
+        const Planar reference = ReferenceDecode(name.c_str(), 2);
+        std::vector<uint8_t> bytes = ReadBytes(path);
+        const size_t stts = FindBox(bytes, "stts");
+        const size_t elst = FindBox(bytes, "elst");
+        ASSERT_NE(stts, 0u);
+        ASSERT_NE(elst, 0u);
+        const uint32_t entries = GetBe32(bytes, stts + 8);
+        const size_t lastDelta = stts + 12 + 8 * (entries - 1) + 4;
+        ASSERT_EQ(GetBe32(bytes, elst + 16), 1024u) << "the priming the edit skips";
+        if (c.edit != EEdit::kAsWritten)
+        {
+            ASSERT_EQ(GetBe32(bytes, lastDelta - 4), 1u);
+            const uint32_t padding = 1024 - GetBe32(bytes, lastDelta);
+            SetBe32(bytes, lastDelta, 1024);
+            if (c.edit == EEdit::kPaddedTableAndGaplessInfo)
+            {
+                char text[96];
+                std::snprintf(text, sizeof(text), " 00000000 00000400 %08X %016llX 00000000 00000000",
+                              padding, static_cast<unsigned long long>(c.frames));
+                AddGaplessInfo(bytes, text);
+            }
+            else
+            {
+                const size_t mvhd = FindBox(bytes, "mvhd");
+                ASSERT_EQ(bytes[mvhd + 4], 0) << "a version 0 movie header";
+                SetBe32(bytes, mvhd + 16, 44100);
+                SetBe32(bytes, elst + 12, static_cast<uint32_t>(c.frames));
+            }
+            WriteBytes(path, bytes);
+        }
+
+        CQuickTimeFileRead reader;
+        ASSERT_EQ(reader.OpenFile(Wide(path).c_str()), 0);
+        EXPECT_EQ(reader.GetNumSamples(), c.frames);
+        const Planar all = DecodeAll(reader, 1000);
+        EXPECT_EQ(static_cast<int64_t>(all[0].size()), c.frames);
+        EXPECT_FALSE(reader.AudioDataReadErrorOccured());
+        const int64_t common = std::min<int64_t>(c.frames, static_cast<int64_t>(reference[0].size()));
+        EXPECT_GT(common, c.frames - 1024);
+        EXPECT_TRUE(SameFrames(all, 0, reference, 0, common));
+        // The end of the file after a seek.
+        reader.SetCurSamplePosition(c.frames - 5000);
+        uint32_t got = 0;
+        const Planar end = ReadFrames(reader, 6000, &got);
+        EXPECT_EQ(got, 5000u);
+        EXPECT_TRUE(SameFrames(end, 0, all, c.frames - 5000, 5000));
+    }
+}
+
+// A file named like a compressed file opens only with the demuxer of such a
+// file: a playlist or a concatenation script that names another file is
+// refused, and the file it names is never opened.
+TEST_F(CQuickTimeFileReadTest, APlaylistDisguisedAsAudioIsRefusedUnopened)
+{
+    const std::string target = PathOf("cbr.mp3");
+    const struct
+    {
+        const char* file;
+        std::string text;
+    } cases[] = {
+        {"concat.m4a", "ffconcat version 1.0\nfile cbr.mp3\n"},
+        {"hls.m4a", "#EXTM3U\n#EXT-X-TARGETDURATION:2\n#EXTINF:1.5,\ncbr.mp3\n#EXT-X-ENDLIST\n"},
+        {"hlsurl.mp3",
+         "#EXTM3U\n#EXT-X-TARGETDURATION:2\n#EXTINF:1.5,\nfile:" + target + "\n#EXT-X-ENDLIST\n"},
+    };
+    for (const auto& c : cases)
+    {
+        SCOPED_TRACE(c.file);
+        std::ofstream(PathOf(c.file)) << c.text;
+        const int watch = inotify_init1(IN_NONBLOCK | IN_CLOEXEC);
+        ASSERT_GE(watch, 0);
+        ASSERT_GE(inotify_add_watch(watch, target.c_str(), IN_OPEN), 0);
+        CQuickTimeFileRead reader;
+        EXPECT_EQ(reader.OpenFile(Wide(PathOf(c.file)).c_str()), 2);
+        alignas(inotify_event) char events[4096];
+        EXPECT_LT(read(watch, events, sizeof(events)), 0) << "the named file was opened";
+        close(watch);
+    }
+    // The formats the reader is for still open: ADTS AAC among them.
+    ASSERT_TRUE(RunFfmpeg(Source(44100) + " -c:a aac -aac_pns 0 " + PathOf("adts.aac")));
+    CQuickTimeFileRead reader;
+    ASSERT_EQ(reader.OpenFile(Wide(PathOf("adts.aac")).c_str()), 0);
+    EXPECT_STREQ(reader.GetFormatUniqueID(), "AAC");
+    EXPECT_GT(reader.GetNumSamples(), 66150);
 }
