@@ -2,7 +2,8 @@
 # Makes a small seed corpus for Mp3ReadFuzz: short MP3 files written by
 # ffmpeg (constant and variable bit rate, with and without the information
 # frame, MPEG-1 and MPEG-2, ID3v2 with a cover, ID3v1, an APE tag) and
-# hand-made frames (a VBRI frame, junk before the first frame, a cut file).
+# hand-made frames (a VBRI frame, junk before the first frame, a cut file, a
+# damaged ID3v2.4 tag before a few frames).
 # Usage: fuzz/make_mp3_seeds.sh [output folder]   (default: build/fuzz-corpus/mp3)
 set -eu
 out=${1:-$(dirname "$0")/../build/fuzz-corpus/mp3}
@@ -41,6 +42,13 @@ frame() { byte 255; byte 251; byte 144; byte 0; zeros 413; }
     printf 'VBRI'; byte 0; byte 1; byte 0; byte 0; byte 0; byte 50; be32 1251; be32 3; zeros 363
     frame; frame; frame
 } > "$out/vbri.mp3"
+# An ID3v2.4 tag whose album frame claims more bytes than the tag holds,
+# then three frames of 32 kbit/s (104 bytes).
+{
+    printf 'ID3'; byte 4; byte 0; byte 0; byte 0; byte 0; byte 0; byte 20
+    printf 'TALB'; byte 127; byte 127; byte 127; byte 127; byte 0; byte 0; byte 3; printf 'Album'; byte 255; byte 254; byte 0; byte 0
+    for i in 1 2 3; do byte 255; byte 251; byte 16; byte 0; zeros 100; done
+} > "$out/broken_talb.mp3"
 # An Info frame whose counts the file cannot hold.
 {
     byte 255; byte 251; byte 144; byte 0; zeros 32
