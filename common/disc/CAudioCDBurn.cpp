@@ -1,23 +1,10 @@
 #include "common/disc/CAudioCDBurn.h"
 
 #include "common/disc/CDiscJob.h"
+#include "common/disc/CDiscMessageKeys.h"
 #include "library/util/CPcmUtil.h"
 
-#include <juce_core/juce_core.h>
-
 #include <algorithm>
-
-namespace
-{
-const char* const kDiscNotFoundKey = "DiscBurn_DiscNotFound";
-const char* const kUsedDiscKey = "DiscBurn_UsedDisc";
-const char* const kUsedErasableDiscKey = "DiscBurn_UsedErasableDisc";
-const char* const kUnsuitableForAudioCDKey = "DiscBurn_UnsuitableForAudioCD";
-const char* const kWriteSpeedNotOfferedKey = "DiscBurn_WriteSpeedNotOffered";
-const char* const kCannotCreateTempFileKey = "DiscBurn_CannotCreateTempFile";
-const char* const kNoSongToExportKey = "DiscBurn_NoSongToExport";
-const char* const kOverDiscSizeKey = "DiscBurn_OverDiscSize";
-} // namespace
 
 CAudioCDBurn::CAudioCDBurn() : CAudioCDBurn(CreateDiscBurnImp()) {}
 
@@ -115,14 +102,15 @@ int CAudioCDBurn::OpenTrack(const wchar_t*, bool gaplessWithPrevious, bool isLas
 int CAudioCDBurn::CheckMedium()
 {
     if (m_imp->ReloadDisc() != 0)
-        return Refuse(CDiscJob::Text(kDiscNotFoundKey));
+        return Refuse(CDiscJob::Text(DiscMessageKeys::kDiscNotFound));
     if (!m_imp->IsBlankDisc())
-        return Refuse(CDiscJob::Text(m_imp->IsErasableDisc() ? kUsedErasableDiscKey : kUsedDiscKey));
+        return Refuse(CDiscJob::Text(m_imp->IsErasableDisc() ? DiscMessageKeys::kUsedErasableDisc
+                                                             : DiscMessageKeys::kUsedDisc));
     const eDiscType type = m_imp->GetInsertedDiscType();
     if (std::find(m_supportedMedia.begin(), m_supportedMedia.end(), type) == m_supportedMedia.end())
-        return Refuse(CDiscJob::Text(kUnsuitableForAudioCDKey));
+        return Refuse(CDiscJob::Text(DiscMessageKeys::kUnsuitableForAudioCD));
     if (SetOptimizedWriteSpeed() != 0)
-        return Refuse(CDiscJob::Text(kWriteSpeedNotOfferedKey));
+        return Refuse(CDiscJob::Text(DiscMessageKeys::kWriteSpeedNotOffered));
     return 0;
 }
 
@@ -132,18 +120,14 @@ int CAudioCDBurn::StartBurnDisc()
     if (CheckMedium() != 0)
         return 1;
     if (!m_stager.CloseTrack(false) || m_stager.HasWriteFailed())
-        return Refuse(CDiscJob::Text(kCannotCreateTempFileKey));
+        return Refuse(CDiscJob::Text(DiscMessageKeys::kCannotCreateTempFile));
     const AudioCDAlbumTrackList& album = m_stager.GetAlbumTrackList();
     if (album.tracks.empty())
-        return Refuse(CDiscJob::Text(kNoSongToExportKey));
+        return Refuse(CDiscJob::Text(DiscMessageKeys::kNoSongToExport));
     // The medium was checked for the estimate before anything was staged;
     // the album as staged (pre-gaps, whole CD frames, padding) must fit too.
     const int64_t needed = CAudioCDTempFileCreator::GetAlbumDiscBytes(album);
     if (needed > GetFreeSizeOnDisc())
-    {
-        const juce::String text = juce::String(CDiscJob::Text(kOverDiscSizeKey).c_str())
-                                      .replace("%1", juce::File::descriptionOfSizeInBytes(needed));
-        return Refuse(text.toWideCharPointer());
-    }
+        return Refuse(CDiscJob::TextWithSize(DiscMessageKeys::kOverDiscSize, needed));
     return m_imp->StartBurnAudioCD(&album);
 }

@@ -1,11 +1,7 @@
 #include "common/disc/CAudioDiscBurnBase.h"
 
 #include "common/disc/CDiscJob.h"
-
-namespace
-{
-const char* const kWriteSpeedNotOfferedKey = "DiscBurn_WriteSpeedNotOffered";
-} // namespace
+#include "common/disc/CDiscMessageKeys.h"
 
 CAudioDiscBurnBase::CAudioDiscBurnBase() : CAudioDiscBurnBase(CreateDiscBurnImp()) {}
 
@@ -124,7 +120,7 @@ int CAudioDiscBurnBase::StartEraseDisc(bool quick)
 {
     ClearRefusal();
     if (SetOptimizedWriteSpeed() != 0)
-        return Refuse(CDiscJob::Text(kWriteSpeedNotOfferedKey));
+        return Refuse(CDiscJob::Text(DiscMessageKeys::kWriteSpeedNotOffered));
     return m_imp->StartEraseDisc(quick);
 }
 

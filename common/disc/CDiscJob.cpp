@@ -1,5 +1,6 @@
 #include "common/disc/CDiscJob.h"
 
+#include "common/disc/CDiscMessageKeys.h"
 #include "library/vextal_juce/CZJEResource.h"
 
 #include <juce_events/juce_events.h>
@@ -9,8 +10,6 @@
 
 namespace
 {
-const char* const kDriveBusyKey = "DiscBurn_DriveBusy";
-const char* const kFailedKey = "DiscBurn_Failed";
 
 void LogJobEnd(bool ok, const wchar_t* message)
 {
@@ -72,12 +71,19 @@ std::wstring CDiscJob::WithDetail(const std::wstring& text, const std::wstring& 
     return detail.empty() ? text : text + L":\n" + detail;
 }
 
+std::wstring CDiscJob::TextWithSize(const char* key, int64_t bytes)
+{
+    return juce::String(Text(key).c_str())
+        .replace("%1", juce::File::descriptionOfSizeInBytes(bytes))
+        .toWideCharPointer();
+}
+
 void CDiscJob::StoreResultLocked(bool ok, const std::wstring& message)
 {
     m_lastErrorCode = ok ? 0 : 1;
     std::wstring text = message;
     if (!ok && text.empty())
-        text = Text(kFailedKey);
+        text = Text(DiscMessageKeys::kFailed);
     const size_t n = std::min(text.size(), kMaxMessage);
     std::copy_n(text.data(), n, m_lastErrorMessage);
     m_lastErrorMessage[n] = 0;
@@ -95,7 +101,7 @@ bool CDiscJob::TryBegin()
     EndFinishedJobLocked();
     if (m_state != kIdle)
     {
-        StoreResultLocked(false, Text(kDriveBusyKey));
+        StoreResultLocked(false, Text(DiscMessageKeys::kDriveBusy));
         return false;
     }
     m_state = kStarting;
@@ -128,8 +134,16 @@ bool CDiscJob::Launch(State kind, Body body)
     if (m_worker->StartThread(0))
         return true;
     m_worker.reset();
-    Refuse(WithDetail(Text(kFailedKey), L"the job's thread could not be started"));
+    Refuse(WithDetail(Text(DiscMessageKeys::kFailed), L"the job's thread could not be started"));
     return false;
+}
+
+int CDiscJob::LaunchUnlessRefused(const std::wstring& refusal, State kind, Body body)
+{
+    if (refusal.empty())
+        return Launch(kind, std::move(body)) ? 0 : 1;
+    Refuse(refusal);
+    return 1;
 }
 
 void CDiscJob::RequestCancel()

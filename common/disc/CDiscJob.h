@@ -78,6 +78,9 @@ public:
     // Runs a begun start's body on the worker; the state becomes kind. False
     // (and refused) when the worker cannot be started.
     bool Launch(State kind, Body body);
+    // Ends a begun start: Refuse when refusal is not empty, else Launch. 0
+    // when the job runs, else 1.
+    int LaunchUnlessRefused(const std::wstring& refusal, State kind, Body body);
 
     // Asks the running body to stop (it decides how and when).
     void RequestCancel();
@@ -102,6 +105,8 @@ public:
     // A failure text followed by ":\n" and a detail, when the detail is not
     // empty (the form in which drive errors are shown).
     static std::wstring WithDetail(const std::wstring& text, const std::wstring& detail);
+    // The text of a key whose "%1" stands for a size, given in bytes.
+    static std::wstring TextWithSize(const char* key, int64_t bytes);
 
 private:
     class Worker;

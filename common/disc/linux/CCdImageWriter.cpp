@@ -1,6 +1,7 @@
 #include "common/disc/linux/CCdImageWriter.h"
 
 #include "common/disc/CAudioCDTempFileCreator.h"
+#include "common/file/CBinaryFile64.h"
 
 #include <juce_core/juce_core.h>
 
@@ -48,50 +49,27 @@ std::string Msf(int64_t sector)
     return text;
 }
 
-bool WriteAll(int fd, const uint8_t* data, size_t n)
+// Writes a whole small file through the atomic writer: the target appears
+// only complete.
+bool WriteWholeFile(const std::string& path, const uint8_t* data, size_t n, std::wstring* error)
 {
-    while (n > 0)
+    CBinaryFile64 file(true);
+    const bool ok = file.Open(Wide(path).c_str()) != -1 &&
+                    file.Write(data, static_cast<uint32_t>(n)) == static_cast<int>(n) && file.Close() == 0;
+    if (!ok)
     {
-        const ssize_t done = ::write(fd, data, n);
-        if (done < 0 && errno == EINTR)
-            continue;
-        if (done <= 0)
-            return false;
-        data += done;
-        n -= static_cast<size_t>(done);
-    }
-    return true;
-}
-
-// Writes a whole small file beside its target and renames it over it.
-bool WriteFileAtomically(const std::string& path, const uint8_t* data, size_t n, std::wstring* error)
-{
-    const std::string temp = path + ".part";
-    const int fd = ::open(temp.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
-    if (fd < 0)
-    {
-        *error = SystemError("cannot create", temp);
-        return false;
-    }
-    const bool ok = WriteAll(fd, data, n) && ::fsync(fd) == 0;
-    const int savedErrno = errno;
-    ::close(fd);
-    if (!ok || ::rename(temp.c_str(), path.c_str()) != 0)
-    {
-        errno = ok ? errno : savedErrno;
         *error = SystemError("cannot write", path);
-        ::unlink(temp.c_str());
-        return false;
+        file.Discard();
     }
-    return true;
+    return ok;
 }
 } // namespace
 
+CCdImageWriter::CCdImageWriter() : m_out(std::make_unique<CBinaryFile64>(true)) {}
+
 CCdImageWriter::~CCdImageWriter()
 {
-    if (!m_bFinished)
-        Abort();
-    CloseFiles();
+    Abort();
 }
 
 bool CCdImageWriter::Begin(const std::wstring& cuePath, const AudioCDAlbumTrackList& album,
@@ -102,7 +80,7 @@ bool CCdImageWriter::Begin(const std::wstring& cuePath, const AudioCDAlbumTrackL
     m_cuePath = cuePath;
     const std::string cue = Utf8(cuePath);
     m_base = cue.size() > 4 ? cue.substr(0, cue.size() - 4) : cue;
-    m_partPath = m_base + ".bin.part";
+    m_binPath = m_base + ".bin";
     m_segments.clear();
     m_trackPaths.clear();
     m_index0.clear();
@@ -111,7 +89,6 @@ bool CCdImageWriter::Begin(const std::wstring& cuePath, const AudioCDAlbumTrackL
     m_segmentDone = 0;
     m_total = 0;
     m_written = 0;
-    m_bFinished = false;
     if (album.tracks.empty())
     {
         *error = L"no tracks";
@@ -122,10 +99,9 @@ bool CCdImageWriter::Begin(const std::wstring& cuePath, const AudioCDAlbumTrackL
         if (!AddTrack(i, album.tracks[i], error))
             return false;
     }
-    m_out = ::open(m_partPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
-    if (m_out < 0)
+    if (m_out->Open(Wide(m_binPath).c_str()) == -1)
     {
-        *error = SystemError("cannot create", m_partPath);
+        *error = SystemError("cannot create", m_binPath);
         return false;
     }
     return true;
@@ -194,9 +170,9 @@ bool CCdImageWriter::WriteSegmentPart(const Segment& segment, int64_t sectors, s
         for (int64_t i = 0; i + 1 < available; i += 2)
             std::swap(m_buffer[static_cast<size_t>(i)], m_buffer[static_cast<size_t>(i + 1)]);
     }
-    if (!WriteAll(m_out, m_buffer.data(), bytes))
+    if (m_out->Write(m_buffer.data(), static_cast<uint32_t>(bytes)) != static_cast<int>(bytes))
     {
-        *error = SystemError("cannot write", m_partPath);
+        *error = SystemError("cannot write", m_binPath);
         return false;
     }
     return true;
@@ -249,21 +225,15 @@ std::string CCdImageWriter::MakeCueSheet(bool withCdText) const
 
 bool CCdImageWriter::Finish(const std::vector<uint8_t>& cdTextPacks, std::wstring* error)
 {
-    if (m_out < 0 || !IsComplete())
+    if (!m_out->IsFileOpen() || !IsComplete())
     {
         *error = L"the image is not complete";
         return false;
     }
-    if (::fsync(m_out) != 0)
+    CloseTrackFile();
+    if (m_out->Close() != 0)
     {
-        *error = SystemError("cannot write", m_partPath);
-        return false;
-    }
-    CloseFiles();
-    const std::string bin = m_base + ".bin";
-    if (::rename(m_partPath.c_str(), bin.c_str()) != 0)
-    {
-        *error = SystemError("cannot name", bin);
+        *error = SystemError("cannot write", m_binPath);
         return false;
     }
     if (!cdTextPacks.empty())
@@ -275,17 +245,17 @@ bool CCdImageWriter::Finish(const std::vector<uint8_t>& cdTextPacks, std::wstrin
         file[0] = static_cast<uint8_t>(length >> 8);
         file[1] = static_cast<uint8_t>(length);
         file.insert(file.end(), cdTextPacks.begin(), cdTextPacks.end());
-        if (!WriteFileAtomically(m_base + ".cdt", file.data(), file.size(), error))
+        if (!WriteWholeFile(m_base + ".cdt", file.data(), file.size(), error))
         {
-            ::unlink(bin.c_str());
+            ::unlink(m_binPath.c_str());
             return false;
         }
     }
+    // The cue sheet comes last: the image is there once it is.
     const std::string cue = MakeCueSheet(!cdTextPacks.empty());
-    if (!WriteFileAtomically(Utf8(m_cuePath), reinterpret_cast<const uint8_t*>(cue.data()), cue.size(),
-                             error))
+    if (!WriteWholeFile(Utf8(m_cuePath), reinterpret_cast<const uint8_t*>(cue.data()), cue.size(), error))
     {
-        ::unlink(bin.c_str());
+        ::unlink(m_binPath.c_str());
         ::unlink((m_base + ".cdt").c_str());
         return false;
     }
@@ -293,22 +263,18 @@ bool CCdImageWriter::Finish(const std::vector<uint8_t>& cdTextPacks, std::wstrin
     return true;
 }
 
-void CCdImageWriter::CloseFiles()
+void CCdImageWriter::CloseTrackFile()
 {
-    if (m_out >= 0)
-        ::close(m_out);
     if (m_in >= 0)
         ::close(m_in);
-    m_out = -1;
     m_in = -1;
     m_inTrack = SIZE_MAX;
 }
 
 void CCdImageWriter::Abort()
 {
-    CloseFiles();
-    if (!m_partPath.empty() && !m_bFinished)
-        ::unlink(m_partPath.c_str());
-    // Another writer may take the same name next.
-    m_partPath.clear();
+    CloseTrackFile();
+    // An unfinished image leaves nothing behind.
+    if (m_out->IsFileOpen())
+        m_out->Discard();
 }

@@ -3,8 +3,11 @@
 #include "common/disc/CDiscBurnImp.h"
 
 #include <cstdint>
+#include <memory>
 #include <string>
 #include <vector>
+
+class CBinaryFile64;
 
 // Writes a staged album as a BIN/CUE disc image, the way a drive would lay it
 // out on an audio CD: the sectors of every track in one ".bin" file (16-bit
@@ -16,14 +19,16 @@
 // packs that the cue sheet names.
 //
 // The sectors are written by WriteSectors in steps, so a caller can pace
-// them. The image appears under its names only when Finish succeeds; Abort
-// (and the destructor of an unfinished writer) removes what was written.
+// them. Every file is written through the atomic writer (CBinaryFile64): the
+// image appears under its names only when Finish succeeds, the cue sheet
+// last; Abort (and the destructor of an unfinished writer) drops what was
+// written.
 //
 // One thread at a time.
 class CCdImageWriter
 {
 public:
-    CCdImageWriter() = default;
+    CCdImageWriter();
     ~CCdImageWriter();
 
     CCdImageWriter(const CCdImageWriter&) = delete;
@@ -62,11 +67,11 @@ private:
     bool ReadTrackBytes(const Segment& segment, int64_t firstByte, uint8_t* dst, size_t n,
                         std::wstring* error);
     std::string MakeCueSheet(bool withCdText) const;
-    void CloseFiles();
+    void CloseTrackFile();
 
     std::wstring m_cuePath;
     std::string m_base;
-    std::string m_partPath;
+    std::string m_binPath;
     std::vector<std::string> m_trackPaths;
     std::vector<Segment> m_segments;
     // The INDEX 00 and INDEX 01 sectors of each track in the file.
@@ -76,7 +81,7 @@ private:
     int64_t m_segmentDone = 0;
     int64_t m_total = 0;
     int64_t m_written = 0;
-    int m_out = -1;
+    std::unique_ptr<CBinaryFile64> m_out;
     int m_in = -1;
     size_t m_inTrack = SIZE_MAX;
     bool m_bFinished = false;

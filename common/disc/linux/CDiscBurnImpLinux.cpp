@@ -1,6 +1,7 @@
 #include "common/disc/linux/CDiscBurnImpLinux.h"
 
 #include "common/disc/CAudioCDTempFileCreator.h"
+#include "common/disc/CDiscMessageKeys.h"
 #include "common/disc/linux/CCdioDisc.h"
 #include "common/disc/linux/CLibburnSupport.h"
 #include "common/dsp/CThread.h"
@@ -25,16 +26,6 @@ using namespace burn;
 
 namespace
 {
-const char* const kCannotOpenDriveKey = "DiscBurn_CannotOpenDrive";
-const char* const kDiscNotFoundKey = "DiscBurn_DiscNotFound";
-const char* const kUsedDiscKey = "DiscBurn_UsedDisc";
-const char* const kUsedErasableDiscKey = "DiscBurn_UsedErasableDisc";
-const char* const kNoSongToExportKey = "DiscBurn_NoSongToExport";
-const char* const kCancelledKey = "DiscBurn_Cancelled";
-const char* const kFailedKey = "DiscBurn_Failed";
-const char* const kEraseFailedKey = "DiscErase_Failed";
-const char* const kNotErasableDiscKey = "DiscErase_NotErasableDisc";
-const char* const kFormatNotSupportedKey = "DiscBurn_DriveCannotBurnDSDDisc";
 
 constexpr int kPollMs = 200;
 constexpr int kFirstTrackPreGap = 150;
@@ -292,13 +283,11 @@ float Percent(int done, int total)
 {
     return total > 0 ? static_cast<float>(100.0 * std::clamp(done, 0, total) / total) : 0.0f;
 }
-} // namespace
-
 // A drive grabbed for a look at its medium or for a job.
-class CDiscBurnImpLinux::Grab
+class DriveGrab
 {
 public:
-    explicit Grab(const std::string& address)
+    explicit DriveGrab(const std::string& address)
     {
         if (CLibburnSupport::Initialize() &&
             burn_drive_scan_and_grab(&m_infos, const_cast<char*>(address.c_str()), 0) == 1)
@@ -306,9 +295,9 @@ public:
         else
             m_infos = nullptr;
     }
-    ~Grab() { Release(false); }
-    Grab(const Grab&) = delete;
-    Grab& operator=(const Grab&) = delete;
+    ~DriveGrab() { Release(false); }
+    DriveGrab(const DriveGrab&) = delete;
+    DriveGrab& operator=(const DriveGrab&) = delete;
 
     burn_drive* Drive() const { return m_drive; }
 
@@ -338,6 +327,81 @@ private:
     burn_drive_info* m_infos = nullptr;
     burn_drive* m_drive = nullptr;
 };
+
+// The body of a burn job: writes the layout and watches the drive to the
+// end, then releases it.
+CDiscJob::Outcome RunBurnJob(DriveGrab& grab, BurnLayout& layout, CDiscJob::Control& control)
+{
+    burn_disc_write(layout.opts, layout.disc);
+    WatchDrive(
+        grab.Drive(), control, true,
+        [&](burn_drive_status status, const burn_progress& p)
+        { control.SetProgress(CLibburnSupport::PhaseOfDriveStatus(status), Percent(p.sector, p.sectors)); });
+    const bool ok = burn_drive_wrote_well(grab.Drive()) != 0;
+    std::wstring failures;
+    CLibburnSupport::DrainMessages(&failures);
+    grab.Release(false);
+    if (ok)
+        return {true, {}};
+    if (control.IsCancelRequested())
+        return {false, CDiscJob::Text(DiscMessageKeys::kCancelled)};
+    return {false, CDiscJob::WithDetail(CDiscJob::Text(DiscMessageKeys::kFailed), failures)};
+}
+
+// The body of an erase job.
+CDiscJob::Outcome RunEraseJob(DriveGrab& grab, bool quick, CDiscJob::Control& control)
+{
+    burn_disc_erase(grab.Drive(), quick ? 1 : 0);
+    WatchDrive(grab.Drive(), control, false,
+               [&](burn_drive_status, const burn_progress& p)
+               { control.SetProgress(kBurnStatusIdle, Percent(p.sector, p.sectors)); });
+    const bool ok = burn_drive_wrote_well(grab.Drive()) != 0;
+    std::wstring failures;
+    CLibburnSupport::DrainMessages(&failures);
+    grab.Release(false);
+    if (ok)
+        return {true, {}};
+    return {false, CDiscJob::WithDetail(CDiscJob::Text(DiscMessageKeys::kEraseFailed), failures)};
+}
+
+// Why a burn cannot start on the grabbed drive; empty when it may.
+std::wstring CheckBurnStart(DriveGrab& grab, const AudioCDAlbumTrackList* album)
+{
+    if (album == nullptr || album->tracks.empty())
+        return CDiscJob::Text(DiscMessageKeys::kNoSongToExport);
+    if (grab.Drive() == nullptr)
+        return CDiscJob::Text(DiscMessageKeys::kCannotOpenDrive);
+    const burn_disc_status status = grab.Status();
+    if (status == BURN_DISC_EMPTY)
+        return CDiscJob::Text(DiscMessageKeys::kDiscNotFound);
+    if (status != BURN_DISC_BLANK)
+        return CDiscJob::Text(burn_disc_erasable(grab.Drive()) != 0 ? DiscMessageKeys::kUsedErasableDisc
+                                                                    : DiscMessageKeys::kUsedDisc);
+    return {};
+}
+
+// The write options of an SAO audio burn at a speed (0: the most); the
+// refusal of libburn's check of the job against drive and medium, empty
+// when it may start.
+std::wstring PrepareWrite(DriveGrab& grab, BurnLayout& layout, uint32_t kbps)
+{
+    layout.opts = burn_write_opts_new(grab.Drive());
+    burn_write_opts_set_write_type(layout.opts, BURN_WRITE_SAO, BURN_BLOCK_SAO);
+    burn_write_opts_set_perform_opc(layout.opts, 1);
+    burn_write_opts_set_underrun_proof(layout.opts, 1);
+    burn_write_opts_set_simulate(layout.opts, 0);
+    if (!layout.cdTextPacks.empty())
+        burn_write_opts_set_leadin_text(layout.opts, layout.cdTextPacks.data(),
+                                        static_cast<int>(layout.cdTextPacks.size() / 18), 0);
+    burn_drive_set_speed(grab.Drive(), 0, static_cast<int>(kbps));
+    char reasons[BURN_REASONS_LEN] = {};
+    if (burn_precheck_write(layout.opts, layout.disc, reasons, 0) > 0)
+        return {};
+    return CDiscJob::WithDetail(CDiscJob::Text(DiscMessageKeys::kFailed),
+                                Wide(juce::String(reasons).trim().toStdString()));
+}
+
+} // namespace
 
 class CDiscBurnImpLinux::ScanThread : public CThread
 {
@@ -563,7 +627,7 @@ void CDiscBurnImpLinux::RefreshMediaLocked()
             return;
     }
     Media media;
-    Grab grab(entry.address);
+    DriveGrab grab(entry.address);
     if (grab.Drive() != nullptr)
     {
         const burn_disc_status status = grab.Status();
@@ -653,22 +717,8 @@ int CDiscBurnImpLinux::StartBurnDataDvd(const CUdfFileList*)
     std::lock_guard<std::mutex> guard(m_lock);
     if (!IsOpen() || !m_job.TryBegin())
         return 1;
-    m_job.Refuse(CDiscJob::Text(kFormatNotSupportedKey));
+    m_job.Refuse(CDiscJob::Text(DiscMessageKeys::kFormatNotSupported));
     return 1;
-}
-
-std::wstring CDiscBurnImpLinux::CheckBurnLocked(Grab& grab, const AudioCDAlbumTrackList* album)
-{
-    if (album == nullptr || album->tracks.empty())
-        return CDiscJob::Text(kNoSongToExportKey);
-    if (grab.Drive() == nullptr)
-        return CDiscJob::Text(kCannotOpenDriveKey);
-    const burn_disc_status status = grab.Status();
-    if (status == BURN_DISC_EMPTY)
-        return CDiscJob::Text(kDiscNotFoundKey);
-    if (status != BURN_DISC_BLANK)
-        return CDiscJob::Text(burn_disc_erasable(grab.Drive()) != 0 ? kUsedErasableDiscKey : kUsedDiscKey);
-    return {};
 }
 
 int CDiscBurnImpLinux::StartBurnAudioCD(const AudioCDAlbumTrackList* album)
@@ -676,58 +726,21 @@ int CDiscBurnImpLinux::StartBurnAudioCD(const AudioCDAlbumTrackList* album)
     std::unique_lock<std::mutex> lock(m_lock);
     if (!IsOpen() || !m_job.TryBegin())
         return 1;
-    auto grab = std::make_shared<Grab>(OpenEntry().address);
-    std::wstring refusal = CheckBurnLocked(*grab, album);
+    auto grab = std::make_shared<DriveGrab>(OpenEntry().address);
+    std::wstring refusal = CheckBurnStart(*grab, album);
     auto layout = std::make_shared<BurnLayout>();
     std::wstring error;
     if (refusal.empty() && !layout->Build(*album, CanBurnCDTextLocked(), &error))
-        refusal = CDiscJob::WithDetail(CDiscJob::Text(kFailedKey), error);
+        refusal = CDiscJob::WithDetail(CDiscJob::Text(DiscMessageKeys::kFailed), error);
     if (refusal.empty())
-    {
-        layout->opts = burn_write_opts_new(grab->Drive());
-        burn_write_opts_set_write_type(layout->opts, BURN_WRITE_SAO, BURN_BLOCK_SAO);
-        burn_write_opts_set_perform_opc(layout->opts, 1);
-        burn_write_opts_set_underrun_proof(layout->opts, 1);
-        burn_write_opts_set_simulate(layout->opts, 0);
-        if (!layout->cdTextPacks.empty())
-            burn_write_opts_set_leadin_text(layout->opts, layout->cdTextPacks.data(),
-                                            static_cast<int>(layout->cdTextPacks.size() / 18), 0);
-        burn_drive_set_speed(grab->Drive(), 0, static_cast<int>(m_writeSpeed));
-        char reasons[BURN_REASONS_LEN] = {};
-        if (burn_precheck_write(layout->opts, layout->disc, reasons, 0) <= 0)
-            refusal = CDiscJob::WithDetail(CDiscJob::Text(kFailedKey),
-                                           Wide(juce::String(reasons).trim().toStdString()));
-    }
+        refusal = PrepareWrite(*grab, *layout, m_writeSpeed);
     CLibburnSupport::DrainMessages(nullptr);
     m_media = Media();
     if (!refusal.empty())
-    {
-        layout.reset();
-        grab.reset();
-        m_job.Refuse(refusal);
-        return 1;
-    }
-    const bool started =
-        m_job.Launch(CDiscJob::kBurning,
-                     [grab, layout](CDiscJob::Control& control) -> CDiscJob::Outcome
-                     {
-                         burn_disc_write(layout->opts, layout->disc);
-                         WatchDrive(grab->Drive(), control, true,
-                                    [&](burn_drive_status status, const burn_progress& p) {
-                                        control.SetProgress(CLibburnSupport::PhaseOfDriveStatus(status),
-                                                            Percent(p.sector, p.sectors));
-                                    });
-                         const bool ok = burn_drive_wrote_well(grab->Drive()) != 0;
-                         std::wstring failures;
-                         CLibburnSupport::DrainMessages(&failures);
-                         grab->Release(false);
-                         if (ok)
-                             return {true, {}};
-                         if (control.IsCancelRequested())
-                             return {false, CDiscJob::Text(kCancelledKey)};
-                         return {false, CDiscJob::WithDetail(CDiscJob::Text(kFailedKey), failures)};
-                     });
-    return started ? 0 : 1;
+        grab->Release(false);
+    return m_job.LaunchUnlessRefused(refusal, CDiscJob::kBurning,
+                                     [grab, layout](CDiscJob::Control& control)
+                                     { return RunBurnJob(*grab, *layout, control); });
 }
 
 int CDiscBurnImpLinux::StartEraseDisc(bool quick)
@@ -735,43 +748,25 @@ int CDiscBurnImpLinux::StartEraseDisc(bool quick)
     std::unique_lock<std::mutex> lock(m_lock);
     if (!IsOpen() || !m_job.TryBegin())
         return 1;
-    auto grab = std::make_shared<Grab>(OpenEntry().address);
+    auto grab = std::make_shared<DriveGrab>(OpenEntry().address);
     std::wstring refusal;
     if (grab->Drive() == nullptr)
-        refusal = CDiscJob::Text(kCannotOpenDriveKey);
+        refusal = CDiscJob::Text(DiscMessageKeys::kCannotOpenDrive);
     else if (grab->Status() == BURN_DISC_EMPTY)
-        refusal = CDiscJob::Text(kDiscNotFoundKey);
+        refusal = CDiscJob::Text(DiscMessageKeys::kDiscNotFound);
     else if (burn_disc_erasable(grab->Drive()) == 0)
-        refusal = CDiscJob::Text(kNotErasableDiscKey);
+        refusal = CDiscJob::Text(DiscMessageKeys::kNotErasableDisc);
     CLibburnSupport::DrainMessages(nullptr);
     m_media = Media();
     if (!refusal.empty())
-    {
-        grab.reset();
-        m_job.Refuse(refusal);
-        return 1;
-    }
+        grab->Release(false);
     // A blank rewritable disc is erased as well (libburn asks for a written
     // one).
-    if (grab->Status() == BURN_DISC_BLANK)
+    else if (grab->Status() == BURN_DISC_BLANK)
         burn_disc_pretend_full(grab->Drive());
-    const bool started =
-        m_job.Launch(CDiscJob::kErasing,
-                     [grab, quick](CDiscJob::Control& control) -> CDiscJob::Outcome
-                     {
-                         burn_disc_erase(grab->Drive(), quick ? 1 : 0);
-                         WatchDrive(grab->Drive(), control, false,
-                                    [&](burn_drive_status, const burn_progress& p)
-                                    { control.SetProgress(kBurnStatusIdle, Percent(p.sector, p.sectors)); });
-                         const bool ok = burn_drive_wrote_well(grab->Drive()) != 0;
-                         std::wstring failures;
-                         CLibburnSupport::DrainMessages(&failures);
-                         grab->Release(false);
-                         if (ok)
-                             return {true, {}};
-                         return {false, CDiscJob::WithDetail(CDiscJob::Text(kEraseFailedKey), failures)};
-                     });
-    return started ? 0 : 1;
+    return m_job.LaunchUnlessRefused(refusal, CDiscJob::kErasing,
+                                     [grab, quick](CDiscJob::Control& control)
+                                     { return RunEraseJob(*grab, quick, control); });
 }
 
 eBurnStatus CDiscBurnImpLinux::GetCurrentBurnStatus()
@@ -798,7 +793,7 @@ void CDiscBurnImpLinux::EjectDisc()
     std::lock_guard<std::mutex> guard(m_lock);
     if (!IsOpen() || OpenEntry().pseudo || m_job.IsProcessing())
         return;
-    Grab grab(OpenEntry().address);
+    DriveGrab grab(OpenEntry().address);
     grab.Release(true);
     m_media = Media();
     CLibburnSupport::DrainMessages(nullptr);

@@ -98,7 +98,6 @@ public:
 
 private:
     class ScanThread;
-    class Grab;
 
     void StartScan();
     void WaitForScan();
@@ -108,7 +107,6 @@ private:
     bool CanBurnCDTextLocked() const;
     // Brings m_media up to date. Caller holds m_lock.
     void RefreshMediaLocked();
-    std::wstring CheckBurnLocked(Grab& grab, const AudioCDAlbumTrackList* album);
 
     const std::vector<std::string> m_extraAddresses;
     std::mutex m_lock;

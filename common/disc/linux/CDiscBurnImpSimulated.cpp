@@ -1,6 +1,7 @@
 #include "common/disc/linux/CDiscBurnImpSimulated.h"
 
 #include "common/disc/CAudioCDTempFileCreator.h"
+#include "common/disc/CDiscMessageKeys.h"
 #include "common/disc/linux/CCdImageWriter.h"
 #include "common/disc/linux/CLibburnSupport.h"
 
@@ -16,17 +17,6 @@
 
 namespace
 {
-const char* const kCannotOpenDriveKey = "DiscBurn_CannotOpenDrive";
-const char* const kDiscNotFoundKey = "DiscBurn_DiscNotFound";
-const char* const kUsedDiscKey = "DiscBurn_UsedDisc";
-const char* const kUsedErasableDiscKey = "DiscBurn_UsedErasableDisc";
-const char* const kUnsuitableForAudioCDKey = "DiscBurn_UnsuitableForAudioCD";
-const char* const kNoSongToExportKey = "DiscBurn_NoSongToExport";
-const char* const kOverDiscSizeKey = "DiscBurn_OverDiscSize";
-const char* const kCancelledKey = "DiscBurn_Cancelled";
-const char* const kFailedKey = "DiscBurn_Failed";
-const char* const kNotErasableDiscKey = "DiscErase_NotErasableDisc";
-const char* const kFormatNotSupportedKey = "DiscBurn_DriveCannotBurnDSDDisc";
 
 constexpr int64_t kSectorsPerMinute = 60 * 75;
 // The lead-in and the preparation before it, and the lead-out.
@@ -64,13 +54,6 @@ void CopyText(char (&dst)[1024], const char* text)
 bool IsPresent(eDiscType type)
 {
     return type >= kDiscTypeUnknown;
-}
-
-std::wstring SizeMessage(const char* key, int64_t bytes)
-{
-    return juce::String(CDiscJob::Text(key).c_str())
-        .replace("%1", juce::File::descriptionOfSizeInBytes(bytes))
-        .toWideCharPointer();
 }
 } // namespace
 
@@ -371,7 +354,7 @@ int CDiscBurnImpSimulated::StartBurnDataDvd(const CUdfFileList*)
 {
     if (!IsOpen() || !m_job.TryBegin())
         return 1;
-    m_job.Refuse(CDiscJob::Text(kFormatNotSupportedKey));
+    m_job.Refuse(CDiscJob::Text(DiscMessageKeys::kFormatNotSupported));
     return 1;
 }
 
@@ -379,18 +362,19 @@ std::wstring CDiscBurnImpSimulated::CheckBurnLocked(const AudioCDAlbumTrackList&
 {
     const Medium& medium = OpenMedium();
     if (m_bDriveLocked)
-        return CDiscJob::Text(kCannotOpenDriveKey);
+        return CDiscJob::Text(DiscMessageKeys::kCannotOpenDrive);
     if (!IsPresent(medium.type))
-        return CDiscJob::Text(kDiscNotFoundKey);
+        return CDiscJob::Text(DiscMessageKeys::kDiscNotFound);
     if (!medium.blank)
-        return CDiscJob::Text(medium.erasable ? kUsedErasableDiscKey : kUsedDiscKey);
+        return CDiscJob::Text(medium.erasable ? DiscMessageKeys::kUsedErasableDisc
+                                              : DiscMessageKeys::kUsedDisc);
     if (medium.type != kDiscTypeCDR && medium.type != kDiscTypeCDRW)
-        return CDiscJob::Text(kUnsuitableForAudioCDKey);
+        return CDiscJob::Text(DiscMessageKeys::kUnsuitableForAudioCD);
     if (album.tracks.empty())
-        return CDiscJob::Text(kNoSongToExportKey);
+        return CDiscJob::Text(DiscMessageKeys::kNoSongToExport);
     const int64_t needed = CAudioCDTempFileCreator::GetAlbumDiscBytes(album);
     if (needed > (medium.capacitySectors - medium.usedSectors) * kAudioBlockBytes)
-        return SizeMessage(kOverDiscSizeKey, needed);
+        return CDiscJob::TextWithSize(DiscMessageKeys::kOverDiscSize, needed);
     return {};
 }
 
@@ -400,8 +384,7 @@ std::wstring CDiscBurnImpSimulated::NextImagePath() const
     for (int n = 1;; ++n)
     {
         const juce::String base = juce::String::formatted("Disc %03d", n);
-        if (!folder.getChildFile(base + ".cue").exists() && !folder.getChildFile(base + ".bin").exists() &&
-            !folder.getChildFile(base + ".bin.part").exists())
+        if (!folder.getChildFile(base + ".cue").exists() && !folder.getChildFile(base + ".bin").exists())
             return folder.getChildFile(base + ".cue").getFullPathName().toWideCharPointer();
     }
 }
@@ -417,20 +400,14 @@ int CDiscBurnImpSimulated::StartBurnAudioCD(const AudioCDAlbumTrackList* album)
     const std::wstring cuePath = NextImagePath();
     std::wstring error;
     if (refusal.empty() && !writer->Begin(cuePath, *album, &error))
-        refusal = CDiscJob::WithDetail(CDiscJob::Text(kFailedKey), error);
-    if (!refusal.empty())
-    {
-        lock.unlock();
-        m_job.Refuse(refusal);
-        return 1;
-    }
+        refusal = CDiscJob::WithDetail(CDiscJob::Text(DiscMessageKeys::kFailed), error);
     const size_t drive = static_cast<size_t>(m_open);
-    const uint32_t kbps = PaceSpeedLocked();
+    const uint32_t kbps = refusal.empty() ? PaceSpeedLocked() : 0;
+    const AudioCDAlbumTrackList copy = refusal.empty() ? *album : none;
     lock.unlock();
-    const bool started = m_job.Launch(
-        CDiscJob::kBurning, [this, drive, writer, copy = *album, cuePath, kbps](CDiscJob::Control& control)
-        { return RunBurn(control, drive, writer, copy, cuePath, kbps); });
-    return started ? 0 : 1;
+    return m_job.LaunchUnlessRefused(refusal, CDiscJob::kBurning,
+                                     [this, drive, writer, copy, cuePath, kbps](CDiscJob::Control& control)
+                                     { return RunBurn(control, drive, writer, copy, cuePath, kbps); });
 }
 
 int CDiscBurnImpSimulated::StartEraseDisc(bool quick)
@@ -440,24 +417,17 @@ int CDiscBurnImpSimulated::StartEraseDisc(bool quick)
     std::unique_lock<std::mutex> lock(m_lock);
     std::wstring refusal;
     if (m_bDriveLocked)
-        refusal = CDiscJob::Text(kCannotOpenDriveKey);
+        refusal = CDiscJob::Text(DiscMessageKeys::kCannotOpenDrive);
     else if (!IsPresent(OpenMedium().type))
-        refusal = CDiscJob::Text(kDiscNotFoundKey);
+        refusal = CDiscJob::Text(DiscMessageKeys::kDiscNotFound);
     else if (!OpenMedium().erasable)
-        refusal = CDiscJob::Text(kNotErasableDiscKey);
-    if (!refusal.empty())
-    {
-        lock.unlock();
-        m_job.Refuse(refusal);
-        return 1;
-    }
+        refusal = CDiscJob::Text(DiscMessageKeys::kNotErasableDisc);
     const size_t drive = static_cast<size_t>(m_open);
-    const uint32_t kbps = PaceSpeedLocked();
+    const uint32_t kbps = refusal.empty() ? PaceSpeedLocked() : 0;
     lock.unlock();
-    const bool started =
-        m_job.Launch(CDiscJob::kErasing, [this, drive, quick, kbps](CDiscJob::Control& control)
-                     { return RunErase(control, drive, quick, kbps); });
-    return started ? 0 : 1;
+    return m_job.LaunchUnlessRefused(refusal, CDiscJob::kErasing,
+                                     [this, drive, quick, kbps](CDiscJob::Control& control)
+                                     { return RunErase(control, drive, quick, kbps); });
 }
 
 std::wstring CDiscBurnImpSimulated::ReachPoint(Point point, CDiscJob::Control& control, bool cancellable)
@@ -476,10 +446,10 @@ std::wstring CDiscBurnImpSimulated::ReachPoint(Point point, CDiscJob::Control& c
     if (armed.fail)
     {
         armed.fail = false;
-        return armed.failMessage.empty() ? CDiscJob::Text(kFailedKey) : armed.failMessage;
+        return armed.failMessage.empty() ? CDiscJob::Text(DiscMessageKeys::kFailed) : armed.failMessage;
     }
     if (cancellable && control.IsCancelRequested())
-        return CDiscJob::Text(kCancelledKey);
+        return CDiscJob::Text(DiscMessageKeys::kCancelled);
     return {};
 }
 
@@ -548,7 +518,7 @@ CDiscJob::Outcome CDiscBurnImpSimulated::RunBurn(CDiscJob::Control& control, siz
     if (!stop.empty())
         return fail(stop, false);
     if (!PaceUntil(Now(), kLeadInSeconds / speedup, control, true))
-        return fail(CDiscJob::Text(kCancelledKey), false);
+        return fail(CDiscJob::Text(DiscMessageKeys::kCancelled), false);
 
     const double writeStart = Now();
     const double bytesPerSecond = kbps * 1000.0 * speedup;
@@ -559,7 +529,7 @@ CDiscJob::Outcome CDiscBurnImpSimulated::RunBurn(CDiscJob::Control& control, siz
     while (!writer->IsComplete())
     {
         if (!writer->WriteSectors(kSectorsPerStep, &error))
-            return fail(CDiscJob::WithDetail(CDiscJob::Text(kFailedKey), error), true);
+            return fail(CDiscJob::WithDetail(CDiscJob::Text(DiscMessageKeys::kFailed), error), true);
         const double written = static_cast<double>(writer->GetWrittenSectors());
         control.SetProgress(kBurnStatusWriting, static_cast<float>(100.0 * written / total));
         if (!halfway && written * 2 >= total)
@@ -570,7 +540,7 @@ CDiscJob::Outcome CDiscBurnImpSimulated::RunBurn(CDiscJob::Control& control, siz
                 return fail(stop, true);
         }
         if (!PaceUntil(writeStart, written * kAudioBlockBytes / bytesPerSecond, control, true))
-            return fail(CDiscJob::Text(kCancelledKey), true);
+            return fail(CDiscJob::Text(DiscMessageKeys::kCancelled), true);
     }
 
     control.SetProgress(kBurnStatusClosing, 100.0f);
@@ -579,7 +549,7 @@ CDiscJob::Outcome CDiscBurnImpSimulated::RunBurn(CDiscJob::Control& control, siz
         return fail(stop, true);
     const bool cdText = m_drives[drive].canBurnCdText;
     if (!writer->Finish(cdText ? MakeCdTextPacks(album) : std::vector<uint8_t>(), &error))
-        return fail(CDiscJob::WithDetail(CDiscJob::Text(kFailedKey), error), true);
+        return fail(CDiscJob::WithDetail(CDiscJob::Text(DiscMessageKeys::kFailed), error), true);
     PaceUntil(Now(), kLeadOutSeconds / speedup, control, false);
 
     std::lock_guard<std::mutex> guard(m_lock);
