@@ -82,8 +82,10 @@ public:
             for (uint32_t i = 0; i < kRate; ++i)
             {
                 const double t = static_cast<double>(i) / kRate;
-                left[i] = static_cast<int32_t>(0.5 * std::sin(2.0 * M_PI * 440.0 * t) * 2147483647.0) & ~0xFFFF;
-                right[i] = static_cast<int32_t>(0.5 * std::sin(2.0 * M_PI * 660.0 * t) * 2147483647.0) & ~0xFFFF;
+                left[i] =
+                    static_cast<int32_t>(0.5 * std::sin(2.0 * M_PI * 440.0 * t) * 2147483647.0) & ~0xFFFF;
+                right[i] =
+                    static_cast<int32_t>(0.5 * std::sin(2.0 * M_PI * 660.0 * t) * 2147483647.0) & ~0xFFFF;
             }
             if (w->WriteAudioData(channels, kRate) != kRate)
                 return;
@@ -203,7 +205,8 @@ void BM_HostCallbackShare(benchmark::State& state)
         playerTimes.push_back(TimeCall([&] { taken = bench.Player().Process(nullptr, out, kBlock); }));
         benchmark::DoNotOptimize(taken);
         bench.Refill();
-        hostTimes.push_back(TimeCall([&] { bench.Host().OnVXAudioDeviceIOCallback(nullptr, 0, out, 2, kBlock); }));
+        hostTimes.push_back(
+            TimeCall([&] { bench.Host().OnVXAudioDeviceIOCallback(nullptr, 0, out, 2, kBlock); }));
         benchmark::DoNotOptimize(left.data());
         state.SetIterationTime(hostTimes.back());
         if (taken != kBlock)
@@ -218,10 +221,12 @@ void BM_HostCallbackShare(benchmark::State& state)
     state.counters["host_median_ns"] = hostMedian * 1e9;
     state.counters["player_worst_ns"] = Worst(playerTimes) * 1e9;
     state.counters["host_worst_ns"] = Worst(hostTimes) * 1e9;
-    state.counters["host_share_pct"] = playerMedian > 0.0 ? (hostMedian - playerMedian) / playerMedian * 100.0 : 0.0;
+    state.counters["host_share_pct"] =
+        playerMedian > 0.0 ? (hostMedian - playerMedian) / playerMedian * 100.0 : 0.0;
     state.counters["realtime"] = priority.Granted() ? 1 : 0;
-    std::printf("host share of the player's callback: %.2f %% (median %.0f ns over %.0f ns; goal under 5 %%)\n",
-                state.counters["host_share_pct"].value, hostMedian * 1e9, playerMedian * 1e9);
+    std::printf(
+        "host share of the player's callback: %.2f %% (median %.0f ns over %.0f ns; goal under 5 %%)\n",
+        state.counters["host_share_pct"].value, hostMedian * 1e9, playerMedian * 1e9);
 }
 
 // A listener with the work of a main window's views on a tick: keeping the
@@ -229,7 +234,10 @@ void BM_HostCallbackShare(benchmark::State& state)
 class ViewListener : public CVXHostListener
 {
 public:
-    void OnVXHostMeterLevelChanged(CVXHost*, int channel, double level) override { levels[channel & 1] = level; }
+    void OnVXHostMeterLevelChanged(CVXHost*, int channel, double level) override
+    {
+        levels[channel & 1] = level;
+    }
     void OnVXHostMeterClipChanged(CVXHost*, int state) override { clip = state; }
     void OnVXHostTimerCallback(CVXHost* host) override
     {
@@ -278,7 +286,12 @@ void BM_HostTick(benchmark::State& state)
 } // namespace
 
 BENCHMARK(BM_HostCallbackShare)->UseManualTime()->Iterations(10000)->Unit(benchmark::kNanosecond);
-BENCHMARK(BM_HostTick)->ArgName("songs")->Arg(100)->Arg(10000)->UseManualTime()->Iterations(2000)->Unit(
-    benchmark::kMicrosecond);
+BENCHMARK(BM_HostTick)
+    ->ArgName("songs")
+    ->Arg(100)
+    ->Arg(10000)
+    ->UseManualTime()
+    ->Iterations(2000)
+    ->Unit(benchmark::kMicrosecond);
 
 BENCHMARK_MAIN();
