@@ -3,12 +3,13 @@
 // and every key of the document is looked up.
 
 #include "library/vextal_juce/common/CZJEStringTable.h"
+#include "library/vextal_juce/common/CZJEXmlReader.h"
 
 #include <cstdint>
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
 {
-    const std::unique_ptr<juce::XmlElement> root = CZJEStringTable::Parse(data, size);
+    const std::unique_ptr<juce::XmlElement> root = CZJEXmlReader::Parse(data, size);
     if (root == nullptr)
         return 0;
     if (!juce::CharPointer_UTF8::isValidString(reinterpret_cast<const char*>(data), static_cast<int>(size)))

@@ -1,6 +1,7 @@
 #include "library/vextal_juce/CZJEResource.h"
 
 #include "library/vextal_juce/common/CZJEImageLoader.h"
+#include "library/vextal_juce/common/CZJEXmlReader.h"
 
 #include <algorithm>
 #include <limits>
@@ -67,7 +68,7 @@ void CZJEResource::LoadStringTables()
     {
         const juce::File file = m_folder.FindLocalizedResource(language, kStringTableName, kStringTableType);
         const int n = ReadIntoBuffer(file);
-        if (const auto table = CZJEStringTable::Parse(m_buffer.get(), static_cast<size_t>(n)))
+        if (const auto table = CZJEXmlReader::Parse(m_buffer.get(), static_cast<size_t>(n)))
         {
             m_strings.Add(table.get());
             if (m_stringTableLanguage.isEmpty())
@@ -111,7 +112,7 @@ std::unique_ptr<juce::XmlElement> CZJEResource::LoadXml(const juce::String& name
 {
     const juce::ScopedLock sl(m_bufferLock);
     const int n = ReadIntoBuffer(m_folder.FindResource(name, type));
-    return CZJEStringTable::Parse(m_buffer.get(), static_cast<size_t>(n));
+    return CZJEXmlReader::Parse(m_buffer.get(), static_cast<size_t>(n));
 }
 
 juce::Image CZJEResource::LoadImageZJE(const juce::String& name, const juce::String& type)

@@ -1,5 +1,7 @@
 #include "library/zad/CZadPreferences.h"
 
+#include "library/vextal_juce/common/CZJEXmlReader.h"
+
 #include <climits>
 #include <cstdint>
 #include <cstdlib>
@@ -57,19 +59,27 @@ bool ParseInt32(const juce::String& text, int& result)
     return true;
 }
 
-// Whether file holds a settings document: UTF-8 text whose root element is
-// PROPERTIES. Anything else (binary garbage, a truncated or foreign document, a
-// file that cannot be read) is not loaded at all and reads as an empty store.
-bool IsReadableSettingsFile(const juce::File& file)
+// The values of a settings document: the "val" attribute of each VALUE
+// element by its "name" attribute (a value stored as an element, as the
+// framework's own writer stores text that looks like XML, as that element's
+// text). A file that holds no settings document (a corrupt, truncated or
+// foreign file, one that is too large, nested too deep or cannot be read) is
+// not loaded at all and reads as an empty store.
+void LoadValues(const juce::File& file, juce::StringPairArray& values)
 {
-    juce::MemoryBlock data;
-    if (file.getSize() > kMaxFileSize || !file.loadFileAsData(data))
-        return false;
-    if (data.getSize() == 0 ||
-        !juce::CharPointer_UTF8::isValidString(static_cast<const char*>(data.getData()),
-                                               static_cast<int>(data.getSize())))
-        return false;
-    return juce::parseXMLIfTagMatches(data.toString(), kFileTag) != nullptr;
+    const std::unique_ptr<juce::XmlElement> document = CZJEXmlReader::ParseFile(file, kMaxFileSize);
+    if (document == nullptr || !document->hasTagName(kFileTag))
+        return;
+    for (const auto* element : document->getChildWithTagNameIterator(kValueTag))
+    {
+        const juce::String name = element->getStringAttribute(kNameAttribute);
+        if (name.isEmpty())
+            continue;
+        const juce::XmlElement* inner = element->getFirstChildElement();
+        values.set(name, inner != nullptr
+                             ? inner->toString(juce::XmlElement::TextFormat().singleLine().withoutHeader())
+                             : element->getStringAttribute(kValueAttribute));
+    }
 }
 } // namespace
 
@@ -128,12 +138,15 @@ bool CZadPreferences::OpenFile(const juce::File& file)
     options.storageFormat = juce::PropertiesFile::storeAsXML;
     options.ignoreCaseOfKeyNames = false;
     options.millisecondsBeforeSaving = -1;
-    // The file is written by Synchronize only, never by PropertiesFile itself:
+    // The file is read and written here only, never by PropertiesFile itself:
     // its own writer stores values that look like XML as elements, which does
-    // not give back the same text.
+    // not give back the same text, and its reader parses any document.
     options.doNotSave = true;
-    const bool readable = !file.exists() || IsReadableSettingsFile(file);
-    m_properties = std::make_unique<juce::PropertiesFile>(readable ? file : juce::File(), options);
+    m_properties = std::make_unique<juce::PropertiesFile>(juce::File(), options);
+    {
+        const juce::ScopedLock sl(m_properties->getLock());
+        LoadValues(file, m_properties->getAllProperties());
+    }
     m_file = file;
     return true;
 }

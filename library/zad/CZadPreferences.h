@@ -10,7 +10,8 @@
 // per application: "<config>/Vextal/<appId>.settings", where <config> is
 // $XDG_CONFIG_HOME or ~/.config. Changes stay in memory until Synchronize,
 // Close or destruction, which replace the file atomically. A missing, corrupt
-// or unreadable file reads as empty; the next write replaces it.
+// or unreadable file (CZJEXmlReader) reads as empty; the next write replaces
+// it.
 //
 // Keys are texts (UTF-8); a null, empty or ill-formed key reads as absent and
 // is never written. Integers are stored as decimal text.

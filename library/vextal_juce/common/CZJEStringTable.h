@@ -9,7 +9,7 @@
 // The localized texts by message key, read from string-table documents: a UTF-8
 // XML document whose root element holds one child element per key, named by the
 // key, with its text in the attribute "Text"; "##" in a text stands for a line
-// break.
+// break. Documents are parsed with CZJEXmlReader.
 //
 // Several tables can be added, most preferred first: a key is answered by the
 // first table that has it with a "Text" attribute, so a table of another
@@ -20,12 +20,6 @@ class CZJEStringTable
 {
 public:
     CZJEStringTable() = default;
-
-    // Parses the bytes of a string-table document. Null when they are empty,
-    // not well-formed UTF-8 or not a well-formed XML document, and for
-    // documents with a document type declaration, a processing instruction
-    // inside the root element or elements nested more than 256 deep.
-    static std::unique_ptr<juce::XmlElement> Parse(const void* data, size_t size);
 
     // Adds the texts of a parsed document (its root element) after those
     // already held; a null document adds nothing.

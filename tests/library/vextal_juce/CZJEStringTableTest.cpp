@@ -1,24 +1,19 @@
 #include "library/vextal_juce/common/CZJEStringTable.h"
+#include "library/vextal_juce/common/CZJEXmlReader.h"
+
+#include "tests/library/vextal_juce/XmlTestDocuments.h"
 
 #include <gtest/gtest.h>
 
 #include <string>
 
+using xmltest::Nested;
+
 namespace
 {
 std::unique_ptr<juce::XmlElement> Parse(const std::string& text)
 {
-    return CZJEStringTable::Parse(text.data(), text.size());
-}
-
-std::string Nested(int depth)
-{
-    std::string text;
-    for (int i = 0; i < depth; ++i)
-        text += "<a>";
-    for (int i = 0; i < depth; ++i)
-        text += "</a>";
-    return text;
+    return CZJEXmlReader::Parse(text.data(), text.size());
 }
 
 // Documents the framework's parser could not read safely are refused before

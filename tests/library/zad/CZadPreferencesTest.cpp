@@ -1,11 +1,15 @@
 #include "library/zad/CZadPreferences.h"
 
+#include "tests/library/vextal_juce/XmlTestDocuments.h"
+
 #include <gtest/gtest.h>
 
 #include <cstdlib>
 #include <optional>
 #include <string>
 #include <vector>
+
+using xmltest::Nested;
 
 namespace
 {
@@ -236,6 +240,9 @@ TEST_F(CZadPreferencesTest, ACorruptFileGivesDefaultsAndIsReplacedByTheNextWrite
         {"compressed header with garbage", "CPRP" + garbage},
         {"invalid UTF-8 in a value",
          "<PROPERTIES><VALUE name=\"AudioDevice\" val=\"\xff\xfe\"/></PROPERTIES>"},
+        // 210 KB that overflowed the stack of the framework's parser.
+        {"nested 30000 deep", "<PROPERTIES>" + Nested(30000) + "</PROPERTIES>"},
+        {"mismatched end tag", "<PROPERTIES><VALUE name=\"PlayerMode\" val=\"5\"></PROPERTY></PROPERTIES>"},
     };
     for (const Row& row : rows)
     {
