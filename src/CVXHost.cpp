@@ -30,9 +30,11 @@ juce::String RecentSonglistKey(int index)
 // is either the old file or the whole copy.
 void ReplaceWithCopy(const juce::File& source, const juce::File& target)
 {
-    target.deleteFile();
     if (!source.existsAsFile())
+    {
+        target.deleteFile();
         return;
+    }
     juce::TemporaryFile temporary(target);
     if (source.copyFileTo(temporary.getFile()))
         temporary.overwriteTargetFileWithTemporary();
