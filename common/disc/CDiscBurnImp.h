@@ -143,6 +143,8 @@ public:
     // Closes any open drive first; 1 when the index is past the list or the
     // drive is gone.
     virtual int OpenDrive(uint32_t index) = 0;
+    // Forgets the open drive; a running burn is cancelled and, like a
+    // running erase, waited for first.
     virtual void CloseDrive() = 0;
     // The volume path (see CAudioCDPath) or mount point of what the open
     // drive's medium holds; null when none. Valid until the next call.
