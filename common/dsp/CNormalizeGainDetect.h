@@ -111,47 +111,19 @@ protected:
     std::unique_ptr<CPeakValueDetectVirtualFile> m_peakSink;
 };
 
-// Measurement across a rate conversion in two passes: a quick pass with the
-// short peak-detection filter over the whole song, then the export filter over
-// every stretch whose peak could reach the highest one found.
-//
-// The quick filter runs on the export's own output instants (its input delayed
-// by the difference of the two filters' delays, with the same fade-in of the
-// song's first frames), so for every output frame the two results differ by
-// at most E x the largest source sample within reach of the filters, E being
-// the largest sum of the two filters' weight differences (measured once per
-// pair of rates), times the song's gain and balance. A stretch is measured
-// with the export filter unless its quick peak plus that bound stays at or
-// below the exact peak already found, so the result is the export's own
-// peak. A song with the DC cut on, a source that is not lossless, or a short
-// song is rendered exactly once instead.
+// Measurement across a rate conversion. The song is rendered once with the
+// export filter, so the peak is the export's own. A quick pass with the short
+// peak-detection filter followed by exact measurements of the stretches it
+// cannot rule out costs more than this one render whenever much of the song
+// comes near its peak (a second read of the source and a second filter), so
+// it is not used; the peak-detection converter stays available to compare.
 class CNormalizeGainDetectPcmFsConversion : public CNormalizeGainDetectPcm
 {
 public:
-    double Process() override;
-
     // The peak-detection converter for a pair of different rates; null for
     // equal rates and unsupported ones.
     static std::unique_ptr<CConverterPcmOutputDspBase>
     CreateConvertPeakDetector(uint32_t inRate, uint32_t outRate, uint16_t channels);
-    // E for a pair of rates: the largest sum, over one output frame, of the
-    // absolute differences between the export and the peak-detection filters'
-    // weights of the source frames (with a small allowance for float
-    // rounding). Negative when the pair has no converters.
-    static double GetPeakDetectionErrorBound(uint32_t inRate, uint32_t outRate);
-
-    // Of the last two-pass scan: the stretches of output frames and how many
-    // of them were measured with the export filter (0 and 0 when the song was
-    // rendered once).
-    size_t GetNumStretches() const { return m_stretches; }
-    size_t GetNumMeasuredStretches() const { return m_measuredStretches; }
-
-private:
-    // The two-pass scan; false when it fell back or was cancelled (*result).
-    bool ScanTwoPass(float* peak, int* result);
-
-    size_t m_stretches = 0;
-    size_t m_measuredStretches = 0;
 };
 
 // The normalization scan of one song at a time, with the detector chosen by
