@@ -115,7 +115,8 @@ int CAiffFileRead::OpenFile(const wchar_t* path)
     SetPcmData(dataStart, dataStart + std::min(stated, available), layout);
 
     SetupMetaData();
-    if (!GetMetaDataPtr()->IsRecDateAvailable())
+    // A date the tag gives counts even without a year.
+    if (GetMetaDataPtr()->GetStringPtr(CAudioMetaData::kRecDate)->IsEmpty())
         UseFileTimeStampAsRecDate();
     ResumePcmRead();
     return kAudioFileOpened;

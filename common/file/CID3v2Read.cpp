@@ -12,8 +12,9 @@
 namespace
 {
 // Texts are read through a work buffer of this many bytes (one kept for the
-// terminator); a longer text is cut.
-constexpr uint32_t kWorkBufferSize = 512;
+// terminator); a longer text is cut. It holds the longest text the ID3v2.3
+// builder writes: 511 characters of up to four bytes in UTF-16.
+constexpr uint32_t kWorkBufferSize = 2048;
 constexpr uint32_t kMaxTextBytes = kWorkBufferSize - 1;
 
 constexpr int kEncodingLatin1 = 0;

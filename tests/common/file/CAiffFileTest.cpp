@@ -657,6 +657,42 @@ TEST(CAiffFile, FindsEveryChunkBehindOddChunksWithOrWithoutThePadByte)
     }
 }
 
+// A date the tag carries comes back, also one without a year; only a file
+// without any date gives its time stamp.
+TEST(CAiffFile, PartialDatesComeBack)
+{
+    rifftest::TempFolder folder;
+    const auto path = folder / "dated.aif";
+    const struct
+    {
+        const char* date;
+        const char* time;
+        const char* dateBack;
+        const char* timeBack;
+    } cases[] = {
+        {"2009-03-05", "07:08:09", "2009-03-05", "07:08:00"},
+        {"2009-  -  ", "", "2009-  -  ", ""},
+        {"    -03-05", "07:08:09", "    -03-05", "07:08:00"},
+    };
+    for (const auto& c : cases)
+    {
+        SCOPED_TRACE(c.date);
+        {
+            CAiffFileWrite w;
+            ASSERT_EQ(w.OpenFile(Wide(path).c_str(), 44100, 16, 1, 0), 0);
+            w.GetMetaDataPtr()->GetStringPtr(CAudioMetaData::kRecDate)->SetString(c.date, -1, false);
+            w.GetMetaDataPtr()->GetStringPtr(CAudioMetaData::kRecTime)->SetString(c.time, -1, false);
+            ASSERT_TRUE(w.CloseFile());
+        }
+        CAiffFileRead r;
+        ASSERT_EQ(r.OpenFile(Wide(path).c_str()), kAudioFileOpened);
+        EXPECT_STREQ(r.GetMetaDataPtr()->GetStringPtr(CAudioMetaData::kRecDate)->GetReadPtrChar(),
+                     c.dateBack);
+        EXPECT_STREQ(r.GetMetaDataPtr()->GetStringPtr(CAudioMetaData::kRecTime)->GetReadPtrChar(),
+                     c.timeBack);
+    }
+}
+
 TEST(CAiffFile, WriterRefusesWhatItCannotWriteAndCreatesNothing)
 {
     rifftest::TempFolder folder;

@@ -675,6 +675,39 @@ void WriteFile(const std::filesystem::path& path, const CID3v2_3Create& tag, con
     rifftest::WriteBytes(path, file);
 }
 
+// Whatever the builder writes reads back whole: its longest texts take up to
+// four bytes a character in UTF-16.
+TEST(Id3v2_3Create, LongestTextsReadBackWhole)
+{
+    rifftest::TempFolder folder;
+    const auto path = folder / "long.id3";
+    const uint32_t n = CID3v2_3Create::kMaxTextLength;
+    const struct
+    {
+        const char* name;
+        std::wstring text;
+    } cases[] = {
+        {"ASCII", std::wstring(n, L'a')},
+        {"Latin-1", std::wstring(n, L'\u00E9')},
+        {"Japanese", std::wstring(n, L'\u6771')},
+        {"outside the Basic Multilingual Plane", std::wstring(n, static_cast<wchar_t>(0x1F3B5))},
+        {"128 characters outside the Basic Multilingual Plane",
+         std::wstring(128, static_cast<wchar_t>(0x1F3B5))},
+    };
+    for (const auto& c : cases)
+    {
+        SCOPED_TRACE(c.name);
+        CID3v2_3Create tag;
+        ASSERT_GT(tag.SetTitle(c.text.c_str()), 0u);
+        WriteFile(path, tag);
+        std::unique_ptr<CID3v2Read> reader(CID3v2Read::CreateReaderForTag(rifftest::Wide(path).c_str(), 0));
+        ASSERT_NE(reader, nullptr);
+        std::vector<wchar_t> buf(n + 1);
+        EXPECT_EQ(reader->ReadTitle(buf.data(), n + 1), c.text.size());
+        EXPECT_TRUE(std::wstring(buf.data()) == c.text);
+    }
+}
+
 void FillTag(CID3v2_3Create& tag, const Bytes& picture)
 {
     tag.SetAlbum(L"Album \u00C5");
