@@ -5,6 +5,7 @@
 
 #include "common/file/CAudioFileReadBase.h"
 
+#include <algorithm>
 #include <cstddef>
 #include <cstdint>
 #include <cstdlib>
@@ -124,6 +125,44 @@ inline int64_t Take(const uint8_t* data, size_t size, size_t at)
         v = (v << 8) | (at + i < size ? data[at + i] : 0);
     return static_cast<int32_t>(v);
 }
+
+// Takes the input apart front to back for the targets that build what they
+// write from it: numbers, texts and byte runs; zeros once it is used up.
+class InputReader
+{
+public:
+    InputReader(const uint8_t* data, size_t size) : m_data(data), m_size(size) {}
+
+    uint8_t Byte() { return m_pos < m_size ? m_data[m_pos++] : 0; }
+    uint32_t Number(int bytes)
+    {
+        uint32_t v = 0;
+        for (int i = 0; i < bytes; ++i)
+            v = (v << 8) | Byte();
+        return v;
+    }
+    // Up to maxLength bytes, the length taken from the input first.
+    std::string Text(size_t maxLength)
+    {
+        const size_t length = std::min<size_t>(Number(maxLength > 255 ? 2 : 1) % (maxLength + 1), Left());
+        std::string text(reinterpret_cast<const char*>(m_data + m_pos), length);
+        m_pos += length;
+        return text;
+    }
+    // What the input has not given yet.
+    std::vector<uint8_t> Rest()
+    {
+        std::vector<uint8_t> rest(m_data + m_pos, m_data + m_size);
+        m_pos = m_size;
+        return rest;
+    }
+    size_t Left() const { return m_size - m_pos; }
+
+private:
+    const uint8_t* m_data;
+    size_t m_size;
+    size_t m_pos = 0;
+};
 
 // Reads the whole window through the integer entry, then a block through the
 // float entry from the middle. A source never delivers more than it

@@ -67,4 +67,25 @@ if command -v ffmpeg >/dev/null 2>&1; then
             -metadata date=2009-03-05 "$out/ffmpeg_v2$v.mp3"
     done
 fi
+# Tags written by tag editors on an MP3 file that lame makes: id3v2 (ID3v2.3
+# and ID3v1) and eyeD3 (ID3v2.4, ID3v2.3 with a cover and comments, ID3v2.2).
+if command -v lame >/dev/null 2>&1 && command -v sox >/dev/null 2>&1; then
+    sox -n -r 44100 -c 1 -b 16 "$tmp/tone.wav" synth 0.05 sine 440
+    lame --quiet -b 32 "$tmp/tone.wav" "$tmp/plain.mp3"
+    lame --quiet -b 32 --tt "Lame Title" --ta "Lame Artist" --tl Album --ty 2009 --tg Rock --add-id3v2 \
+        "$tmp/tone.wav" "$out/lame_tags.mp3"
+    if command -v id3v2 >/dev/null 2>&1; then
+        cp "$tmp/plain.mp3" "$out/id3v2_tool.mp3"
+        id3v2 -t "Title" -a "Artist" -A "Album" -y 1999 -g 17 -T 3/12 -c "A comment" "$out/id3v2_tool.mp3" >/dev/null
+    fi
+    if command -v eyeD3 >/dev/null 2>&1 && command -v ffmpeg >/dev/null 2>&1; then
+        ffmpeg -v error -y -f lavfi -i color=c=green:s=8x8 -frames:v 1 "$tmp/eyed3.jpg"
+        for v in 2.4 2.3 2.2; do
+            cp "$tmp/plain.mp3" "$out/eyed3_v$v.mp3"
+            eyeD3 -Q --no-color --to-v$v -t "Caf\303\251" -a "Artist" -A "Album" -G "Jazz" \
+                --recording-date 2009-03-05T07:08:09 -c "comment" "$out/eyed3_v$v.mp3" >/dev/null 2>&1 || true
+        done
+        eyeD3 -Q --no-color --to-v2.3 --add-image "$tmp/eyed3.jpg:FRONT_COVER" "$out/eyed3_v2.3.mp3" >/dev/null 2>&1 || true
+    fi
+fi
 ls "$out" | wc -l

@@ -34,6 +34,16 @@ if command -v ffmpeg >/dev/null 2>&1; then
     head -c 700 "$out/cbr.mp3" > "$out/cut.mp3"
 fi
 
+# Files that lame writes: constant bit rate with its information frame,
+# variable bit rate at a low rate, and without the information frame.
+if command -v lame >/dev/null 2>&1 && command -v sox >/dev/null 2>&1; then
+    sox -n -r 44100 -c 2 -b 16 "$tmp/tone.wav" synth 0.1 sine 440
+    sox -n -r 16000 -c 1 -b 16 "$tmp/tone16k.wav" synth 0.1 sine 440
+    lame --quiet -b 64 "$tmp/tone.wav" "$out/lame_cbr.mp3"
+    lame --quiet -V 9 "$tmp/tone16k.wav" "$out/lame_vbr_mpeg2.mp3"
+    lame --quiet -b 32 -t "$tmp/tone.wav" "$out/lame_no_info.mp3"
+fi
+
 # A VBRI frame (MPEG-1 layer III, 128 kbit/s, 44.1 kHz, stereo: 417 bytes)
 # declaring 3 frames, then 3 silent frames.
 frame() { byte 255; byte 251; byte 144; byte 0; zeros 413; }
