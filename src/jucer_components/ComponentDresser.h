@@ -24,12 +24,14 @@ public:
 
     // Fades the component in over ms: a picture of it (with its children)
     // starts offset by (-dx, -dy) at startScale and moves into place, growing
-    // to full size while its opacity rises from 0. The component stays hidden
-    // meanwhile; at the end it is shown, its property isCurrentlyFadingIn is
-    // cleared and FadeInEndMessage is posted to it. Nothing happens while a
-    // fade-in of the component runs already. A component without a parent is
-    // shown at once (with the same end). The caller keeps the component alive
-    // until the fade-in ends.
+    // to full size while its opacity rises from 0. Meanwhile the component is
+    // made visible but fully transparent (not hidden: a modal component that
+    // is hidden leaves its modal state), so it keeps its modal state and the
+    // keyboard focus; at the end it is opaque, its property
+    // isCurrentlyFadingIn is cleared and FadeInEndMessage is posted to it.
+    // Nothing happens while a fade-in of the component runs already. A
+    // component without a parent is shown at once (with the same end). The
+    // caller keeps the component alive until the fade-in ends.
     static void fadeIn(juce::Component* component, int ms, int dx, int dy, float startScale);
 
     // The timer interval of a fade-in: 20 ms when it moves, 33 ms otherwise.

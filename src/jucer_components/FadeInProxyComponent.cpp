@@ -22,7 +22,10 @@ FadeInProxyComponent::FadeInProxyComponent(juce::Component& target, int ms, int 
     setBounds(bounds.withSizeKeepingCentre(juce::roundToInt(bounds.getWidth() * m_scale),
                                            juce::roundToInt(bounds.getHeight() * m_scale)));
     target.getParentComponent()->addAndMakeVisible(this);
-    target.setVisible(false);
+    // Transparent rather than hidden: a modal component that is hidden leaves
+    // its modal state.
+    target.setAlpha(0.0f);
+    target.setVisible(true);
     startTimer(ComponentDresser::fadeInInterval(dx, dy));
 }
 
@@ -67,7 +70,10 @@ void FadeInProxyComponent::finish()
     stopTimer();
     setVisible(false);
     if (m_target != nullptr)
+    {
+        m_target->setAlpha(1.0f);
         m_target->setVisible(true);
+    }
     if (auto* parent = getParentComponent())
         parent->removeChildComponent(this);
     if (m_target != nullptr)

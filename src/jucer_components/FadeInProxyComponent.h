@@ -4,15 +4,16 @@
 
 // Stands in for a component while it fades in (ComponentDresser::fadeIn): a
 // picture of the component drawn at a rising opacity, moving and growing into
-// the component's place. It lives in the component's parent, ignores the
-// mouse, and deletes itself when the fade has ended.
+// the component's place, while the component itself is fully transparent. It
+// lives in the component's parent, ignores the mouse, and deletes itself when
+// the fade has ended.
 //
 // Message thread only.
 class FadeInProxyComponent : public juce::Component, private juce::Timer
 {
 public:
-    // Takes the picture, joins the component's parent and hides the
-    // component; the timer starts at once. The parent must exist.
+    // Takes the picture, joins the component's parent and makes the component
+    // transparent; the timer starts at once. The parent must exist.
     FadeInProxyComponent(juce::Component& target, int ms, int dx, int dy, float startScale);
     ~FadeInProxyComponent() override;
 
@@ -22,7 +23,7 @@ public:
 
 private:
     void timerCallback() override;
-    // Ends the fade: shows the component, tells it, and deletes this.
+    // Ends the fade: makes the component opaque, tells it, and deletes this.
     void finish();
     void moveOn(double elapsedMs);
 

@@ -41,8 +41,9 @@ protected:
 } // namespace
 
 // A fade without movement only fades: the picture stays where the component
-// is, the component is hidden meanwhile, and a second fade-in is ignored. At
-// the end the component is shown and told.
+// is, the component is transparent meanwhile (still visible, so that a modal
+// component stays modal), and a second fade-in is ignored. At the end the
+// component is opaque and told.
 TEST_F(ComponentDresserTest, AFadeInShowsTheComponentAtItsEndAndIgnoresASecondOne)
 {
     EXPECT_EQ(ComponentDresser::fadeInInterval(0, 0), 33);
@@ -50,7 +51,8 @@ TEST_F(ComponentDresserTest, AFadeInShowsTheComponentAtItsEndAndIgnoresASecondOn
     ASSERT_EQ(parent.getNumChildComponents(), 2);
     juce::Component* proxy = parent.getChildComponent(1);
     EXPECT_TRUE(IsFading(target));
-    EXPECT_FALSE(target.isVisible());
+    EXPECT_TRUE(target.isVisible());
+    EXPECT_EQ(target.getAlpha(), 0.0f);
     EXPECT_EQ(proxy->getBounds(), target.getBounds());
 
     ComponentDresser::fadeIn(&target, 200, 0, 0, 1.0f);
@@ -59,10 +61,11 @@ TEST_F(ComponentDresserTest, AFadeInShowsTheComponentAtItsEndAndIgnoresASecondOn
     uitest::Pump(100);
     ASSERT_EQ(parent.getNumChildComponents(), 2);
     EXPECT_EQ(parent.getChildComponent(1)->getBounds(), target.getBounds());
-    EXPECT_FALSE(target.isVisible());
+    EXPECT_EQ(target.getAlpha(), 0.0f);
 
     EXPECT_TRUE(uitest::PumpUntil([&] { return target.fadeInEnds == 1; }));
     EXPECT_TRUE(target.isVisible());
+    EXPECT_EQ(target.getAlpha(), 1.0f);
     EXPECT_FALSE(IsFading(target));
     EXPECT_EQ(parent.getNumChildComponents(), 1);
 
@@ -101,6 +104,25 @@ TEST_F(ComponentDresserTest, AFadeInWithAnOffsetSlidesIntoPlace)
     EXPECT_TRUE(moved);
     EXPECT_TRUE(target.isVisible());
     EXPECT_EQ(target.getBounds(), juce::Rectangle<int>(50, 100, 200, 80));
+}
+
+// A modal component that fades in (the about window, a sheet) stays modal
+// through its fade.
+TEST_F(ComponentDresserTest, AModalComponentStaysModalWhileItFadesIn)
+{
+    parent.addToDesktop(juce::ComponentPeer::windowIsTemporary);
+    parent.setVisible(true);
+    target.enterModalState(false);
+    ComponentDresser::fadeIn(&target, 150, 0, 40, 1.0f);
+    bool alwaysModal = true;
+    while (target.fadeInEnds == 0 && uitest::PumpUntil([&] { return target.fadeInEnds > 0; }, 20) == false)
+        alwaysModal = alwaysModal && target.isCurrentlyModal();
+    EXPECT_TRUE(uitest::PumpUntil([&] { return target.fadeInEnds == 1; }));
+    EXPECT_TRUE(alwaysModal);
+    EXPECT_TRUE(target.isCurrentlyModal());
+    target.exitModalState(0);
+    uitest::Pump(20);
+    parent.removeFromDesktop();
 }
 
 // A component without a parent has nowhere to put the picture: it is shown at
