@@ -117,7 +117,7 @@ protected:
 
     bool WaitForEnd()
     {
-        for (int i = 0; i < 4000 && m_burner->IsProcessing(); ++i)
+        for (int i = 0; i < 12000 && m_burner->IsProcessing(); ++i)
             std::this_thread::sleep_for(std::chrono::milliseconds(5));
         return !m_burner->IsProcessing();
     }
@@ -310,7 +310,7 @@ TEST_F(BurnerOnSimulatedDrive, CancellingInEachPhase)
         m_drive->SetMedium(0, Medium::BlankCdR());
         m_drive->HoldAt(c.point);
         ASSERT_EQ(m_burner->StartBurnDisc(), 0);
-        ASSERT_TRUE(m_drive->WaitUntilHeld(10000));
+        ASSERT_TRUE(m_drive->WaitUntilHeld(30000));
         EXPECT_EQ(m_burner->GetCurrentBurnStatus(), c.phase);
         m_burner->Cancel();
         m_drive->ReleaseHold();

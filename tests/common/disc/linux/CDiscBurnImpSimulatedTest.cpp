@@ -79,7 +79,7 @@ protected:
     // Waits for the job to end; false after the time-out.
     static bool WaitForEnd(CDiscBurnImp& drive)
     {
-        for (int i = 0; i < 4000 && drive.IsProcessing(); ++i)
+        for (int i = 0; i < 12000 && drive.IsProcessing(); ++i)
             std::this_thread::sleep_for(std::chrono::milliseconds(5));
         return !drive.IsProcessing();
     }
@@ -244,7 +244,7 @@ TEST_F(SimulatedDrive, AStartWhileAJobRunsIsRefusedWithoutDisturbingIt)
     const AudioCDAlbumTrackList& album = StageShortAlbum();
     m_drive->HoldAt(CDiscBurnImpSimulated::kPointWriting);
     ASSERT_EQ(m_drive->StartBurnAudioCD(&album), 0);
-    ASSERT_TRUE(m_drive->WaitUntilHeld(10000));
+    ASSERT_TRUE(m_drive->WaitUntilHeld(30000));
     EXPECT_EQ(m_drive->GetCurrentBurnStatus(), kBurnStatusWriting);
     EXPECT_GE(m_drive->GetBurnProgressPercent(), 50.0f);
     EXPECT_EQ(m_drive->StartBurnAudioCD(&album), 1);
@@ -303,7 +303,7 @@ TEST_F(SimulatedDrive, CancellingInEachPhase)
         m_drive->SetMedium(0, Medium::BlankCdR());
         m_drive->HoldAt(c.point);
         ASSERT_EQ(m_drive->StartBurnAudioCD(&album), 0);
-        ASSERT_TRUE(m_drive->WaitUntilHeld(10000));
+        ASSERT_TRUE(m_drive->WaitUntilHeld(30000));
         EXPECT_EQ(m_drive->GetCurrentBurnStatus(), c.phase);
         m_drive->Cancel();
         if (c.completes)
@@ -336,7 +336,7 @@ TEST_F(SimulatedDrive, ErasingARewritableDiscBlanksItAndCannotBeCancelled)
 
     m_drive->HoldAt(CDiscBurnImpSimulated::kPointErasing);
     ASSERT_EQ(m_drive->StartEraseDisc(false), 0);
-    ASSERT_TRUE(m_drive->WaitUntilHeld(10000));
+    ASSERT_TRUE(m_drive->WaitUntilHeld(30000));
     m_drive->Cancel();
     EXPECT_EQ(m_drive->GetCurrentBurnStatus(), kBurnStatusIdle) << "an erase has no burn phase";
     m_drive->ReleaseHold();
@@ -396,7 +396,7 @@ TEST_F(SimulatedDrive, TheEndOfAJobIsDeliveredOnTheMessageThread)
     const AudioCDAlbumTrackList& album = StageShortAlbum();
     m_drive->InjectFailure(CDiscBurnImpSimulated::kPointClosing, L"Lead-out failed");
     ASSERT_EQ(m_drive->StartBurnAudioCD(&album), 0);
-    for (int i = 0; i < 400 && m_drive->GetLastProcessErrorCode() == 0; ++i)
+    for (int i = 0; i < 3000 && m_drive->GetLastProcessErrorCode() == 0; ++i)
         mm->runDispatchLoopUntil(10);
     EXPECT_EQ(m_drive->GetLastProcessErrorCode(), 1);
     EXPECT_STREQ(m_drive->GetLastProcessErrorMessage(), L"Lead-out failed");
