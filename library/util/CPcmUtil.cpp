@@ -1,6 +1,9 @@
 #include "library/util/CPcmUtil.h"
 
 #include "library/util/CSystemUtil.h"
+#include "library/util/PcmKernelsAvx2.h"
+#include "library/util/PcmSamples.h"
+#include "library/util/PcmStreamCodec.h"
 
 #include <emmintrin.h>
 
@@ -37,457 +40,92 @@ const float CPcmUtil::m_afdBToPeakValueTable[128] = {
 
 namespace
 {
-constexpr float kIntToFloatScale = 1.0f / 2147483648.0f;
-constexpr float kFloatToIntScale = 2147483648.0f;
+using VectorForm = CPcmUtil::VectorForm;
 
 unsigned ClampBits(uint16_t bits)
 {
     return bits > 32 ? 32u : bits;
 }
 
-unsigned BytesPerSample(unsigned bits)
+bool UseAvx2(VectorForm form)
 {
-    return (bits + 7) / 8;
-}
-
-// Mask of the top `bits` bits of a 32-bit word.
-uint32_t WidthMask(unsigned bits)
-{
-    if (bits == 0)
-        return 0;
-    if (bits >= 32)
-        return 0xFFFFFFFFu;
-    return ~((1u << (32 - bits)) - 1);
-}
-
-// A left-justified sample rounded half up to `bits` bits, the positive end
-// limited, the bits below the width cleared.
-uint32_t RoundToWidth(int32_t sample, unsigned bits)
-{
-    if (bits >= 32)
-        return static_cast<uint32_t>(sample);
-    int64_t v = static_cast<int64_t>(sample) + (int64_t{1} << (31 - bits));
-    if (v > INT32_MAX)
-        v = INT32_MAX;
-    return static_cast<uint32_t>(static_cast<int32_t>(v)) & WidthMask(bits);
+    return form == VectorForm::AVX2 && PcmKernelsAvx2::Available();
 }
 
 // ---------------------------------------------------------------------------
-// Generic stream paths: any width, any channel count.
+// Integer and float, one channel. Callers hold a CScopedPreferredMxcsr.
 
-template <bool Msb>
-uint32_t ReadSample(const unsigned char* p, unsigned bytesPerSample)
+void IntToFloatSSE(const int32_t* s, float* d, size_t n)
 {
-    uint32_t v = 0;
-    for (unsigned k = 0; k < bytesPerSample; ++k)
-    {
-        const unsigned shift = Msb ? 24 - 8 * k : 32 - 8 * bytesPerSample + 8 * k;
-        v |= static_cast<uint32_t>(p[k]) << shift;
-    }
-    return v;
+    size_t i = 0;
+    for (; i + 4 <= n; i += 4)
+        _mm_storeu_ps(d + i, PcmSamples::IntToFloat4(_mm_loadu_si128(reinterpret_cast<const __m128i*>(s + i))));
+    for (; i < n; ++i)
+        d[i] = PcmSamples::IntToFloat(s[i]);
 }
 
-template <bool Msb>
-void WriteSample(unsigned char* p, uint32_t v, unsigned bytesPerSample)
+void IntToFloatChannel(VectorForm form, const int32_t* s, float* d, size_t n)
 {
-    for (unsigned k = 0; k < bytesPerSample; ++k)
+    if (form == VectorForm::Scalar)
     {
-        const unsigned shift = Msb ? 24 - 8 * k : 32 - 8 * bytesPerSample + 8 * k;
-        p[k] = static_cast<unsigned char>(v >> shift);
-    }
-}
-
-template <bool Msb>
-void DecodeGeneric(const unsigned char* bytes, int32_t* const* dst, size_t n, unsigned channels,
-                   unsigned bits, size_t dstOffset)
-{
-    const unsigned bps = BytesPerSample(bits);
-    const size_t frameBytes = size_t{channels} * bps;
-    const uint32_t mask = WidthMask(bits);
-    for (unsigned c = 0; c < channels; ++c)
-    {
-        if (dst[c] == nullptr)
-            continue;
-        int32_t* d = dst[c] + dstOffset;
-        const unsigned char* p = bytes + size_t{c} * bps;
-        for (size_t i = 0; i < n; ++i, p += frameBytes)
-            d[i] = static_cast<int32_t>(ReadSample<Msb>(p, bps) & mask);
-    }
-}
-
-template <bool Msb>
-void EncodeGeneric(const int32_t* const* src, unsigned char* bytes, size_t n, unsigned channels,
-                   unsigned bits, size_t srcOffset)
-{
-    const unsigned bps = BytesPerSample(bits);
-    if (bps == 0)
+        for (size_t i = 0; i < n; ++i)
+            d[i] = PcmSamples::IntToFloat(s[i]);
         return;
-    const size_t frameBytes = size_t{channels} * bps;
-    for (unsigned c = 0; c < channels; ++c)
-    {
-        const int32_t* s = src[c] != nullptr ? src[c] + srcOffset : nullptr;
-        unsigned char* p = bytes + size_t{c} * bps;
-        for (size_t i = 0; i < n; ++i, p += frameBytes)
-            WriteSample<Msb>(p, RoundToWidth(s != nullptr ? s[i] : 0, bits), bps);
     }
+    const size_t done = UseAvx2(form) ? PcmKernelsAvx2::IntToFloat(s, d, n) : 0;
+    IntToFloatSSE(s + done, d + done, n - done);
+}
+
+void FloatToIntSSE(const float* s, int32_t* d, size_t n)
+{
+    size_t i = 0;
+    for (; i + 4 <= n; i += 4)
+        _mm_storeu_si128(reinterpret_cast<__m128i*>(d + i), PcmSamples::FloatToInt4(_mm_loadu_ps(s + i)));
+    for (; i < n; ++i)
+        d[i] = PcmSamples::FloatToInt(s[i]);
+}
+
+void FloatToIntChannel(VectorForm form, const float* s, int32_t* d, size_t n)
+{
+    if (form == VectorForm::Scalar)
+    {
+        for (size_t i = 0; i < n; ++i)
+            d[i] = PcmSamples::FloatToInt(s[i]);
+        return;
+    }
+    const size_t done = UseAvx2(form) ? PcmKernelsAvx2::FloatToInt(s, d, n) : 0;
+    FloatToIntSSE(s + done, d + done, n - done);
 }
 
 // ---------------------------------------------------------------------------
-// Vector stream paths for 16, 24 and 32 bits, one and two channels (SSE2).
+// Streams. A null byte pointer or planar array converts nothing.
 
-inline __m128i ByteSwap16(__m128i x)
-{
-    return _mm_or_si128(_mm_slli_epi16(x, 8), _mm_srli_epi16(x, 8));
-}
-
-inline __m128i ByteSwap32(__m128i x)
-{
-    x = _mm_shufflelo_epi16(x, _MM_SHUFFLE(2, 3, 0, 1));
-    x = _mm_shufflehi_epi16(x, _MM_SHUFFLE(2, 3, 0, 1));
-    return ByteSwap16(x);
-}
-
-inline __m128i LoadU(const void* p)
-{
-    return _mm_loadu_si128(static_cast<const __m128i*>(p));
-}
-
-inline void StoreU(void* p, __m128i v)
-{
-    _mm_storeu_si128(static_cast<__m128i*>(p), v);
-}
-
-inline __m128i ByteSwap64(__m128i x)
-{
-    x = _mm_shufflelo_epi16(x, _MM_SHUFFLE(0, 1, 2, 3));
-    x = _mm_shufflehi_epi16(x, _MM_SHUFFLE(0, 1, 2, 3));
-    return ByteSwap16(x);
-}
-
-// Four 24-bit samples (12 bytes, stream order) to four left-justified words.
-// Reads 14 bytes: two overlapping 8-byte loads, each holding two samples.
-template <bool Msb>
-inline __m128i Read4x24(const unsigned char* p)
-{
-    const __m128i lo = _mm_loadl_epi64(reinterpret_cast<const __m128i*>(p));
-    const __m128i hi = _mm_loadl_epi64(reinterpret_cast<const __m128i*>(p + 6));
-    const __m128i q = _mm_unpacklo_epi64(lo, hi);
-    const __m128i evenMask = _mm_set1_epi64x(0x00000000FFFFFF00LL);
-    const __m128i oddMask = _mm_set1_epi64x(static_cast<long long>(0xFFFFFF0000000000ULL));
-    if (Msb)
-    {
-        // Reversed, the first sample's bytes lie in bits 40..63 and the second's in 16..39.
-        const __m128i r = ByteSwap64(q);
-        return _mm_or_si128(_mm_and_si128(_mm_srli_epi64(r, 32), evenMask),
-                            _mm_and_si128(_mm_slli_epi64(r, 24), oddMask));
-    }
-    return _mm_or_si128(_mm_and_si128(_mm_slli_epi64(q, 8), evenMask),
-                        _mm_and_si128(_mm_slli_epi64(q, 16), oddMask));
-}
-
-// Four consecutive left-justified samples; reads kSlack bytes past them.
-template <unsigned Bits, bool Msb>
-struct StreamVec;
-
-template <bool Msb>
-struct StreamVec<16, Msb>
-{
-    static constexpr size_t kSlack = 0;
-    static __m128i Read4(const unsigned char* p)
-    {
-        __m128i x = _mm_loadl_epi64(reinterpret_cast<const __m128i*>(p));
-        if (Msb)
-            x = ByteSwap16(x);
-        return _mm_unpacklo_epi16(_mm_setzero_si128(), x);
-    }
-};
-
-template <bool Msb>
-struct StreamVec<24, Msb>
-{
-    static constexpr size_t kSlack = 2;
-    static __m128i Read4(const unsigned char* p) { return Read4x24<Msb>(p); }
-};
-
-template <bool Msb>
-struct StreamVec<32, Msb>
-{
-    static constexpr size_t kSlack = 0;
-    static __m128i Read4(const unsigned char* p)
-    {
-        const __m128i x = LoadU(p);
-        return Msb ? ByteSwap32(x) : x;
-    }
-};
-
-template <unsigned Bits, bool Msb>
-void DecodeMono(const unsigned char* p, int32_t* d, size_t n)
-{
-    constexpr size_t bps = Bits / 8;
-    size_t i = 0;
-    if constexpr (Bits == 16)
-    {
-        for (; i + 8 <= n; i += 8)
-        {
-            __m128i x = LoadU(p + i * 2);
-            if (Msb)
-                x = ByteSwap16(x);
-            StoreU(d + i, _mm_unpacklo_epi16(_mm_setzero_si128(), x));
-            StoreU(d + i + 4, _mm_unpackhi_epi16(_mm_setzero_si128(), x));
-        }
-    }
-    else
-    {
-        for (; (i + 4) * bps + StreamVec<Bits, Msb>::kSlack <= n * bps; i += 4)
-            StoreU(d + i, StreamVec<Bits, Msb>::Read4(p + i * bps));
-    }
-    for (; i < n; ++i)
-        d[i] = static_cast<int32_t>(ReadSample<Msb>(p + i * bps, bps));
-}
-
-template <unsigned Bits, bool Msb>
-void DecodeStereo(const unsigned char* p, int32_t* d0, int32_t* d1, size_t n)
-{
-    constexpr size_t bps = Bits / 8;
-    constexpr size_t frameBytes = 2 * bps;
-    size_t i = 0;
-    if constexpr (Bits == 16)
-    {
-        // Four frames per word pair: channel 0 in the low half of each 32-bit lane.
-        const __m128i highHalf = _mm_set1_epi32(static_cast<int>(0xFFFF0000u));
-        for (; i + 4 <= n; i += 4)
-        {
-            __m128i x = LoadU(p + i * frameBytes);
-            if (Msb)
-                x = ByteSwap16(x);
-            StoreU(d0 + i, _mm_slli_epi32(x, 16));
-            StoreU(d1 + i, _mm_and_si128(x, highHalf));
-        }
-    }
-    else
-    {
-        for (; (i + 4) * frameBytes + StreamVec<Bits, Msb>::kSlack <= n * frameBytes; i += 4)
-        {
-            const unsigned char* q = p + i * frameBytes;
-            const __m128 a = _mm_castsi128_ps(StreamVec<Bits, Msb>::Read4(q));           // 0 1 0 1
-            const __m128 b = _mm_castsi128_ps(StreamVec<Bits, Msb>::Read4(q + 4 * bps)); // 0 1 0 1
-            StoreU(d0 + i, _mm_castps_si128(_mm_shuffle_ps(a, b, _MM_SHUFFLE(2, 0, 2, 0))));
-            StoreU(d1 + i, _mm_castps_si128(_mm_shuffle_ps(a, b, _MM_SHUFFLE(3, 1, 3, 1))));
-        }
-    }
-    for (; i < n; ++i)
-    {
-        d0[i] = static_cast<int32_t>(ReadSample<Msb>(p + i * frameBytes, bps));
-        d1[i] = static_cast<int32_t>(ReadSample<Msb>(p + i * frameBytes + bps, bps));
-    }
-}
-
-// Rounds four left-justified samples to 16 bits, as 32-bit lanes holding the
-// value before the signed pack (which limits 0x8000 to 0x7FFF).
-inline __m128i Round16(__m128i s)
-{
-    const __m128i half = _mm_and_si128(_mm_srli_epi32(s, 15), _mm_set1_epi32(1));
-    return _mm_add_epi32(_mm_srai_epi32(s, 16), half);
-}
-
-inline __m128i Pack16(__m128i a, __m128i b, bool msb)
-{
-    const __m128i x = _mm_packs_epi32(Round16(a), Round16(b));
-    return msb ? ByteSwap16(x) : x;
-}
-
-// Rounds four samples to 24 bits and writes them as 12 stream bytes, with
-// two overlapping 8-byte stores: 2 bytes past the 12 are written over.
-template <bool Msb>
-inline void Write4x24(unsigned char* p, __m128i s)
-{
-    // Half up at bit 7. A sum past the positive end wraps negative; inverting
-    // it gives 0x7FFFFFxx, whose top three bytes are the limit.
-    const __m128i t = _mm_add_epi32(s, _mm_set1_epi32(0x80));
-    const __m128i v = _mm_xor_si128(t, _mm_cmpgt_epi32(s, t));
-    // Each 64-bit half: the three bytes of its two samples side by side.
-    const __m128i lowMask = _mm_set1_epi64x(0x0000000000FFFFFFLL);
-    const __m128i highMask = _mm_set1_epi64x(0x0000FFFFFF000000LL);
-    __m128i q;
-    if (Msb)
-    {
-        const __m128i r = ByteSwap32(v); // top three bytes reversed into bytes 0..2
-        q = _mm_or_si128(_mm_and_si128(r, lowMask), _mm_and_si128(_mm_srli_epi64(r, 8), highMask));
-    }
-    else
-    {
-        q = _mm_or_si128(_mm_and_si128(_mm_srli_epi64(v, 8), lowMask),
-                         _mm_and_si128(_mm_srli_epi64(v, 16), highMask));
-    }
-    _mm_storel_epi64(reinterpret_cast<__m128i*>(p), q);
-    _mm_storel_epi64(reinterpret_cast<__m128i*>(p + 6), _mm_unpackhi_epi64(q, q));
-}
-
-inline __m128i Prepare32(__m128i s, bool msb)
-{
-    return msb ? ByteSwap32(s) : s;
-}
-
-template <unsigned Bits, bool Msb>
-void EncodeMono(const int32_t* s, unsigned char* p, size_t n)
-{
-    constexpr size_t bps = Bits / 8;
-    size_t i = 0;
-    if constexpr (Bits == 16)
-    {
-        for (; i + 8 <= n; i += 8)
-            StoreU(p + i * 2, Pack16(LoadU(s + i), LoadU(s + i + 4), Msb));
-    }
-    else if constexpr (Bits == 24)
-    {
-        for (; i + 4 < n; i += 4) // one more sample after the block covers the stores' 2 extra bytes
-            Write4x24<Msb>(p + i * 3, LoadU(s + i));
-    }
-    else
-    {
-        for (; i + 4 <= n; i += 4)
-            StoreU(p + i * 4, Prepare32(LoadU(s + i), Msb));
-    }
-    for (; i < n; ++i)
-        WriteSample<Msb>(p + i * bps, RoundToWidth(s[i], Bits), bps);
-}
-
-template <unsigned Bits, bool Msb>
-void EncodeStereo(const int32_t* s0, const int32_t* s1, unsigned char* p, size_t n)
-{
-    constexpr size_t bps = Bits / 8;
-    constexpr size_t frameBytes = 2 * bps;
-    // 24-bit stores write 2 bytes past the block: keep a frame after it.
-    const size_t vectorEnd = Bits == 24 ? n - std::min<size_t>(n, 1) : n;
-    size_t i = 0;
-    for (; i + 4 <= vectorEnd; i += 4)
-    {
-        const __m128i l = LoadU(s0 + i);
-        const __m128i r = LoadU(s1 + i);
-        const __m128i a = _mm_unpacklo_epi32(l, r); // frames 0, 1
-        const __m128i b = _mm_unpackhi_epi32(l, r); // frames 2, 3
-        unsigned char* q = p + i * frameBytes;
-        if constexpr (Bits == 16)
-        {
-            StoreU(q, Pack16(a, b, Msb));
-        }
-        else if constexpr (Bits == 24)
-        {
-            Write4x24<Msb>(q, a);
-            Write4x24<Msb>(q + 12, b);
-        }
-        else
-        {
-            StoreU(q, Prepare32(a, Msb));
-            StoreU(q + 16, Prepare32(b, Msb));
-        }
-    }
-    for (; i < n; ++i)
-    {
-        WriteSample<Msb>(p + i * frameBytes, RoundToWidth(s0[i], Bits), bps);
-        WriteSample<Msb>(p + i * frameBytes + bps, RoundToWidth(s1[i], Bits), bps);
-    }
-}
-
-template <unsigned Bits, bool Msb>
-bool DecodeFast(const unsigned char* bytes, int32_t* const* dst, size_t n, unsigned channels,
-                size_t dstOffset)
-{
-    if (channels == 1 && dst[0] != nullptr)
-    {
-        DecodeMono<Bits, Msb>(bytes, dst[0] + dstOffset, n);
-        return true;
-    }
-    if (channels == 2 && dst[0] != nullptr && dst[1] != nullptr)
-    {
-        DecodeStereo<Bits, Msb>(bytes, dst[0] + dstOffset, dst[1] + dstOffset, n);
-        return true;
-    }
-    return false;
-}
-
-template <unsigned Bits, bool Msb>
-bool EncodeFast(const int32_t* const* src, unsigned char* bytes, size_t n, unsigned channels,
-                size_t srcOffset)
-{
-    if (channels == 1 && src[0] != nullptr)
-    {
-        EncodeMono<Bits, Msb>(src[0] + srcOffset, bytes, n);
-        return true;
-    }
-    if (channels == 2 && src[0] != nullptr && src[1] != nullptr)
-    {
-        EncodeStereo<Bits, Msb>(src[0] + srcOffset, src[1] + srcOffset, bytes, n);
-        return true;
-    }
-    return false;
-}
-
-template <bool Msb>
-uint32_t Decode(const unsigned char* bytes, int32_t* const* dst, uint32_t n, uint16_t channels,
-                uint16_t bitsIn, uint32_t dstOffset)
+template <typename Sample>
+uint32_t Decode(VectorForm form, bool msb, const unsigned char* bytes, Sample* const* dst, uint32_t n,
+                uint16_t channels, uint16_t bits, uint32_t dstOffset)
 {
     if (n == 0 || channels == 0 || dst == nullptr)
         return n;
     if (bytes == nullptr)
         return 0;
-    const unsigned bits = ClampBits(bitsIn);
-    bool done = false;
-    if (bits == 16)
-        done = DecodeFast<16, Msb>(bytes, dst, n, channels, dstOffset);
-    else if (bits == 24)
-        done = DecodeFast<24, Msb>(bytes, dst, n, channels, dstOffset);
-    else if (bits == 32)
-        done = DecodeFast<32, Msb>(bytes, dst, n, channels, dstOffset);
-    if (!done)
-        DecodeGeneric<Msb>(bytes, dst, n, channels, bits, dstOffset);
+    PcmStreamCodec::Decode(form, msb, bytes, dst, n, channels, ClampBits(bits), dstOffset);
     return n;
 }
 
-template <bool Msb>
-uint32_t Encode(const int32_t* const* src, unsigned char* bytes, uint32_t n, uint16_t channels,
-                uint16_t bitsIn, uint32_t srcOffset)
+template <typename Sample>
+uint32_t Encode(VectorForm form, bool msb, const Sample* const* src, unsigned char* bytes, uint32_t n,
+                uint16_t channels, uint16_t bits, uint32_t srcOffset)
 {
-    if (n == 0 || channels == 0 || bitsIn == 0)
+    if (n == 0 || channels == 0 || bits == 0)
         return n;
     if (src == nullptr || bytes == nullptr)
         return 0;
-    const unsigned bits = ClampBits(bitsIn);
-    bool done = false;
-    if (bits == 16)
-        done = EncodeFast<16, Msb>(src, bytes, n, channels, srcOffset);
-    else if (bits == 24)
-        done = EncodeFast<24, Msb>(src, bytes, n, channels, srcOffset);
-    else if (bits == 32)
-        done = EncodeFast<32, Msb>(src, bytes, n, channels, srcOffset);
-    if (!done)
-        EncodeGeneric<Msb>(src, bytes, n, channels, bits, srcOffset);
+    PcmStreamCodec::Encode(form, msb, src, bytes, n, channels, ClampBits(bits), srcOffset);
     return n;
 }
 
 // ---------------------------------------------------------------------------
-// Float helpers. Callers hold a CScopedPreferredMxcsr.
-
-inline int32_t FloatToInt(float x)
-{
-    const float v = x * kFloatToIntScale;
-    if (v >= kFloatToIntScale)
-        return INT32_MAX;
-    if (!(v > -kFloatToIntScale)) // also NaN
-        return -INT32_MAX;
-    return static_cast<int32_t>(v);
-}
-
-inline __m128i FloatToInt4(__m128 x)
-{
-    const __m128 scale = _mm_set1_ps(kFloatToIntScale);
-    const __m128 v = _mm_mul_ps(x, scale);
-    // Out-of-range lanes and NaN convert to 0x80000000; flip the positive ones
-    // to 0x7FFFFFFF and raise the remaining 0x80000000 by one.
-    __m128i r = _mm_cvttps_epi32(v);
-    r = _mm_xor_si128(r, _mm_castps_si128(_mm_cmpge_ps(v, scale)));
-    return _mm_sub_epi32(r, _mm_cmpeq_epi32(r, _mm_set1_epi32(INT32_MIN)));
-}
+// Gains and fades
 
 // An unsigned 32-bit value to float with a single rounding, the same in the
 // scalar and the vector form.
@@ -654,48 +292,106 @@ float MaxAbsSSE(const float* p, size_t n, float acc)
 
 // ---------------------------------------------------------------------------
 
+bool CPcmUtil::HasVectorForm(VectorForm form)
+{
+    return form != VectorForm::AVX2 || PcmKernelsAvx2::Available();
+}
+
+CPcmUtil::VectorForm CPcmUtil::GetPreferredVectorForm()
+{
+    return PcmKernelsAvx2::Available() ? VectorForm::AVX2 : VectorForm::SSE2;
+}
+
 uint32_t CPcmUtil::DecodeStreamLsb1(const unsigned char* bytes, int32_t* const* dst, uint32_t n,
                                     uint16_t channels, uint16_t bits, uint32_t dstOffset)
 {
-    return Decode<false>(bytes, dst, n, channels, bits, dstOffset);
+    return Decode(GetPreferredVectorForm(), false, bytes, dst, n, channels, bits, dstOffset);
 }
 
 uint32_t CPcmUtil::DecodeStreamMsb1(const unsigned char* bytes, int32_t* const* dst, uint32_t n,
                                     uint16_t channels, uint16_t bits, uint32_t dstOffset)
 {
-    return Decode<true>(bytes, dst, n, channels, bits, dstOffset);
+    return Decode(GetPreferredVectorForm(), true, bytes, dst, n, channels, bits, dstOffset);
 }
 
 uint32_t CPcmUtil::EncodeStreamLsb1(const int32_t* const* src, unsigned char* bytes, uint32_t n,
                                     uint16_t channels, uint16_t bits, uint32_t srcOffset)
 {
-    return Encode<false>(src, bytes, n, channels, bits, srcOffset);
+    return Encode(GetPreferredVectorForm(), false, src, bytes, n, channels, bits, srcOffset);
 }
 
 uint32_t CPcmUtil::EncodeStreamMsb1(const int32_t* const* src, unsigned char* bytes, uint32_t n,
                                     uint16_t channels, uint16_t bits, uint32_t srcOffset)
 {
-    return Encode<true>(src, bytes, n, channels, bits, srcOffset);
+    return Encode(GetPreferredVectorForm(), true, src, bytes, n, channels, bits, srcOffset);
+}
+
+uint32_t CPcmUtil::DecodeStreamLsb1(const unsigned char* bytes, float* const* dst, uint32_t n,
+                                    uint16_t channels, uint16_t bits, uint32_t dstOffset)
+{
+    return DecodeStream(GetPreferredVectorForm(), false, bytes, dst, n, channels, bits, dstOffset);
+}
+
+uint32_t CPcmUtil::DecodeStreamMsb1(const unsigned char* bytes, float* const* dst, uint32_t n,
+                                    uint16_t channels, uint16_t bits, uint32_t dstOffset)
+{
+    return DecodeStream(GetPreferredVectorForm(), true, bytes, dst, n, channels, bits, dstOffset);
+}
+
+uint32_t CPcmUtil::EncodeStreamLsb1(const float* const* src, unsigned char* bytes, uint32_t n,
+                                    uint16_t channels, uint16_t bits, uint32_t srcOffset)
+{
+    return EncodeStream(GetPreferredVectorForm(), false, src, bytes, n, channels, bits, srcOffset);
+}
+
+uint32_t CPcmUtil::EncodeStreamMsb1(const float* const* src, unsigned char* bytes, uint32_t n,
+                                    uint16_t channels, uint16_t bits, uint32_t srcOffset)
+{
+    return EncodeStream(GetPreferredVectorForm(), true, src, bytes, n, channels, bits, srcOffset);
+}
+
+uint32_t CPcmUtil::DecodeStream(VectorForm form, bool msb, const unsigned char* bytes, int32_t* const* dst,
+                                uint32_t n, uint16_t channels, uint16_t bits, uint32_t dstOffset)
+{
+    return Decode(form, msb, bytes, dst, n, channels, bits, dstOffset);
+}
+
+uint32_t CPcmUtil::EncodeStream(VectorForm form, bool msb, const int32_t* const* src, unsigned char* bytes,
+                                uint32_t n, uint16_t channels, uint16_t bits, uint32_t srcOffset)
+{
+    return Encode(form, msb, src, bytes, n, channels, bits, srcOffset);
+}
+
+uint32_t CPcmUtil::DecodeStream(VectorForm form, bool msb, const unsigned char* bytes, float* const* dst,
+                                uint32_t n, uint16_t channels, uint16_t bits, uint32_t dstOffset)
+{
+    CScopedPreferredMxcsr mxcsr;
+    return Decode(form, msb, bytes, dst, n, channels, bits, dstOffset);
+}
+
+uint32_t CPcmUtil::EncodeStream(VectorForm form, bool msb, const float* const* src, unsigned char* bytes,
+                                uint32_t n, uint16_t channels, uint16_t bits, uint32_t srcOffset)
+{
+    CScopedPreferredMxcsr mxcsr;
+    return Encode(form, msb, src, bytes, n, channels, bits, srcOffset);
 }
 
 uint32_t CPcmUtil::SignedIntToFloat(const int32_t* const* in, float* const* out, uint32_t n,
                                     uint16_t channels, uint32_t inOffset, uint32_t outOffset)
 {
+    return SignedIntToFloat(GetPreferredVectorForm(), in, out, n, channels, inOffset, outOffset);
+}
+
+uint32_t CPcmUtil::SignedIntToFloat(VectorForm form, const int32_t* const* in, float* const* out, uint32_t n,
+                                    uint16_t channels, uint32_t inOffset, uint32_t outOffset)
+{
     if (in == nullptr || out == nullptr)
         return n;
     CScopedPreferredMxcsr mxcsr;
-    const __m128 scale = _mm_set1_ps(kIntToFloatScale);
     for (unsigned c = 0; c < channels; ++c)
     {
-        if (in[c] == nullptr || out[c] == nullptr)
-            continue;
-        const int32_t* s = in[c] + inOffset;
-        float* d = out[c] + outOffset;
-        size_t i = 0;
-        for (; i + 4 <= n; i += 4)
-            _mm_storeu_ps(d + i, _mm_mul_ps(_mm_cvtepi32_ps(LoadU(s + i)), scale));
-        for (; i < n; ++i)
-            d[i] = static_cast<float>(s[i]) * kIntToFloatScale;
+        if (in[c] != nullptr && out[c] != nullptr)
+            IntToFloatChannel(form, in[c] + inOffset, out[c] + outOffset, n);
     }
     return n;
 }
@@ -703,20 +399,19 @@ uint32_t CPcmUtil::SignedIntToFloat(const int32_t* const* in, float* const* out,
 uint32_t CPcmUtil::FloatToSignedInt(const float* const* in, int32_t* const* out, uint32_t n,
                                     uint16_t channels, uint32_t inOffset, uint32_t outOffset)
 {
+    return FloatToSignedInt(GetPreferredVectorForm(), in, out, n, channels, inOffset, outOffset);
+}
+
+uint32_t CPcmUtil::FloatToSignedInt(VectorForm form, const float* const* in, int32_t* const* out, uint32_t n,
+                                    uint16_t channels, uint32_t inOffset, uint32_t outOffset)
+{
     if (in == nullptr || out == nullptr)
         return n;
     CScopedPreferredMxcsr mxcsr;
     for (unsigned c = 0; c < channels; ++c)
     {
-        if (in[c] == nullptr || out[c] == nullptr)
-            continue;
-        const float* s = in[c] + inOffset;
-        int32_t* d = out[c] + outOffset;
-        size_t i = 0;
-        for (; i + 4 <= n; i += 4)
-            StoreU(d + i, FloatToInt4(_mm_loadu_ps(s + i)));
-        for (; i < n; ++i)
-            d[i] = FloatToInt(s[i]);
+        if (in[c] != nullptr && out[c] != nullptr)
+            FloatToIntChannel(form, in[c] + inOffset, out[c] + outOffset, n);
     }
     return n;
 }

@@ -27,6 +27,21 @@
 class CPcmUtil
 {
 public:
+    // The forms the stream functions and the integer/float conversions come
+    // in: sample by sample (Scalar), with SSE2, which every x86-64 processor
+    // has, and with AVX2. Every form gives the same results to the bit; the
+    // plain functions use AVX2 where the processor has it, else SSE2.
+    enum class VectorForm
+    {
+        Scalar,
+        SSE2,
+        AVX2,
+    };
+    // True for Scalar and SSE2; for AVX2 when the processor supports it.
+    static bool HasVectorForm(VectorForm form);
+    // The form the plain functions use.
+    static VectorForm GetPreferredVectorForm();
+
     // n interleaved frames to planar left-justified integers. The bits below
     // the sample width are zero after decoding; a width of 0 decodes to 0.
     // A null byte pointer decodes nothing and returns 0.
@@ -44,12 +59,39 @@ public:
     static uint32_t EncodeStreamMsb1(const int32_t* const* src, unsigned char* bytes, uint32_t n,
                                      uint16_t channels, uint16_t bits, uint32_t srcOffset);
 
+    // The same straight to and from float samples, in one pass: decoding
+    // gives what decoding and then SignedIntToFloat give, encoding what
+    // FloatToSignedInt and then encoding give.
+    static uint32_t DecodeStreamLsb1(const unsigned char* bytes, float* const* dst, uint32_t n,
+                                     uint16_t channels, uint16_t bits, uint32_t dstOffset);
+    static uint32_t DecodeStreamMsb1(const unsigned char* bytes, float* const* dst, uint32_t n,
+                                     uint16_t channels, uint16_t bits, uint32_t dstOffset);
+    static uint32_t EncodeStreamLsb1(const float* const* src, unsigned char* bytes, uint32_t n,
+                                     uint16_t channels, uint16_t bits, uint32_t srcOffset);
+    static uint32_t EncodeStreamMsb1(const float* const* src, unsigned char* bytes, uint32_t n,
+                                     uint16_t channels, uint16_t bits, uint32_t srcOffset);
+
     // out = in x 2^-31.
     static uint32_t SignedIntToFloat(const int32_t* const* in, float* const* out, uint32_t n,
                                      uint16_t channels, uint32_t inOffset, uint32_t outOffset);
     // out = in x 2^31 truncated toward zero and limited to -2147483647 ..
     // +2147483647; NaN gives -2147483647.
     static uint32_t FloatToSignedInt(const float* const* in, int32_t* const* out, uint32_t n,
+                                     uint16_t channels, uint32_t inOffset, uint32_t outOffset);
+
+    // The functions above in a chosen form (msb selects the byte order); a
+    // form the processor lacks runs as SSE2.
+    static uint32_t DecodeStream(VectorForm form, bool msb, const unsigned char* bytes, int32_t* const* dst,
+                                 uint32_t n, uint16_t channels, uint16_t bits, uint32_t dstOffset);
+    static uint32_t EncodeStream(VectorForm form, bool msb, const int32_t* const* src, unsigned char* bytes,
+                                 uint32_t n, uint16_t channels, uint16_t bits, uint32_t srcOffset);
+    static uint32_t DecodeStream(VectorForm form, bool msb, const unsigned char* bytes, float* const* dst,
+                                 uint32_t n, uint16_t channels, uint16_t bits, uint32_t dstOffset);
+    static uint32_t EncodeStream(VectorForm form, bool msb, const float* const* src, unsigned char* bytes,
+                                 uint32_t n, uint16_t channels, uint16_t bits, uint32_t srcOffset);
+    static uint32_t SignedIntToFloat(VectorForm form, const int32_t* const* in, float* const* out, uint32_t n,
+                                     uint16_t channels, uint32_t inOffset, uint32_t outOffset);
+    static uint32_t FloatToSignedInt(VectorForm form, const float* const* in, int32_t* const* out, uint32_t n,
                                      uint16_t channels, uint32_t inOffset, uint32_t outOffset);
 
     // Copies n samples per channel; source and destination runs may overlap.

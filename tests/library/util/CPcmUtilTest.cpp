@@ -48,6 +48,31 @@ uint32_t Encode(bool msb, int32_t** s, unsigned char* b, uint32_t n, uint16_t ch
                : CPcmUtil::EncodeStreamLsb1(s, b, n, ch, bits, off);
 }
 
+Bytes RandomBytes(size_t size, std::mt19937& rng)
+{
+    Bytes bytes(size);
+    for (auto& b : bytes)
+        b = static_cast<unsigned char>(rng());
+    return bytes;
+}
+
+using Form = CPcmUtil::VectorForm;
+
+// The forms this processor runs: each must give the same results to the bit.
+std::vector<Form> Forms()
+{
+    std::vector<Form> forms;
+    for (Form form : {Form::Scalar, Form::SSE2, Form::AVX2})
+        if (CPcmUtil::HasVectorForm(form))
+            forms.push_back(form);
+    return forms;
+}
+
+const char* FormName(Form form)
+{
+    return form == Form::Scalar ? "scalar" : form == Form::SSE2 ? "SSE2" : "AVX2";
+}
+
 // The stream bytes of one sample as the format defines them, straight from the
 // byte-level rule, for checking the vector paths of every width and layout.
 uint32_t ReferenceDecode(const unsigned char* p, unsigned bits, bool msb)
@@ -74,10 +99,12 @@ void ReferenceEncode(int32_t s, unsigned char* p, unsigned bits, bool msb)
 TEST(CPcmUtil, Every16BitValueRoundTripsInBothByteOrdersMonoAndStereo)
 {
     const uint32_t n = 65536;
+    for (Form form : Forms())
     for (bool msb : {false, true})
     {
         for (uint16_t channels : {1, 2})
         {
+            SCOPED_TRACE(FormName(form));
             Bytes stream(size_t{n} * channels * 2);
             for (uint32_t i = 0; i < n; ++i)
             {
@@ -90,7 +117,7 @@ TEST(CPcmUtil, Every16BitValueRoundTripsInBothByteOrdersMonoAndStereo)
                 }
             }
             Planar<int32_t> pcm(channels, n);
-            ASSERT_EQ(n, Decode(msb, stream.data(), pcm.p(), n, channels, 16, 0));
+            ASSERT_EQ(n, CPcmUtil::DecodeStream(form, msb, stream.data(), pcm.p(), n, channels, 16, 0));
             for (uint32_t i = 0; i < n; ++i)
             {
                 ASSERT_EQ(static_cast<int32_t>(i << 16), pcm.data[0][i]) << "msb " << msb << " frame " << i;
@@ -100,7 +127,7 @@ TEST(CPcmUtil, Every16BitValueRoundTripsInBothByteOrdersMonoAndStereo)
                 }
             }
             Bytes again(stream.size(), 0xAA);
-            ASSERT_EQ(n, Encode(msb, pcm.p(), again.data(), n, channels, 16, 0));
+            ASSERT_EQ(n, CPcmUtil::EncodeStream(form, msb, pcm.p(), again.data(), n, channels, 16, 0));
             EXPECT_EQ(stream, again) << "msb " << msb << " channels " << channels;
         }
     }
@@ -202,22 +229,23 @@ TEST(CPcmUtil, EncodeRoundsHalfUpLimitsAndClearsBitsBelowTheWidth)
 TEST(CPcmUtil, VectorAndGenericStreamPathsMatchTheByteRuleForEveryLayout)
 {
     std::mt19937 rng(7);
+    for (Form form : Forms())
     for (uint16_t bits : {8, 12, 16, 20, 24, 32})
     {
         for (bool msb : {false, true})
         {
             for (uint16_t channels : {1, 2, 3})
             {
-                for (uint32_t n : {0u, 1u, 3u, 4u, 5u, 7u, 8u, 9u, 16u, 17u, 33u})
+                for (uint32_t n : {0u, 1u, 3u, 4u, 5u, 7u, 8u, 9u, 16u, 17u, 33u, 64u, 65u, 100u})
                 {
+                    SCOPED_TRACE(FormName(form));
                     const unsigned bps = (bits + 7) / 8;
                     const uint32_t offset = n % 3;
                     const size_t size = size_t{n} * channels * bps;
-                    Bytes stream(size);
-                    for (auto& b : stream)
-                        b = static_cast<unsigned char>(rng());
+                    const Bytes stream = RandomBytes(size, rng);
                     Planar<int32_t> pcm(channels, n + offset, 0x55555555);
-                    ASSERT_EQ(n, Decode(msb, stream.data(), pcm.p(), n, channels, bits, offset));
+                    ASSERT_EQ(n, CPcmUtil::DecodeStream(form, msb, stream.data(), pcm.p(), n, channels, bits,
+                                                        offset));
                     for (uint16_t c = 0; c < channels; ++c)
                     {
                         for (uint32_t i = 0; i < offset; ++i)
@@ -237,12 +265,59 @@ TEST(CPcmUtil, VectorAndGenericStreamPathsMatchTheByteRuleForEveryLayout)
                         for (uint16_t c = 0; c < channels; ++c)
                             ReferenceEncode(pcm.data[c][offset + i],
                                             &expected[(size_t{i} * channels + c) * bps], bits, msb);
-                    ASSERT_EQ(n, Encode(msb, pcm.p(), actual.data(), n, channels, bits, offset));
+                    ASSERT_EQ(n, CPcmUtil::EncodeStream(form, msb, pcm.p(), actual.data(), n, channels, bits,
+                                                        offset));
                     ASSERT_EQ(expected, actual)
                         << "encode bits " << bits << " msb " << msb << " ch " << channels << " n " << n;
                 }
             }
         }
+    }
+}
+
+// Decoding straight to floats gives, to the bit, what decoding and then
+// SignedIntToFloat give; encoding straight from floats what FloatToSignedInt
+// and then encoding give, out-of-range values and NaN included.
+TEST(CPcmUtil, FloatStreamPathsEqualTheIntegerPathAndTheConversion)
+{
+    std::mt19937 rng(5);
+    const float specials[] = {1.0f, -1.0f, 1.5f, -1e30f, std::numeric_limits<float>::quiet_NaN(),
+                              std::numeric_limits<float>::infinity(), 1e-40f, -0.0f,
+                              // half a 16-bit and a 24-bit step above a step: rounds up
+                              (0x1234 + 0.5f) / 32768.0f, (0x123456 + 0.5f) / 8388608.0f,
+                              // near the positive end, where rounding reaches the limit
+                              0.99999994f, 0x7FFF4000 / 2147483648.0f, 0x7FFF7F00 / 2147483648.0f,
+                              0x7FFFFF00 / 2147483648.0f, -0.99999994f};
+    std::uniform_real_distribution<float> dist(-1.1f, 1.1f);
+    for (Form form : Forms())
+    for (uint16_t bits : {8, 16, 20, 24, 32})
+    for (bool msb : {false, true})
+    for (uint16_t channels : {1, 2, 3})
+    for (uint32_t n : {0u, 1u, 7u, 8u, 9u, 16u, 17u, 33u, 64u, 65u, 100u})
+    {
+        SCOPED_TRACE(testing::Message() << FormName(form) << " bits " << bits << " msb " << msb << " ch "
+                                        << channels << " n " << n);
+        const unsigned bps = (bits + 7) / 8;
+        const uint32_t offset = n % 3;
+        const size_t size = size_t{n} * channels * bps;
+        const Bytes stream = RandomBytes(size, rng);
+        Planar<float> direct(channels, n + offset, -7.0f), viaInts(channels, n + offset, -7.0f);
+        Planar<int32_t> ints(channels, n + offset);
+        ASSERT_EQ(n, CPcmUtil::DecodeStream(form, msb, stream.data(), direct.p(), n, channels, bits, offset));
+        CPcmUtil::DecodeStream(Form::Scalar, msb, stream.data(), ints.p(), n, channels, bits, offset);
+        CPcmUtil::SignedIntToFloat(Form::Scalar, ints.p(), viaInts.p(), n, channels, offset, offset);
+        for (uint16_t c = 0; c < channels; ++c)
+            for (uint32_t i = 0; i < n + offset; ++i)
+                ASSERT_EQ(Bits(viaInts.data[c][i]), Bits(direct.data[c][i])) << "decoded sample " << i;
+
+        for (auto& d : direct.data)
+            for (auto& f : d)
+                f = rng() % 4 == 0 ? specials[rng() % std::size(specials)] : dist(rng);
+        Bytes expected(size + 1, 0xAA), actual(size + 1, 0xAA);
+        CPcmUtil::FloatToSignedInt(Form::Scalar, direct.p(), ints.p(), n, channels, offset, offset);
+        CPcmUtil::EncodeStream(Form::Scalar, msb, ints.p(), expected.data(), n, channels, bits, offset);
+        ASSERT_EQ(n, CPcmUtil::EncodeStream(form, msb, direct.p(), actual.data(), n, channels, bits, offset));
+        ASSERT_EQ(expected, actual) << "encoded";
     }
 }
 
@@ -306,19 +381,26 @@ TEST(CPcmUtil, FloatIntConversionsTruncateLimitAndMapNaN)
         {1e-40f, 0},
     };
     const size_t count = std::size(cases);
-    // Shift the table through the offsets so every case meets the vector and the scalar code.
-    for (uint32_t offset = 0; offset < 4; ++offset)
+    // The table three times over, shifted through the offsets, so that every
+    // case meets every form's vector and scalar code.
+    const size_t total = 3 * count;
+    for (Form form : Forms())
     {
-        std::vector<float> in(offset + count);
-        for (size_t i = 0; i < count; ++i)
-            in[offset + i] = cases[i].in;
-        std::vector<int32_t> out(count + 1, 7);
-        const float* inPtr[1] = {in.data()};
-        int32_t* outPtr[1] = {out.data()};
-        ASSERT_EQ(count, CPcmUtil::FloatToSignedInt(inPtr, outPtr, count, 1, offset, 1));
-        EXPECT_EQ(7, out[0]);
-        for (size_t i = 0; i < count; ++i)
-            EXPECT_EQ(cases[i].out, out[1 + i]) << "input " << cases[i].in << " offset " << offset;
+        SCOPED_TRACE(FormName(form));
+        for (uint32_t offset = 0; offset < 4; ++offset)
+        {
+            std::vector<float> in(offset + total);
+            for (size_t i = 0; i < total; ++i)
+                in[offset + i] = cases[i % count].in;
+            std::vector<int32_t> out(total + 1, 7);
+            const float* inPtr[1] = {in.data()};
+            int32_t* outPtr[1] = {out.data()};
+            ASSERT_EQ(total, CPcmUtil::FloatToSignedInt(form, inPtr, outPtr, total, 1, offset, 1));
+            EXPECT_EQ(7, out[0]);
+            for (size_t i = 0; i < total; ++i)
+                EXPECT_EQ(cases[i % count].out, out[1 + i]) << "input " << cases[i % count].in << " offset "
+                                                            << offset << " at " << i;
+        }
     }
 
     // Integer to float: exact below 25 significant bits, rounded toward zero above.
@@ -327,25 +409,40 @@ TEST(CPcmUtil, FloatIntConversionsTruncateLimitAndMapNaN)
     const std::vector<float> floats = {
         0.99999994f, -1.0f, 0.5f, -1.0f / 2147483648.0f, 0x123456 / 8388608.0f, -0x7FFFFF / 8388608.0f,
         0.99999994f};
-    std::vector<float> converted(ints.size());
-    const int32_t* intPtr[1] = {ints.data()};
-    float* floatPtr[1] = {converted.data()};
-    EXPECT_EQ(ints.size(), CPcmUtil::SignedIntToFloat(intPtr, floatPtr, ints.size(), 1, 0, 0));
-    EXPECT_EQ(floats, converted);
+    std::vector<int32_t> manyInts;
+    std::vector<float> manyFloats;
+    for (int k = 0; k < 3; ++k)
+    {
+        manyInts.insert(manyInts.end(), ints.begin(), ints.end());
+        manyFloats.insert(manyFloats.end(), floats.begin(), floats.end());
+    }
+    for (Form form : Forms())
+    {
+        std::vector<float> converted(manyInts.size());
+        const int32_t* intPtr[1] = {manyInts.data()};
+        float* floatPtr[1] = {converted.data()};
+        const uint32_t n = static_cast<uint32_t>(manyInts.size());
+        EXPECT_EQ(n, CPcmUtil::SignedIntToFloat(form, intPtr, floatPtr, n, 1, 0, 0));
+        EXPECT_EQ(manyFloats, converted) << FormName(form);
+    }
 
     // Every 24-bit sample survives int -> float -> int.
     std::vector<int32_t> all(1 << 24), back(1 << 24);
     for (size_t i = 0; i < all.size(); ++i)
         all[i] = static_cast<int32_t>(static_cast<uint32_t>(i) << 8);
+    std::vector<int32_t> expected = all;
+    expected[size_t{1} << 23] = -INT32_MAX; // -1.0 is limited to the symmetric range
     std::vector<float> f(all.size());
     const int32_t* allPtr[1] = {all.data()};
     float* fPtr[1] = {f.data()};
     const float* fConst[1] = {f.data()};
     int32_t* backPtr[1] = {back.data()};
-    CPcmUtil::SignedIntToFloat(allPtr, fPtr, static_cast<uint32_t>(all.size()), 1, 0, 0);
-    CPcmUtil::FloatToSignedInt(fConst, backPtr, static_cast<uint32_t>(all.size()), 1, 0, 0);
-    all[size_t{1} << 23] = -INT32_MAX; // -1.0 is limited to the symmetric range
-    EXPECT_EQ(all, back);
+    for (Form form : Forms())
+    {
+        CPcmUtil::SignedIntToFloat(form, allPtr, fPtr, static_cast<uint32_t>(all.size()), 1, 0, 0);
+        CPcmUtil::FloatToSignedInt(form, fConst, backPtr, static_cast<uint32_t>(all.size()), 1, 0, 0);
+        EXPECT_EQ(expected, back) << FormName(form);
+    }
 }
 
 TEST(CPcmUtil, CopyHandlesOverlapAndSilenceSkipsNullChannels)
@@ -462,6 +559,20 @@ TEST(CPcmUtil, FloatOperationsIgnoreAndRestoreTheCallersControlWord)
         check("SignedIntToFloat");
         CPcmUtil::FloatToSignedInt(src, intDst, 7 - 4, 1, 0, 0);
         check("FloatToSignedInt");
+        // The stream functions with float samples, over enough frames for every vector form.
+        std::vector<unsigned char> bytes(64);
+        for (size_t i = 0; i < bytes.size(); ++i)
+            bytes[i] = static_cast<unsigned char>(37 * i + 11);
+        std::vector<float> wide(16);
+        float* wideDst[1] = {wide.data()};
+        CPcmUtil::DecodeStreamLsb1(bytes.data(), wideDst, 16, 1, 32, 0);
+        out = wide;
+        check("DecodeStreamLsb1 to float");
+        const float* wideSrc[1] = {wide.data()};
+        CPcmUtil::EncodeStreamMsb1(wideSrc, bytes.data(), 16, 1, 24, 0);
+        out.assign(bytes.begin(), bytes.end());
+        check("EncodeStreamMsb1 from float");
+        out.resize(in.size());
         out.assign(1, CPcmUtil::GetMaximumAbsValueSSE(src, 7, 1));
         check("GetMaximumAbsValueSSE");
         out.assign(1, CPcmUtil::GetMaximumAbsValueScalar(src, 7, 1));
