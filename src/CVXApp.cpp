@@ -2,6 +2,8 @@
 
 #include "src/CVXMainWindow.h"
 
+#include "library/zad/CZadPreferences.h"
+
 CVXApp::CVXApp() = default;
 CVXApp::~CVXApp() = default;
 
@@ -22,6 +24,9 @@ bool CVXApp::moreThanOneInstanceAllowed()
 
 void CVXApp::initialise(const juce::String&)
 {
+    // Temporary files of writers that were killed. Folders of exported files
+    // are cleaned whenever a file is next written there.
+    CZadPreferences::RemoveStaleTemporaries();
     m_pMainWindow = std::make_unique<CVXMainWindow>(getApplicationName());
     m_pMainWindow->setVisible(true);
 }

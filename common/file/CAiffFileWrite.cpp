@@ -21,10 +21,11 @@ static_assert(8 * (10 + 1 + 2 + 2 * CID3v2_3Create::kMaxTextLength + 2) + 3 * 20
 
 CAiffFileWrite::CAiffFileWrite() : CPcmFileWriteBase(kMaxDataBytes) {}
 
+// A file not closed with CloseFile is discarded, never committed.
 CAiffFileWrite::~CAiffFileWrite()
 {
     if (IsFileOpen())
-        CloseFile();
+        RemoveFile();
 }
 
 void CAiffFileWrite::ResetState()
@@ -35,8 +36,9 @@ void CAiffFileWrite::ResetState()
 
 int CAiffFileWrite::OpenFile(const wchar_t* path, uint32_t rate, uint16_t bits, uint16_t channels, int)
 {
+    // An output that was not closed is dropped, never committed.
     if (IsFileOpen())
-        CloseFile();
+        RemoveFile();
     // Only what the header can describe exactly and the readers take.
     if ((bits != 16 && bits != 24) || (channels != 1 && channels != 2) || !IsSupportedSampleRate(rate))
         return kAudioFileUnsupportedFormat;

@@ -1,5 +1,6 @@
 #include "common/file/CAudioFileReadBase.h"
 
+#include "library/util/CAtomicFileWriter.h"
 #include "library/util/CDataUtil.h"
 
 #include <cstring>
@@ -31,6 +32,8 @@ bool CAudioFileReadBase::UseFileTimeStampAsRecDate()
 }
 
 CAudioFileWriteBase::CAudioFileWriteBase() : CBinaryFile64(true) {}
+
+// CBinaryFile64's destructor discards a file still open for writing.
 CAudioFileWriteBase::~CAudioFileWriteBase() = default;
 
 void CAudioFileWriteBase::RemoveFile()
@@ -56,4 +59,19 @@ bool CAudioFileWriteBase::CloseAndRenameFile(const wchar_t* newPath)
         return false;
     SetTargetFileName(newPath);
     return CloseFile();
+}
+
+std::unique_ptr<CAtomicFileWriter> CAudioFileWriteBase::CloseFileUncommitted(const wchar_t* newPath)
+{
+    if (!IsFileOpen())
+        return nullptr;
+    if (newPath != nullptr)
+        SetTargetFileName(newPath);
+    SetCommitDeferred(true);
+    const bool finished = CloseFile();
+    SetCommitDeferred(false);
+    std::unique_ptr<CAtomicFileWriter> file = TakeFinishedFile();
+    if (!finished)
+        file.reset();
+    return file;
 }

@@ -45,11 +45,15 @@ public:
 };
 
 // The base of file-backed sinks. What is written goes to a temporary file
-// beside the target and replaces the target only when CloseFile succeeds.
+// beside the target and replaces the target only when CloseFile succeeds. A
+// writer destroyed (or reopened) without CloseFile discards what it wrote:
+// an early return or an exception never replaces a target, so every owner
+// closes explicitly and checks the result.
 class CAudioFileWriteBase : protected CBinaryFile64, public CAudioRecorderOutput
 {
 public:
     CAudioFileWriteBase();
+    // Discards an unclosed file.
     ~CAudioFileWriteBase() override;
 
     virtual int OpenFile(const wchar_t* path, uint32_t rate, uint16_t bits, uint16_t channels,
@@ -70,4 +74,10 @@ public:
     // Finishes the file under another name; false when nothing was open or
     // the file could not be finished.
     bool CloseAndRenameFile(const wchar_t* newPath);
+    // Finishes the file as CloseFile does (for newPath when given) but
+    // replaces no target yet: the finished file is returned for the caller to
+    // commit, with others, when its whole output is complete; dropping it
+    // discards it. Null when nothing was open or the file could not be
+    // finished.
+    std::unique_ptr<CAtomicFileWriter> CloseFileUncommitted(const wchar_t* newPath = nullptr);
 };

@@ -1,5 +1,6 @@
 #include "common/file/CBinaryFile64.h"
 
+#include "library/util/CAtomicFileWriter.h"
 #include "library/util/CDataUtil.h"
 #include "library/util/CTextUtil.h"
 
@@ -12,86 +13,14 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-namespace
-{
-std::string DirectoryOf(const std::string& path)
-{
-    const auto slash = path.find_last_of('/');
-    if (slash == std::string::npos)
-        return ".";
-    if (slash == 0)
-        return "/";
-    return path.substr(0, slash);
-}
-
-std::string NameOf(const std::string& path)
-{
-    const auto slash = path.find_last_of('/');
-    return slash == std::string::npos ? path : path.substr(slash + 1);
-}
-
-bool WriteAll(int fd, const uint8_t* data, size_t len)
-{
-    while (len > 0)
-    {
-        const ssize_t n = ::write(fd, data, len);
-        if (n < 0)
-        {
-            if (errno == EINTR)
-                continue;
-            return false;
-        }
-        if (n == 0)
-            return false;
-        data += n;
-        len -= static_cast<size_t>(n);
-    }
-    return true;
-}
-
-// Copies a finished temporary file into a new temporary file in the target's
-// folder (used when the target lies on another file system) and returns its
-// path, or an empty text on failure.
-std::string CopyToFolderOf(const std::string& source, const std::string& target)
-{
-    std::string temp = DirectoryOf(target) + "/." + NameOf(target) + ".vxtmp.XXXXXX";
-    const int out = ::mkostemp(temp.data(), O_CLOEXEC);
-    if (out < 0)
-        return {};
-    const int in = ::open(source.c_str(), O_RDONLY | O_CLOEXEC);
-    bool ok = in >= 0 && ::fchmod(out, 0644) == 0;
-    std::vector<uint8_t> buffer(1 << 20);
-    while (ok)
-    {
-        const ssize_t n = ::read(in, buffer.data(), buffer.size());
-        if (n < 0 && errno == EINTR)
-            continue;
-        if (n <= 0)
-        {
-            ok = n == 0;
-            break;
-        }
-        ok = WriteAll(out, buffer.data(), static_cast<size_t>(n));
-    }
-    if (in >= 0)
-        ::close(in);
-    ok = ok && ::fsync(out) == 0;
-    ok = (::close(out) == 0) && ok;
-    if (!ok)
-    {
-        ::unlink(temp.c_str());
-        return {};
-    }
-    return temp;
-}
-} // namespace
-
 CBinaryFile64::CBinaryFile64(bool forWriting) : m_path(kPathCapacity), m_bForWriting(forWriting) {}
 
 CBinaryFile64::~CBinaryFile64()
 {
+    // A file still open for writing was not finished: it never replaces its
+    // target.
     if (IsFileOpen())
-        Close();
+        Discard();
 }
 
 int64_t CBinaryFile64::ReadData(int nBytes)
@@ -106,8 +35,9 @@ int CBinaryFile64::WriteData(int64_t value, int nBytes)
 
 int CBinaryFile64::Open(const wchar_t* path)
 {
+    // Only an explicit Close() commits a file open for writing.
     if (IsFileOpen())
-        Close();
+        Discard();
     m_bWriteFailed = false;
     m_path.SetString(path, -1, true);
     const std::string utf8 = m_path.GetReadPtrChar();
@@ -127,20 +57,9 @@ int CBinaryFile64::Open(const wchar_t* path)
             m_fd = -1;
         }
     }
-    else
+    else if (!OpenForWriting(utf8))
     {
-        struct stat st;
-        if (::stat(utf8.c_str(), &st) == 0 && S_ISDIR(st.st_mode))
-        {
-            m_path.Clear();
-            return -1;
-        }
-        m_tempPath = DirectoryOf(utf8) + "/." + NameOf(utf8) + ".vxtmp.XXXXXX";
-        m_fd = ::mkostemp(m_tempPath.data(), O_CLOEXEC);
-        if (m_fd >= 0)
-            ::fchmod(m_fd, 0644);
-        else
-            m_tempPath.clear();
+        m_fd = -1;
     }
     if (m_fd < 0)
     {
@@ -150,56 +69,44 @@ int CBinaryFile64::Open(const wchar_t* path)
     return m_fd;
 }
 
-void CBinaryFile64::SetTargetFileName(const wchar_t* path)
+bool CBinaryFile64::OpenForWriting(const std::string& path)
 {
-    if (m_bForWriting && IsFileOpen())
-        m_path.SetString(path, -1, true);
-}
-
-bool CBinaryFile64::Commit()
-{
-    bool ok = !m_bWriteFailed && ::fsync(m_fd) == 0;
-    ok = (::close(m_fd) == 0) && ok;
-    m_fd = -1;
-    if (!ok)
+    m_finished.reset();
+    m_writer = std::make_unique<CAtomicFileWriter>();
+    if (!m_writer->Open(path))
     {
-        RemoveTemporary();
+        m_writer.reset();
         return false;
     }
-    const std::string target = m_path.GetReadPtrChar();
-    if (::rename(m_tempPath.c_str(), target.c_str()) != 0)
-    {
-        if (errno != EXDEV)
-        {
-            RemoveTemporary();
-            return false;
-        }
-        const std::string copy = CopyToFolderOf(m_tempPath, target);
-        RemoveTemporary();
-        if (copy.empty())
-            return false;
-        if (::rename(copy.c_str(), target.c_str()) != 0)
-        {
-            ::unlink(copy.c_str());
-            return false;
-        }
-    }
-    m_tempPath.clear();
-    // Make the rename itself durable.
-    const int dir = ::open(DirectoryOf(target).c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-    if (dir >= 0)
-    {
-        ::fsync(dir);
-        ::close(dir);
-    }
+    m_fd = m_writer->GetDescriptor();
     return true;
 }
 
-void CBinaryFile64::RemoveTemporary()
+void CBinaryFile64::SetTargetFileName(const wchar_t* path)
 {
-    if (!m_tempPath.empty())
-        ::unlink(m_tempPath.c_str());
-    m_tempPath.clear();
+    if (!m_bForWriting || !IsFileOpen())
+        return;
+    m_path.SetString(path, -1, true);
+    m_writer->SetTarget(m_path.GetReadPtrChar());
+}
+
+bool CBinaryFile64::FinishWriting()
+{
+    std::unique_ptr<CAtomicFileWriter> writer = std::move(m_writer);
+    m_fd = -1;
+    if (m_bWriteFailed)
+        return false; // the writer discards its temporary file
+    if (m_bCommitDeferred)
+    {
+        m_finished = std::move(writer);
+        return true;
+    }
+    return writer->Commit();
+}
+
+std::unique_ptr<CAtomicFileWriter> CBinaryFile64::TakeFinishedFile()
+{
+    return std::move(m_finished);
 }
 
 int CBinaryFile64::Close()
@@ -212,7 +119,7 @@ int CBinaryFile64::Close()
     int result;
     if (m_bForWriting)
     {
-        result = Commit() ? 0 : -1;
+        result = FinishWriting() ? 0 : -1;
     }
     else
     {
@@ -230,12 +137,8 @@ void CBinaryFile64::Discard()
         Close();
         return;
     }
-    if (IsFileOpen())
-    {
-        ::close(m_fd);
-        m_fd = -1;
-    }
-    RemoveTemporary();
+    m_writer.reset();
+    m_fd = -1;
     m_path.Clear();
 }
 

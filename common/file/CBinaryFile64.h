@@ -4,17 +4,22 @@
 #include "common/file/CMultiString.h"
 
 #include <cstdint>
+#include <memory>
 #include <string>
 #include <vector>
+
+class CAtomicFileWriter;
 
 // A file with 64-bit positions, endian-aware integer reads and writes and a
 // search for 8-byte-headed chunks (the RIFF and IFF layout).
 //
 // A file opened for writing never touches its target until it is complete:
-// the data go to a temporary file in the target's folder, which Close()
-// flushes to disk and renames over the target. A failed or short write, a
-// failed flush or a failed rename makes Close() fail and leaves whatever was
-// at the target as it was; Discard() drops the temporary file.
+// the data go to a temporary file of a CAtomicFileWriter, which Close()
+// commits (flushes to disk and renames over the target). A failed or short
+// write, a failed flush or a failed rename makes Close() fail and leaves
+// whatever was at the target as it was; Discard() drops the temporary file,
+// and so does the destructor of a file still open for writing: only an
+// explicit Close() ever replaces a target.
 class CBinaryFile64
 {
 public:
@@ -39,6 +44,11 @@ public:
     // For a file opened for writing: closes it and removes what was written,
     // leaving the target untouched. For a file opened for reading: Close().
     void Discard();
+    // While deferred, Close() of a file opened for writing finishes it but
+    // replaces no target: the finished file waits in TakeFinishedFile() for
+    // its owner to commit it (or to drop it, which discards it).
+    void SetCommitDeferred(bool deferred) { m_bCommitDeferred = deferred; }
+    std::unique_ptr<CAtomicFileWriter> TakeFinishedFile();
 
     bool IsFileOpen() const { return m_fd != -1; }
     bool IsOpenedForWriting() const { return m_bForWriting; }
@@ -88,14 +98,18 @@ private:
     // chunk header found right behind the body fits better.
     int64_t NextChunkPosition(int64_t pos, uint32_t size, int64_t fileSize);
     bool ReadExactAt(int64_t pos, void* buf, uint32_t len);
-    bool Commit();
-    void RemoveTemporary();
+    bool OpenForWriting(const std::string& path);
+    // Commits (or, deferred, keeps) what was written; false after a failure.
+    bool FinishWriting();
 
     CMultiString m_path;
-    std::string m_tempPath;
+    // The temporary file of a file open for writing (m_fd is its descriptor).
+    std::unique_ptr<CAtomicFileWriter> m_writer;
+    std::unique_ptr<CAtomicFileWriter> m_finished;
     int m_fd = -1;
     bool m_bForWriting;
     bool m_bWriteFailed = false;
+    bool m_bCommitDeferred = false;
     CCriticalSection m_lock;
 };
 

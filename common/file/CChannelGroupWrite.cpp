@@ -2,6 +2,7 @@
 
 #include "common/file/CAudioFileReadBase.h"
 #include "common/file/VextalFileUtil.h"
+#include "library/util/CAtomicFileWriter.h"
 #include "library/util/CFileUtil.h"
 
 #include <algorithm>
@@ -15,16 +16,16 @@ CChannelGroupWrite::CChannelGroupWrite(const char* formatId, uint32_t sampleRate
     std::snprintf(m_formatId, sizeof(m_formatId), "%s", formatId != nullptr ? formatId : "");
 }
 
-CChannelGroupWrite::~CChannelGroupWrite()
-{
-    EjectAllFiles();
-}
+// The writers and finished files discard themselves.
+CChannelGroupWrite::~CChannelGroupWrite() = default;
 
 void CChannelGroupWrite::RemoveFile()
 {
-    for (CAudioFileWriteBase* f : m_files)
+    for (auto& f : m_files)
         f->RemoveFile();
-    EjectAllFiles();
+    m_files.clear();
+    DropFinishedFiles();
+    m_bMetaDataFixed = false;
 }
 
 uint32_t CChannelGroupWrite::GetSampleRate()
@@ -35,7 +36,7 @@ uint32_t CChannelGroupWrite::GetSampleRate()
 uint16_t CChannelGroupWrite::GetNumChannels()
 {
     uint32_t channels = 0;
-    for (CAudioFileWriteBase* f : m_files)
+    for (const auto& f : m_files)
         channels += f->GetNumChannels();
     return static_cast<uint16_t>(std::min<uint32_t>(channels, UINT16_MAX));
 }
@@ -57,7 +58,7 @@ uint32_t CChannelGroupWrite::Write(T** bufs, uint32_t n)
         return 0;
     uint32_t written = n;
     size_t channel = 0;
-    for (CAudioFileWriteBase* f : m_files)
+    for (const auto& f : m_files)
     {
         written = std::min(written, f->WriteAudioData(bufs + channel, n));
         channel += f->GetNumChannels();
@@ -83,7 +84,7 @@ uint32_t CChannelGroupWrite::WriteAudioData(uint8_t** bufs, uint32_t n)
 void CChannelGroupWrite::SetMetaDataFixed()
 {
     m_bMetaDataFixed = true;
-    for (CAudioFileWriteBase* f : m_files)
+    for (const auto& f : m_files)
     {
         f->GetMetaDataPtr()->CopyAll(&m_metaData);
         f->SetMetaDataFixed();
@@ -131,8 +132,8 @@ void CChannelGroupWrite::RemoveMultipleAudioFiles(const wchar_t* base, const wch
 bool CChannelGroupWrite::OpenMultipleAudioFiles(const wchar_t* base, const wchar_t* ext,
                                                 uint16_t totalChannels, uint16_t channelsPerFile)
 {
-    EjectAllFiles();
-    m_committed.clear();
+    // Files left open by the owner are dropped, never committed.
+    RemoveFile();
     const int numFiles = GetNumFilesToBeCreated(totalChannels, channelsPerFile);
     wchar_t name[kMaxPathLength + 1];
     for (int i = 0; i < numFiles; ++i)
@@ -152,8 +153,8 @@ bool CChannelGroupWrite::OpenMultipleAudioFiles(const wchar_t* base, const wchar
 
 bool CChannelGroupWrite::AddAudioFile(const wchar_t* path, uint16_t channels)
 {
-    CAudioFileWriteBase* f = VextalFileUtil::CreateAudioFileWriteObject(path, m_formatId, m_sampleRate,
-                                                                        m_bitsPerSample, channels, m_quality);
+    std::unique_ptr<CAudioFileWriteBase> f(VextalFileUtil::CreateAudioFileWriteObject(
+        path, m_formatId, m_sampleRate, m_bitsPerSample, channels, m_quality));
     if (f == nullptr)
         return false;
     if (m_bMetaDataFixed)
@@ -161,28 +162,94 @@ bool CChannelGroupWrite::AddAudioFile(const wchar_t* path, uint16_t channels)
         f->GetMetaDataPtr()->CopyAll(&m_metaData);
         f->SetMetaDataFixed();
     }
-    m_files.push_back(f);
+    m_files.push_back(std::move(f));
     return true;
 }
 
-bool CChannelGroupWrite::CloseOne(size_t i, const wchar_t* newName)
+bool CChannelGroupWrite::FinishOne(size_t i, const wchar_t* newName)
 {
-    CAudioFileWriteBase* f = m_files[i];
+    CAudioFileWriteBase* f = m_files[i].get();
     f->GetMarkerPtr()->CopyAll(&m_markers);
     if (!m_bMetaDataFixed)
         f->GetMetaDataPtr()->CopyAll(&m_metaData);
+    const std::wstring path = newName != nullptr ? std::wstring(newName) : std::wstring(f->GetFileName());
+    std::unique_ptr<CAtomicFileWriter> finished = f->CloseFileUncommitted(newName);
+    m_files[i].reset();
+    if (finished == nullptr)
+        return false;
+    m_finished.push_back(std::move(finished));
+    m_finishedPaths.push_back(path);
+    return true;
+}
 
-    bool ok = false;
-    if (f->IsFileOpen())
-    {
-        const std::wstring path = newName != nullptr ? std::wstring(newName) : std::wstring(f->GetFileName());
-        ok = newName != nullptr ? f->CloseAndRenameFile(newName) : f->CloseFile();
-        if (ok)
-            m_committed.push_back(path);
-    }
-    delete f;
-    m_files[i] = nullptr;
+bool CChannelGroupWrite::FinishFiles(const wchar_t* const* newNames)
+{
+    bool ok = true;
+    for (size_t i = 0; i < m_files.size(); ++i)
+        ok = FinishOne(i, newNames != nullptr ? newNames[i] : nullptr) && ok;
+    m_files.clear();
+    m_bMetaDataFixed = false;
+    if (!ok)
+        DropFinishedFiles();
     return ok;
+}
+
+bool CChannelGroupWrite::CommitFinishedFiles()
+{
+    std::vector<std::unique_ptr<CAtomicFileWriter>> files = TakeFinishedFiles();
+    return CAtomicFileWriter::CommitAll(files);
+}
+
+bool CChannelGroupWrite::BuildNames(const wchar_t* base, const wchar_t* ext,
+                                    std::vector<std::vector<wchar_t>>& names,
+                                    std::vector<const wchar_t*>& pointers)
+{
+    const int n = GetNumFiles();
+    names.assign(static_cast<size_t>(n), std::vector<wchar_t>(kMaxPathLength + 1));
+    pointers.assign(static_cast<size_t>(n), nullptr);
+    for (int i = 0; i < n; ++i)
+    {
+        // No name to close a file under: the group is discarded rather than
+        // left under names the caller does not expect.
+        if (!GetFileNameToBeCreated(names[i].data(), kMaxPathLength, base, ext, n, i))
+            return false;
+        pointers[i] = names[i].data();
+    }
+    return true;
+}
+
+bool CChannelGroupWrite::FinishAllFiles()
+{
+    return FinishFiles(nullptr);
+}
+
+bool CChannelGroupWrite::FinishMultipleAudioFiles(const wchar_t* base, const wchar_t* ext)
+{
+    std::vector<std::vector<wchar_t>> names;
+    std::vector<const wchar_t*> pointers;
+    if (!BuildNames(base, ext, names, pointers))
+    {
+        RemoveFile();
+        return false;
+    }
+    return FinishFiles(pointers.data());
+}
+
+std::vector<std::unique_ptr<CAtomicFileWriter>> CChannelGroupWrite::TakeFinishedFiles(
+    std::vector<std::wstring>* paths)
+{
+    if (paths != nullptr)
+        paths->insert(paths->end(), m_finishedPaths.begin(), m_finishedPaths.end());
+    m_finishedPaths.clear();
+    std::vector<std::unique_ptr<CAtomicFileWriter>> files;
+    files.swap(m_finished);
+    return files;
+}
+
+void CChannelGroupWrite::DropFinishedFiles()
+{
+    m_finished.clear();
+    m_finishedPaths.clear();
 }
 
 bool CChannelGroupWrite::EjectAllFiles()
@@ -192,41 +259,12 @@ bool CChannelGroupWrite::EjectAllFiles()
 
 bool CChannelGroupWrite::RenameAndEjectAudioFiles(const wchar_t* const* newNames)
 {
-    // A file removed before (RemoveFile) is no longer open and counts as no
-    // failure here.
-    bool ok = true;
-    for (size_t i = 0; i < m_files.size(); ++i)
-    {
-        const bool wasOpen = m_files[i]->IsFileOpen();
-        const bool closed = CloseOne(i, newNames != nullptr ? newNames[i] : nullptr);
-        ok = ok && (closed || !wasOpen);
-    }
-    m_files.clear();
-    m_bMetaDataFixed = false;
-    return ok;
+    return FinishFiles(newNames) && CommitFinishedFiles();
 }
 
 bool CChannelGroupWrite::RenameAndEjectMultipleAudioFiles(const wchar_t* base, const wchar_t* ext)
 {
-    const int n = GetNumFiles();
-    std::vector<std::vector<wchar_t>> names(static_cast<size_t>(n), std::vector<wchar_t>(kMaxPathLength + 1));
-    std::vector<const wchar_t*> pointers(static_cast<size_t>(n), nullptr);
-    bool ok = true;
-    for (int i = 0; i < n; ++i)
-    {
-        if (GetFileNameToBeCreated(names[i].data(), kMaxPathLength, base, ext, n, i))
-        {
-            pointers[i] = names[i].data();
-        }
-        else
-        {
-            // No name to close it under: the file is discarded rather than
-            // left under a name the caller does not expect.
-            m_files[i]->RemoveFile();
-            ok = false;
-        }
-    }
-    return RenameAndEjectAudioFiles(pointers.data()) && ok;
+    return FinishMultipleAudioFiles(base, ext) && CommitFinishedFiles();
 }
 
 int64_t CChannelGroupWrite::GetEachFileSize()

@@ -3,9 +3,11 @@
 #include "common/file/CAudioRecorderOutput.h"
 
 #include <cstdint>
+#include <memory>
 #include <string>
 #include <vector>
 
+class CAtomicFileWriter;
 class CAudioFileWriteBase;
 
 // One audio sink whose channels are split over several files of one format:
@@ -14,9 +16,12 @@ class CAudioFileWriteBase;
 //
 // The group's markers and song information reach its files when the files
 // are closed (or at once for the song information after SetMetaDataFixed).
-// Files are written beside their targets and replace them only when they are
-// closed completely; a group that is removed or fails to open leaves every
-// target as it was.
+// Files are written beside their targets and replace them only when the whole
+// group is closed completely (EjectAllFiles, RenameAndEject...): when any of
+// its files fails, none replaces its target. The Finish... operations close
+// the files without replacing any target yet, for an owner that commits them
+// with others (the song writer). A group that is removed, fails to open or is
+// destroyed unclosed leaves every target as it was.
 class CChannelGroupWrite : public CAudioRecorderOutput
 {
 public:
@@ -27,11 +32,10 @@ public:
     // 15 characters are kept. quality is the format's own choice (the AAC
     // bit rate).
     CChannelGroupWrite(const char* formatId, uint32_t sampleRate, uint16_t bitsPerSample, int quality);
-    // Closes the files (their results are lost: call EjectAllFiles to learn
-    // them).
+    // Discards every file that was not committed; no target is touched.
     ~CChannelGroupWrite() override;
 
-    // Discards every file; no target is touched.
+    // Discards every file that was not committed; no target is touched.
     void RemoveFile() override;
     uint32_t GetSampleRate() override;
     uint16_t GetNumChannels() override;
@@ -69,17 +73,25 @@ public:
     bool AddAudioFile(const wchar_t* path, uint16_t channels);
 
     // Closes every file with the group's markers (and, unless fixed, its song
-    // information). False when any file could not be written completely.
+    // information) and puts them all in place of their targets. False when
+    // any file could not be written completely; no target is replaced then.
     bool EjectAllFiles();
     // Closes file i under newNames[i] (where not null) and the others under
     // their own names, as EjectAllFiles.
     bool RenameAndEjectAudioFiles(const wchar_t* const* newNames);
     // Closes the files under the names GetFileNameToBeCreated gives base and
-    // ext; false also when a name is too long (that file is then discarded).
+    // ext; false also when a name is too long (every file is then discarded).
     bool RenameAndEjectMultipleAudioFiles(const wchar_t* base, const wchar_t* ext);
 
-    // The paths of the files this group closed completely, in order.
-    const std::vector<std::wstring>& GetCommittedFilePaths() const { return m_committed; }
+    // As EjectAllFiles and RenameAndEjectMultipleAudioFiles, but the finished
+    // files replace no target: TakeFinishedFiles hands them over. On failure
+    // every file of the group is discarded.
+    bool FinishAllFiles();
+    bool FinishMultipleAudioFiles(const wchar_t* base, const wchar_t* ext);
+    // The files finished and not yet committed, in order (the caller commits
+    // them with CAtomicFileWriter::CommitAll or drops them); their target
+    // paths are appended to paths when given.
+    std::vector<std::unique_ptr<CAtomicFileWriter>> TakeFinishedFiles(std::vector<std::wstring>* paths = nullptr);
 
     int GetNumFiles() const { return static_cast<int>(m_files.size()); }
     // The first file's size so far; 0 when there is none.
@@ -90,12 +102,24 @@ public:
 private:
     template <typename T>
     uint32_t Write(T** bufs, uint32_t n);
-    // Hands the markers and song information to file i and closes it under
-    // newName (its own name when null).
-    bool CloseOne(size_t i, const wchar_t* newName);
+    // Hands the markers and song information to file i and finishes it under
+    // newName (its own name when null) into the finished files.
+    bool FinishOne(size_t i, const wchar_t* newName);
+    // Finishes every file (file i under newNames[i] where given); on failure
+    // everything is discarded.
+    bool FinishFiles(const wchar_t* const* newNames);
+    // Builds the names of RenameAndEjectMultipleAudioFiles into names;
+    // false when one does not fit.
+    bool BuildNames(const wchar_t* base, const wchar_t* ext, std::vector<std::vector<wchar_t>>& names,
+                    std::vector<const wchar_t*>& pointers);
+    // Commits the finished files together.
+    bool CommitFinishedFiles();
+    void DropFinishedFiles();
 
-    std::vector<CAudioFileWriteBase*> m_files;
-    std::vector<std::wstring> m_committed;
+    std::vector<std::unique_ptr<CAudioFileWriteBase>> m_files;
+    // Files finished but not committed, and their targets.
+    std::vector<std::unique_ptr<CAtomicFileWriter>> m_finished;
+    std::vector<std::wstring> m_finishedPaths;
     char m_formatId[16] = {};
     uint32_t m_sampleRate;
     uint16_t m_bitsPerSample;

@@ -31,10 +31,11 @@ int64_t CCoreAudioFileWriteAac::FileOutput::SizeBytes()
 
 CCoreAudioFileWriteAac::CCoreAudioFileWriteAac() : m_output(*this) {}
 
+// A file not closed with CloseFile is discarded, never committed.
 CCoreAudioFileWriteAac::~CCoreAudioFileWriteAac()
 {
     if (IsFileOpen())
-        CloseFile();
+        RemoveFile();
 }
 
 void CCoreAudioFileWriteAac::ResetState()
@@ -59,8 +60,9 @@ bool CCoreAudioFileWriteAac::Fail(const std::string& what)
 int CCoreAudioFileWriteAac::OpenFile(const wchar_t* path, uint32_t rate, uint16_t bits, uint16_t channels,
                                      int quality)
 {
+    // An output that was not closed is dropped, never committed.
     if (IsFileOpen())
-        CloseFile();
+        RemoveFile();
     ResetState();
     m_lastError.clear();
 

@@ -1,6 +1,7 @@
 #include "common/file/CSongWrite.h"
 
 #include "common/file/CChannelGroupWrite.h"
+#include "library/util/CAtomicFileWriter.h"
 #include "library/util/CFileUtil.h"
 
 #include <cstdio>
@@ -14,26 +15,34 @@ CSongWrite::CSongWrite(const char* formatId, uint32_t sampleRate, uint16_t bitsP
     std::snprintf(m_formatId, sizeof(m_formatId), "%s", formatId != nullptr ? formatId : "");
 }
 
-CSongWrite::~CSongWrite()
-{
-    CloseCurrentSection(false);
-}
+// The open section and the finished files discard themselves.
+CSongWrite::~CSongWrite() = default;
 
-void CSongWrite::RemoveFile()
+void CSongWrite::DropOutput()
 {
     if (m_section != nullptr)
-    {
         m_section->RemoveFile();
-        delete m_section;
-        m_section = nullptr;
-    }
-    for (const std::wstring& path : m_written)
-        CFileUtil::RemoveFile(path.c_str());
+    m_section.reset();
+    m_finished.clear();
     m_written.clear();
+    m_bCommitted = false;
+    m_bFailed = false;
     m_sectionCount = 0;
     m_elapsed = 0.0;
     m_baseName.clear();
     m_extension.clear();
+}
+
+void CSongWrite::RemoveFile()
+{
+    // Only what this writer put in place itself; a target it would have
+    // replaced but did not is still the user's old file.
+    if (m_bCommitted)
+    {
+        for (const std::wstring& path : m_written)
+            CFileUtil::RemoveFile(path.c_str());
+    }
+    DropOutput();
 }
 
 uint32_t CSongWrite::GetSampleRate()
@@ -83,7 +92,8 @@ void CSongWrite::SetMetaDataFixed()
 
 bool CSongWrite::OpenAudioFile(const wchar_t* base, const wchar_t* ext)
 {
-    EjectAllFiles();
+    DropOutput();
+    m_bMetaDataFixed = false;
     if (base == nullptr || *base == L'\0')
         return false;
     if (ext == nullptr)
@@ -95,15 +105,24 @@ bool CSongWrite::OpenAudioFile(const wchar_t* base, const wchar_t* ext)
     return OpenNewSection();
 }
 
-void CSongWrite::EjectAllFiles()
+bool CSongWrite::EjectAllFiles()
 {
-    CloseCurrentSection(false);
-    m_written.clear();
+    // Nothing open: never opened, already closed or removed.
+    if (m_section == nullptr && m_finished.empty() && !m_bFailed)
+        return false;
+    bool ok = m_section == nullptr || CloseCurrentSection(false);
+    ok = ok && !m_bFailed && !m_finished.empty() && CAtomicFileWriter::CommitAll(m_finished);
+    m_finished.clear();
+    m_bCommitted = ok;
+    if (!ok)
+        m_written.clear();
+    m_bFailed = false;
     m_sectionCount = 0;
     m_elapsed = 0.0;
     m_bMetaDataFixed = false;
     m_baseName.clear();
     m_extension.clear();
+    return ok;
 }
 
 bool CSongWrite::OpenNewSection()
@@ -113,15 +132,16 @@ bool CSongWrite::OpenNewSection()
     if (m_baseName.empty())
         return false;
 
-    auto* group = new CChannelGroupWrite(m_formatId, m_sampleRate, m_bitsPerSample, m_quality);
+    auto group = std::make_unique<CChannelGroupWrite>(m_formatId, m_sampleRate, m_bitsPerSample, m_quality);
     if (!group->OpenMultipleAudioFiles(m_baseName.c_str(), m_extension.c_str(), m_totalChannels,
                                        m_channelsPerFile))
     {
-        // The group has dropped whatever it had opened.
-        delete group;
+        // The group has dropped whatever it had opened; the song misses a
+        // section and is not put in place.
+        m_bFailed = true;
         return false;
     }
-    m_section = group;
+    m_section = std::move(group);
     ++m_sectionCount;
     if (m_bMetaDataFixed)
     {
@@ -154,26 +174,20 @@ bool CSongWrite::CloseCurrentSection(bool numbered)
         wchar_t number[16];
         std::swprintf(number, 16, L".%03d", m_sectionCount);
         const std::wstring name = m_baseName + number;
-        if (name.size() > kMaxBaseNameLength)
-        {
-            // No name fits: the section is dropped rather than left under a
-            // name the owner does not expect.
-            m_section->RemoveFile();
-            ok = false;
-        }
-        else
-        {
-            ok = m_section->RenameAndEjectMultipleAudioFiles(name.c_str(), m_extension.c_str());
-        }
+        // No name fits: the section is dropped rather than left under a name
+        // the owner does not expect.
+        ok = name.size() <= kMaxBaseNameLength &&
+             m_section->FinishMultipleAudioFiles(name.c_str(), m_extension.c_str());
     }
     else
     {
-        ok = m_section->EjectAllFiles();
+        ok = m_section->FinishAllFiles();
     }
 
-    const std::vector<std::wstring>& committed = m_section->GetCommittedFilePaths();
-    m_written.insert(m_written.end(), committed.begin(), committed.end());
-    delete m_section;
-    m_section = nullptr;
+    for (auto& file : m_section->TakeFinishedFiles(&m_written))
+        m_finished.push_back(std::move(file));
+    m_section.reset();
+    if (!ok)
+        m_bFailed = true;
     return ok;
 }

@@ -3,9 +3,11 @@
 #include "common/file/CAudioRecorderOutput.h"
 
 #include <cstdint>
+#include <memory>
 #include <string>
 #include <vector>
 
+class CAtomicFileWriter;
 class CChannelGroupWrite;
 
 // The export sink of one song: writes files of one format section by section
@@ -20,8 +22,12 @@ class CChannelGroupWrite;
 // the first section by closing it with CloseCurrentSection(true) before
 // OpenNewSection().
 //
-// Files are written beside their targets and replace them only when their
-// section is closed completely.
+// Nothing replaces a target until the whole song has been written: closing a
+// section finishes its files but keeps them aside, and EjectAllFiles, the
+// song's final close, puts the files of every section in place together. A
+// cancel (RemoveFile), a section that failed, a new OpenAudioFile and the
+// destruction of a writer not closed with EjectAllFiles leave every target as
+// it was, so the owner closes explicitly and checks the result.
 class CSongWrite : public CAudioRecorderOutput
 {
 public:
@@ -33,12 +39,12 @@ public:
     // file for both channels, 1 one file per channel.
     CSongWrite(const char* formatId, uint32_t sampleRate, uint16_t bitsPerSample, uint16_t totalChannels,
                uint16_t channelsPerFile, int quality);
-    // Closes the current section (its result is lost: call
-    // CloseCurrentSection to learn it).
+    // Discards an output not closed with EjectAllFiles; no target is touched.
     ~CSongWrite() override;
 
-    // Takes the output away: discards the open section without touching its
-    // targets, and deletes the files of the sections closed before.
+    // Takes the output away: discards every file not yet put in place (no
+    // target is touched); after a successful EjectAllFiles, deletes the files
+    // it put in place.
     void RemoveFile() override;
     uint32_t GetSampleRate() override;
     uint16_t GetNumChannels() override;
@@ -51,26 +57,43 @@ public:
     // Hands the song information to the open section's files at once.
     void SetMetaDataFixed() override;
 
-    // Closes any output, then opens section 1 of base (a path without
-    // extension) + ext. False when a name is too long or a file cannot be
-    // created; nothing is left open then.
+    // Drops any output not closed with EjectAllFiles, then opens section 1 of
+    // base (a path without extension) + ext. False when a name is too long or
+    // a file cannot be created; nothing is left open then.
     virtual bool OpenAudioFile(const wchar_t* base, const wchar_t* ext);
-    // Closes the current output and forgets its names.
-    virtual void EjectAllFiles();
-    // Opens the next section (closing an open one first).
+    // The song's final close: closes the current section (numbered when it is
+    // not the first), then puts the files of every section in place of their
+    // targets, all prepared before the first is renamed. False when no output
+    // was open, a section could not be written completely or a file could not
+    // be put in place; no target is replaced then. Forgets the names.
+    virtual bool EjectAllFiles();
+    // Opens the next section (closing an open one first). A section that
+    // cannot be opened fails the song.
     virtual bool OpenNewSection();
     // Closes the current section, numbered when asked or when it is not the
-    // first. False when no section was open, a numbered name is too long or a
-    // file could not be written completely.
+    // first; its files wait for EjectAllFiles. False when no section was open,
+    // a numbered name is too long or a file could not be written completely
+    // (the song then fails: EjectAllFiles puts nothing in place).
     virtual bool CloseCurrentSection(bool numbered);
 
     int GetNumSections() const { return m_sectionCount; }
-    // The files of the sections closed so far, in order.
+    // The targets of the files of the sections closed so far, in order; they
+    // are put in place by EjectAllFiles, after which the list stays until the
+    // next OpenAudioFile or RemoveFile.
     const std::vector<std::wstring>& GetWrittenFilePaths() const { return m_written; }
 
 private:
-    CChannelGroupWrite* m_section = nullptr;
+    // Drops every file not put in place and forgets the output.
+    void DropOutput();
+
+    std::unique_ptr<CChannelGroupWrite> m_section;
+    // The finished files of the closed sections, waiting for EjectAllFiles.
+    std::vector<std::unique_ptr<CAtomicFileWriter>> m_finished;
     std::vector<std::wstring> m_written;
+    // m_written were put in place by EjectAllFiles.
+    bool m_bCommitted = false;
+    // A section failed: the song is not put in place.
+    bool m_bFailed = false;
     char m_formatId[16] = {};
     std::wstring m_baseName;
     std::wstring m_extension;

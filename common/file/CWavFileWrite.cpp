@@ -11,10 +11,11 @@
 
 CWavFileWrite::CWavFileWrite() : CPcmFileWriteBase(kMaxDataBytes) {}
 
+// A file not closed with CloseFile is discarded, never committed.
 CWavFileWrite::~CWavFileWrite()
 {
     if (IsFileOpen())
-        CloseFile();
+        RemoveFile();
 }
 
 void CWavFileWrite::ResetState()
@@ -25,8 +26,9 @@ void CWavFileWrite::ResetState()
 
 int CWavFileWrite::OpenFile(const wchar_t* path, uint32_t rate, uint16_t bits, uint16_t channels, int)
 {
+    // An output that was not closed is dropped, never committed.
     if (IsFileOpen())
-        CloseFile();
+        RemoveFile();
     const uint64_t byteRate = static_cast<uint64_t>(bits / 8) * rate * channels;
     if ((bits != 16 && bits != 24 && bits != 32) || (channels != 1 && channels != 2) || rate == 0 ||
         byteRate > UINT32_MAX)

@@ -1,5 +1,6 @@
 #include "library/zad/CZadPreferences.h"
 
+#include "library/util/CAtomicFileWriter.h"
 #include "library/vextal_juce/common/CZJEXmlReader.h"
 
 #include <climits>
@@ -14,6 +15,7 @@ const char* const kFileTag = "PROPERTIES";
 const char* const kValueTag = "VALUE";
 const char* const kNameAttribute = "name";
 const char* const kValueAttribute = "val";
+const char* const kSettingsExtension = ".settings";
 // A settings file larger than this is not read.
 const juce::int64 kMaxFileSize = 16 * 1024 * 1024;
 
@@ -81,6 +83,20 @@ void LoadValues(const juce::File& file, juce::StringPairArray& values)
                              : element->getStringAttribute(kValueAttribute));
     }
 }
+
+// Settings files the framework's writer left behind when the application was
+// killed while it saved: "NAME_temp" + hexadecimal digits (and maybe a
+// counter) + ".settings".
+bool IsLeftoverTemporary(const juce::String& fileName)
+{
+    const juce::String mark = "_temp";
+    const int at = fileName.lastIndexOf(mark);
+    if (at <= 0 || !fileName.endsWith(kSettingsExtension))
+        return false;
+    const juce::String digits = fileName.substring(at + mark.length())
+                                    .dropLastCharacters(juce::String(kSettingsExtension).length());
+    return digits.isNotEmpty() && digits.containsOnly("0123456789abcdefABCDEF");
+}
 } // namespace
 
 CZadPreferences::CZadPreferences() = default;
@@ -116,7 +132,7 @@ juce::File CZadPreferences::GetSettingsFile(const char* appId)
     const juce::File folder = GetSettingsFolder();
     if (folder == juce::File())
         return {};
-    return folder.getChildFile(name + ".settings");
+    return folder.getChildFile(name + kSettingsExtension);
 }
 
 bool CZadPreferences::Open(const char* appId)
@@ -205,12 +221,29 @@ bool CZadPreferences::Synchronize()
 
     if (m_file.isDirectory() || !m_file.getParentDirectory().createDirectory().wasOk())
         return false;
-    // Writes a temporary file beside the target, flushes it to disk and renames
-    // it over the target.
-    if (!document.writeTo(m_file))
+    const juce::String text = document.toString();
+    CAtomicFileWriter writer;
+    if (!writer.Open(m_file.getFullPathName().toStdString()) ||
+        !writer.Write(text.toRawUTF8(), text.getNumBytesAsUTF8()) || !writer.Commit())
         return false;
     m_properties->setNeedsToBeSaved(false);
     return true;
+}
+
+int CZadPreferences::RemoveStaleTemporaries()
+{
+    const juce::File folder = GetSettingsFolder();
+    if (folder == juce::File() || !folder.isDirectory())
+        return 0;
+    int removed = CAtomicFileWriter::RemoveStaleTemporaries(folder.getFullPathName().toStdString());
+    for (const auto& entry :
+         juce::RangedDirectoryIterator(folder, false, juce::String("*") + kSettingsExtension,
+                                       juce::File::findFiles))
+    {
+        if (IsLeftoverTemporary(entry.getFile().getFileName()) && entry.getFile().deleteFile())
+            ++removed;
+    }
+    return removed;
 }
 
 bool CZadPreferences::Close()

@@ -9,9 +9,9 @@
 // A per-user store of integers and strings by key, kept in one XML settings file
 // per application: "<config>/Vextal/<appId>.settings", where <config> is
 // $XDG_CONFIG_HOME or ~/.config. Changes stay in memory until Synchronize,
-// Close or destruction, which replace the file atomically. A missing, corrupt
-// or unreadable file (CZJEXmlReader) reads as empty; the next write replaces
-// it.
+// Close or destruction, which replace the file atomically (CAtomicFileWriter:
+// the file keeps its permission bits). A missing, corrupt or unreadable file
+// (CZJEXmlReader) reads as empty; the next write replaces it.
 //
 // Keys are texts (UTF-8); a null, empty or ill-formed key reads as absent and
 // is never written. Integers are stored as decimal text.
@@ -59,6 +59,11 @@ public:
     // "$XDG_CONFIG_HOME/Vextal", or "~/.config/Vextal" when XDG_CONFIG_HOME is
     // unset, empty or not an absolute path.
     static juce::File GetSettingsFolder();
+    // Removes from the settings folder the temporary files of writers that
+    // were killed: those of CAtomicFileWriter whose process is gone, and the
+    // "NAME_temp<hex>.settings" files earlier versions could leave. Called at
+    // start-up; returns how many were removed.
+    static int RemoveStaleTemporaries();
 
 private:
     // The values, read from m_file when it held a readable settings document.

@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+#include <sys/stat.h>
 #include <unistd.h>
 
 using rifftest::Bytes;
@@ -178,4 +179,53 @@ TEST(CBinaryFile64, FailedWritesFailTheCloseAndKeepTheTarget)
     std::filesystem::remove_all(sub);
     EXPECT_EQ(w.Close(), -1);
     EXPECT_FALSE(std::filesystem::exists(sub));
+}
+
+// Only Close() replaces the target, keeping its permission bits: a writer
+// destroyed or reopened before it leaves the old file, and so does one killed
+// while it writes, with nothing left behind.
+TEST(CBinaryFile64, OnlyCloseReplacesTheTarget)
+{
+    rifftest::TempFolder folder;
+    const auto path = folder / "target.bin";
+    rifftest::WriteBytes(path, Text("old contents"));
+    ASSERT_EQ(::chmod(path.c_str(), 0600), 0);
+    const std::vector<std::string> onlyTarget = {"target.bin"};
+    const Bytes half(22050 * 4, 3);
+
+    {
+        CBinaryFile64 w(true);
+        ASSERT_NE(w.Open(rifftest::Wide(path).c_str()), -1);
+        EXPECT_EQ(w.Write(half.data(), static_cast<uint32_t>(half.size())), static_cast<int>(half.size()));
+    }
+    EXPECT_EQ(rifftest::ReadBytes(path), Text("old contents"));
+    EXPECT_EQ(rifftest::FolderEntries(folder.Path()), onlyTarget);
+
+    {
+        CBinaryFile64 w(true);
+        ASSERT_NE(w.Open(rifftest::Wide(path).c_str()), -1);
+        w.Write(half.data(), static_cast<uint32_t>(half.size()));
+        ASSERT_NE(w.Open(rifftest::Wide(folder / "other.bin").c_str()), -1);
+        w.Discard();
+    }
+    EXPECT_EQ(rifftest::ReadBytes(path), Text("old contents"));
+    EXPECT_EQ(rifftest::FolderEntries(folder.Path()), onlyTarget);
+
+    EXPECT_TRUE(rifftest::KilledAfter(
+        [&]
+        {
+            auto* w = new CBinaryFile64(true); // never destroyed: the process is killed
+            return w->Open(rifftest::Wide(path).c_str()) != -1 &&
+                   w->Write(half.data(), static_cast<uint32_t>(half.size())) == static_cast<int>(half.size());
+        }));
+    EXPECT_EQ(rifftest::ReadBytes(path), Text("old contents"));
+    EXPECT_EQ(rifftest::FolderEntries(folder.Path()), onlyTarget);
+
+    CBinaryFile64 w(true);
+    ASSERT_NE(w.Open(rifftest::Wide(path).c_str()), -1);
+    w.Write("new", 3);
+    EXPECT_EQ(w.Close(), 0);
+    EXPECT_EQ(rifftest::ReadBytes(path), Text("new"));
+    EXPECT_EQ(std::filesystem::status(path).permissions() & std::filesystem::perms::all,
+              std::filesystem::perms(0600));
 }

@@ -229,6 +229,39 @@ TEST(CChannelGroupWriteTest, FailedLaterFileRemovesTheEarlierOnes)
     EXPECT_EQ(rifftest::FolderEntries(dir.Path()), (std::vector<std::string>{"Song.trk2.wav"}));
 }
 
+// A group replaces its targets only when every one of its files can be put
+// in place: removed, destroyed unclosed (an early return, an exception) or
+// with one file that cannot replace its target, it leaves every old file.
+TEST(CChannelGroupWriteTest, ReplacesNoTargetUnlessEveryFileCanBe)
+{
+    TempFolder dir;
+    const std::wstring base = Wide(dir / "Song");
+    const std::vector<std::string> names = {"Song.trk1.wav", "Song.trk2.wav"};
+    Planar<int32_t> p(2, 300);
+    for (const char* end : {"removed", "destroyed", "second target blocked"})
+    {
+        SCOPED_TRACE(end);
+        for (const std::string& name : names)
+            rifftest::WriteBytes(dir / name, rifftest::Text("old"));
+        {
+            CChannelGroupWrite g("wav", kRate, 16, 0);
+            ASSERT_TRUE(g.OpenMultipleAudioFiles(base.c_str(), L".wav", 2, 1));
+            ASSERT_EQ(g.WriteAudioData(p.Bufs(), 300), 300u);
+            if (std::string(end) == "removed")
+                g.RemoveFile();
+            if (std::string(end) == "second target blocked")
+            {
+                std::filesystem::remove(dir / names[1]);
+                std::filesystem::create_directory(dir / names[1]);
+                EXPECT_FALSE(g.EjectAllFiles());
+            }
+        }
+        EXPECT_EQ(rifftest::FolderEntries(dir.Path()), names);
+        EXPECT_EQ(rifftest::ReadBytes(dir / names[0]), rifftest::Text("old"));
+        std::filesystem::remove_all(dir / names[1]);
+    }
+}
+
 TEST(CChannelGroupWriteTest, RemoveMultipleAudioFiles)
 {
     TempFolder dir;

@@ -410,13 +410,22 @@ TEST_F(CCoreAudioFileWriteAacTest, ReplacesTheTargetOnlyWhenClosed)
         EXPECT_EQ(ReadBytes(target), original);
         EXPECT_EQ(CountEntries(), 1u);
     }
-    // Destroyed while open: finished like a close.
+    // Destroyed while open (an early return, an exception): discarded too.
     {
         CCoreAudioFileWriteAac writer;
         ASSERT_EQ(writer.OpenFile(Wide(target).c_str(), 48000, 24, 1, 0), 0);
         EXPECT_EQ(WriteInBlocks(writer, data), 20000);
         EXPECT_EQ(writer.GetCurSamplePosition(), 20000);
         EXPECT_NEAR(writer.GetCurTimeSecond(), 20000.0 / 48000.0, 1e-12);
+    }
+    EXPECT_EQ(ReadBytes(target), original);
+    EXPECT_EQ(CountEntries(), 1u);
+    // Closed: the target is replaced.
+    {
+        CCoreAudioFileWriteAac writer;
+        ASSERT_EQ(writer.OpenFile(Wide(target).c_str(), 48000, 24, 1, 0), 0);
+        EXPECT_EQ(WriteInBlocks(writer, data), 20000);
+        EXPECT_TRUE(writer.CloseFile()) << writer.GetLastError();
     }
     EXPECT_EQ(Probe(target, "-select_streams a:0 -show_entries stream=duration_ts")["duration_ts"], "20000");
     // Finished under another name: the first target keeps what it had.

@@ -257,6 +257,8 @@ TEST(CSongWriteTest, TwoSectionsReadBackIndependently)
         ASSERT_TRUE(w.CloseCurrentSection(false));
         EXPECT_EQ(w.GetWrittenFilePaths(),
                   (std::vector<std::wstring>{base + L".001.wav", base + L".002.wav"}));
+        EXPECT_TRUE(rifftest::FolderEntries(dir.Path()).empty());
+        ASSERT_TRUE(w.EjectAllFiles());
     }
     ASSERT_EQ(rifftest::FolderEntries(dir.Path()),
               (std::vector<std::string>{"Song.001.wav", "Song.002.wav"}));
@@ -301,6 +303,7 @@ TEST(CSongWriteTest, PerChannelSectionsAndRemoveFile)
     ASSERT_TRUE(w.OpenNewSection());
     ASSERT_TRUE(WriteRamp(w, kB, 100));
     ASSERT_TRUE(w.CloseCurrentSection(false));
+    ASSERT_TRUE(w.EjectAllFiles());
     EXPECT_EQ(rifftest::FolderEntries(dir.Path()),
               (std::vector<std::string>{"Song.001.trk1.wav", "Song.001.trk2.wav", "Song.002.trk1.wav",
                                         "Song.002.trk2.wav"}));
@@ -325,6 +328,7 @@ TEST(CSongWriteTest, SingleSectionAndRemoveFile)
         CSongWrite w("wav", kRate, 16, 2, 2, 0);
         ASSERT_TRUE(w.OpenAudioFile(base.c_str(), L".wav"));
         ASSERT_TRUE(WriteRamp(w, kA, 100));
+        ASSERT_TRUE(w.EjectAllFiles());
     }
     ASSERT_EQ(rifftest::FolderEntries(dir.Path()), (std::vector<std::string>{"Song.wav"}));
     const rifftest::Bytes written = rifftest::ReadBytes(dir / "Song.wav");
@@ -344,6 +348,8 @@ TEST(CSongWriteTest, SingleSectionAndRemoveFile)
     EXPECT_EQ(rifftest::FolderEntries(dir.Path()), (std::vector<std::string>{"Song.wav"}));
     EXPECT_EQ(rifftest::ReadBytes(dir / "Song.wav"), written);
 
+    // A closed section is not the song's final close: removing the output
+    // still leaves the old file.
     {
         CSongWrite w("wav", kRate, 16, 2, 2, 0);
         ASSERT_TRUE(w.OpenAudioFile(base.c_str(), L".wav"));
@@ -351,7 +357,107 @@ TEST(CSongWriteTest, SingleSectionAndRemoveFile)
         ASSERT_TRUE(w.CloseCurrentSection(false));
         w.RemoveFile();
     }
+    EXPECT_EQ(rifftest::ReadBytes(dir / "Song.wav"), written);
+
+    // After the final close, the output put in place is taken away.
+    {
+        CSongWrite w("wav", kRate, 16, 2, 2, 0);
+        ASSERT_TRUE(w.OpenAudioFile(base.c_str(), L".wav"));
+        ASSERT_TRUE(WriteRamp(w, kB, 300));
+        ASSERT_TRUE(w.EjectAllFiles());
+        w.RemoveFile();
+    }
     EXPECT_TRUE(rifftest::FolderEntries(dir.Path()).empty());
+}
+
+// Nothing replaces a target before the song's final close: a cancelled
+// export, a section that fails, a writer destroyed unclosed (an early return,
+// an exception) or reopened leave every file the user had as it was, also
+// those that sections closed before would replace. The final close replaces
+// them all.
+TEST(CSongWriteTest, TargetsAreReplacedOnlyByTheFinalClose)
+{
+    TempFolder dir;
+    const std::wstring base = Wide(dir / "song");
+    const std::vector<std::string> names = {"song.001.wav", "song.002.wav"};
+    const rifftest::Bytes old[] = {rifftest::Text("old one"), rifftest::Text("old two")};
+    for (int i = 0; i < 2; ++i)
+        rifftest::WriteBytes(dir / names[i], old[i]);
+    const auto expectOldFiles = [&]
+    {
+        EXPECT_EQ(rifftest::FolderEntries(dir.Path()), names);
+        for (int i = 0; i < 2; ++i)
+            EXPECT_EQ(rifftest::ReadBytes(dir / names[i]), old[i]) << names[i];
+    };
+
+    enum class EEnd
+    {
+        kCancelled,
+        kFailedSection,
+        kDestroyed,
+        kReopened,
+    };
+    const struct
+    {
+        const char* name;
+        EEnd end;
+    } cases[] = {
+        {"cancelled", EEnd::kCancelled},
+        {"failed section", EEnd::kFailedSection},
+        {"destroyed unclosed", EEnd::kDestroyed},
+        {"reopened", EEnd::kReopened},
+    };
+    for (const auto& c : cases)
+    {
+        SCOPED_TRACE(c.name);
+        {
+            CSongWrite w("wav", kRate, 16, 2, 2, 0);
+            ASSERT_TRUE(w.OpenAudioFile(base.c_str(), L".wav"));
+            ASSERT_TRUE(WriteRamp(w, kA, kRate / 2));
+            ASSERT_TRUE(w.CloseCurrentSection(true));
+            ASSERT_TRUE(w.OpenNewSection());
+            ASSERT_TRUE(WriteRamp(w, kB, kRate / 2));
+            expectOldFiles();
+            switch (c.end)
+            {
+            case EEnd::kCancelled:
+                w.RemoveFile();
+                EXPECT_FALSE(w.EjectAllFiles());
+                break;
+            case EEnd::kFailedSection:
+            {
+                rifftest::FileSizeLimit full(4096);
+                EXPECT_FALSE(WriteRamp(w, kB, kRate));
+            }
+                EXPECT_FALSE(w.EjectAllFiles());
+                break;
+            case EEnd::kDestroyed:
+                break;
+            case EEnd::kReopened:
+                ASSERT_TRUE(w.OpenAudioFile(Wide(dir / "other").c_str(), L".wav"));
+                w.RemoveFile();
+                break;
+            }
+        }
+        expectOldFiles();
+    }
+
+    CSongWrite w("wav", kRate, 16, 2, 2, 0);
+    ASSERT_TRUE(w.OpenAudioFile(base.c_str(), L".wav"));
+    ASSERT_TRUE(WriteRamp(w, kA, 300));
+    ASSERT_TRUE(w.CloseCurrentSection(true));
+    ASSERT_TRUE(w.OpenNewSection());
+    ASSERT_TRUE(WriteRamp(w, kB, 200));
+    expectOldFiles();
+    ASSERT_TRUE(w.EjectAllFiles());
+    EXPECT_EQ(rifftest::FolderEntries(dir.Path()), names);
+    const int64_t lengths[] = {300, 200};
+    for (int i = 0; i < 2; ++i)
+    {
+        CWavFileRead r;
+        ASSERT_EQ(r.OpenFile(Wide(dir / names[i]).c_str()), 0) << names[i];
+        EXPECT_EQ(r.GetNumSamples(), lengths[i]);
+    }
 }
 
 TEST(CSongWriteTest, OutputThatCannotBeCreated)

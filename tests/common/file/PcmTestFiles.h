@@ -219,10 +219,11 @@ inline bool WriteInBlocks(CAudioRecorderOutput& w, Planar samples, WriteEntry en
 }
 
 // Checks that a writer leaves the file at path (which must exist) as it was
-// while it writes, when it is discarded, and when the disk fills up (the
-// write comes up short, later writes take nothing and the close fails), and
-// that it leaves nothing else behind. prepare, when given, is called on each
-// writer once it is open.
+// while it writes, when it is discarded, when it is destroyed without a close
+// (an early return, an exception), and when the disk fills up (the write
+// comes up short, later writes take nothing and the close fails), and that it
+// leaves nothing else behind. prepare, when given, is called on each writer
+// once it is open.
 template <class Writer>
 void ExpectTargetKeptOnFailure(const rifftest::TempFolder& folder, const std::string& name,
                                const std::function<void(Writer&)>& prepare = {})
@@ -242,6 +243,17 @@ void ExpectTargetKeptOnFailure(const rifftest::TempFolder& folder, const std::st
         EXPECT_EQ(rifftest::ReadBytes(path), old);
         w.RemoveFile();
         EXPECT_FALSE(w.IsFileOpen());
+    }
+    EXPECT_EQ(rifftest::ReadBytes(path), old);
+    EXPECT_EQ(rifftest::FolderEntries(folder.Path()), std::vector<std::string>{name});
+
+    // Destroyed without a close.
+    {
+        Writer w;
+        ASSERT_EQ(w.OpenFile(rifftest::Wide(path).c_str(), 44100, 16, 2, 0), 0);
+        if (prepare)
+            prepare(w);
+        EXPECT_EQ(w.WriteAudioData(ptrs.data(), 22050), 22050u);
     }
     EXPECT_EQ(rifftest::ReadBytes(path), old);
     EXPECT_EQ(rifftest::FolderEntries(folder.Path()), std::vector<std::string>{name});

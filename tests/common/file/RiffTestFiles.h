@@ -11,12 +11,15 @@
 #include <cstring>
 #include <filesystem>
 #include <fstream>
+#include <functional>
 #include <initializer_list>
 #include <iterator>
 #include <string>
 #include <vector>
 
 #include <sys/resource.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
 namespace rifftest
 {
@@ -210,6 +213,34 @@ inline bool HaveTool(const char* name)
 {
     const std::string cmd = std::string("command -v ") + name + " >/dev/null 2>&1";
     return std::system(cmd.c_str()) == 0;
+}
+
+// Runs body in a child process and kills it (SIGKILL) once body has
+// returned, as a crash or a kill -9 would; false when body failed or the child
+// did not end by the signal.
+inline bool KilledAfter(const std::function<bool()>& body)
+{
+    int fds[2];
+    if (::pipe(fds) != 0)
+        return false;
+    const pid_t pid = ::fork();
+    if (pid == 0)
+    {
+        ::close(fds[0]);
+        const char done = body() ? '1' : '0';
+        if (::write(fds[1], &done, 1) != 1)
+            ::_exit(1);
+        for (;;)
+            ::pause();
+    }
+    ::close(fds[1]);
+    char done = 0;
+    const bool reported = ::read(fds[0], &done, 1) == 1;
+    ::close(fds[0]);
+    ::kill(pid, SIGKILL);
+    int status = 0;
+    ::waitpid(pid, &status, 0);
+    return reported && done == '1' && WIFSIGNALED(status) && WTERMSIG(status) == SIGKILL;
 }
 
 // Runs a shell command with its output discarded; its exit status.

@@ -9,6 +9,10 @@
 #include <string>
 #include <vector>
 
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
 using xmltest::Nested;
 
 namespace
@@ -302,4 +306,47 @@ TEST_F(CZadPreferencesTest, TheSettingsFolderFollowsXdgConfigHomeOrFallsBackToDo
         EXPECT_EQ(CZadPreferences::GetSettingsFolder(), home.getChildFile(".config/Vextal"))
             << (value ? value : "(unset)");
     }
+}
+
+// Synchronize replaces the file atomically, keeping its permission bits and
+// leaving nothing beside it. What writers killed while they saved leave (our
+// hidden temporaries whose process is gone, the visible "NAME_temp<hex>"
+// files of earlier versions) is removed at start-up, and nothing else.
+TEST_F(CZadPreferencesTest, WritesKeepPermissionsAndLeftoversOfKilledWritersAreRemoved)
+{
+    for (int round = 0; round < 2; ++round)
+    {
+        CZadPreferences prefs;
+        ASSERT_TRUE(prefs.Open("TestApp"));
+        prefs.WriteInteger("Round", round);
+        ASSERT_TRUE(prefs.Synchronize());
+        if (round == 0)
+        {
+            ASSERT_EQ(::chmod(SettingsFile().getFullPathName().toRawUTF8(), 0600), 0);
+        }
+    }
+    struct stat st;
+    ASSERT_EQ(::stat(SettingsFile().getFullPathName().toRawUTF8(), &st), 0);
+    EXPECT_EQ(st.st_mode & 0777, 0600u);
+    const juce::File folder = SettingsFile().getParentDirectory();
+    EXPECT_EQ(folder.getNumberOfChildFiles(juce::File::findFilesAndDirectories), 1);
+
+    const pid_t ended = ::fork();
+    if (ended == 0)
+        ::_exit(0);
+    int status = 0;
+    ::waitpid(ended, &status, 0);
+    const std::vector<juce::String> stale = {"TestApp_temp1a2b3c4d.settings", "TestApp_tempFF2.settings",
+                                  ".TestApp.settings.vxtmp." + juce::String(ended) + ".AbCdEf"};
+    const std::vector<juce::String> kept = {"Other.settings", "notes_template.settings", "TestApp_temp.settings",
+                                 ".TestApp.settings.vxtmp." + juce::String(::getpid()) + ".AbCdEf"};
+    for (const auto* list : {&stale, &kept})
+        for (const juce::String& name : *list)
+            ASSERT_TRUE(folder.getChildFile(name).replaceWithText("x"));
+    EXPECT_EQ(CZadPreferences::RemoveStaleTemporaries(), 3);
+    for (const juce::String& name : stale)
+        EXPECT_FALSE(folder.getChildFile(name).exists()) << name;
+    for (const juce::String& name : kept)
+        EXPECT_TRUE(folder.getChildFile(name).exists()) << name;
+    EXPECT_TRUE(SettingsFile().existsAsFile());
 }
