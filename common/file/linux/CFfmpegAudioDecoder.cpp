@@ -453,12 +453,16 @@ void CFfmpegAudioDecoder::ReadMp4Presentation()
     m_timestampOrigin = st->start_time != AV_NOPTS_VALUE ? st->start_time : 0;
     m_presentedTicks = -1;
     // The stream's ID is the track's; its time base, the track's time scale.
+    // The gapless information counts samples at the stream's rate: it
+    // applies where the track's ticks are those samples.
+    const std::string gapless =
+        st->codecpar->sample_rate == m_timeBaseDen ? GetTag("iTunSMPB") : std::string();
     CMp4TrackTiming::Timing timing;
     Presentation presentation;
     if (st->id > 0 && m_timeBaseNum == 1 &&
         CMp4TrackTiming::Read(m_path.c_str(), static_cast<uint32_t>(st->id), &timing) &&
         timing.mediaTimeScale == static_cast<uint32_t>(m_timeBaseDen) &&
-        PresentationOf(timing, GetTag("iTunSMPB"), &presentation))
+        PresentationOf(timing, gapless, &presentation))
     {
         m_timestampOrigin = presentation.firstTick;
         m_presentedTicks = presentation.ticks;
