@@ -22,7 +22,8 @@ void DrawShadowedText(juce::Graphics& g, const juce::String& text, int x, int y)
 
 CVXAboutWindow::CVXAboutWindow(std::function<void()> onClosed)
     : m_picture(CVXResourceManager::Get(Vextal::kImageVextalAbout)),
-      m_shadow(juce::DropShadow(juce::Colours::black.withAlpha(0.5f), 10, {1, 5})), m_onClosed(std::move(onClosed))
+      m_shadow(juce::DropShadow(juce::Colours::black.withAlpha(0.5f), 10, {1, 5})),
+      m_onClosed(std::move(onClosed))
 {
     setOpaque(false);
     setWantsKeyboardFocus(true);

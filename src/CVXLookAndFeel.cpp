@@ -26,8 +26,11 @@ const std::pair<const char*, const char*> kFrameworkTexts[] = {
 juce::String Quoted(const juce::String& text)
 {
     return "\"" +
-           text.replace("\\", "\\\\").replace("\"", "\\\"").replace("\n", "\\n").replace("\r", "\\r").replace(
-               "\t", "\\t") +
+           text.replace("\\", "\\\\")
+               .replace("\"", "\\\"")
+               .replace("\n", "\\n")
+               .replace("\r", "\\r")
+               .replace("\t", "\\t") +
            "\"";
 }
 
@@ -65,7 +68,8 @@ juce::Image FadedCopy(const juce::Image& image, float alpha)
 
 CVXLookAndFeel::CVXLookAndFeel() : CVXLookAndFeel(ResourceLanguage(), UserLanguages()) {}
 
-CVXLookAndFeel::CVXLookAndFeel(const juce::String& resourceLanguage, const juce::StringArray& preferredLanguages)
+CVXLookAndFeel::CVXLookAndFeel(const juce::String& resourceLanguage,
+                               const juce::StringArray& preferredLanguages)
 {
     m_fadedAlertPicture = FadedCopy(CVXResourceManager::Get(Vextal::kImageNoPicture), 0.3f);
     chooseLanguage(resourceLanguage, preferredLanguages);
@@ -87,7 +91,8 @@ CVXLookAndFeel::~CVXLookAndFeel()
         juce::LookAndFeel::setDefaultLookAndFeel(nullptr);
 }
 
-void CVXLookAndFeel::chooseLanguage(const juce::String& resourceLanguage, const juce::StringArray& preferredLanguages)
+void CVXLookAndFeel::chooseLanguage(const juce::String& resourceLanguage,
+                                    const juce::StringArray& preferredLanguages)
 {
     m_japaneseInterface = resourceLanguage == "ja";
     for (const auto& language : preferredLanguages)
@@ -121,8 +126,8 @@ void CVXLookAndFeel::setColours()
 
 void CVXLookAndFeel::buildTranslations()
 {
-    m_translationText = "language: " + CZJEResource::GetText("Common_LanguageName") + "\ncountries: " +
-                        CZJEResource::GetText("Common_Language") + "\n\n";
+    m_translationText = "language: " + CZJEResource::GetText("Common_LanguageName") +
+                        "\ncountries: " + CZJEResource::GetText("Common_Language") + "\n\n";
     for (const auto& [original, key] : kFrameworkTexts)
         m_translationText << Mapping(original, CZJEResource::GetText(key));
     m_translationText << Mapping("Home folder",
@@ -132,7 +137,8 @@ void CVXLookAndFeel::buildTranslations()
 
 void CVXLookAndFeel::setFilenameComponentDialogMessage(const juce::String& text, bool directory)
 {
-    UseTranslations(m_translationText + Mapping(directory ? "Choose a new directory" : "Choose a new file", text));
+    UseTranslations(m_translationText +
+                    Mapping(directory ? "Choose a new directory" : "Choose a new file", text));
 }
 
 juce::Font CVXLookAndFeel::getFont(int id, float height, int style) const
@@ -199,7 +205,8 @@ void CVXLookAndFeel::applyAsciiFontToLabel(juce::Label& label) const
     label.setFont(getAsciiFont(label.getFont()));
 }
 
-void CVXLookAndFeel::drawTextEditorBackground(juce::Graphics& g, int width, int height, juce::TextEditor& editor)
+void CVXLookAndFeel::drawTextEditorBackground(juce::Graphics& g, int width, int height,
+                                              juce::TextEditor& editor)
 {
     g.setColour(editor.findColour(juce::TextEditor::backgroundColourId));
     g.fillRect(0, 0, width, height);
@@ -216,8 +223,9 @@ void CVXLookAndFeel::drawButtonText(juce::Graphics& g, juce::TextButton& button,
     const juce::Font own = getTextButtonFont(button, button.getHeight());
     const juce::Font font = getLocalUIFont(own.getHeight(), own.getStyleFlags());
     g.setFont(font);
-    g.setColour(button.findColour(button.getToggleState() ? juce::TextButton::textColourOnId
-                                                          : juce::TextButton::textColourOffId)
+    g.setColour(button
+                    .findColour(button.getToggleState() ? juce::TextButton::textColourOnId
+                                                        : juce::TextButton::textColourOffId)
                     .withAlpha(button.isEnabled() ? 1.0f : 0.5f));
     const int yIndent = std::min(4, button.proportionOfHeight(0.3f));
     const int cornerSize = std::min(button.getHeight(), button.getWidth()) / 2;
@@ -226,11 +234,12 @@ void CVXLookAndFeel::drawButtonText(juce::Graphics& g, juce::TextButton& button,
     const int rightIndent = std::min(fontHeight, 2 + cornerSize / (button.isConnectedOnRight() ? 4 : 2));
     const int textWidth = button.getWidth() - leftIndent - rightIndent;
     if (textWidth > 0)
-        g.drawFittedText(button.getButtonText(), leftIndent, yIndent, textWidth, button.getHeight() - yIndent * 2,
-                         juce::Justification::centred, 2, 0.7f);
+        g.drawFittedText(button.getButtonText(), leftIndent, yIndent, textWidth,
+                         button.getHeight() - yIndent * 2, juce::Justification::centred, 2, 0.7f);
 }
 
-void CVXLookAndFeel::drawToggleButton(juce::Graphics& g, juce::ToggleButton& button, bool isMouseOver, bool isDown)
+void CVXLookAndFeel::drawToggleButton(juce::Graphics& g, juce::ToggleButton& button, bool isMouseOver,
+                                      bool isDown)
 {
     if (button.hasKeyboardFocus(true))
     {
@@ -239,15 +248,16 @@ void CVXLookAndFeel::drawToggleButton(juce::Graphics& g, juce::ToggleButton& but
     }
     const float boxSize = std::min(15.0f, static_cast<float>(button.getHeight()) * 0.75f);
     const float tickWidth = boxSize * 1.1f;
-    drawTickBox(g, button, 4.0f, (static_cast<float>(button.getHeight()) - tickWidth) * 0.5f, tickWidth, tickWidth,
-                button.getToggleState(), button.isEnabled(), isMouseOver, isDown);
+    drawTickBox(g, button, 4.0f, (static_cast<float>(button.getHeight()) - tickWidth) * 0.5f, tickWidth,
+                tickWidth, button.getToggleState(), button.isEnabled(), isMouseOver, isDown);
     g.setColour(button.findColour(juce::ToggleButton::textColourId));
     g.setFont(getLocalUIFont(std::min(0.6f * static_cast<float>(button.getHeight()), 15.0f)));
     if (!button.isEnabled())
         g.setOpacity(0.5f);
-    g.drawFittedText(button.getButtonText(),
-                     button.getLocalBounds().withTrimmedLeft(juce::roundToInt(tickWidth) + 5).withTrimmedRight(2),
-                     juce::Justification::centredLeft, 10);
+    g.drawFittedText(
+        button.getButtonText(),
+        button.getLocalBounds().withTrimmedLeft(juce::roundToInt(tickWidth) + 5).withTrimmedRight(2),
+        juce::Justification::centredLeft, 10);
 }
 
 void CVXLookAndFeel::drawAlertIcon(juce::Graphics& g, juce::AlertWindow& alert, juce::Rectangle<int> square)
@@ -279,8 +289,8 @@ void CVXLookAndFeel::drawAlertIcon(juce::Graphics& g, juce::AlertWindow& alert, 
     g.drawText(question ? "?" : "i", square, juce::Justification::centred, false);
 }
 
-void CVXLookAndFeel::drawAlertBox(juce::Graphics& g, juce::AlertWindow& alert, const juce::Rectangle<int>& textArea,
-                                  juce::TextLayout& textLayout)
+void CVXLookAndFeel::drawAlertBox(juce::Graphics& g, juce::AlertWindow& alert,
+                                  const juce::Rectangle<int>& textArea, juce::TextLayout& textLayout)
 {
     g.fillAll(alert.findColour(juce::AlertWindow::backgroundColourId));
     int iconSize = std::min(alert.getHeight() + 20, 130);
@@ -308,16 +318,16 @@ void CVXLookAndFeel::drawScrollbarButton(juce::Graphics& g, juce::ScrollBar& scr
                                          int buttonDirection, bool isScrollbarVertical, bool isMouseOver,
                                          bool isButtonDown)
 {
-    m_oldSchool.drawScrollbarButton(g, scrollbar, width, height, buttonDirection, isScrollbarVertical, isMouseOver,
-                                    isButtonDown);
+    m_oldSchool.drawScrollbarButton(g, scrollbar, width, height, buttonDirection, isScrollbarVertical,
+                                    isMouseOver, isButtonDown);
 }
 
 void CVXLookAndFeel::drawScrollbar(juce::Graphics& g, juce::ScrollBar& scrollbar, int x, int y, int width,
-                                   int height, bool isScrollbarVertical, int thumbStartPosition, int thumbSize,
-                                   bool isMouseOver, bool isMouseDown)
+                                   int height, bool isScrollbarVertical, int thumbStartPosition,
+                                   int thumbSize, bool isMouseOver, bool isMouseDown)
 {
-    m_oldSchool.drawScrollbar(g, scrollbar, x, y, width, height, isScrollbarVertical, thumbStartPosition, thumbSize,
-                              isMouseOver, isMouseDown);
+    m_oldSchool.drawScrollbar(g, scrollbar, x, y, width, height, isScrollbarVertical, thumbStartPosition,
+                              thumbSize, isMouseOver, isMouseDown);
 }
 
 void CVXLookAndFeel::drawPopupMenuItem(juce::Graphics& g, const juce::Rectangle<int>& area, bool isSeparator,
@@ -325,8 +335,8 @@ void CVXLookAndFeel::drawPopupMenuItem(juce::Graphics& g, const juce::Rectangle<
                                        const juce::String& text, const juce::String& shortcutKeyText,
                                        const juce::Drawable* icon, const juce::Colour* textColour)
 {
-    LookAndFeel_V2::drawPopupMenuItem(g, area, isSeparator, isActive, isHighlighted, isTicked, hasSubMenu, text, {},
-                                      icon, textColour);
+    LookAndFeel_V2::drawPopupMenuItem(g, area, isSeparator, isActive, isHighlighted, isTicked, hasSubMenu,
+                                      text, {}, icon, textColour);
     if (isSeparator || shortcutKeyText.isEmpty())
         return;
     juce::Colour colour = textColour != nullptr ? *textColour : findColour(juce::PopupMenu::textColourId);
@@ -424,5 +434,6 @@ void CVXLookAndFeel::drawTableHeaderColumn(juce::Graphics& g, juce::TableHeaderC
     g.setColour(juce::Colours::black);
     g.setFont(getLocalUIFont(0.6f * h, juce::Font::bold));
     const int right = sorted ? static_cast<int>(arrowX) : width;
-    g.drawFittedText(columnName, 4, 0, std::max(0, right - 4), height, juce::Justification::centredLeft, 1, 0.7f);
+    g.drawFittedText(columnName, 4, 0, std::max(0, right - 4), height, juce::Justification::centredLeft, 1,
+                     0.7f);
 }

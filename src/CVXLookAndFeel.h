@@ -73,7 +73,8 @@ public:
     static juce::Font GetFontOrDefault(int id, float height, int style = juce::Font::plain);
 
     void drawButtonText(juce::Graphics& g, juce::TextButton& button, bool isMouseOver, bool isDown) override;
-    void drawToggleButton(juce::Graphics& g, juce::ToggleButton& button, bool isMouseOver, bool isDown) override;
+    void drawToggleButton(juce::Graphics& g, juce::ToggleButton& button, bool isMouseOver,
+                          bool isDown) override;
     void drawAlertBox(juce::Graphics& g, juce::AlertWindow& alert, const juce::Rectangle<int>& textArea,
                       juce::TextLayout& textLayout) override;
     void drawScrollbarButton(juce::Graphics& g, juce::ScrollBar& scrollbar, int width, int height,
@@ -82,16 +83,18 @@ public:
     void drawScrollbar(juce::Graphics& g, juce::ScrollBar& scrollbar, int x, int y, int width, int height,
                        bool isScrollbarVertical, int thumbStartPosition, int thumbSize, bool isMouseOver,
                        bool isMouseDown) override;
-    void drawPopupMenuItem(juce::Graphics& g, const juce::Rectangle<int>& area, bool isSeparator, bool isActive,
-                           bool isHighlighted, bool isTicked, bool hasSubMenu, const juce::String& text,
-                           const juce::String& shortcutKeyText, const juce::Drawable* icon,
-                           const juce::Colour* textColour) override;
+    void drawPopupMenuItem(juce::Graphics& g, const juce::Rectangle<int>& area, bool isSeparator,
+                           bool isActive, bool isHighlighted, bool isTicked, bool hasSubMenu,
+                           const juce::String& text, const juce::String& shortcutKeyText,
+                           const juce::Drawable* icon, const juce::Colour* textColour) override;
     juce::Font getPopupMenuFont() override;
-    juce::Font getMenuBarFont(juce::MenuBarComponent& menuBar, int itemIndex, const juce::String& itemText) override;
-    void drawTabButtonText(juce::TabBarButton& button, juce::Graphics& g, bool isMouseOver, bool isMouseDown) override;
-    void drawTableHeaderColumn(juce::Graphics& g, juce::TableHeaderComponent& header, const juce::String& columnName,
-                               int columnId, int width, int height, bool isMouseOver, bool isMouseDown,
-                               int columnFlags) override;
+    juce::Font getMenuBarFont(juce::MenuBarComponent& menuBar, int itemIndex,
+                              const juce::String& itemText) override;
+    void drawTabButtonText(juce::TabBarButton& button, juce::Graphics& g, bool isMouseOver,
+                           bool isMouseDown) override;
+    void drawTableHeaderColumn(juce::Graphics& g, juce::TableHeaderComponent& header,
+                               const juce::String& columnName, int columnId, int width, int height,
+                               bool isMouseOver, bool isMouseDown, int columnFlags) override;
 
 private:
     friend class CZJESingleton<CVXLookAndFeel>;

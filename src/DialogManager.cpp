@@ -97,8 +97,9 @@ DialogManager::DialogManager()
     for (int category = 0; category < kNumCategories; ++category)
     {
         auto* preferences = Preferences();
-        const auto stored =
-            preferences != nullptr ? preferences->ReadString(preferenceKey(category).toRawUTF8()) : std::nullopt;
+        const auto stored = preferences != nullptr
+                                ? preferences->ReadString(preferenceKey(category).toRawUTF8())
+                                : std::nullopt;
         m_places.add(stored.value_or(juce::String()));
     }
 }
@@ -238,7 +239,8 @@ int DialogManager::showYesNoCancelBox(juce::MessageBoxIconType icon, const juce:
                                       const juce::String& detail)
 {
     JUCE_ASSERT_MESSAGE_THREAD
-    return getPresenter().runBox(makeYesNoCancelBox(icon, title, message, yesText, noText, cancelText, detail));
+    return getPresenter().runBox(
+        makeYesNoCancelBox(icon, title, message, yesText, noText, cancelText, detail));
 }
 
 bool DialogManager::makeOpenChooser(int category, DialogChooser& chooser)
@@ -255,7 +257,8 @@ bool DialogManager::makeOpenChooser(int category, DialogChooser& chooser)
         chooser = {ChooserMode::chooseFolder, Text("Menu_Item_OpenFolder"), {}, {}, false};
         return true;
     case kPictureFile:
-        chooser = {ChooserMode::openFile, Text("Menu_Item_SelectPicture"), getImageFileWildcard(true), {}, true};
+        chooser = {
+            ChooserMode::openFile, Text("Menu_Item_SelectPicture"), getImageFileWildcard(true), {}, true};
         return true;
     default:
         return false;

@@ -57,9 +57,11 @@ public:
     static const char* const kInitialPathKey;
     static juce::String preferenceKey(int category);
 
-    static int showModalDialog(const juce::String& title, juce::Component* content, juce::Component* centreAround);
-    static void showMessageBox(juce::MessageBoxIconType icon, const juce::String& title, const juce::String& message,
-                               const juce::String& buttonText = {}, const juce::String& detail = {});
+    static int showModalDialog(const juce::String& title, juce::Component* content,
+                               juce::Component* centreAround);
+    static void showMessageBox(juce::MessageBoxIconType icon, const juce::String& title,
+                               const juce::String& message, const juce::String& buttonText = {},
+                               const juce::String& detail = {});
     // True when the user chose OK.
     static bool showOkCancelBox(juce::MessageBoxIconType icon, const juce::String& title,
                                 const juce::String& message, const juce::String& okText = {},

@@ -72,6 +72,7 @@ public:
     // Shows content (owned by the caller) in a modal window with title,
     // centred over centreAround (the screen when null); returns the modal
     // loop's result, 0 for the close button.
-    virtual int runDialog(const juce::String& title, juce::Component& content, juce::Component* centreAround) = 0;
+    virtual int runDialog(const juce::String& title, juce::Component& content,
+                          juce::Component* centreAround) = 0;
 };
 } // namespace Vextal

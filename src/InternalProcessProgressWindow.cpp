@@ -33,8 +33,8 @@ private:
 
 InternalProcessProgressWindow::InternalProcessProgressWindow(CVXHost& host)
     : m_hostSource(std::make_unique<HostSource>(host)), m_source(*m_hostSource), m_host(&host),
-      m_alert(CZJEResource::GetText("Common_ApplicationName"), CZJEResource::GetText("Songlist_ReadAudioData"),
-              juce::MessageBoxIconType::NoIcon)
+      m_alert(CZJEResource::GetText("Common_ApplicationName"),
+              CZJEResource::GetText("Songlist_ReadAudioData"), juce::MessageBoxIconType::NoIcon)
 {
     build();
     m_host->AddListener(this);
@@ -42,8 +42,8 @@ InternalProcessProgressWindow::InternalProcessProgressWindow(CVXHost& host)
 
 InternalProcessProgressWindow::InternalProcessProgressWindow(Source& source)
     : m_source(source),
-      m_alert(CZJEResource::GetText("Common_ApplicationName"), CZJEResource::GetText("Songlist_ReadAudioData"),
-              juce::MessageBoxIconType::NoIcon)
+      m_alert(CZJEResource::GetText("Common_ApplicationName"),
+              CZJEResource::GetText("Songlist_ReadAudioData"), juce::MessageBoxIconType::NoIcon)
 {
     build();
 }

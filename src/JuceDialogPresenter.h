@@ -19,7 +19,8 @@ public:
 
     int runBox(const DialogBox& box) override;
     bool runChooser(const DialogChooser& chooser, juce::Array<juce::File>& chosen) override;
-    int runDialog(const juce::String& title, juce::Component& content, juce::Component* centreAround) override;
+    int runDialog(const juce::String& title, juce::Component& content,
+                  juce::Component* centreAround) override;
 
     // The size of the picture preview.
     static constexpr int kPreviewWidth = 160;

@@ -42,11 +42,15 @@ public:
     // Calls that found no usable answer.
     int getUnansweredCount() const { return m_unanswered; }
     // Answers queued but not used yet.
-    size_t getPendingCount() const { return m_boxAnswers.size() + m_chooserAnswers.size() + m_dialogAnswers.size(); }
+    size_t getPendingCount() const
+    {
+        return m_boxAnswers.size() + m_chooserAnswers.size() + m_dialogAnswers.size();
+    }
 
     int runBox(const DialogBox& box) override;
     bool runChooser(const DialogChooser& chooser, juce::Array<juce::File>& chosen) override;
-    int runDialog(const juce::String& title, juce::Component& content, juce::Component* centreAround) override;
+    int runDialog(const juce::String& title, juce::Component& content,
+                  juce::Component* centreAround) override;
 
 private:
     std::deque<std::variant<int, juce::KeyPress>> m_boxAnswers;

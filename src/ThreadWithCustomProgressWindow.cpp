@@ -1,12 +1,13 @@
 #include "src/ThreadWithCustomProgressWindow.h"
 
 ThreadWithCustomProgressWindow::ThreadWithCustomProgressWindow(const juce::String& title, bool hasProgressBar,
-                                                               bool hasCancelButton, int timeOutMsWhenCancelling,
+                                                               bool hasCancelButton,
+                                                               int timeOutMsWhenCancelling,
                                                                const juce::String& cancelButtonText)
-    : juce::Thread(title), m_alert(std::make_unique<juce::AlertWindow>(title, juce::String(),
-                                                                       juce::MessageBoxIconType::NoIcon)),
-      m_hasProgressBar(hasProgressBar), m_hasCancelButton(hasCancelButton), m_timeOutMs(timeOutMsWhenCancelling),
-      m_cancelButtonText(cancelButtonText)
+    : juce::Thread(title),
+      m_alert(std::make_unique<juce::AlertWindow>(title, juce::String(), juce::MessageBoxIconType::NoIcon)),
+      m_hasProgressBar(hasProgressBar), m_hasCancelButton(hasCancelButton),
+      m_timeOutMs(timeOutMsWhenCancelling), m_cancelButtonText(cancelButtonText)
 {
     // Only the Cancel button ends the loop from the keyboard: Escape without
     // it would read as the worker having ended.

@@ -79,6 +79,6 @@ void EmbeddedImagePreviewComponent::paint(juce::Graphics& g)
                       juce::RectanglePlacement::centred | juce::RectanglePlacement::onlyReduceInSize);
     g.setColour(juce::Colours::black);
     g.setFont(juce::Font(13.0f));
-    g.drawFittedText(m_text, 0, top + m_thumbnail.getHeight() + 4, getWidth(), 100, juce::Justification::centredTop,
-                     3, 0.7f);
+    g.drawFittedText(m_text, 0, top + m_thumbnail.getHeight() + 4, getWidth(), 100,
+                     juce::Justification::centredTop, 3, 0.7f);
 }

@@ -62,7 +62,8 @@ void FadeInProxyComponent::moveOn(double elapsedMs)
     m_scale += elapsed * m_scalePerMs;
     const int w = juce::roundToInt(static_cast<float>(m_snapshot.getWidth()) * m_scale);
     const int h = juce::roundToInt(static_cast<float>(m_snapshot.getHeight()) * m_scale);
-    setBounds(juce::Rectangle<int>(w, h).withCentre({juce::roundToInt(m_centreX), juce::roundToInt(m_centreY)}));
+    setBounds(
+        juce::Rectangle<int>(w, h).withCentre({juce::roundToInt(m_centreX), juce::roundToInt(m_centreY)}));
 }
 
 void FadeInProxyComponent::finish()

@@ -5,7 +5,8 @@ namespace
 // The label whose open editor component is; null for anything else.
 juce::Label* LabelOfEditor(juce::Component* component)
 {
-    auto* label = component != nullptr ? dynamic_cast<juce::Label*>(component->getParentComponent()) : nullptr;
+    auto* label =
+        component != nullptr ? dynamic_cast<juce::Label*>(component->getParentComponent()) : nullptr;
     return label != nullptr && label->getCurrentTextEditor() == component ? label : nullptr;
 }
 

@@ -121,21 +121,28 @@ void LabelWithInlineEditor::textEditorTextChanged(juce::TextEditor& editor)
 
 void LabelWithInlineEditor::textEditorReturnKeyPressed(juce::TextEditor& editor)
 {
-    ImeUtil::clearInputString(&editor);
-    ImeUtil::setEnabled(&editor, false);
-    const SafePointer<LabelWithInlineEditor> self(this);
-    juce::Label::textEditorReturnKeyPressed(editor);
-    if (self != nullptr && m_listener != nullptr)
-        m_listener->OnLabelEditorReturnKeyPressed(*this);
+    closeEditor(editor, true);
 }
 
 void LabelWithInlineEditor::textEditorEscapeKeyPressed(juce::TextEditor& editor)
 {
+    closeEditor(editor, false);
+}
+
+void LabelWithInlineEditor::closeEditor(juce::TextEditor& editor, bool commit)
+{
     ImeUtil::clearInputString(&editor);
     ImeUtil::setEnabled(&editor, false);
     const SafePointer<LabelWithInlineEditor> self(this);
-    juce::Label::textEditorEscapeKeyPressed(editor);
-    if (self != nullptr && m_listener != nullptr)
+    if (commit)
+        juce::Label::textEditorReturnKeyPressed(editor);
+    else
+        juce::Label::textEditorEscapeKeyPressed(editor);
+    if (self == nullptr || m_listener == nullptr)
+        return;
+    if (commit)
+        m_listener->OnLabelEditorReturnKeyPressed(*this);
+    else
         m_listener->OnLabelEditorEscapeKeyPressed(*this);
 }
 
@@ -143,5 +150,6 @@ std::unique_ptr<juce::ComponentTraverser> LabelWithInlineEditor::createKeyboardF
 {
     auto* parent = getParentComponent();
     return std::make_unique<LabelKeyboardFocusTraverser>(
-        parent != nullptr ? parent->createKeyboardFocusTraverser() : std::make_unique<juce::KeyboardFocusTraverser>());
+        parent != nullptr ? parent->createKeyboardFocusTraverser()
+                          : std::make_unique<juce::KeyboardFocusTraverser>());
 }

@@ -82,6 +82,9 @@ protected:
 
 private:
     void applyInputMethod(juce::TextEditor& editor) const;
+    // Commits (Return) or discards (Escape) the edit as the framework's label
+    // does, then tells the listener.
+    void closeEditor(juce::TextEditor& editor, bool commit);
 
     Listener* m_listener = nullptr;
     int m_maxLength = 0;

@@ -4,8 +4,8 @@
 
 #include <algorithm>
 
-MatrixImageButton::MatrixImageButton(const juce::String& name, const juce::Image& image, int columns, int rows,
-                                     int pressedRow, int disabledRow)
+MatrixImageButton::MatrixImageButton(const juce::String& name, const juce::Image& image, int columns,
+                                     int rows, int pressedRow, int disabledRow)
     : juce::Button(name), m_image(image), m_cellWidth(Vextal::ImageStrip::frameWidth(image, columns)),
       m_cellHeight(Vextal::ImageStrip::frameHeight(image, rows)), m_pressedY(pressedRow * m_cellHeight),
       m_disabledY(disabledRow * m_cellHeight), m_numStates(std::max(1, columns))

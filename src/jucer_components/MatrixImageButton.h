@@ -17,8 +17,8 @@ class MatrixImageButton : public juce::Button
 {
 public:
     // columns and rows below 1 count as 1.
-    MatrixImageButton(const juce::String& name, const juce::Image& image, int columns, int rows, int pressedRow,
-                      int disabledRow);
+    MatrixImageButton(const juce::String& name, const juce::Image& image, int columns, int rows,
+                      int pressedRow, int disabledRow);
 
     int getStateIndex() const { return m_stateIndex.load(std::memory_order_relaxed); }
     // Sets the state, clamped to 0 .. states - 1, and repaints; any thread.

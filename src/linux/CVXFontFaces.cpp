@@ -7,10 +7,11 @@ const juce::String CVXFontFaces::kLatinSample = "AZaz09:.,-+%";
 namespace
 {
 // Faces with Latin and Japanese glyphs, the proportional ones first.
-const char* const kTextFaces[] = {
-    "VL PGothic",        "VL Gothic",          "IPAPGothic",       "IPAexGothic",    "IPAGothic",
-    "TakaoPGothic",      "TakaoGothic",        "Noto Sans CJK JP", "Noto Sans JP",   "Source Han Sans JP",
-    "Droid Sans Japanese", "Droid Sans Fallback", "WenQuanYi Micro Hei", "WenQuanYi Zen Hei"};
+const char* const kTextFaces[] = {"VL PGothic",          "VL Gothic",           "IPAPGothic",
+                                  "IPAexGothic",         "IPAGothic",           "TakaoPGothic",
+                                  "TakaoGothic",         "Noto Sans CJK JP",    "Noto Sans JP",
+                                  "Source Han Sans JP",  "Droid Sans Japanese", "Droid Sans Fallback",
+                                  "WenQuanYi Micro Hei", "WenQuanYi Zen Hei"};
 const char* const kLatinFaces[] = {"DejaVu Sans", "Liberation Sans", "Bitstream Vera Sans", "FreeSans",
                                    "Nimbus Sans"};
 

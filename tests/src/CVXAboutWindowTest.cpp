@@ -27,11 +27,16 @@ protected:
         auto* window = CVXAboutWindow::show(&parent, [this] { ++closed; });
         EXPECT_NE(window, nullptr);
         EXPECT_TRUE(uitest::PumpUntil(
-            [&] { return window->isVisible() && !window->getProperties()[ComponentDresser::isCurrentlyFadingIn]; }));
+            [&] {
+                return window->isVisible() && !window->getProperties()[ComponentDresser::isCurrentlyFadingIn];
+            }));
         return window;
     }
 
-    bool IsOpen() const { return uitest::FindComponent<CVXAboutWindow>(const_cast<juce::Component*>(&parent)) != nullptr; }
+    bool IsOpen() const
+    {
+        return uitest::FindComponent<CVXAboutWindow>(const_cast<juce::Component*>(&parent)) != nullptr;
+    }
 
     juce::ScopedJuceInitialiser_GUI gui;
     uitest::ScopedInterface ui;
@@ -55,17 +60,14 @@ TEST_P(CVXAboutWindowTest, ShowsItsTextsOverThePicture)
     EXPECT_TRUE(uitest::IsDrawn(shot));
     uitest::SavePng(shot, juce::String("AboutWindow_") + GetParam());
     window->close();
-    EXPECT_TRUE(uitest::PumpUntil([&] { return !IsOpen() && juce::Component::getCurrentlyModalComponent() == nullptr; }));
+    EXPECT_TRUE(uitest::PumpUntil(
+        [&] { return !IsOpen() && juce::Component::getCurrentlyModalComponent() == nullptr; }));
 }
 
 // The first key press or click, inside or outside, closes it and tells the
 // owner, who refreshes its command states.
 TEST_P(CVXAboutWindowTest, AnyKeyOrClickClosesIt)
 {
-    struct Case
-    {
-        const char* how;
-    };
     for (const char* how : {"key", "click inside", "click outside"})
     {
         SCOPED_TRACE(how);
@@ -75,16 +77,8 @@ TEST_P(CVXAboutWindowTest, AnyKeyOrClickClosesIt)
         if (h == "key")
             uitest::PressKey(parent, juce::KeyPress('x', 0, 'x'));
         else
-        {
-            const auto point = h == "click inside" ? window->getBounds().getCentre() : juce::Point<int>(20, 20);
-            auto* peer = parent.getPeer();
-            const auto time = juce::Time::currentTimeMillis();
-            for (const auto mods :
-                 {juce::ModifierKeys(juce::ModifierKeys::leftButtonModifier), juce::ModifierKeys()})
-                peer->handleMouseEvent(juce::MouseInputSource::InputSourceType::mouse, point.toFloat(), mods,
-                                       juce::MouseInputSource::defaultPressure,
-                                       juce::MouseInputSource::defaultOrientation, time);
-        }
+            uitest::ClickAt(parent,
+                            h == "click inside" ? window->getBounds().getCentre() : juce::Point<int>(20, 20));
         EXPECT_TRUE(uitest::PumpUntil([&] { return closed == 1 && !IsOpen(); }));
         EXPECT_EQ(juce::Component::getCurrentlyModalComponent(), nullptr);
         uitest::Pump(50);

@@ -10,9 +10,10 @@
 namespace
 {
 // A Japanese song name: kanji, hiragana, katakana and a long vowel mark.
-const juce::String kJapaneseSongName = juce::CharPointer_UTF8(
-    "\xe5\xa4\x9c\xe6\x98\x8e\xe3\x81\x91\xe3\x81\xae\xe3\x82\xb9\xe3\x82\xad\xe3\x83\xa3\xe3\x83\x83\xe3\x83\x88"
-    "\xe3\x83\xbc");
+const juce::String kJapaneseSongName =
+    juce::CharPointer_UTF8("\xe5\xa4\x9c\xe6\x98\x8e\xe3\x81\x91\xe3\x81\xae\xe3\x82\xb9\xe3\x82\xad\xe3\x83"
+                           "\xa3\xe3\x83\x83\xe3\x83\x88"
+                           "\xe3\x83\xbc");
 
 // One character drawn in font, black on white.
 juce::Image DrawCharacter(const juce::Font& font, juce::juce_wchar c)
@@ -67,8 +68,8 @@ juce::Image DrawFontTable(CVXLookAndFeel& look)
         g.drawText(juce::String(id) + "  " + font.getTypefaceName(), 10, y, 200, 24,
                    juce::Justification::centredLeft);
         g.setFont(font);
-        g.drawText("12:34.5 Song " + (id == 1 || id == 2 ? kJapaneseSongName : juce::String()), 220, y, 410, 24,
-                   juce::Justification::centredLeft);
+        g.drawText("12:34.5 Song " + (id == 1 || id == 2 ? kJapaneseSongName : juce::String()), 220, y, 410,
+                   24, juce::Justification::centredLeft);
     }
     return image;
 }
@@ -117,8 +118,8 @@ TEST(CVXLookAndFeel, FontTableByLanguage)
             juce::String face;
             float kerning;
         };
-        for (const Row& row : {Row{0, latin, 0.0f}, Row{1, text, 0.0f}, Row{2, text, 0.0f}, Row{3, latin, 0.0f},
-                               Row{4, latin, 0.15f}, Row{7, text, 0.0f}})
+        for (const Row& row : {Row{0, latin, 0.0f}, Row{1, text, 0.0f}, Row{2, text, 0.0f},
+                               Row{3, latin, 0.0f}, Row{4, latin, 0.15f}, Row{7, text, 0.0f}})
         {
             SCOPED_TRACE(row.id);
             const juce::Font font = look.getFont(row.id, 20.0f, juce::Font::bold);
@@ -215,7 +216,8 @@ TEST(CVXLookAndFeel, TranslatesTheFrameworksTexts)
     EXPECT_EQ(TRANS("Open"), CZJEResource::GetText("Juce_Open"));
     EXPECT_NE(TRANS("Open"), "Open");
     EXPECT_EQ(TRANS("(no recently selected files)"), CZJEResource::GetText("Juce_NoRecentlySelectedFiles"));
-    EXPECT_EQ(TRANS("Home folder"), juce::File::getSpecialLocation(juce::File::userHomeDirectory).getFileName());
+    EXPECT_EQ(TRANS("Home folder"),
+              juce::File::getSpecialLocation(juce::File::userHomeDirectory).getFileName());
     EXPECT_TRUE(ui.look().getTranslationText().startsWith("language: "));
 
     ui.look().setFilenameComponentDialogMessage("First \"quoted\" title", false);

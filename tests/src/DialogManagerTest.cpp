@@ -109,15 +109,16 @@ TEST(DialogManagerBoxes, ButtonLetterClashTable)
         const char* cancel;
         const char* letters; // Cancel, No, Yes
     };
-    for (const auto& c : {YesNoCancelCase{"Yes", "No", "Cancel", "cny"},
-                          YesNoCancelCase{"Save", "Skip", "Stop", "--s"},
-                          YesNoCancelCase{"Save", "Don't Save", "Cancel", "cds"},
-                          YesNoCancelCase{"Yes", "Keep", "keep going", "-ky"},
-                          YesNoCancelCase{"Yes", "yield", "Cancel", "c-y"},
-                          YesNoCancelCase{"Replace", "Rename", "Return", "--r"}})
+    for (const auto& c :
+         {YesNoCancelCase{"Yes", "No", "Cancel", "cny"}, YesNoCancelCase{"Save", "Skip", "Stop", "--s"},
+          YesNoCancelCase{"Save", "Don't Save", "Cancel", "cds"},
+          YesNoCancelCase{"Yes", "Keep", "keep going", "-ky"},
+          YesNoCancelCase{"Yes", "yield", "Cancel", "c-y"},
+          YesNoCancelCase{"Replace", "Rename", "Return", "--r"}})
     {
         SCOPED_TRACE(testing::Message() << c.yes << " / " << c.no << " / " << c.cancel);
-        const DialogBox box = DialogManager::makeYesNoCancelBox(Icon::NoIcon, "t", "m", c.yes, c.no, c.cancel, {});
+        const DialogBox box =
+            DialogManager::makeYesNoCancelBox(Icon::NoIcon, "t", "m", c.yes, c.no, c.cancel, {});
         EXPECT_EQ(LettersOf(box), c.letters);
         EXPECT_EQ(ResultsOf(box), (std::vector<int>{0, 2, 1}));
         // The fixed keys answer whatever the letters: Escape Cancel,
@@ -156,8 +157,10 @@ TEST_F(DialogManagerTest, TheScriptedFormAnswersByKeyOrResultAndRecordsTheBoxes)
     dialogs->pressKeyInNextBox(Letter('y'));
     dialogs->pressKeyInNextBox(kEscape);
     dialogs->answerNextBox(1);
-    EXPECT_EQ(DialogManager::showYesNoCancelBox(Icon::QuestionIcon, "Title", "Save?", "Yes", "No", "Cancel"), 2);
-    EXPECT_EQ(DialogManager::showYesNoCancelBox(Icon::QuestionIcon, "Title", "Save?", "Yes", "No", "Cancel"), 1);
+    EXPECT_EQ(DialogManager::showYesNoCancelBox(Icon::QuestionIcon, "Title", "Save?", "Yes", "No", "Cancel"),
+              2);
+    EXPECT_EQ(DialogManager::showYesNoCancelBox(Icon::QuestionIcon, "Title", "Save?", "Yes", "No", "Cancel"),
+              1);
     EXPECT_FALSE(DialogManager::showOkCancelBox(Icon::WarningIcon, "Title", "Go on?"));
     EXPECT_TRUE(DialogManager::showOkCancelBox(Icon::WarningIcon, "Title", "Go on?"));
     DialogManager::showMessageBox(Icon::InfoIcon, "Done", "Finished", {}, "Details here");
@@ -255,11 +258,13 @@ TEST_F(DialogManagerTest, RememberedFoldersSurviveARestart)
     CZfcSingleton<CVXPreferences>::CreateInstance();
     auto* manager = CZJESingleton<DialogManager>::CreateInstance();
     EXPECT_EQ(manager->getRememberedPlace(DialogManager::kAudioFiles), a.getFullPathName());
-    EXPECT_EQ(manager->getRememberedPlace(DialogManager::kFolder), root.getChildFile("music").getFullPathName());
+    EXPECT_EQ(manager->getRememberedPlace(DialogManager::kFolder),
+              root.getChildFile("music").getFullPathName());
     EXPECT_EQ(manager->getRememberedPlace(DialogManager::kSonglistFile), "");
-    for (const auto& [category, start] : {std::pair<int, juce::File>{DialogManager::kAudioFiles, a.getParentDirectory()},
-                                          {DialogManager::kPictureFile, picture.getParentDirectory()},
-                                          {DialogManager::kFolder, root.getChildFile("music")}})
+    for (const auto& [category, start] :
+         {std::pair<int, juce::File>{DialogManager::kAudioFiles, a.getParentDirectory()},
+          {DialogManager::kPictureFile, picture.getParentDirectory()},
+          {DialogManager::kFolder, root.getChildFile("music")}})
     {
         SCOPED_TRACE(category);
         dialogs->cancelNextChooser();

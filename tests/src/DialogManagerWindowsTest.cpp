@@ -57,7 +57,8 @@ ModalDriver::Step PressInAlert(const juce::KeyPress& key)
 juce::FileBrowserComponent* ModalBrowser()
 {
     auto* box = uitest::ModalOfType<juce::FileChooserDialogBox>();
-    return box != nullptr && box->isShowing() ? uitest::FindComponent<juce::FileBrowserComponent>(box) : nullptr;
+    return box != nullptr && box->isShowing() ? uitest::FindComponent<juce::FileBrowserComponent>(box)
+                                              : nullptr;
 }
 
 // Clicks the chooser's action button (Open, Save).
@@ -94,7 +95,8 @@ TEST_P(DialogManagerWindows, BoxesAnswerToTheirKeys)
 {
     {
         ModalDriver driver({SnapshotAlert(Name("YesNoCancel")), PressInAlert(kBackspace)});
-        EXPECT_EQ(DialogManager::showYesNoCancelBox(Icon::QuestionIcon, Text("Common_ConfirmationDialogTitle"),
+        EXPECT_EQ(DialogManager::showYesNoCancelBox(Icon::QuestionIcon,
+                                                    Text("Common_ConfirmationDialogTitle"),
                                                     Text("Songlist_SaveBeforeOpening"), Text("Button_Save"),
                                                     Text("Button_DontSave"), Text("Button_Cancel")),
                   2);
@@ -110,22 +112,26 @@ TEST_P(DialogManagerWindows, BoxesAnswerToTheirKeys)
     {
         SCOPED_TRACE(c.key.getTextDescription());
         ModalDriver driver({PressInAlert(c.key)});
-        EXPECT_EQ(DialogManager::showYesNoCancelBox(Icon::QuestionIcon, "Title", "Message", "Yes", "No", "Cancel"),
-                  c.result);
+        EXPECT_EQ(
+            DialogManager::showYesNoCancelBox(Icon::QuestionIcon, "Title", "Message", "Yes", "No", "Cancel"),
+            c.result);
         EXPECT_TRUE(driver.succeeded());
     }
     for (const auto& c : {Case{kEscape, 0}, Case{kReturn, 1}, Case{juce::KeyPress('r', 0, 0), 1}})
     {
         SCOPED_TRACE(c.key.getTextDescription());
         ModalDriver driver({PressInAlert(c.key)});
-        EXPECT_EQ(DialogManager::showOkCancelBox(Icon::WarningIcon, "Title", "Message", "Replace", "Cancel") ? 1 : 0,
+        EXPECT_EQ(DialogManager::showOkCancelBox(Icon::WarningIcon, "Title", "Message", "Replace", "Cancel")
+                      ? 1
+                      : 0,
                   c.result);
         EXPECT_TRUE(driver.succeeded());
     }
     {
         // Both texts begin with "R": only Replace answers to it.
         ModalDriver driver({PressInAlert(juce::KeyPress('r', 0, 0))});
-        EXPECT_TRUE(DialogManager::showOkCancelBox(Icon::WarningIcon, "Title", "Message", "Replace", "Return"));
+        EXPECT_TRUE(
+            DialogManager::showOkCancelBox(Icon::WarningIcon, "Title", "Message", "Replace", "Return"));
         EXPECT_TRUE(driver.succeeded());
     }
 }
@@ -135,7 +141,8 @@ TEST_P(DialogManagerWindows, BoxesAnswerToTheirKeys)
 TEST_P(DialogManagerWindows, AMessageBoxShowsItsDetailAsASeparateBlock)
 {
     const juce::String message = Text("Songlist_ReadAudioData");
-    const juce::String detail = "/home/user/Music/Live at the Hall/01 Opening.wav\n/home/user/Music/02 Night.aiff";
+    const juce::String detail =
+        "/home/user/Music/Live at the Hall/01 Opening.wav\n/home/user/Music/02 Night.aiff";
     int width = 0;
     bool hasBlock = false;
     ModalDriver driver({SnapshotAlert(Name("MessageBoxWithDetail")),

@@ -85,7 +85,8 @@ inline juce::Button* FindButton(juce::Component* root, const juce::String& text)
 {
     if (root == nullptr)
         return nullptr;
-    if (auto* button = dynamic_cast<juce::Button*>(root); button != nullptr && button->getButtonText() == text)
+    if (auto* button = dynamic_cast<juce::Button*>(root);
+        button != nullptr && button->getButtonText() == text)
         return button;
     for (auto* child : root->getChildren())
     {
@@ -107,6 +108,20 @@ inline void PressKey(juce::Component& component, const juce::KeyPress& key)
 {
     if (auto* peer = component.getPeer())
         peer->handleKeyPress(key);
+}
+
+// A left click at a point of the window of component (in the window's
+// coordinates), as the mouse makes it.
+inline void ClickAt(juce::Component& window, juce::Point<int> point)
+{
+    auto* peer = window.getPeer();
+    if (peer == nullptr)
+        return;
+    const auto time = juce::Time::currentTimeMillis();
+    for (const auto mods : {juce::ModifierKeys(juce::ModifierKeys::leftButtonModifier), juce::ModifierKeys()})
+        peer->handleMouseEvent(juce::MouseInputSource::InputSourceType::mouse, point.toFloat(), mods,
+                               juce::MouseInputSource::defaultPressure,
+                               juce::MouseInputSource::defaultOrientation, time);
 }
 
 // The picture of a component as drawn now.

@@ -19,8 +19,8 @@ class Worker : public ThreadWithCustomProgressWindow
 {
 public:
     Worker(bool hasCancelButton, bool endAtOnce)
-        : ThreadWithCustomProgressWindow(CZJEResource::GetText("Songlist_AddAudioFiles"), true, hasCancelButton,
-                                         5000, CZJEResource::GetText("Button_Cancel")),
+        : ThreadWithCustomProgressWindow(CZJEResource::GetText("Songlist_AddAudioFiles"), true,
+                                         hasCancelButton, 5000, CZJEResource::GetText("Button_Cancel")),
           m_endAtOnce(endAtOnce)
     {
         m_file.setSize(300, 20);
@@ -45,7 +45,10 @@ private:
             wait(5);
         sawExitRequest = threadShouldExit();
     }
-    void createCustomComponents(juce::Array<juce::Component*>& components) override { components.add(&m_file); }
+    void createCustomComponents(juce::Array<juce::Component*>& components) override
+    {
+        components.add(&m_file);
+    }
     void updateCustomComponents() override
     {
         ++updates;
@@ -59,6 +62,19 @@ juce::AlertWindow* ModalAlert()
 {
     auto* alert = uitest::ModalOfType<juce::AlertWindow>();
     return alert != nullptr && alert->isShowing() ? alert : nullptr;
+}
+
+// Presses Escape in the worker's window once the worker has reported.
+ModalDriver::Step PressEscapeOnceReported(const Worker& worker)
+{
+    return [&worker]
+    {
+        auto* alert = ModalAlert();
+        if (alert == nullptr || !worker.reported)
+            return false;
+        uitest::PressKey(*alert, juce::KeyPress(juce::KeyPress::escapeKey));
+        return true;
+    };
 }
 
 // What the progress window reads of the host.
@@ -100,14 +116,12 @@ TEST_P(ProgressWindows, AWorkerThatEndsAtOnceReturnsTrue)
 TEST_P(ProgressWindows, TheWindowShowsTheWorkersStatus)
 {
     Worker worker(true, false);
-    juce::String shownMessage;
     ModalDriver driver({[&]
                         {
                             auto* alert = ModalAlert();
                             // A few timer periods, so that the bar shows the value.
                             if (alert == nullptr || !worker.reported || worker.updates < 4)
                                 return false;
-                            shownMessage = CZJEResource::GetText("Songlist_ReadAudioData");
                             const juce::Image shot = uitest::Snapshot(*alert);
                             EXPECT_TRUE(uitest::IsDrawn(shot));
                             uitest::SavePng(shot, Name("ProgressWindow"));
@@ -125,14 +139,7 @@ TEST_P(ProgressWindows, TheWindowShowsTheWorkersStatus)
 TEST_P(ProgressWindows, EscapeCancelsTheWorker)
 {
     Worker worker(true, false);
-    ModalDriver driver({[&]
-                        {
-                            auto* alert = ModalAlert();
-                            if (alert == nullptr || !worker.reported)
-                                return false;
-                            uitest::PressKey(*alert, juce::KeyPress(juce::KeyPress::escapeKey));
-                            return true;
-                        }});
+    ModalDriver driver({PressEscapeOnceReported(worker)});
     EXPECT_FALSE(worker.runThread());
     EXPECT_TRUE(driver.succeeded());
     EXPECT_FALSE(worker.isThreadRunning());
@@ -144,15 +151,7 @@ TEST_P(ProgressWindows, EscapeCancelsTheWorker)
 TEST_P(ProgressWindows, WithoutCancelButtonEscapeIsIgnored)
 {
     Worker worker(false, false);
-    ModalDriver driver({[&]
-                        {
-                            auto* alert = ModalAlert();
-                            if (alert == nullptr || !worker.reported)
-                                return false;
-                            uitest::PressKey(*alert, juce::KeyPress(juce::KeyPress::escapeKey));
-                            return true;
-                        },
-                        [&]
+    ModalDriver driver({PressEscapeOnceReported(worker), [&]
                         {
                             EXPECT_NE(ModalAlert(), nullptr);
                             EXPECT_TRUE(worker.isThreadRunning());

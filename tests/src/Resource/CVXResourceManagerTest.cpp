@@ -40,7 +40,8 @@ juce::MemoryBlock PngOfSize(size_t totalBytes)
     juce::MemoryBlock file(encoded.getData(), headerEnd);
     AppendBigEndian32(file, static_cast<uint32_t>(padding));
     file.append(chunk.getData(), chunk.getSize());
-    const uLong crc = crc32(0, static_cast<const Bytef*>(chunk.getData()), static_cast<uInt>(chunk.getSize()));
+    const uLong crc =
+        crc32(0, static_cast<const Bytef*>(chunk.getData()), static_cast<uInt>(chunk.getSize()));
     AppendBigEndian32(file, static_cast<uint32_t>(crc));
     file.append(static_cast<const char*>(encoded.getData()) + headerEnd, encoded.getDataSize() - headerEnd);
     return file;
@@ -90,8 +91,8 @@ TEST(CVXResourceManager, AMissingOrDamagedImageLeavesOnlyItsSlotEmpty)
     for (int i = 0; i < Vextal::kResourceManagerImageCount; ++i)
     {
         SCOPED_TRACE(CVXResourceManager::sm_apResName[static_cast<size_t>(i)]);
-        const bool broken = i == Vextal::kImageButtonAdd || i == Vextal::kImageJogWheel ||
-                            i == Vextal::kImageVextalAbout;
+        const bool broken =
+            i == Vextal::kImageButtonAdd || i == Vextal::kImageJogWheel || i == Vextal::kImageVextalAbout;
         const juce::Image image = manager->GetImage(i);
         EXPECT_EQ(image.isValid(), !broken);
         if (!broken)
@@ -112,7 +113,8 @@ TEST(CVXImageResourceReader, GrowsItsBufferOnlyForFilesLargerThan65536Bytes)
     {
         const juce::MemoryBlock png = PngOfSize(size);
         ASSERT_EQ(png.getSize(), size);
-        ASSERT_TRUE(root.getChildFile(juce::String(name) + ".png").replaceWithData(png.getData(), png.getSize()));
+        ASSERT_TRUE(
+            root.getChildFile(juce::String(name) + ".png").replaceWithData(png.getData(), png.getSize()));
     }
     CZJEResource resource(CZJEResourceFolder(root, {}));
     CVXImageResourceReader reader(resource);

@@ -87,14 +87,16 @@ TEST(SimpleImageButton, ChoosesItsFrameByState)
         float opacity;
     };
     const Case cases[] = {
-        {{true, false, kNormal}, 0, 1.0f}, {{true, false, kOver}, 1, 1.0f}, {{true, false, kDown}, 2, 1.0f},
-        {{true, true, kNormal}, 4, 1.0f},  {{true, true, kOver}, 4, 1.0f},  {{true, true, kDown}, 2, 1.0f},
-        {{false, false, kNormal}, 3, 0.5f}, {{false, true, kNormal}, 4, 0.5f}, {{false, false, kDown}, 3, 0.5f},
+        {{true, false, kNormal}, 0, 1.0f},  {{true, false, kOver}, 1, 1.0f},
+        {{true, false, kDown}, 2, 1.0f},    {{true, true, kNormal}, 4, 1.0f},
+        {{true, true, kOver}, 4, 1.0f},     {{true, true, kDown}, 2, 1.0f},
+        {{false, false, kNormal}, 3, 0.5f}, {{false, true, kNormal}, 4, 0.5f},
+        {{false, false, kDown}, 3, 0.5f},
     };
     for (const auto& c : cases)
     {
-        SCOPED_TRACE(testing::Message() << "enabled " << c.state.enabled << " on " << c.state.toggled << " mouse "
-                                        << c.state.mouse);
+        SCOPED_TRACE(testing::Message() << "enabled " << c.state.enabled << " on " << c.state.toggled
+                                        << " mouse " << c.state.mouse);
         Apply(button, c.state);
         ExpectCell(button, 0, c.frame, c.opacity);
     }
@@ -115,14 +117,14 @@ TEST(FourStateImageButton, ChoosesItsFrameByState)
         float opacity;
     };
     const Case cases[] = {
-        {{true, false, kNormal}, 0, 1.0f}, {{true, false, kOver}, 0, 1.0f}, {{true, false, kDown}, 2, 1.0f},
-        {{true, true, kNormal}, 1, 1.0f},  {{true, true, kOver}, 1, 1.0f},  {{true, true, kDown}, 3, 1.0f},
+        {{true, false, kNormal}, 0, 1.0f}, {{true, false, kOver}, 0, 1.0f},  {{true, false, kDown}, 2, 1.0f},
+        {{true, true, kNormal}, 1, 1.0f},  {{true, true, kOver}, 1, 1.0f},   {{true, true, kDown}, 3, 1.0f},
         {{false, true, kNormal}, 4, 0.4f}, {{false, false, kDown}, 4, 0.4f},
     };
     for (const auto& c : cases)
     {
-        SCOPED_TRACE(testing::Message() << "enabled " << c.state.enabled << " on " << c.state.toggled << " mouse "
-                                        << c.state.mouse);
+        SCOPED_TRACE(testing::Message() << "enabled " << c.state.enabled << " on " << c.state.toggled
+                                        << " mouse " << c.state.mouse);
         Apply(button, c.state);
         ExpectCell(button, 0, c.frame, c.opacity);
     }

@@ -12,8 +12,12 @@
 
 namespace
 {
-const juce::String kJapanese = juce::CharPointer_UTF8("\xe5\xa4\x9c\xe6\x98\x8e\xe3\x81\x91\xe3\x81\xae"
-                                                      "\xe3\x82\xb9\xe3\x82\xad\xe3\x83\xa3\xe3\x83\x83\xe3\x83\x88");
+const juce::String kJapanese =
+    juce::CharPointer_UTF8("\xe5\xa4\x9c\xe6\x98\x8e\xe3\x81\x91\xe3\x81\xae"
+                           "\xe3\x82\xb9\xe3\x82\xad\xe3\x83\xa3\xe3\x83\x83\xe3\x83\x88");
+
+const juce::KeyPress kCommandZ('z', juce::ModifierKeys::commandModifier, 0);
+const juce::KeyPress kCommandY('y', juce::ModifierKeys::commandModifier, 0);
 
 // The notices of the labels, as "row:Return", "row:Escape", "row:Changed".
 class Recorder : public LabelWithInlineEditor::Listener
@@ -43,8 +47,8 @@ protected:
         window.setBounds(100, 100, 420, 200);
         for (int i = 0; i < 3; ++i)
         {
-            auto& row = *rows.emplace_back(std::make_unique<LabelWithInlineEditor>("row" + juce::String(i),
-                                                                                   "Song " + juce::String(i), false));
+            auto& row = *rows.emplace_back(std::make_unique<LabelWithInlineEditor>(
+                "row" + juce::String(i), "Song " + juce::String(i), false));
             row.setBounds(10, 10 + i * 30, 300, 24);
             row.setEditable(true, false, false);
             row.setFont(ui.look().getLocalTextFont(15.0f));
@@ -57,7 +61,8 @@ protected:
         window.addToDesktop(juce::ComponentPeer::windowIsTemporary);
         window.setVisible(true);
         window.toFront(true);
-        EXPECT_TRUE(uitest::PumpUntil([&] { return window.getPeer() != nullptr && window.getPeer()->isFocused(); }));
+        EXPECT_TRUE(
+            uitest::PumpUntil([&] { return window.getPeer() != nullptr && window.getPeer()->isFocused(); }));
     }
     ~LabelWithInlineEditorTest() override
     {
@@ -81,16 +86,25 @@ protected:
             Press(juce::KeyPress(static_cast<int>(c), 0, c));
         }
     }
-    // A left click at a point of the window, as the mouse makes it.
     void Click(juce::Point<int> point)
     {
-        auto* peer = window.getPeer();
-        const auto time = juce::Time::currentTimeMillis();
-        for (const auto mods : {juce::ModifierKeys(juce::ModifierKeys::leftButtonModifier), juce::ModifierKeys()})
-            peer->handleMouseEvent(juce::MouseInputSource::InputSourceType::mouse, point.toFloat(), mods,
-                                   juce::MouseInputSource::defaultPressure,
-                                   juce::MouseInputSource::defaultOrientation, time);
+        uitest::ClickAt(window, point);
         uitest::Pump(20);
+    }
+    // Opens the row's editor, types "abc" over its text and presses the
+    // undo and redo keys; returns the editor's text then.
+    juce::String TypeThenUndo(int row)
+    {
+        Row(row).showEditor();
+        Editor(row)->selectAll();
+        Type("abc");
+        Press(kCommandZ);
+        Press(kCommandY);
+        Press(kCommandZ);
+        Press(
+            juce::KeyPress('z', juce::ModifierKeys::commandModifier | juce::ModifierKeys::shiftModifier, 0));
+        Press(kCommandZ);
+        return Editor(row)->getText();
     }
     juce::TextEditor* Editor(int row) { return rows[static_cast<size_t>(row)]->getCurrentTextEditor(); }
     LabelWithInlineEditor& Row(int row) { return *rows[static_cast<size_t>(row)]; }
@@ -103,9 +117,6 @@ protected:
     juce::TextEditor other;
     Recorder recorder;
 };
-
-const juce::KeyPress kCommandZ('z', juce::ModifierKeys::commandModifier, 0);
-const juce::KeyPress kCommandY('y', juce::ModifierKeys::commandModifier, 0);
 } // namespace
 
 // A value label takes only its characters; the limit applies to an open
@@ -213,15 +224,8 @@ TEST_F(LabelWithInlineEditorTest, TabMovesToTheNextRowsEditor)
 // or redo items.
 TEST_F(LabelWithInlineEditorTest, UndoKeysDoNothing)
 {
-    Row(0).showEditor();
-    ASSERT_NE(dynamic_cast<UndoDisabledTextEditor*>(Editor(0)), nullptr);
-    Editor(0)->selectAll();
-    Type("abc");
-    Press(kCommandZ);
-    EXPECT_EQ(Editor(0)->getText(), "abc");
-    Press(kCommandY);
-    Press(juce::KeyPress('z', juce::ModifierKeys::commandModifier | juce::ModifierKeys::shiftModifier, 0));
-    EXPECT_EQ(Editor(0)->getText(), "abc");
+    EXPECT_EQ(TypeThenUndo(0), "abc");
+    EXPECT_NE(dynamic_cast<UndoDisabledTextEditor*>(Editor(0)), nullptr);
     Press(juce::KeyPress(juce::KeyPress::escapeKey));
 
     juce::PopupMenu menu;
@@ -234,12 +238,8 @@ TEST_F(LabelWithInlineEditorTest, UndoKeysDoNothing)
 
     // Without the class-wide switch the same keys undo.
     LabelWithInlineEditor::setUndoDisabled(false);
-    Row(1).showEditor();
+    EXPECT_NE(TypeThenUndo(1), "abc");
     EXPECT_EQ(dynamic_cast<UndoDisabledTextEditor*>(Editor(1)), nullptr);
-    Editor(1)->selectAll();
-    Type("xyz");
-    Press(kCommandZ);
-    EXPECT_NE(Editor(1)->getText(), "xyz");
     Press(juce::KeyPress(juce::KeyPress::escapeKey));
     LabelWithInlineEditor::setUndoDisabled(true);
 }
