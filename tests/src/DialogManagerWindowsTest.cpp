@@ -249,6 +249,70 @@ TEST_P(DialogManagerWindows, ThePictureChooserShowsThePreview)
     EXPECT_EQ(path, picture.getFullPathName());
 }
 
+// The open choosers of songlists, audio files (several at once) and folders
+// return what is selected in them.
+TEST_P(DialogManagerWindows, TheOpenChoosersReturnTheSelection)
+{
+    rifftest::TempFolder folder;
+    const juce::File root(folder.Path().string());
+    for (const char* name : {"a.wav", "b.wav", "list.vxsl", "notes.txt"})
+        ASSERT_TRUE(root.getChildFile(name).create());
+    ASSERT_TRUE(root.getChildFile("live").createDirectory());
+    struct Case
+    {
+        int category;
+        std::function<bool(juce::FileBrowserComponent&)> select;
+        juce::StringArray expected;
+    };
+    const auto selectSonglist = [&](juce::FileBrowserComponent& browser)
+    {
+        browser.getDisplayComponent()->setSelectedFile(root.getChildFile("list.vxsl"));
+        return browser.getNumSelectedFiles() == 1;
+    };
+    const auto selectAll = [&](juce::FileBrowserComponent& browser)
+    {
+        auto* list = dynamic_cast<juce::ListBox*>(browser.getDisplayComponent());
+        list->selectRangeOfRows(0, list->getModel()->getNumRows() - 1);
+        return browser.getNumSelectedFiles() == 3;
+    };
+    const auto selectNothing = [](juce::FileBrowserComponent&) { return true; };
+    const Case cases[] = {
+        {DialogManager::kSonglistFile, selectSonglist, {root.getChildFile("list.vxsl").getFullPathName()}},
+        {DialogManager::kAudioFiles,
+         selectAll,
+         {root.getChildFile("a.wav").getFullPathName(), root.getChildFile("b.wav").getFullPathName(),
+          root.getChildFile("list.vxsl").getFullPathName()}},
+        {DialogManager::kFolder, selectNothing, {root.getFullPathName()}},
+    };
+    for (const auto& c : cases)
+    {
+        SCOPED_TRACE(c.category);
+        ModalDriver driver({[&]
+                            {
+                                auto* browser = ModalBrowser();
+                                if (browser == nullptr)
+                                    return false;
+                                browser->setRoot(root);
+                                return true;
+                            },
+                            [&] { return c.select(*ModalBrowser()); },
+                            [&]
+                            {
+                                auto* box = uitest::ModalOfType<juce::FileChooserDialogBox>();
+                                const juce::Image shot = uitest::Snapshot(*box);
+                                EXPECT_TRUE(uitest::IsDrawn(shot));
+                                uitest::SavePng(shot, Name("OpenChooser" + juce::String(c.category)));
+                                return true;
+                            },
+                            ClickAction});
+        juce::StringArray results;
+        EXPECT_TRUE(DialogManager::browseToOpen(results, c.category));
+        EXPECT_TRUE(driver.succeeded()) << driver.failedStep();
+        results.sort(false);
+        EXPECT_EQ(results, c.expected);
+    }
+}
+
 // A component shown in a dialog window ends it with its own result, or with 0
 // from the close button (Escape); the component survives the window.
 TEST_P(DialogManagerWindows, AModalDialogEndsWithTheContentsResultOrZero)
