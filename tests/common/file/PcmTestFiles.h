@@ -233,44 +233,47 @@ void ExpectTargetKeptOnFailure(const rifftest::TempFolder& folder, const std::st
     Planar samples = MakeSamples(2, 50000, 16, 7);
     auto ptrs = Pointers(samples);
 
-    // Discarded.
+    const auto open = [&](Writer& w)
     {
-        Writer w;
         ASSERT_EQ(w.OpenFile(rifftest::Wide(path).c_str(), 44100, 16, 2, 0), 0);
         if (prepare)
             prepare(w);
+    };
+    const auto expectOldFileOnly = [&]
+    {
+        EXPECT_EQ(rifftest::ReadBytes(path), old);
+        EXPECT_EQ(rifftest::FolderEntries(folder.Path()), std::vector<std::string>{name});
+    };
+
+    // Discarded.
+    {
+        Writer w;
+        ASSERT_NO_FATAL_FAILURE(open(w));
         EXPECT_EQ(w.WriteAudioData(ptrs.data(), 50000), 50000u);
         EXPECT_EQ(rifftest::ReadBytes(path), old);
         w.RemoveFile();
         EXPECT_FALSE(w.IsFileOpen());
     }
-    EXPECT_EQ(rifftest::ReadBytes(path), old);
-    EXPECT_EQ(rifftest::FolderEntries(folder.Path()), std::vector<std::string>{name});
+    expectOldFileOnly();
 
     // Destroyed without a close.
     {
         Writer w;
-        ASSERT_EQ(w.OpenFile(rifftest::Wide(path).c_str(), 44100, 16, 2, 0), 0);
-        if (prepare)
-            prepare(w);
+        ASSERT_NO_FATAL_FAILURE(open(w));
         EXPECT_EQ(w.WriteAudioData(ptrs.data(), 22050), 22050u);
     }
-    EXPECT_EQ(rifftest::ReadBytes(path), old);
-    EXPECT_EQ(rifftest::FolderEntries(folder.Path()), std::vector<std::string>{name});
+    expectOldFileOnly();
 
     // A full disk.
     {
         Writer w;
-        ASSERT_EQ(w.OpenFile(rifftest::Wide(path).c_str(), 44100, 16, 2, 0), 0);
-        if (prepare)
-            prepare(w);
+        ASSERT_NO_FATAL_FAILURE(open(w));
         rifftest::FileSizeLimit full(100000);
         EXPECT_LT(w.WriteAudioData(ptrs.data(), 50000), 50000u);
         EXPECT_EQ(w.WriteAudioData(ptrs.data(), 10), 0u);
         EXPECT_FALSE(w.CloseFile());
     }
-    EXPECT_EQ(rifftest::ReadBytes(path), old);
-    EXPECT_EQ(rifftest::FolderEntries(folder.Path()), std::vector<std::string>{name});
+    expectOldFileOnly();
 }
 
 // A text of the song information.
