@@ -10,6 +10,7 @@
 
 #include "common/file/CCoreAudioFileWriteAac.h"
 #include "common/file/CWavFileRead.h"
+#include "tests/support/TempFolder.h"
 
 #include <benchmark/benchmark.h>
 
@@ -36,10 +37,8 @@ struct Fixture
 {
     Fixture()
     {
-        std::string pattern = (std::filesystem::temp_directory_path() / "aacbench.XXXXXX").string();
-        if (::mkdtemp(pattern.data()) == nullptr)
+        if (folder.empty())
             return;
-        folder = pattern;
         input = folder / "in.wav";
         const std::string make = "ffmpeg -v error -nostdin -y"
                                  " -f lavfi -i anoisesrc=d=" +
@@ -52,20 +51,14 @@ struct Fixture
                                  input.string() + "'";
         ready = std::system(make.c_str()) == 0;
     }
-    ~Fixture()
-    {
-        std::error_code ec;
-        if (!folder.empty())
-            std::filesystem::remove_all(folder, ec);
-    }
-
     static std::wstring Wide(const std::filesystem::path& p)
     {
         const std::string s = p.string();
         return std::wstring(s.begin(), s.end());
     }
 
-    std::filesystem::path folder;
+    vxtest::TempFolder scratch{"aacbench"};
+    std::filesystem::path folder = scratch.Path();
     std::filesystem::path input;
     bool ready = false;
     std::vector<double> oursSeconds;

@@ -12,6 +12,7 @@
 
 #include "bench/BenchSupport.h"
 #include "common/disc/CAudioCDTempFileCreator.h"
+#include "tests/support/TempFolder.h"
 
 #include <benchmark/benchmark.h>
 
@@ -36,9 +37,6 @@ struct Fixture
 {
     Fixture()
     {
-        std::string pattern = (std::filesystem::temp_directory_path() / "discbench.XXXXXX").string();
-        if (::mkdtemp(pattern.data()) != nullptr)
-            folder = pattern;
         std::filesystem::create_directory(folder / "staged");
         std::mt19937 rng(1);
         for (auto& channel : samples)
@@ -50,12 +48,6 @@ struct Fixture
         ptrs[0] = samples[0].data();
         ptrs[1] = samples[1].data();
     }
-    ~Fixture()
-    {
-        std::error_code ec;
-        std::filesystem::remove_all(folder, ec);
-    }
-
     std::wstring StagingFolder() const
     {
         const std::string p = (folder / "staged").string();
@@ -76,7 +68,8 @@ struct Fixture
         return source;
     }
 
-    std::filesystem::path folder;
+    vxtest::TempFolder scratch{"discbench"};
+    std::filesystem::path folder = scratch.Path();
     std::filesystem::path source;
     std::vector<int32_t> samples[2];
     int32_t* ptrs[2];

@@ -36,6 +36,7 @@
 #include "common/file/CWavFileRead.h"
 #include "common/file/CWavFileWrite.h"
 #include "tests/support/SpectrumSupport.h"
+#include "tests/support/TempFolder.h"
 
 #include <benchmark/benchmark.h>
 
@@ -387,10 +388,8 @@ struct Fixture
 {
     Fixture()
     {
-        std::string pattern = (std::filesystem::temp_directory_path() / "exportbench.XXXXXX").string();
-        if (::mkdtemp(pattern.data()) == nullptr)
+        if (folder.empty())
             return;
-        folder = pattern;
         input = folder / "in.wav";
         ready = WriteWav(input, kInRate, 16, MakeSong(size_t{kInRate} * kSeconds, kInRate));
     }
@@ -404,14 +403,8 @@ struct Fixture
             return {};
         return path;
     }
-    ~Fixture()
-    {
-        std::error_code ec;
-        if (!folder.empty())
-            std::filesystem::remove_all(folder, ec);
-    }
-
-    std::filesystem::path folder;
+    vxtest::TempFolder scratch{"exportbench"};
+    std::filesystem::path folder = scratch.Path();
     std::filesystem::path input;
     bool ready = false;
     std::vector<double> seconds[3];

@@ -19,6 +19,7 @@
 #include "common/dsp/CAudioFilePlayer.h"
 #include "common/file/CAudioFileReadBase.h"
 #include "common/file/VextalFileUtil.h"
+#include "tests/support/TempFolder.h"
 
 #include <benchmark/benchmark.h>
 #include <pthread.h>
@@ -69,8 +70,6 @@ class ToneFile
 public:
     ToneFile()
     {
-        m_file = juce::File::getSpecialLocation(juce::File::tempDirectory)
-                     .getNonexistentChildFile("vextal-host-bench", ".wav", false);
         std::unique_ptr<CAudioFileWriteBase> w(VextalFileUtil::CreateAudioFileWriteObject(
             m_file.getFullPathName().toWideCharPointer(), "wav", kRate, 16, 2, 0));
         if (w == nullptr)
@@ -92,13 +91,13 @@ public:
         }
         m_ok = w->CloseFile();
     }
-    ~ToneFile() { m_file.deleteFile(); }
 
     bool Ok() const { return m_ok; }
     const juce::File& File() const { return m_file; }
 
 private:
-    juce::File m_file;
+    vxtest::TempFolder m_scratch{"vextal-host-bench"};
+    juce::File m_file{(m_scratch / "tone.wav").string()};
     bool m_ok = false;
 };
 

@@ -8,6 +8,7 @@
 #include "bench/BenchSupport.h"
 #include "common/file/CWavFileRead.h"
 #include "common/file/CWavFileWrite.h"
+#include "tests/support/TempFolder.h"
 
 #include <benchmark/benchmark.h>
 
@@ -34,9 +35,6 @@ struct Fixture
 {
     Fixture()
     {
-        std::string pattern = (std::filesystem::temp_directory_path() / "wavbench.XXXXXX").string();
-        if (::mkdtemp(pattern.data()) != nullptr)
-            folder = pattern;
         std::mt19937 rng(1);
         std::uniform_real_distribution<float> dist(-1.0f, 1.0f);
         for (int c = 0; c < kChannels; ++c)
@@ -52,19 +50,14 @@ struct Fixture
             floatPtrs[c] = floats[c].data();
         }
     }
-    ~Fixture()
-    {
-        std::error_code ec;
-        std::filesystem::remove_all(folder, ec);
-    }
-
     std::wstring Path(const char* name) const
     {
         const std::string p = (folder / name).string();
         return std::wstring(p.begin(), p.end());
     }
 
-    std::filesystem::path folder;
+    vxtest::TempFolder scratch{"wavbench"};
+    std::filesystem::path folder = scratch.Path();
     std::vector<int32_t> ints[kChannels];
     std::vector<float> floats[kChannels];
     int32_t* intPtrs[kChannels];

@@ -4,6 +4,7 @@
 // taken from the input, and a read of a whole source with its checks.
 
 #include "common/file/CAudioFileReadBase.h"
+#include "tests/support/TempFolder.h"
 
 #include <algorithm>
 #include <cstddef>
@@ -57,35 +58,12 @@ inline const std::wstring* StoreInput(const char* name, const uint8_t* data, siz
 class TempFolder
 {
 public:
-    TempFolder()
-    {
-        const char* base = std::getenv("TMPDIR");
-        std::string pattern =
-            std::string(base != nullptr && *base != 0 ? base : "/tmp") + "/vextal-fuzz-XXXXXX";
-        if (::mkdtemp(pattern.data()) != nullptr)
-            m_path = pattern;
-    }
-    ~TempFolder()
-    {
-        for (const std::string& name : m_names)
-            ::unlink((m_path + "/" + name).c_str());
-        if (!m_path.empty())
-            ::rmdir(m_path.c_str());
-    }
-    TempFolder(const TempFolder&) = delete;
-    TempFolder& operator=(const TempFolder&) = delete;
-
-    bool IsValid() const { return !m_path.empty(); }
-    // The path of name in the folder (removed at the end).
-    std::string Add(const std::string& name)
-    {
-        m_names.push_back(name);
-        return m_path + "/" + name;
-    }
+    bool IsValid() const { return m_folder.IsValid(); }
+    // The path of name in the folder (removed with the folder at the end).
+    std::string Add(const std::string& name) const { return (m_folder / name).string(); }
 
 private:
-    std::string m_path;
-    std::vector<std::string> m_names;
+    vxtest::TempFolder m_folder{"vextal-fuzz"};
 };
 
 inline std::wstring Wide(const std::string& s)

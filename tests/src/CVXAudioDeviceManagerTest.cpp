@@ -2,6 +2,7 @@
 
 #include "src/CVXPreferences.h"
 #include "src/linux/CNullAudioIODeviceType.h"
+#include "tests/support/TempFolder.h"
 
 #include <gtest/gtest.h>
 
@@ -85,9 +86,6 @@ class TemporaryConfig
 public:
     TemporaryConfig()
     {
-        m_dir = juce::File::getSpecialLocation(juce::File::tempDirectory)
-                    .getNonexistentChildFile("vextal-audio-device-test", "", false);
-        m_dir.createDirectory();
         if (const char* old = std::getenv("XDG_CONFIG_HOME"))
             m_old = old;
         setenv("XDG_CONFIG_HOME", m_dir.getFullPathName().toRawUTF8(), 1);
@@ -98,11 +96,11 @@ public:
             setenv("XDG_CONFIG_HOME", m_old->c_str(), 1);
         else
             unsetenv("XDG_CONFIG_HOME");
-        m_dir.deleteRecursively();
     }
 
 private:
-    juce::File m_dir;
+    vxtest::TempFolder m_scratch{"vextal-audio-device-test"};
+    const juce::File m_dir{m_scratch.Path().string()};
     std::optional<std::string> m_old;
 };
 

@@ -1,4 +1,5 @@
 #include "src/CVXPreferences.h"
+#include "tests/support/TempFolder.h"
 
 #include <gtest/gtest.h>
 
@@ -8,9 +9,9 @@
 
 TEST(CVXPreferences, TheSingleStoreOpensOnTheApplicationsFileAndWritesOnLastRelease)
 {
-    const juce::File dir = juce::File::getSpecialLocation(juce::File::tempDirectory)
-                               .getNonexistentChildFile("vextal-app-preferences-test", "", false);
-    ASSERT_TRUE(dir.createDirectory().wasOk());
+    const vxtest::TempFolder scratch("vextal-app-preferences-test");
+    const juce::File dir(scratch.Path().string());
+    ASSERT_TRUE(scratch.IsValid());
     std::optional<std::string> oldConfig;
     if (const char* old = std::getenv("XDG_CONFIG_HOME"))
         oldConfig = old;
@@ -41,5 +42,4 @@ TEST(CVXPreferences, TheSingleStoreOpensOnTheApplicationsFileAndWritesOnLastRele
         setenv("XDG_CONFIG_HOME", oldConfig->c_str(), 1);
     else
         unsetenv("XDG_CONFIG_HOME");
-    dir.deleteRecursively();
 }

@@ -156,22 +156,15 @@ protected:
     {
         if (!HaveFfmpeg())
             GTEST_SKIP() << "the ffmpeg and ffprobe commands are needed";
-        std::string pattern = (fs::temp_directory_path() / "aacwrite.XXXXXX").string();
-        ASSERT_NE(::mkdtemp(pattern.data()), nullptr);
-        m_dir = pattern;
-    }
-    void TearDown() override
-    {
-        std::error_code ec;
-        if (!m_dir.empty())
-            fs::remove_all(m_dir, ec);
+        ASSERT_TRUE(m_scratch.IsValid());
     }
     size_t CountEntries() const
     {
         return static_cast<size_t>(std::distance(fs::directory_iterator(m_dir), fs::directory_iterator()));
     }
 
-    fs::path m_dir;
+    vxtest::TempFolder m_scratch{"aacwrite"};
+    const fs::path m_dir = m_scratch.Path();
 };
 } // namespace
 

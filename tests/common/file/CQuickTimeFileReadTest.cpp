@@ -1,4 +1,5 @@
 #include "common/file/CQuickTimeFileRead.h"
+#include "tests/support/TempFolder.h"
 
 #include <juce_core/juce_core.h>
 
@@ -13,6 +14,7 @@
 #include <filesystem>
 #include <fstream>
 #include <map>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -296,18 +298,17 @@ class CQuickTimeFileReadTest : public ::testing::Test
 protected:
     static void SetUpTestSuite()
     {
-        char dir[] = "/tmp/vextal_qtread_XXXXXX";
-        if (mkdtemp(dir) == nullptr || std::system("command -v ffmpeg >/dev/null 2>&1") != 0)
+        s_folder = std::make_unique<vxtest::TempFolder>("vextal_qtread");
+        if (!s_folder->IsValid() || std::system("command -v ffmpeg >/dev/null 2>&1") != 0)
             return;
-        s_dir = dir;
+        s_dir = s_folder->Path().string();
         std::ofstream(s_dir + "/text.mp3") << "This is not a compressed audio file at all.\n";
         s_ready = RunFfmpeg("-f lavfi -i color=c=red:s=16x16 -frames:v 1 " + s_dir + "/cover.png");
     }
 
     static void TearDownTestSuite()
     {
-        if (!s_dir.empty())
-            std::filesystem::remove_all(s_dir);
+        s_folder.reset();
         s_dir.clear();
         s_ready = false;
         s_sequential.clear();
@@ -383,11 +384,13 @@ protected:
         return out;
     }
 
+    static std::unique_ptr<vxtest::TempFolder> s_folder;
     static std::string s_dir;
     static bool s_ready;
     static std::map<std::string, Planar> s_sequential;
 };
 
+std::unique_ptr<vxtest::TempFolder> CQuickTimeFileReadTest::s_folder;
 std::string CQuickTimeFileReadTest::s_dir;
 bool CQuickTimeFileReadTest::s_ready = false;
 std::map<std::string, Planar> CQuickTimeFileReadTest::s_sequential;

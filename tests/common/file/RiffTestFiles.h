@@ -3,6 +3,8 @@
 // Helpers for tests that build RIFF files (and their big-endian relatives,
 // IFF files) byte by byte in a temporary folder.
 
+#include "tests/support/TempFolder.h"
+
 #include <algorithm>
 #include <csignal>
 #include <cstdint>
@@ -25,30 +27,7 @@ namespace rifftest
 {
 using Bytes = std::vector<uint8_t>;
 
-// A folder that exists for the lifetime of the object.
-class TempFolder
-{
-public:
-    TempFolder()
-    {
-        std::string pattern = (std::filesystem::temp_directory_path() / "vxtest.XXXXXX").string();
-        if (::mkdtemp(pattern.data()) != nullptr)
-            m_path = pattern;
-    }
-    ~TempFolder()
-    {
-        std::error_code ec;
-        std::filesystem::remove_all(m_path, ec);
-    }
-    TempFolder(const TempFolder&) = delete;
-    TempFolder& operator=(const TempFolder&) = delete;
-
-    const std::filesystem::path& Path() const { return m_path; }
-    std::filesystem::path operator/(const std::string& name) const { return m_path / name; }
-
-private:
-    std::filesystem::path m_path;
-};
+using vxtest::TempFolder;
 
 // Test paths are ASCII.
 inline std::wstring Wide(const std::filesystem::path& p)

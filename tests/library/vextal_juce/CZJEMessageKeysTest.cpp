@@ -1,5 +1,6 @@
 #include "library/vextal_juce/common/CZJEMessageKeys.h"
 #include "library/vextal_juce/CZJEResource.h"
+#include "tests/support/TempFolder.h"
 
 #include <gtest/gtest.h>
 
@@ -145,8 +146,8 @@ TEST(CZJEMessageKeys, EveryKeyInTheSourcesIsKnown)
 
 TEST(CZJEMessageKeys, TheSourceScanFindsUnknownKeys)
 {
-    const juce::File folder = juce::File::getSpecialLocation(juce::File::tempDirectory)
-                                  .getNonexistentChildFile("VextalKeyScan", "", false);
+    const vxtest::TempFolder scratch("VextalKeyScan");
+    const juce::File folder(scratch.Path().string());
     ASSERT_TRUE(folder.getChildFile("sub").createDirectory());
     folder.getChildFile("sub/Code.cpp")
         .replaceWithText("auto a = res->GetLocalizedString(\"Export_DiskFull\");\n"
@@ -157,7 +158,6 @@ TEST(CZJEMessageKeys, TheSourceScanFindsUnknownKeys)
     folder.getChildFile("Notes.txt").replaceWithText("\"Export_Ignored\"");
     EXPECT_EQ(UnknownKeysIn(folder),
               juce::StringArray({"Code.cpp: Export_DiskFul", "Code.cpp: DiscBurn_NotAKey"}));
-    folder.deleteRecursively();
 }
 
 // The build copies the tables beside the test program, where the default

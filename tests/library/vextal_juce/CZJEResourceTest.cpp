@@ -1,4 +1,5 @@
 #include "library/vextal_juce/CZJEResource.h"
+#include "tests/support/TempFolder.h"
 
 #include <gtest/gtest.h>
 
@@ -14,12 +15,8 @@ class CZJEResourceTest : public testing::Test
 protected:
     void SetUp() override
     {
-        m_root = juce::File::getSpecialLocation(juce::File::tempDirectory)
-                     .getNonexistentChildFile("VextalResourceTest", "", false);
-        ASSERT_TRUE(m_root.createDirectory());
+        ASSERT_TRUE(m_scratch.IsValid());
     }
-
-    void TearDown() override { m_root.deleteRecursively(); }
 
     juce::File Write(const juce::String& relativePath, const void* data, size_t size)
     {
@@ -61,7 +58,8 @@ protected:
         return CZJEResourceFolder(m_root, preferred);
     }
 
-    juce::File m_root;
+    vxtest::TempFolder m_scratch{"VextalResourceTest"};
+    const juce::File m_root{m_scratch.Path().string()};
 };
 // Sets LANG for a test, with the other language variables unset, and puts the
 // caller's settings back.

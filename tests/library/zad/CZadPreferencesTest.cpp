@@ -1,6 +1,7 @@
 #include "library/zad/CZadPreferences.h"
 
 #include "tests/library/vextal_juce/XmlTestDocuments.h"
+#include "tests/support/TempFolder.h"
 
 #include <gtest/gtest.h>
 
@@ -48,20 +49,18 @@ class CZadPreferencesTest : public ::testing::Test
 protected:
     void SetUp() override
     {
-        m_dir = juce::File::getSpecialLocation(juce::File::tempDirectory)
-                    .getNonexistentChildFile("vextal-preferences-test", "", false);
-        ASSERT_TRUE(m_dir.createDirectory().wasOk());
+        ASSERT_TRUE(m_scratch.IsValid());
         m_env = std::make_unique<CScopedEnv>("XDG_CONFIG_HOME", m_dir.getFullPathName().toRawUTF8());
     }
     void TearDown() override
     {
         m_env.reset();
-        m_dir.deleteRecursively();
     }
 
     juce::File SettingsFile() const { return m_dir.getChildFile("Vextal").getChildFile("TestApp.settings"); }
 
-    juce::File m_dir;
+    vxtest::TempFolder m_scratch{"vextal-preferences-test"};
+    const juce::File m_dir{m_scratch.Path().string()};
     std::unique_ptr<CScopedEnv> m_env;
 };
 } // namespace
