@@ -207,6 +207,21 @@ public:
     void copyMetaDataTo(CAudioPlayerInput* input) const;
     void copyMetaDataFrom(CAudioPlayerInput* input);
 
+    // The songlist form of the song: one Track element of a songlist file
+    // (SonglistFile.h). Paths are written both in full and relative to the
+    // songlist's folder. version is the songlist's format version; every
+    // version writes the same elements.
+    std::unique_ptr<juce::XmlElement> serializeToXml(int version, const juce::File& songlistFolder) const;
+    // Fills an empty record from a Track element. Every part is read even
+    // after a missing one; the result is true when all were there, and error
+    // receives the message of each missing part. Values pass the same clamps
+    // as edits (setControl, setText): a number that is not finite, negative
+    // where that means nothing, or out of range is refused or limited.
+    // Relative paths resolve against songlistFolder and win when they name
+    // something that exists. The record is marked not yet loaded.
+    bool deserializeFromXml(const juce::XmlElement* track, juce::String& error,
+                            const juce::File& songlistFolder);
+
     // Listeners are borrowed; one listener is registered at most once.
     void addListener(TrackInfoListener* listener);
     void removeListener(TrackInfoListener* listener);
@@ -251,6 +266,13 @@ private:
     void Notify(F&& f);
 
     static std::vector<MediaEntry>& MediaMap();
+
+    // The parts of deserializeFromXml.
+    void deserializeTextData(const juce::XmlElement& textData);
+    void deserializeDataSpec(const juce::XmlElement& dataSpec);
+    void deserializeControl(const juce::XmlElement& control);
+    void deserializeFileInfo(const juce::XmlElement& fileInfo, const juce::File& songlistFolder);
+    void deserializePicture(const juce::XmlElement* picture, const juce::File& songlistFolder);
 
     int m_orderTag = -1;
     bool m_currentSong = false;

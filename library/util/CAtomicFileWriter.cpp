@@ -354,6 +354,25 @@ bool CAtomicFileWriter::CommitAll(std::vector<std::unique_ptr<CAtomicFileWriter>
     return ok;
 }
 
+bool CAtomicFileWriter::WriteWholeFile(const std::string& target, const void* data, size_t len)
+{
+    CAtomicFileWriter writer;
+    return writer.Open(target) && writer.Write(data, len) && writer.Commit();
+}
+
+bool CAtomicFileWriter::CopyFile(const std::string& source, const std::string& target)
+{
+    const int in = ::open(source.c_str(), O_RDONLY | O_CLOEXEC);
+    if (in < 0)
+        return false;
+    CAtomicFileWriter writer;
+    bool ok = writer.Open(target);
+    if (ok && !CopyContents(in, writer.m_fd))
+        writer.MarkFailed();
+    ::close(in);
+    return ok && writer.Commit();
+}
+
 int CAtomicFileWriter::RemoveStaleTemporaries(const std::string& folder)
 {
     const int dirFd = ::open(folder.empty() ? "." : folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);

@@ -92,6 +92,13 @@ public:
     // is touched. False when any failed. The list is emptied.
     static bool CommitAll(std::vector<std::unique_ptr<CAtomicFileWriter>>& writers);
 
+    // Replaces target with the len bytes of data in one step; true when the
+    // whole file is in place, otherwise target is as it was.
+    static bool WriteWholeFile(const std::string& target, const void* data, size_t len);
+    // Replaces target with a copy of the file source the same way; false,
+    // with target as it was, when source cannot be read.
+    static bool CopyFile(const std::string& source, const std::string& target);
+
     // Removes the stale hidden temporaries of ours in folder (see above);
     // returns how many were removed.
     static int RemoveStaleTemporaries(const std::string& folder);

@@ -1,0 +1,93 @@
+#include "src/SonglistFile.h"
+
+#include "library/util/CAtomicFileWriter.h"
+#include "library/util/CCheckUtil.h"
+#include "library/vextal_juce/common/CZJEXmlReader.h"
+#include "src/TrackInfo.h"
+
+#include <algorithm>
+
+namespace Vextal
+{
+namespace
+{
+constexpr int kNumVersionParts = 4;
+
+// A version part: its digits as a number, limited to 32 bits.
+uint64_t VersionPart(const juce::String& digits)
+{
+    uint64_t value = 0;
+    for (const juce::juce_wchar c : digits)
+        value = std::min<uint64_t>(0xFFFFFFFFu, value * 10 + static_cast<uint64_t>(c - '0'));
+    return value;
+}
+
+void AddProperties(juce::XmlElement& root)
+{
+    const juce::Time now = juce::Time::getCurrentTime();
+    juce::XmlElement* properties = root.createNewChildElement("ProjectProperties");
+    properties->createNewChildElement("Creator")->addTextElement("Vextal");
+    properties->createNewChildElement("SaveDate")->addTextElement(now.toString(true, false));
+    properties->createNewChildElement("SaveTime")->addTextElement(now.toString(false, true, true, true));
+}
+} // namespace
+
+uint32_t SonglistFile::parseVersion(const juce::String& text)
+{
+    juce::StringArray parts;
+    parts.addTokens(text.retainCharacters("0123456789."), ".", "");
+    uint64_t version = 0;
+    for (int k = 0; k < std::min(kNumVersionParts, parts.size()); ++k)
+        version |= VersionPart(parts[k]) << (24 - 8 * k);
+    return static_cast<uint32_t>(std::min<uint64_t>(version, 0xFFFFFFFFu));
+}
+
+std::unique_ptr<juce::XmlElement> SonglistFile::createDocument(const std::vector<const TrackInfo*>& songs,
+                                                               const juce::File& target)
+{
+    auto root = std::make_unique<juce::XmlElement>(kRootName);
+    root->setAttribute("version", kVersionText);
+    AddProperties(*root);
+    const juce::File folder = target.getParentDirectory();
+    for (const TrackInfo* song : songs)
+        if (VX_CHECK(song != nullptr))
+            root->addChildElement(song->serializeToXml(static_cast<int>(kVersion), folder).release());
+    return root;
+}
+
+juce::MemoryBlock SonglistFile::toBytes(const juce::XmlElement& document)
+{
+    juce::XmlElement::TextFormat format;
+    format.newLineChars = "\n";
+    format.lineWrapLength = 1 << 20;
+    juce::MemoryOutputStream out;
+    document.writeTo(out, format);
+    return out.getMemoryBlock();
+}
+
+bool SonglistFile::write(const std::vector<const TrackInfo*>& songs, const juce::File& target)
+{
+    if (target == juce::File())
+        return false;
+    const juce::MemoryBlock bytes = toBytes(*createDocument(songs, target));
+    return CAtomicFileWriter::WriteWholeFile(target.getFullPathName().toStdString(), bytes.getData(),
+                                             bytes.getSize());
+}
+
+SonglistFile::ReadResult SonglistFile::check(const juce::XmlElement* root)
+{
+    if (root == nullptr || !root->hasTagName(kRootName))
+        return ReadResult::kInvalid;
+    return isNewerVersion(root->getStringAttribute("version")) ? ReadResult::kNewerVersion : ReadResult::kOk;
+}
+
+SonglistFile::ReadResult SonglistFile::read(const juce::File& file, std::unique_ptr<juce::XmlElement>& root)
+{
+    root.reset();
+    std::unique_ptr<juce::XmlElement> document = CZJEXmlReader::ParseFile(file);
+    const ReadResult result = check(document.get());
+    if (result == ReadResult::kOk)
+        root = std::move(document);
+    return result;
+}
+} // namespace Vextal
