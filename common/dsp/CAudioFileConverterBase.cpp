@@ -296,6 +296,12 @@ void CAudioFileConverterBase::OweRestOfSong(CAudioRecorderOutput* output)
     m_controls.Hold();
 }
 
+bool CAudioFileConverterBase::OwesFramesTo(const CAudioRecorderOutput* output) const
+{
+    return std::any_of(m_owed.begin(), m_owed.end(),
+                       [output](const OwedSong& s) { return s.output == output; });
+}
+
 uint32_t CAudioFileConverterBase::FramesUntilPaid() const
 {
     if (m_owed.empty())
@@ -464,7 +470,13 @@ int CAudioFileConverterBase::Process()
     // song's first frames go in; they go to their own outputs with their own
     // controls.
     if (connected && !HandOverToPreviousOutput())
-        return IsCancelled() ? kConvertCancelled : kConvertPreviousSongFailed;
+    {
+        if (IsCancelled())
+            return kConvertCancelled;
+        // A read failure is this song's own; a write failure is an earlier
+        // song's output.
+        return m_failure == kConvertReadFailed ? kConvertReadFailed : kConvertPreviousSongFailed;
+    }
 
     UpdateDirectMode();
     if (IsDirectProcessMode())

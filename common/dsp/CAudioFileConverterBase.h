@@ -109,6 +109,11 @@ public:
     bool IsDirectProcessMode() const { return m_directMode.load(std::memory_order_acquire); }
     bool ConnectsToNext() const { return m_connectsToNext.load(std::memory_order_acquire); }
     bool IsConnectedFromPrevious() const { return m_connectedFromPrevious; }
+    // Whether the last frames of a song that ended connected to the next one
+    // are still owed to output: its sink must stay alive until they are out
+    // (or until a SetAudioFiles breaks the chain or EjectAudioFiles ends it).
+    // Converting thread only.
+    bool OwesFramesTo(const CAudioRecorderOutput* output) const;
 
     // The position of the song being converted; zeros when nothing is bound.
     void GetCurTime(int* hours, int* minutes, float* seconds) const;

@@ -15,6 +15,7 @@
 
 #include <cstdint>
 #include <filesystem>
+#include <initializer_list>
 #include <memory>
 #include <string>
 #include <vector>
@@ -24,6 +25,15 @@ namespace songlisttest
 using rifftest::TempFolder;
 using rifftest::Wide;
 using PlanarFloat = std::vector<std::vector<float>>;
+
+// A set of song indices.
+inline juce::SparseSet<int> IndexSet(std::initializer_list<int> members)
+{
+    juce::SparseSet<int> set;
+    for (int m : members)
+        set.addRange({m, m + 1});
+    return set;
+}
 
 // Writes a file of the format ("wav", "aiff") whose frame i holds the ramp
 // value base + i (songtest::RampSample).

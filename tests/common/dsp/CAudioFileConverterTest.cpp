@@ -426,6 +426,48 @@ TEST(CAudioFileConverter, BrokenChainFinishesThePreviousSong)
     }
 }
 
+// The sink of a song that connects to the next one is owed its last frames
+// until the next song has fed enough input. A read failure of the next song
+// while they come out is that song's own; the previous song then gets its
+// tail when the chain ends, the same frames as a render alone.
+TEST(CAudioFileConverter, OwedSinksLiveUntilPaid)
+{
+    const Channels samples = ExportTest::Noise(2, 9000, 9);
+    MemorySource song(44100, 16, samples);
+    MemorySink alone(48000, 2);
+    {
+        CAudioFileConverterPcmOutput converter(2);
+        ASSERT_EQ(Render(converter, song, alone), kConvertDone);
+    }
+    for (bool nextFails : {false, true})
+    {
+        SCOPED_TRACE(nextFails ? "next song fails at once" : "next song pays");
+        CAudioFileConverterPcmOutput converter(2);
+        MemorySink sink(48000, 2), nextSink(48000, 2);
+        ASSERT_EQ(Render(converter, song, sink, true), kConvertDone);
+        EXPECT_TRUE(converter.OwesFramesTo(&sink));
+        EXPECT_FALSE(converter.OwesFramesTo(&nextSink));
+
+        MemorySource next(44100, 16, ExportTest::Noise(2, 9000, 10));
+        if (nextFails)
+            next.StopAt(0);
+        ASSERT_TRUE(converter.SetAudioFiles(&next, &nextSink, false));
+        EXPECT_EQ(converter.Process(), nextFails ? kConvertReadFailed : kConvertDone);
+        EXPECT_EQ(converter.OwesFramesTo(&sink), nextFails);
+        EXPECT_EQ(converter.EjectAudioFiles(), kConvertDone);
+        EXPECT_FALSE(converter.OwesFramesTo(&sink));
+        if (nextFails)
+        {
+            EXPECT_EQ(sink.Floats(0), alone.Floats(0));
+            EXPECT_EQ(nextSink.Frames(), 0);
+        }
+        else
+        {
+            EXPECT_EQ(sink.Frames(), ExpectedFrames(9000, 44100, 48000));
+        }
+    }
+}
+
 TEST(CAudioFileConverter, CancelBeforeTheRunStays)
 {
     MemorySource song(44100, 16, ExportTest::Noise(2, 5000, 2));
