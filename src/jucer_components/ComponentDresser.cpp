@@ -1,10 +1,6 @@
 #include "src/jucer_components/ComponentDresser.h"
 
-#include "src/jucer_components/FadeInProxyComponent.h"
-
 #include <memory>
-
-const juce::Identifier ComponentDresser::isCurrentlyFadingIn("isCurrentlyFadingIn");
 
 void ComponentDresser::flash(juce::Component* component, int ms, juce::Colour colour)
 {
@@ -21,21 +17,10 @@ void ComponentDresser::flash(juce::Component* component, int ms, juce::Colour co
 
 void ComponentDresser::fadeIn(juce::Component* component, int ms, int dx, int dy, float startScale)
 {
-    if (component == nullptr || component->getProperties()[isCurrentlyFadingIn])
-        return;
-    component->getProperties().set(isCurrentlyFadingIn, true);
-    if (component->getParentComponent() == nullptr)
-    {
-        component->setVisible(true);
-        component->getProperties().set(isCurrentlyFadingIn, false);
-        component->postCommandMessage(FadeInEndMessage);
-        return;
-    }
-    // The proxy deletes itself when the fade has ended.
-    new FadeInProxyComponent(*component, ms, dx, dy, startScale);
+    CZfcFadeIn::Start(component, ms, dx, dy, startScale);
 }
 
 int ComponentDresser::fadeInInterval(int dx, int dy)
 {
-    return (dx != 0 || dy != 0) ? 20 : 33;
+    return CZfcFadeIn::Interval(dx, dy);
 }

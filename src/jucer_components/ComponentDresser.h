@@ -1,5 +1,7 @@
 #pragma once
 
+#include "library/zfc/CZfcFadeIn.h"
+
 #include <juce_gui_basics/juce_gui_basics.h>
 
 // Small visual effects on components: a colour flash over a control, and the
@@ -10,11 +12,11 @@ class ComponentDresser
 {
 public:
     // The component property that is true while a fade-in runs on a component.
-    static const juce::Identifier isCurrentlyFadingIn;
+    static inline const juce::Identifier& isCurrentlyFadingIn = CZfcFadeIn::isCurrentlyFadingIn;
 
     // The command message posted to a component when its fade-in has ended
     // (it arrives in handleCommandMessage).
-    static constexpr int FadeInEndMessage = 0x56584649;
+    static constexpr int FadeInEndMessage = CZfcFadeIn::FadeInEndMessage;
 
     // Lays the colour over the component's whole area and fades it out over
     // ms. Nothing happens when the component is null or not showing. Nothing
@@ -31,7 +33,8 @@ public:
     // isCurrentlyFadingIn is cleared and FadeInEndMessage is posted to it.
     // Nothing happens while a fade-in of the component runs already. A
     // component without a parent is shown at once (with the same end). The
-    // caller keeps the component alive until the fade-in ends.
+    // caller keeps the component alive until the fade-in ends. The modal sheet
+    // of the support library runs the same fade-in (CZfcFadeIn).
     static void fadeIn(juce::Component* component, int ms, int dx, int dy, float startScale);
 
     // The timer interval of a fade-in: 20 ms when it moves, 33 ms otherwise.

@@ -2,20 +2,20 @@
 
 #include <juce_gui_basics/juce_gui_basics.h>
 
-// Stands in for a component while it fades in (ComponentDresser::fadeIn): a
+// Stands in for a component while it fades in (CZfcFadeIn::Start): a
 // picture of the component drawn at a rising opacity, moving and growing into
 // the component's place, while the component itself is fully transparent. It
 // lives in the component's parent, ignores the mouse, and deletes itself when
 // the fade has ended.
 //
 // Message thread only.
-class FadeInProxyComponent : public juce::Component, private juce::Timer
+class CZfcFadeInProxy : public juce::Component, private juce::Timer
 {
 public:
     // Takes the picture, joins the component's parent and makes the component
     // transparent; the timer starts at once. The parent must exist.
-    FadeInProxyComponent(juce::Component& target, int ms, int dx, int dy, float startScale);
-    ~FadeInProxyComponent() override;
+    CZfcFadeInProxy(juce::Component& target, int ms, int dx, int dy, float startScale);
+    ~CZfcFadeInProxy() override;
 
     void paint(juce::Graphics& g) override;
 

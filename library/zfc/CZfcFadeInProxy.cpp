@@ -1,10 +1,10 @@
-#include "src/jucer_components/FadeInProxyComponent.h"
+#include "library/zfc/CZfcFadeInProxy.h"
 
-#include "src/jucer_components/ComponentDresser.h"
+#include "library/zfc/CZfcFadeIn.h"
 
 #include <algorithm>
 
-FadeInProxyComponent::FadeInProxyComponent(juce::Component& target, int ms, int dx, int dy, float startScale)
+CZfcFadeInProxy::CZfcFadeInProxy(juce::Component& target, int ms, int dx, int dy, float startScale)
     : m_target(&target)
 {
     const float duration = static_cast<float>(std::max(1, ms));
@@ -26,18 +26,18 @@ FadeInProxyComponent::FadeInProxyComponent(juce::Component& target, int ms, int 
     // its modal state.
     target.setAlpha(0.0f);
     target.setVisible(true);
-    startTimer(ComponentDresser::fadeInInterval(dx, dy));
+    startTimer(CZfcFadeIn::Interval(dx, dy));
 }
 
-FadeInProxyComponent::~FadeInProxyComponent() = default;
+CZfcFadeInProxy::~CZfcFadeInProxy() = default;
 
-void FadeInProxyComponent::paint(juce::Graphics& g)
+void CZfcFadeInProxy::paint(juce::Graphics& g)
 {
     g.setOpacity(std::clamp(m_alpha, 0.0f, 1.0f));
     g.drawImage(m_snapshot, getLocalBounds().toFloat());
 }
 
-void FadeInProxyComponent::timerCallback()
+void CZfcFadeInProxy::timerCallback()
 {
     const double now = juce::Time::getMillisecondCounterHiRes();
     const double elapsed = (m_lastTime == 0.0 || now < m_lastTime) ? 0.0 : now - m_lastTime;
@@ -52,7 +52,7 @@ void FadeInProxyComponent::timerCallback()
     repaint();
 }
 
-void FadeInProxyComponent::moveOn(double elapsedMs)
+void CZfcFadeInProxy::moveOn(double elapsedMs)
 {
     if (m_centreXPerMs == 0.0f && m_centreYPerMs == 0.0f && m_scalePerMs == 0.0f)
         return;
@@ -66,7 +66,7 @@ void FadeInProxyComponent::moveOn(double elapsedMs)
         juce::Rectangle<int>(w, h).withCentre({juce::roundToInt(m_centreX), juce::roundToInt(m_centreY)}));
 }
 
-void FadeInProxyComponent::finish()
+void CZfcFadeInProxy::finish()
 {
     stopTimer();
     setVisible(false);
@@ -79,8 +79,8 @@ void FadeInProxyComponent::finish()
         parent->removeChildComponent(this);
     if (m_target != nullptr)
     {
-        m_target->getProperties().set(ComponentDresser::isCurrentlyFadingIn, false);
-        m_target->postCommandMessage(ComponentDresser::FadeInEndMessage);
+        m_target->getProperties().set(CZfcFadeIn::isCurrentlyFadingIn, false);
+        m_target->postCommandMessage(CZfcFadeIn::FadeInEndMessage);
     }
     delete this;
 }
