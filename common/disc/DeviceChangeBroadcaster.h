@@ -2,7 +2,10 @@
 
 #include <juce_events/juce_events.h>
 
-#include <vector>
+#include <cstdint>
+#include <memory>
+
+class CVolumeWatcherLinux;
 
 // The kinds of volume notices.
 enum eDeviceChangeType : int
@@ -29,27 +32,38 @@ public:
     const int intParameter2;
     const int intParameter3 = 0;
     void* const pointerParameter = nullptr;
-    // The root path of the volume; empty when it was not found.
+    // The root path of the volume in normalised form (CVolumePath); empty
+    // when it was not found.
     const juce::String path;
 };
 
 // Turns the system's notices about volumes (mounted, unmounted, about to be
 // unmounted) into messages for the parts that care about inserted and
 // removed discs. Each registered listener receives every notice as a
-// DeviceChangeMessage posted to it, carrying the id it registered with.
+// DeviceChangeMessage carrying the id it registered with. The system's
+// notices come from CVolumeWatcherLinux: mounts and unmounts, audio CDs
+// inserted and removed (their drive's device node), and a drive's eject
+// request (unmount requested for the drive and its mounts).
 //
-// Threads. Listeners are added, removed and notified under the broadcaster's
-// lock, from any thread; the messages are delivered later on the message
-// thread, and a listener deleted meanwhile receives nothing.
+// Threads. Listeners are added, removed and notified from any thread; the
+// messages are delivered later on the message thread. Locks. The listener
+// list is guarded by the broadcaster's lock, which a delivery also holds
+// while the listener's handleMessage runs: once removeMessageListener has
+// returned, no notice runs in that listener or reaches it later, even one
+// posted before. A listener must not wait in handleMessage for a thread
+// that notifies. The watcher's thread notifies under the same lock.
 class DeviceChangeBroadcaster : public juce::DeletedAtShutdown
 {
 public:
-    // The process-wide broadcaster, created on first use; the framework
-    // deletes it at shutdown. Asked again after that, it reports the
-    // consistency failure and gives null.
+    // The process-wide broadcaster, watching the system's volumes, created on
+    // first use; the framework deletes it at shutdown. Asked again after
+    // that, it reports the consistency failure and gives null.
     static DeviceChangeBroadcaster* getInstance();
 
-    DeviceChangeBroadcaster();
+    // With watchSystem, the system's volume notices are broadcast from the
+    // start (when the mount table can be read); without, only what
+    // broadcastMessageCallback is given.
+    explicit DeviceChangeBroadcaster(bool watchSystem = false);
     ~DeviceChangeBroadcaster() override;
 
     DeviceChangeBroadcaster(const DeviceChangeBroadcaster&) = delete;
@@ -58,20 +72,23 @@ public:
     // Registers the listener with the id; nothing changes (not even the id)
     // when it is registered already. Null is ignored.
     void addMessageListener(juce::MessageListener* listener, int id);
+    // Ends the listener's registration; notices posted to it before and not
+    // yet delivered are dropped.
     void removeMessageListener(juce::MessageListener* listener);
 
     // Posts a notice of the kind (eDeviceChangeType) about the volume at path
-    // to every registered listener, in registration order. The system's
-    // watchers call it; so may anyone who learns of a volume change.
+    // (normalised first) to every registered listener, in registration
+    // order. The system's watcher calls it; so may anyone who learns of a
+    // volume change.
     void broadcastMessageCallback(int kind, const juce::String& path);
 
-private:
-    struct Registration
-    {
-        juce::MessageListener* listener;
-        int id;
-    };
+    // Whether the system's volumes are watched.
+    bool isWatchingSystem() const { return m_watcher != nullptr; }
 
-    juce::CriticalSection m_lock;
-    std::vector<Registration> m_listeners;
+    // The registrations; shared with the notices in flight.
+    struct Registry;
+
+private:
+    std::shared_ptr<Registry> m_registry;
+    std::unique_ptr<CVolumeWatcherLinux> m_watcher;
 };
