@@ -3,6 +3,7 @@
 #include "common/disc/DeviceChangeBroadcaster.h"
 #include "common/dsp/CAudioFilePlayer.h"
 #include "common/file/CSongRead.h"
+#include "library/util/CAtomicFileWriter.h"
 #include "library/util/CCheckUtil.h"
 #include "library/zad/CZadPreferences.h"
 #include "library/zfc/CZfcSingleton.h"
@@ -26,8 +27,8 @@ juce::String RecentSonglistKey(int index)
 }
 
 // Replaces target with a copy of source; without source, target is removed.
-// The copy is written beside the target and renamed over it, so the target
-// is either the old file or the whole copy.
+// The copy goes through the atomic-write path, so the target is either the
+// old file or the whole copy.
 void ReplaceWithCopy(const juce::File& source, const juce::File& target)
 {
     if (!source.existsAsFile())
@@ -35,9 +36,7 @@ void ReplaceWithCopy(const juce::File& source, const juce::File& target)
         target.deleteFile();
         return;
     }
-    juce::TemporaryFile temporary(target);
-    if (source.copyFileTo(temporary.getFile()))
-        temporary.overwriteTargetFileWithTemporary();
+    CAtomicFileWriter::CopyFile(source.getFullPathName().toStdString(), target.getFullPathName().toStdString());
 }
 } // namespace
 

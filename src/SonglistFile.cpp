@@ -25,7 +25,8 @@ uint64_t VersionPart(const juce::String& digits)
 void AddProperties(juce::XmlElement& root)
 {
     const juce::Time now = juce::Time::getCurrentTime();
-    juce::XmlElement* properties = root.createNewChildElement("ProjectProperties");
+    auto* properties = new juce::XmlElement("ProjectProperties");
+    root.prependChildElement(properties);
     properties->createNewChildElement("Creator")->addTextElement("Vextal");
     properties->createNewChildElement("SaveDate")->addTextElement(now.toString(true, false));
     properties->createNewChildElement("SaveTime")->addTextElement(now.toString(false, true, true, true));
@@ -47,11 +48,13 @@ std::unique_ptr<juce::XmlElement> SonglistFile::createDocument(const std::vector
 {
     auto root = std::make_unique<juce::XmlElement>(kRootName);
     root->setAttribute("version", kVersionText);
-    AddProperties(*root);
     const juce::File folder = target.getParentDirectory();
-    for (const TrackInfo* song : songs)
-        if (VX_CHECK(song != nullptr))
-            root->addChildElement(song->serializeToXml(static_cast<int>(kVersion), folder).release());
+    // Appending a child walks the list of children, prepending does not:
+    // the songs go in from the last, then the properties before them.
+    for (auto it = songs.rbegin(); it != songs.rend(); ++it)
+        if (VX_CHECK(*it != nullptr))
+            root->prependChildElement((*it)->serializeToXml(static_cast<int>(kVersion), folder).release());
+    AddProperties(*root);
     return root;
 }
 

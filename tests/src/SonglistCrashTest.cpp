@@ -1,0 +1,188 @@
+// Crash safety of songlist writes: a process killed with SIGKILL at any
+// moment while it saves a large songlist over an existing one leaves either
+// the old or the new file, each complete.
+
+#include "library/vextal_juce/common/CZJEXmlReader.h"
+
+#include "tests/src/SonglistTestSupport.h"
+
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <csignal>
+#include <cstdio>
+#include <filesystem>
+#include <map>
+#include <random>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include <fcntl.h>
+#include <poll.h>
+#include <spawn.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+extern char** environ;
+
+namespace
+{
+constexpr int kSongs = 10000;
+
+// A child process with its standard output on a pipe.
+class Child
+{
+public:
+    explicit Child(const std::vector<std::string>& arguments)
+    {
+        int fds[2];
+        if (::pipe2(fds, O_CLOEXEC) != 0)
+            return;
+        posix_spawn_file_actions_t actions;
+        posix_spawn_file_actions_init(&actions);
+        posix_spawn_file_actions_adddup2(&actions, fds[1], STDOUT_FILENO);
+        std::vector<char*> argv;
+        for (const std::string& a : arguments)
+            argv.push_back(const_cast<char*>(a.c_str()));
+        argv.push_back(nullptr);
+        if (posix_spawn(&m_pid, argv[0], &actions, nullptr, argv.data(), environ) != 0)
+            m_pid = -1;
+        posix_spawn_file_actions_destroy(&actions);
+        ::close(fds[1]);
+        m_out = fds[0];
+    }
+    ~Child()
+    {
+        Kill();
+        if (m_out >= 0)
+            ::close(m_out);
+    }
+
+    // Waits up to timeoutMs for a line of output; empty at the end or on time-out.
+    std::string ReadLine(int timeoutMs)
+    {
+        std::string line;
+        char c = 0;
+        for (;;)
+        {
+            pollfd fd = {m_out, POLLIN, 0};
+            if (::poll(&fd, 1, timeoutMs) <= 0 || ::read(m_out, &c, 1) != 1 || c == '\n')
+                return line;
+            line += c;
+        }
+    }
+    void Kill()
+    {
+        if (m_pid <= 0)
+            return;
+        ::kill(m_pid, SIGKILL);
+        Wait();
+    }
+    int Wait()
+    {
+        int status = 0;
+        if (m_pid > 0)
+            ::waitpid(m_pid, &status, 0);
+        m_pid = -1;
+        return status;
+    }
+
+private:
+    pid_t m_pid = -1;
+    int m_out = -1;
+};
+
+// The songs of a songlist file: its bytes after the saving date and time,
+// which differ from one write to the next; empty when the file has none.
+std::string SongBytes(const juce::File& file)
+{
+    juce::MemoryBlock bytes;
+    if (!file.loadFileAsData(bytes))
+        return {};
+    const std::string text(static_cast<const char*>(bytes.getData()), bytes.getSize());
+    const size_t properties = text.find("</ProjectProperties>");
+    return properties == std::string::npos ? std::string() : text.substr(properties);
+}
+
+// The complete songlist of kSongs songs named TAG0, TAG1, ... (read through
+// the XML reader once per tag; later files are compared byte for byte).
+std::string TagOf(const juce::File& file, std::map<std::string, std::string>& known)
+{
+    const std::string bytes = SongBytes(file);
+    for (const auto& [tag, songs] : known)
+        if (bytes == songs)
+            return tag;
+    const std::unique_ptr<juce::XmlElement> root = CZJEXmlReader::ParseFile(file);
+    if (root == nullptr || !root->hasTagName("VextalProject"))
+        return {};
+    std::string tag;
+    int i = 0;
+    for (const juce::XmlElement* track : root->getChildWithTagNameIterator("Track"))
+    {
+        const juce::String name = track->getChildByName("Name")->getAllSubText();
+        if (i == 0)
+            tag = name.dropLastCharacters(1).toStdString();
+        if (name != juce::String(tag) + juce::String(i))
+            return {};
+        ++i;
+    }
+    if (i != kSongs || known.count(tag) != 0)
+        return {};
+    known[tag] = bytes;
+    return tag;
+}
+} // namespace
+
+TEST(SonglistCrashSafety, KillingAWriterLeavesTheOldOrTheNewFileWhole)
+{
+    songlisttest::TempFolder folder;
+    const std::string target = (folder / "list.vxsl").string();
+    const std::string child = VEXTAL_SONGLIST_CHILD;
+    std::map<std::string, std::string> known;
+    ASSERT_EQ(Child({child, "save", target, std::to_string(kSongs), "a"}).Wait(), 0);
+    ASSERT_EQ(TagOf(juce::File(target), known), "a");
+
+    // How long one write takes here (the child makes its songs first).
+    long long writeMs = 0;
+    {
+        Child timing({child, "loop", target, std::to_string(kSongs)});
+        ASSERT_EQ(timing.ReadLine(120000), "begin b");
+        const auto started = std::chrono::steady_clock::now();
+        ASSERT_EQ(timing.ReadLine(120000), "written b");
+        writeMs =
+            std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() - started)
+                .count();
+    }
+    ASSERT_EQ(TagOf(juce::File(target), known), "b");
+
+    // Kills at random moments of a write, of the first or the second one.
+    std::mt19937 random(12345);
+    std::uniform_int_distribution<long long> delay(0, writeMs * 6 / 5);
+    int seen[2] = {0, 0};
+    for (int round = 0; round < 5; ++round)
+    {
+        SCOPED_TRACE(round);
+        Child writer({child, "loop", target, std::to_string(kSongs)});
+        ASSERT_EQ(writer.ReadLine(120000), "begin b");
+        if (round % 2 == 1)
+        {
+            ASSERT_EQ(writer.ReadLine(120000), "written b");
+            ASSERT_EQ(writer.ReadLine(120000), "begin a");
+        }
+        std::this_thread::sleep_for(std::chrono::milliseconds(delay(random)));
+        writer.Kill();
+        const std::string tag = TagOf(juce::File(target), known);
+        ASSERT_TRUE(tag == "a" || tag == "b") << "the file is neither the old nor the new songlist";
+        ++seen[tag == "a" ? 0 : 1];
+    }
+    GTEST_LOG_(INFO) << "one write: " << writeMs << " ms; after the kills: " << seen[0] << " a, " << seen[1]
+                     << " b";
+    // Nothing but the songlist and hidden temporaries of killed writers,
+    // which the next write into the folder removes.
+    for (const auto& entry : std::filesystem::directory_iterator(folder.Path()))
+    {
+        const std::string name = entry.path().filename().string();
+        EXPECT_TRUE(name == "list.vxsl" || name.rfind(".list.vxsl.vxtmp.", 0) == 0) << name;
+    }
+}
