@@ -56,7 +56,7 @@ juce::File CVXHost::GetApplicationDataFolder()
 CVXHost::CVXHost()
     : CVXHost(Services{CVXAudioDeviceManager::GetInstance(), Vextal::ExportManager::GetInstance(),
                        DeviceChangeBroadcaster::getInstance(), CZfcSingleton<CVXPreferences>::GetInstance(),
-                       GetApplicationDataFolder(), [] { juce::JUCEApplicationBase::quit(); }})
+                       GetApplicationDataFolder(), [] { juce::JUCEApplicationBase::quit(); }, {}})
 {
 }
 
@@ -152,7 +152,7 @@ void CVXHost::GetBits(bool* empty, bool* selected, bool* normalMode, bool* pause
     const int count = GetNumSongs();
     const int current = GetCurPlayTrack(m_hostMode);
     const int status = GetPlayerStatus();
-    const int position = m_playMode == kPlayShuffle ? m_shufflePosition : current;
+    const int position = m_playMode == kPlayShuffle ? GetShufflePosition() : current;
     const bool wraps = m_repeat && m_playMode != kPlayOneSong;
     const bool bits[8] = {
         count == 0,

@@ -5,6 +5,7 @@
 #include "library/vextal_juce/CZJESingleton.h"
 #include "src/CVXAudioDeviceManager.h"
 #include "src/Output/ExportSession.h"
+#include "src/SongNameIndex.h"
 #include "src/TrackInfo.h"
 
 #include <juce_events/juce_events.h>
@@ -195,6 +196,9 @@ public:
         juce::File dataFolder;
         // Ends the application (the quit request at the end of an export).
         std::function<void()> quitApplication;
+        // The seed of each new shuffle order; when empty, the low 32 bits of
+        // the current time in milliseconds.
+        std::function<uint32_t()> shuffleSeed;
     };
 
     // The folder of the songlists the application keeps itself:
@@ -262,8 +266,8 @@ public:
     const juce::SparseSet<int>& GetSelection() const { return m_selection; }
     bool CanCombine() const { return m_canCombine; }
     bool CanLink() const { return m_canLink; }
-    const std::vector<int>& GetShuffleOrder() const { return m_shuffleOrder; }
-    int GetShufflePosition() const { return m_shufflePosition; }
+    const std::vector<int>& GetShuffleOrder() const;
+    int GetShufflePosition() const;
 
     // Borrowed: the player and the stream of the current song.
     CAudioFilePlayerPcmOutput* GetPlayer() const { return m_player.get(); }
@@ -282,12 +286,68 @@ public:
     // Sets the selection; nothing, and no notice, when it is unchanged.
     void SetSelectedSongs(const juce::SparseSet<int>& selection, bool scrollToIt);
     void SetSelectedSongs(int first, int count, bool scrollToIt);
-    // A new random play order that starts with the current song.
+    // A new random play order that starts with the current song. A change of
+    // the song count only marks the order out of date; it is made anew when
+    // it is next read, so that adding many songs stays linear.
     void refreshShuffledList();
     // Recomputes whether the selection can be combined or linked.
     void refreshCommandAvailabilities();
     void CallBackNumTracksChanged();
     void CallBackCurPlayTrackChanged();
+
+    // Song names are unique in the songlist; the names are indexed, so
+    // neither check walks the songs. Also called on the add-songs worker.
+    // A name no song bears: the candidate made a legal file name without
+    // trailing white space ("_" when nothing is left); a taken name gets a
+    // dot and the next free number (Song gives Song.1 beside Song, Song.2
+    // beside Song and Song.1; Song.5 gives Song.6).
+    juce::String SongNameChecker(const juce::String& candidate) const;
+    // Renaming the song at ownIndex: newName unchanged when it equals
+    // oldName; otherwise its legal form, or empty when another song bears
+    // that.
+    juce::String SongNameCheckerRename(const juce::String& newName, const juce::String& oldName,
+                                       int ownIndex) const;
+
+    // The records an edit takes out of the list, in the order of their
+    // indices; the edit's undo puts them back.
+    using TakenSongs = std::vector<std::unique_ptr<Vextal::TrackInfo>>;
+    // Replaces two songs a < b by one song at a that plays the second song's
+    // channels beside the first's, section by section; the two records go to
+    // sources. False, changing nothing, unless the first can be linked with
+    // the second (both present, mono, of one format and with as many
+    // sections).
+    bool LinkTracks(const juce::SparseSet<int>& songs, TakenSongs& sources);
+    // Replaces two or more songs by one song at the first index that plays
+    // them one after the other, with every song's markers; the records go to
+    // sources and the combined song is selected. False, changing nothing,
+    // unless each song can be combined with the next.
+    bool CombineTracks(const juce::SparseSet<int>& songs, TakenSongs& sources);
+    // Replaces the current song by two songs divided at the time: the first
+    // without fade-out, the second without fade-in and with a unique name.
+    // The second part becomes current (and plays on when the song played)
+    // and both are selected; the divided record goes to source. False,
+    // changing nothing, unless canDivide(seconds).
+    bool DivideTrack(double seconds, std::unique_ptr<Vextal::TrackInfo>& source);
+    // Moves the songs of moved, in order, as one block before the first song
+    // not moved at or after insertPosition, and selects them; the current
+    // song stays current.
+    bool PermutateTracks(const juce::SparseSet<int>& moved, int insertPosition);
+    // Puts the songs back in oldOrder (the same records in their old order),
+    // selects selection and tells the new order. False, changing nothing,
+    // when oldOrder is not an order of the present songs.
+    bool PermutateTracks_Undo(const juce::SparseSet<int>& selection,
+                              const std::vector<Vextal::TrackInfo*>& oldOrder);
+
+    // The songlist-modified flag; a change is told with songlistNameChanged.
+    bool isVXSLChanged() const { return m_songlistChanged; }
+    void setVXSLChanged(bool changed);
+    // Names the songlist's file and, unless it is the nonexistent file, puts
+    // it first in the recent songlists (at most ten). Always told with
+    // songlistNameChanged.
+    void SetVXSLPath(const juce::File& file);
+    // Writes the backup songlist; the undo stack calls it half a second after
+    // the last edit.
+    void BackupProject();
 
     // ---- Transport ----------------------------------------------------------
 
@@ -396,6 +456,9 @@ private:
     // The current index of the host mode, and setting it (mode 0 keeps the
     // record it names).
     void SetCurrentIndex(int index);
+    // Finds the current record again after the list changed: first near the
+    // old index (where inserting or removing one song leaves it), else by a
+    // walk.
     void FollowCurrentRecord();
     void MarkCurrentRecord(Vextal::TrackInfo* song);
     // Closes the song the player plays: the player's source, then the
@@ -436,6 +499,16 @@ private:
     {
         CallListeners(f);
     }
+    // The shuffle order, made anew when the song count changed since.
+    void EnsureShuffleOrder() const;
+    void RebuildShuffleOrder() const;
+    // The pieces of the edits.
+    std::unique_ptr<Vextal::TrackInfo> MakeLinkedSong(const Vextal::TrackInfo& first,
+                                                      const Vextal::TrackInfo& second) const;
+    std::unique_ptr<Vextal::TrackInfo> MakeCombinedSong(const std::vector<int>& indices) const;
+    bool CanCombineSongs(const std::vector<int>& indices) const;
+    void NotifySonglistName();
+
     // Every registration whose filter selects the song.
     void RelaySongNotice(Vextal::TrackInfo* song, const std::function<void(Vextal::TrackInfoListener&)>& f);
 
@@ -463,8 +536,11 @@ private:
     bool m_scrubbing = false;
 
     std::vector<std::unique_ptr<Vextal::TrackInfo>> m_songs;
-    std::vector<int> m_shuffleOrder;
-    int m_shufflePosition = 0;
+    // The names of the songs, guarded by the song lock.
+    Vextal::SongNameIndex m_names;
+    mutable std::vector<int> m_shuffleOrder;
+    mutable int m_shufflePosition = 0;
+    mutable bool m_shuffleStale = false;
     int m_currentSong = -1;
     // The record m_currentSong names (null when it names none).
     Vextal::TrackInfo* m_currentRecord = nullptr;
@@ -476,6 +552,7 @@ private:
     juce::CriticalSection m_songLock;
 
     juce::File m_songlistFile;
+    bool m_songlistChanged = false;
     juce::StringArray m_recentSonglists;
     juce::File m_lastSonglistFile;
     juce::File m_backupSonglistFile;

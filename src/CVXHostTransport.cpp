@@ -225,6 +225,7 @@ void CVXHost::ApplyCurrentSongToPlayer(TrackInfo* song)
 // those after it from the end backwards, and the current song last.
 CVXHost::SkipPlan CVXHost::MakeSkipPlan(bool next) const
 {
+    EnsureShuffleOrder();
     SkipPlan plan{};
     plan.next = next;
     plan.shuffle = m_playMode == kPlayShuffle;

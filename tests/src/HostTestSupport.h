@@ -66,6 +66,10 @@ public:
     void OnVXHostTimerCallback(CVXHost*) override { ++ticks; }
     void OnVXHostModeChanged(CVXHost*, int mode) override { Add("mode " + std::to_string(mode)); }
     void OnVXHostDividabilityChanged(CVXHost*, bool can) override { Add(can ? "divide 1" : "divide 0"); }
+    void songlistNameChanged(CVXHost*, const juce::String& name) override
+    {
+        Add("name " + name.toStdString());
+    }
     bool currentSongCanBeChanged(CVXHost*) override
     {
         ++asked;
@@ -118,7 +122,7 @@ protected:
     CVXHost::Services Services()
     {
         return {m_devices.get(), Vextal::ExportManager::GetInstance(),     &m_broadcaster,
-                &m_preferences,  juce::File((m_folder / "data").string()), [this] { ++m_quitRequests; }};
+                &m_preferences,  juce::File((m_folder / "data").string()), [this] { ++m_quitRequests; }, {}};
     }
 
     void MakeHost()
