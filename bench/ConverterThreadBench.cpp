@@ -23,7 +23,9 @@
 #include "src/CVXConverterThread.h"
 #include "src/CVXHost.h"
 #include "src/TrackInfo.h"
+#include "tests/support/TempFolder.h"
 
+#include "bench/ExportSupport.h"
 #include "common/dsp/CAudioFileConverterPcmOutput.h"
 #include "common/file/CPlaylistSong.h"
 #include "common/file/CWavFileRead.h"
@@ -45,7 +47,6 @@
 #include <vector>
 
 #include <time.h>
-#include <unistd.h>
 
 namespace juce
 {
@@ -62,17 +63,11 @@ constexpr int kSongs = 10;
 constexpr int64_t kSongFrames = int64_t{kInRate} * 60;
 constexpr int kRuns = 9;
 
-std::wstring Wide(const std::filesystem::path& p)
-{
-    const std::string s = p.string();
-    return std::wstring(s.begin(), s.end());
-}
-
 // Ten minutes of a few tones with a little noise, as 16-bit samples.
 bool WriteInput(const std::filesystem::path& path)
 {
     CWavFileWrite w;
-    if (w.OpenFile(Wide(path).c_str(), kInRate, 16, 2, 0) != 0)
+    if (w.OpenFile(benchexport::WidePath(path).c_str(), kInRate, 16, 2, 0) != 0)
         return false;
     std::mt19937 rng(11);
     std::normal_distribution<double> noise(0.0, 0.003);
@@ -96,24 +91,6 @@ bool WriteInput(const std::filesystem::path& path)
             return false;
     }
     return w.CloseFile();
-}
-
-// ExportBench's conversion: the whole file into one file.
-bool ConvertSingle(const std::filesystem::path& in, const std::filesystem::path& out)
-{
-    CWavFileRead reader;
-    if (reader.OpenFile(Wide(in).c_str()) != 0)
-        return false;
-    CWavFileWrite writer;
-    if (writer.OpenFile(Wide(out).c_str(), kOutRate, 24, reader.GetNumChannels(), 0) != 0)
-        return false;
-    CAudioFileConverterPcmOutput converter(reader.GetNumChannels());
-    converter.SetOutputProcessType(kOutputProcessTpdfDither);
-    if (!converter.SetAudioFiles(&reader, &writer, false))
-        return false;
-    const int result = converter.Process();
-    converter.EjectAudioFiles();
-    return writer.CloseFile() && result == kConvertDone;
 }
 
 // The ten songs chained by the export converter alone, each into a WAV file
@@ -143,8 +120,8 @@ bool ConvertTenFiles(const std::filesystem::path& in, const std::filesystem::pat
         readers.push_back(std::make_unique<CWavFileRead>());
         writers.push_back(std::make_unique<CWavFileWrite>());
         const std::filesystem::path out = folder / ("song " + std::to_string(s + 1) + ".wav");
-        if (readers.back()->OpenFile(Wide(in).c_str()) != 0 ||
-            writers.back()->OpenFile(Wide(out).c_str(), kOutRate, 24, 2, 0) != 0)
+        if (readers.back()->OpenFile(benchexport::WidePath(in).c_str()) != 0 ||
+            writers.back()->OpenFile(benchexport::WidePath(out).c_str(), kOutRate, 24, 2, 0) != 0)
             return false;
         readers.back()->ExtractData(s * kSongFrames, (s + 1) * kSongFrames);
         converter.SetAudioFiles(readers.back().get(), writers.back().get(), s + 1 < kSongs);
@@ -160,13 +137,7 @@ struct Fixture
 {
     Fixture()
     {
-        std::string pattern = (std::filesystem::temp_directory_path() / "convthreadbench.XXXXXX").string();
-        if (::mkdtemp(pattern.data()) == nullptr)
-            return;
-        folder = pattern;
-        input = folder / "in.wav";
-        out = folder / "out";
-        if (!WriteInput(input))
+        if (!scratch.IsValid() || !WriteInput(input))
             return;
         host = std::make_unique<CVXHost>(CVXHost::Services{});
         host->stopTimer();
@@ -174,7 +145,7 @@ struct Fixture
         {
             auto song = std::make_unique<Vextal::TrackInfo>();
             song->getSong()->CreateNewSection()->CreateNewTrack()->CreateNewFile()->SetFile(
-                Wide(input).c_str(), s * kSongFrames, (s + 1) * kSongFrames, 0);
+                benchexport::WidePath(input).c_str(), s * kSongFrames, (s + 1) * kSongFrames, 0);
             song->setText(Vextal::TrackInfo::kSongName, "song " + juce::String(s + 1), false);
             if (!song->reload(false))
                 return;
@@ -182,13 +153,6 @@ struct Fixture
         }
         host->SetMode(1);
         ready = true;
-    }
-    ~Fixture()
-    {
-        host.reset();
-        std::error_code ec;
-        if (!folder.empty())
-            std::filesystem::remove_all(folder, ec);
     }
 
     void ClearOutput()
@@ -229,9 +193,9 @@ struct Fixture
     }
 
     const juce::ScopedJuceInitialiser_GUI gui;
-    std::filesystem::path folder;
-    std::filesystem::path input;
-    std::filesystem::path out;
+    vxtest::TempFolder scratch{"convthreadbench"};
+    const std::filesystem::path input = scratch / "in.wav";
+    const std::filesystem::path out = scratch / "out";
     std::unique_ptr<CVXHost> host;
     bool ready = false;
     // Seconds of every timed run by case: wall clock and the process's CPU
@@ -285,7 +249,7 @@ double Median(std::vector<double> v)
 void RunRace(benchmark::State& state, Fixture& f)
 {
     const std::function<bool()> cases[3] = {
-        [&f] { return ConvertSingle(f.input, f.out / "single.wav"); },
+        [&f] { return benchexport::ExportWav(f.input, f.out / "single.wav", kOutRate); },
         [&f] { return ConvertTenFiles(f.input, f.out); },
         [&f] { return f.ConvertWithThread(); },
     };

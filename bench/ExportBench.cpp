@@ -36,6 +36,8 @@
 #include "common/file/CWavFileRead.h"
 #include "common/file/CWavFileWrite.h"
 #include "tests/support/SpectrumSupport.h"
+
+#include "bench/ExportSupport.h"
 #include "tests/support/TempFolder.h"
 
 #include <benchmark/benchmark.h>
@@ -334,19 +336,7 @@ std::pair<double, double> Tone21k(const std::vector<double>& x, const std::vecto
 bool ExportWithOurs(const std::filesystem::path& in, const std::filesystem::path& out,
                     uint32_t outRate = kOutRate)
 {
-    CWavFileRead reader;
-    if (reader.OpenFile(Wide(in).c_str()) != 0)
-        return false;
-    CWavFileWrite writer;
-    if (writer.OpenFile(Wide(out).c_str(), outRate, 24, reader.GetNumChannels(), 0) != 0)
-        return false;
-    CAudioFileConverterPcmOutput converter(reader.GetNumChannels());
-    converter.SetOutputProcessType(kOutputProcessTpdfDither);
-    if (!converter.SetAudioFiles(&reader, &writer, false))
-        return false;
-    const int result = converter.Process();
-    converter.EjectAudioFiles();
-    return writer.CloseFile() && result == kConvertDone;
+    return benchexport::ExportWav(in, out, outRate);
 }
 
 std::string SoxCommand(const std::filesystem::path& in, const std::filesystem::path& out,
