@@ -110,18 +110,24 @@ inline void PressKey(juce::Component& component, const juce::KeyPress& key)
         peer->handleKeyPress(key);
 }
 
+// The mouse at a point of the window of component (in the window's
+// coordinates) with the buttons of mods held, as the mouse reports it: a
+// button newly held presses, one let go releases, a move with a button held
+// drags.
+inline void MouseAt(juce::Component& window, juce::Point<int> point, juce::ModifierKeys mods)
+{
+    if (auto* peer = window.getPeer())
+        peer->handleMouseEvent(juce::MouseInputSource::InputSourceType::mouse, point.toFloat(), mods,
+                               juce::MouseInputSource::defaultPressure,
+                               juce::MouseInputSource::defaultOrientation, juce::Time::currentTimeMillis());
+}
+
 // A left click at a point of the window of component (in the window's
 // coordinates), as the mouse makes it.
 inline void ClickAt(juce::Component& window, juce::Point<int> point)
 {
-    auto* peer = window.getPeer();
-    if (peer == nullptr)
-        return;
-    const auto time = juce::Time::currentTimeMillis();
-    for (const auto mods : {juce::ModifierKeys(juce::ModifierKeys::leftButtonModifier), juce::ModifierKeys()})
-        peer->handleMouseEvent(juce::MouseInputSource::InputSourceType::mouse, point.toFloat(), mods,
-                               juce::MouseInputSource::defaultPressure,
-                               juce::MouseInputSource::defaultOrientation, time);
+    MouseAt(window, point, juce::ModifierKeys(juce::ModifierKeys::leftButtonModifier));
+    MouseAt(window, point, juce::ModifierKeys());
 }
 
 // The picture of a component as drawn now.
