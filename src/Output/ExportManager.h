@@ -1,5 +1,6 @@
 #pragma once
 
+#include "common/disc/CAudioDiscBurnProxy.h"
 #include "library/vextal_juce/CZJEListenerOwner.h"
 #include "library/vextal_juce/CZJESingleton.h"
 #include "src/Output/ExportSession.h"
@@ -7,6 +8,8 @@
 #include <juce_events/juce_events.h>
 
 #include <atomic>
+#include <cstdint>
+#include <functional>
 #include <memory>
 
 namespace Vextal
@@ -16,13 +19,25 @@ namespace Vextal
 // listeners on the message thread, so that they never deal with the
 // session's threads.
 //
+// It also owns the application's single disc burner, which disc-burn and
+// disc-erase sessions borrow.
+//
+// A session is deleted only after its own thread has ended
+// (ExportSession::waitForWorkToEnd): when the next session starts, and when
+// the manager is destroyed (after cancelling it). Progress posted by a
+// session reaches the listeners while that session is held, also after its
+// end; progress of a session already deleted is dropped.
+//
 // Threads. start, cancel and the queries run on the message thread. The
 // session calls the manager's listener operations from its own thread; every
 // relay except progress runs the listeners on the message thread and waits
 // for them (a call made on the message thread runs at once); progress is
-// posted and returns at once. Locks. The manager's listener list is changed
-// under ObtainCriticalSection(); the relays hold no lock while listeners run.
-// The busy flag is atomic.
+// posted and returns at once. When the manager is destroyed, relays still
+// waiting return at once without reaching the listeners (a warning then
+// stops the session), so that the session's thread can end and be joined.
+// Locks. The manager's listener list is changed under
+// ObtainCriticalSection(); the relays hold no lock while listeners run. The
+// busy flag is atomic.
 class ExportManager : public CZJESingleton<ExportManager>,
                       public CZJEListenerOwner<ExportSessionListener>,
                       public ExportSessionListener,
@@ -50,6 +65,10 @@ public:
     void cancel();
     // The running session's class; kNoSession when none runs.
     int getCurrentSessionClass() const;
+    // Whether a drive of the burner can write CD-R discs.
+    bool canBurnDisc();
+    // The single burner, made on first use.
+    CAudioDiscBurnProxy& getDiscBurner() { return m_discBurner; }
     // From a successful start until the session's end has been relayed.
     bool isBusy() const { return m_busy.load(std::memory_order_acquire); }
     // The running or last session; null before the first start.
@@ -73,11 +92,24 @@ public:
 private:
     friend class CZJESingleton<ExportManager>;
 
+    struct RelayGate;
+
     ExportManager();
     ~ExportManager() override;
 
+    // Runs f on the message thread and waits until it has returned (at once
+    // on the message thread). False, with f not run, when the manager is
+    // being destroyed or the message thread cannot be reached.
+    bool RunOnMessageThread(const std::function<void()>& f);
+    // Deletes the session held once its thread has ended.
+    void DeleteSession();
+
+    CAudioDiscBurnProxy m_discBurner{CAudioDiscBurnProxy::kClassAudioCD};
     std::unique_ptr<ExportSession> m_session;
+    // Counts the sessions started; progress carries the count of its session.
+    std::atomic<uint64_t> m_sessionSerial{0};
     std::atomic<bool> m_busy{false};
+    std::shared_ptr<RelayGate> m_gate;
     juce::CriticalSection m_lock;
 };
 } // namespace Vextal

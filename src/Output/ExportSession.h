@@ -134,6 +134,12 @@ public:
     virtual bool isConverting() const { return false; }
     virtual bool isSucceeded() { return true; }
     virtual juce::String getLastErrorMessage() { return {}; }
+    // Returns once the session's own thread, if it has one, has ended and
+    // been joined; the export manager calls it (after the end, or after
+    // cancel()) before it deletes the session, so no thread of the session
+    // outlives it. Message thread. Sessions with a thread override it; the
+    // default does nothing.
+    virtual void waitForWorkToEnd() {}
 
 protected:
     // The notifier helpers of the session's own code: each calls its notice

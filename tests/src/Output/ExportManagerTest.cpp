@@ -1,8 +1,14 @@
 #include "src/Output/ExportManager.h"
 
+#include "tests/common/file/RiffTestFiles.h"
+#include "tests/src/UiTestSupport.h"
+
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <atomic>
+#include <chrono>
+#include <memory>
 #include <string>
 #include <thread>
 #include <vector>
@@ -47,6 +53,45 @@ private:
     bool m_starts;
 };
 
+// A session that works on a thread of its own: progress, one warning, then
+// its end (aborted when the warning was refused or it was cancelled).
+class ThreadedSession : public ExportSession
+{
+public:
+    ~ThreadedSession() override { waitForWorkToEnd(); }
+
+    const char* getSessionNameKey() override { return ExportSessionNames::kFileExport; }
+    bool start() override
+    {
+        notifyStart();
+        m_thread = std::thread([this] { Run(); });
+        return true;
+    }
+    void cancel() override { m_cancel = true; }
+    void waitForWorkToEnd() override
+    {
+        if (m_thread.joinable())
+            m_thread.join();
+    }
+
+    // Set as the thread begins (and goes to wait for the listeners).
+    std::atomic<bool> running{false};
+
+private:
+    void Run()
+    {
+        running = true;
+        notifySongProcessStart();
+        for (int step = 0; step < 3 && !m_cancel; ++step)
+            notifyProgress(step * 50.0, "Export_Title", {});
+        const bool goOn = shouldIgnoreWarning("Export_Warning", {}, {}) && !m_cancel;
+        notifyEnd(!goOn);
+    }
+
+    std::thread m_thread;
+    std::atomic<bool> m_cancel{false};
+};
+
 // Records the relayed notices and the thread they came on.
 class RecordingListener : public Vextal::ExportSessionListener
 {
@@ -67,10 +112,11 @@ public:
         Add("warning");
         return m_answer;
     }
-    void exportProgressUpdated(ExportSession*, double percent, const char* key,
+    void exportProgressUpdated(ExportSession* session, double percent, const char* key,
                                const juce::StringArray&) override
     {
         Add("progress " + std::to_string(static_cast<int>(percent)) + (key == nullptr ? " null" : " key"));
+        progressNames.push_back(session->getSessionNameKey());
     }
     bool exportShouldRepeat(ExportSession*) override
     {
@@ -80,6 +126,9 @@ public:
 
     std::vector<std::string> notices;
     std::atomic<bool> offMessageThread{false};
+    // The sessions progress came from, asked for their name as it arrives
+    // (a deleted session would show under the address sanitizer).
+    std::vector<const char*> progressNames;
 
 private:
     void Add(const std::string& notice)
@@ -190,4 +239,112 @@ TEST_F(ExportManagerTest, RelaysFromTheSessionThreadToTheMessageThread)
     EXPECT_EQ(m_yes.notices,
               (std::vector<std::string>{"start", "songs", "warning", "repeat", "progress 50 null", "end"}));
     EXPECT_EQ(m_no.notices, m_yes.notices);
+}
+
+// A warning goes on only when every listener agrees (and with none); a repeat
+// happens when one asks for it (never with none); every listener is asked.
+TEST(ExportManagerAnswers, WarningsAreAndedAndRepeatsOred)
+{
+    juce::ScopedJuceInitialiser_GUI gui;
+    struct Case
+    {
+        std::vector<bool> answers;
+        bool ignore;
+        bool repeat;
+    };
+    const Case cases[] = {
+        {{}, true, false}, {{true, true}, true, true}, {{true, false}, false, true}, {{false, false}, false, false}};
+    for (const Case& c : cases)
+    {
+        SCOPED_TRACE(c.answers.size());
+        ExportManager* manager = ExportManager::CreateInstance();
+        std::vector<std::unique_ptr<RecordingListener>> listeners;
+        for (const bool answer : c.answers)
+        {
+            listeners.push_back(std::make_unique<RecordingListener>(answer));
+            manager->AddListener(listeners.back().get());
+        }
+        auto* raw = new ScriptedSession(ExportSessionNames::kFileExport, true);
+        std::unique_ptr<ExportSession> session(raw);
+        ASSERT_TRUE(manager->start(session));
+        EXPECT_EQ(raw->shouldIgnoreWarning("Export_Warning", {}, {}), c.ignore);
+        EXPECT_EQ(raw->shouldRepeat(), c.repeat);
+        for (const auto& l : listeners)
+            EXPECT_EQ(l->notices, (std::vector<std::string>{"start", "warning", "repeat"}));
+        ExportManager::DestroyInstance();
+    }
+}
+
+// Progress a session posts reaches the listeners also after its end, while
+// the manager still holds the session; progress of a session deleted by the
+// next start is dropped.
+TEST_F(ExportManagerTest, ProgressOfTheHeldSessionOnly)
+{
+    ScriptedSession* first = Start(ExportSessionNames::kFileExport);
+    ASSERT_NE(first, nullptr);
+    std::thread([first] { first->notifyProgress(100.0, "Export_Title", {}); }).join();
+    first->notifyEnd(false);
+    uitest::Pump(20);
+    EXPECT_EQ(m_yes.notices, (std::vector<std::string>{"start", "end", "progress 100 key"}));
+
+    ScriptedSession* second = Start(ExportSessionNames::kFileExport);
+    ASSERT_NE(second, nullptr);
+    std::thread([second] { second->notifyProgress(50.0, nullptr, {}); }).join();
+    second->notifyEnd(false);
+    ASSERT_NE(Start(ExportSessionNames::kDiscErase), nullptr);
+    uitest::Pump(20);
+    EXPECT_EQ(m_yes.notices,
+              (std::vector<std::string>{"start", "end", "progress 100 key", "start", "end", "start"}));
+}
+
+// Sessions working on their own threads are started one after another as
+// soon as the last has ended, with their progress still on its way; every
+// session's thread is joined before the session is deleted, and no notice
+// reaches a listener with a session that is gone.
+TEST_F(ExportManagerTest, StartAndEndTwoHundredTimes)
+{
+    m_manager->RemoveListener(&m_no);
+    constexpr int kRuns = 200;
+    for (int run = 0; run < kRuns; ++run)
+    {
+        std::unique_ptr<ExportSession> session = std::make_unique<ThreadedSession>();
+        ASSERT_TRUE(m_manager->start(session)) << run;
+        ASSERT_TRUE(uitest::PumpUntil([this] { return !m_manager->isBusy(); })) << run;
+    }
+    uitest::Pump(20);
+    const auto count = [this](const std::string& notice)
+    { return std::count(m_yes.notices.begin(), m_yes.notices.end(), notice); };
+    EXPECT_EQ(count("start"), kRuns);
+    EXPECT_EQ(count("end"), kRuns);
+    EXPECT_GT(m_yes.progressNames.size(), 0u);
+    for (const char* name : m_yes.progressNames)
+        EXPECT_EQ(name, ExportSessionNames::kFileExport);
+}
+
+// Destroying the manager while a session's thread waits for the listeners
+// releases the thread (every relay returns at once, a warning counts as
+// refused), and the thread is joined before the session goes.
+TEST(ExportManagerShutdown, ReleasesASessionWaitingForAnAnswer)
+{
+    juce::ScopedJuceInitialiser_GUI gui;
+    ExportManager* manager = ExportManager::CreateInstance();
+    RecordingListener listener(true);
+    manager->AddListener(&listener);
+    auto* raw = new ThreadedSession();
+    std::unique_ptr<ExportSession> session(raw);
+    ASSERT_TRUE(manager->start(session));
+    while (!raw->running)
+        std::this_thread::yield();
+    std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    ExportManager::DestroyInstance();
+    EXPECT_EQ(listener.notices, (std::vector<std::string>{"start"}));
+}
+
+// The burner's drives decide whether a disc can be burnt.
+TEST_F(ExportManagerTest, CanBurnWithADriveThatWritesCDR)
+{
+    rifftest::TempFolder folder;
+    uitest::ScopedEnvironment drive("VEXTAL_SIMULATED_DRIVE", juce::String((folder / "images").string()));
+    EXPECT_TRUE(m_manager->canBurnDisc());
+    EXPECT_EQ(&m_manager->getDiscBurner(), &m_manager->getDiscBurner());
 }
