@@ -110,6 +110,18 @@ inline void PressKey(juce::Component& component, const juce::KeyPress& key)
         peer->handleKeyPress(key);
 }
 
+// Types text in the window of component, one key press per character, and
+// lets the notices each key posts arrive (20 ms) before the next.
+inline void TypeText(juce::Component& component, const juce::String& text)
+{
+    for (auto p = text.getCharPointer(); !p.isEmpty();)
+    {
+        const juce::juce_wchar c = p.getAndAdvance();
+        PressKey(component, juce::KeyPress(static_cast<int>(c), 0, c));
+        juce::MessageManager::getInstance()->runDispatchLoopUntil(20);
+    }
+}
+
 // The mouse at a point of the window of component (in the window's
 // coordinates) with the buttons of mods held, as the mouse reports it: a
 // button newly held presses, one let go releases, a move with a button held

@@ -82,14 +82,6 @@ protected:
         uitest::PressKey(window, key);
         uitest::Pump(20);
     }
-    void Type(const juce::String& text)
-    {
-        for (auto p = text.getCharPointer(); !p.isEmpty();)
-        {
-            const juce::juce_wchar c = p.getAndAdvance();
-            Press(juce::KeyPress(static_cast<int>(c), 0, c));
-        }
-    }
 
     juce::ScopedJuceInitialiser_GUI gui;
     juce::Component window;
@@ -132,7 +124,7 @@ TEST_F(CZfcCtrlLabelTest, EditingIsReportedToTheListener)
     DoubleClick();
     ASSERT_TRUE(label.isBeingEdited());
     Press(juce::KeyPress(juce::KeyPress::endKey));
-    Type(" one");
+    uitest::TypeText(window, " one");
     Press(juce::KeyPress(juce::KeyPress::returnKey));
     EXPECT_EQ(recorder.notices, (std::vector<std::string>{"changed", "edited", "return"}));
     EXPECT_EQ(label.getText(), "Song one");
@@ -141,7 +133,7 @@ TEST_F(CZfcCtrlLabelTest, EditingIsReportedToTheListener)
     recorder.notices.clear();
     DoubleClick();
     ASSERT_TRUE(label.isBeingEdited());
-    Type("two");
+    uitest::TypeText(window, "two");
     Press(juce::KeyPress(juce::KeyPress::escapeKey));
     EXPECT_EQ(recorder.notices, (std::vector<std::string>{"changed", "escape"}));
     EXPECT_EQ(label.getText(), "Song one");

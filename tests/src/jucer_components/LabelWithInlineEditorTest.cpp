@@ -78,14 +78,7 @@ protected:
         uitest::PressKey(window, key);
         uitest::Pump(20);
     }
-    void Type(const juce::String& text)
-    {
-        for (auto p = text.getCharPointer(); !p.isEmpty();)
-        {
-            const juce::juce_wchar c = p.getAndAdvance();
-            Press(juce::KeyPress(static_cast<int>(c), 0, c));
-        }
-    }
+    void Type(const juce::String& text) { uitest::TypeText(window, text); }
     void Click(juce::Point<int> point)
     {
         uitest::ClickAt(window, point);
