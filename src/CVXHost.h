@@ -283,6 +283,18 @@ public:
     // a removed current song is stopped and the song that takes its place
     // becomes current.
     std::unique_ptr<Vextal::TrackInfo> RemoveTrack(int index, bool notify, bool adjustCurrent);
+    // The records an edit takes out of the list, in the order of their
+    // indices; the edit's undo puts them back.
+    using TakenSongs = std::vector<std::unique_ptr<Vextal::TrackInfo>>;
+    // Many songs at once, in one pass over the list, each change told once.
+    // RemoveTracks takes out the songs at the indices (ascending) and hands
+    // them over in that order (null for an index outside the list); a removed
+    // current song is stopped and the first song after it that stays (else
+    // the first song) becomes current and is loaded. InsertTracks puts songs
+    // where inserting them one by one, in the given order, would (each index
+    // is the song's place afterwards, ascending).
+    TakenSongs RemoveTracks(const std::vector<int>& indices);
+    void InsertTracks(std::vector<std::pair<int, std::unique_ptr<Vextal::TrackInfo>>> songs);
     // Sets the selection; nothing, and no notice, when it is unchanged.
     void SetSelectedSongs(const juce::SparseSet<int>& selection, bool scrollToIt);
     void SetSelectedSongs(int first, int count, bool scrollToIt);
@@ -308,19 +320,18 @@ public:
     juce::String SongNameCheckerRename(const juce::String& newName, const juce::String& oldName,
                                        int ownIndex) const;
 
-    // The records an edit takes out of the list, in the order of their
-    // indices; the edit's undo puts them back.
-    using TakenSongs = std::vector<std::unique_ptr<Vextal::TrackInfo>>;
     // Replaces two songs a < b by one song at a that plays the second song's
     // channels beside the first's, section by section; the two records go to
-    // sources. False, changing nothing, unless the first can be linked with
-    // the second (both present, mono, of one format and with as many
-    // sections).
+    // sources. When one of them is current, playback stops and the new song
+    // becomes current. False, changing nothing, unless the first can be
+    // linked with the second (both present, mono, of one format and with as
+    // many sections).
     bool LinkTracks(const juce::SparseSet<int>& songs, TakenSongs& sources);
     // Replaces two or more songs by one song at the first index that plays
     // them one after the other, with every song's markers; the records go to
-    // sources and the combined song is selected. False, changing nothing,
-    // unless each song can be combined with the next.
+    // sources and the combined song is selected. When one of them is current,
+    // playback stops and the combined song becomes current. False, changing
+    // nothing, unless each song can be combined with the next.
     bool CombineTracks(const juce::SparseSet<int>& songs, TakenSongs& sources);
     // Replaces the current song by two songs divided at the time: the first
     // without fade-out, the second without fade-in and with a unique name.
@@ -464,6 +475,11 @@ private:
     // Closes the song the player plays: the player's source, then the
     // stream's files.
     void EjectCurrentSong();
+    void StopPlayback();
+    // A record entering or leaving the list: the current-song flag, the name
+    // index and the host's listening.
+    void AttachSong(Vextal::TrackInfo* record);
+    void DetachSong(Vextal::TrackInfo* record);
     void ApplyCurrentSongToPlayer(Vextal::TrackInfo* song);
     Vextal::ExportSession* GetRunningSession() const;
     static bool IsEraseSession(Vextal::ExportSession* session);

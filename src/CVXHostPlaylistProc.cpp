@@ -72,6 +72,12 @@ TrackInfo* CVXHost::GetCurrentSong() const
     return GetSong(GetCurPlayTrack(m_hostMode));
 }
 
+void CVXHost::StopPlayback()
+{
+    SetPlayerStatus(kStatusStopped);
+    m_player->Stop();
+}
+
 // ---------------------------------------------------------------------------
 // Inserting and removing
 
@@ -81,13 +87,8 @@ bool CVXHost::InsertTrack(int index, std::unique_ptr<TrackInfo> song)
         return false;
     const juce::ScopedLock sl(m_songLock);
     const int position = juce::jlimit(0, GetNumSongs(), index);
-    TrackInfo* record = song.get();
-    // Only the song the host made current carries the flag.
-    if (record != m_flaggedRecord)
-        record->setCurrentSong(false);
+    AttachSong(song.get());
     m_songs.insert(m_songs.begin() + position, std::move(song));
-    m_names.add(record, record->getText(TrackInfo::kSongName));
-    record->addListener(this);
 
     const int current = GetCurPlayTrack(m_hostMode);
     if (m_currentSong >= position)
@@ -106,9 +107,7 @@ std::unique_ptr<TrackInfo> CVXHost::RemoveTrack(int index, bool notify, bool adj
     const int current = GetCurPlayTrack(m_hostMode);
     if (!IsValidIndex(index))
         return nullptr;
-    TrackInfo* record = m_songs[static_cast<size_t>(index)].get();
-    record->removeListener(this);
-    m_names.remove(record);
+    DetachSong(m_songs[static_cast<size_t>(index)].get());
     if (current == index)
     {
         SetFromToPlayStatus(0);
@@ -120,8 +119,6 @@ std::unique_ptr<TrackInfo> CVXHost::RemoveTrack(int index, bool notify, bool adj
     }
     std::unique_ptr<TrackInfo> removed = std::move(m_songs[static_cast<size_t>(index)]);
     m_songs.erase(m_songs.begin() + index);
-    if (record == m_flaggedRecord)
-        m_flaggedRecord = nullptr;
     FollowCurrentRecord();
     if (notify)
         CallBackNumTracksChanged();
@@ -144,6 +141,111 @@ std::unique_ptr<TrackInfo> CVXHost::RemoveTrack(int index, bool notify, bool adj
         }
     }
     return removed;
+}
+
+void CVXHost::AttachSong(TrackInfo* record)
+{
+    // Only the song the host made current carries the flag.
+    if (record != m_flaggedRecord)
+        record->setCurrentSong(false);
+    m_names.add(record, record->getText(TrackInfo::kSongName));
+    record->addListener(this);
+}
+
+void CVXHost::DetachSong(TrackInfo* record)
+{
+    record->removeListener(this);
+    m_names.remove(record);
+    if (record == m_flaggedRecord)
+        m_flaggedRecord = nullptr;
+}
+
+void CVXHost::InsertTracks(std::vector<std::pair<int, std::unique_ptr<TrackInfo>>> songs)
+{
+    VX_ASSERT_MESSAGE_THREAD();
+    const juce::ScopedLock sl(m_songLock);
+    const int current = GetCurPlayTrack(m_hostMode);
+    std::vector<std::unique_ptr<TrackInfo>> old = std::move(m_songs);
+    m_songs.clear();
+    m_songs.reserve(old.size() + songs.size());
+    size_t next = 0;
+    int previous = -1;
+    for (auto& [index, song] : songs)
+    {
+        // Each song goes where inserting them one by one, in order, puts it.
+        const int size = static_cast<int>(m_songs.size() + (old.size() - next));
+        const int position = juce::jlimit(previous + 1, size, index);
+        while (static_cast<int>(m_songs.size()) < position)
+            m_songs.push_back(std::move(old[next++]));
+        if (!VX_CHECK(song != nullptr))
+            continue;
+        AttachSong(song.get());
+        m_songs.push_back(std::move(song));
+        if (m_currentSong >= position)
+            ++m_currentSong;
+        if (m_hostMode == 1 && m_exportedSong >= position)
+            ++m_exportedSong;
+        previous = position;
+    }
+    while (next < old.size())
+        m_songs.push_back(std::move(old[next++]));
+    if (GetCurPlayTrack(m_hostMode) != current)
+        CallBackCurPlayTrackChanged();
+    CallBackNumTracksChanged();
+}
+
+CVXHost::TakenSongs CVXHost::RemoveTracks(const std::vector<int>& indices)
+{
+    VX_ASSERT_MESSAGE_THREAD();
+    const juce::ScopedLock sl(m_songLock);
+    TakenSongs taken(indices.size());
+    std::vector<int> slot(m_songs.size(), -1);
+    for (size_t k = 0; k < indices.size(); ++k)
+        if (IsValidIndex(indices[k]) && slot[static_cast<size_t>(indices[k])] < 0)
+            slot[static_cast<size_t>(indices[k])] = static_cast<int>(k);
+    const int current = GetCurPlayTrack(m_hostMode);
+    const bool currentRemoved = IsValidIndex(current) && slot[static_cast<size_t>(current)] >= 0;
+    if (currentRemoved)
+    {
+        SetFromToPlayStatus(0);
+        StopPlayback();
+        SetCurPlayTrack(-1, true, false);
+    }
+    std::vector<std::unique_ptr<TrackInfo>> old = std::move(m_songs);
+    m_songs.clear();
+    int removedBeforeCurrent = 0;
+    int removedBeforeExported = 0;
+    for (size_t i = 0; i < old.size(); ++i)
+    {
+        const int k = slot[i];
+        if (k < 0)
+        {
+            m_songs.push_back(std::move(old[i]));
+            continue;
+        }
+        DetachSong(old[i].get());
+        taken[static_cast<size_t>(k)] = std::move(old[i]);
+        removedBeforeCurrent += static_cast<int>(i) < current ? 1 : 0;
+        removedBeforeExported += static_cast<int>(i) < m_exportedSong ? 1 : 0;
+    }
+    if (m_hostMode == 1)
+        m_exportedSong -= removedBeforeExported;
+    else if (m_currentRecord == nullptr && !currentRemoved && current >= 0)
+        m_currentSong = current - removedBeforeCurrent;
+    FollowCurrentRecord();
+    CallBackNumTracksChanged();
+    if (currentRemoved && !m_songs.empty())
+    {
+        // The first song after the current one that stays takes its place,
+        // else the first song.
+        const int next = current - removedBeforeCurrent;
+        SetCurPlayTrack(next < GetNumSongs() ? next : 0, true, false);
+    }
+    else if (GetCurPlayTrack(m_hostMode) != current)
+    {
+        CallBackCurPlayTrackChanged();
+    }
+    return taken;
 }
 
 void CVXHost::CallBackNumTracksChanged()
@@ -341,6 +443,8 @@ bool CVXHost::LinkTracks(const juce::SparseSet<int>& songs, TakenSongs& sources)
     const int current = GetCurPlayTrack(m_hostMode);
     const bool load = current == a || current == b;
     const int newCurrent = current > b ? current - 1 : (current == b ? a : current);
+    if (load)
+        StopPlayback();
 
     std::unique_ptr<TrackInfo> linked = MakeLinkedSong(*first, *GetSong(b));
     sources.push_back(RemoveTrack(a, false, false));
@@ -395,9 +499,14 @@ bool CVXHost::CombineTracks(const juce::SparseSet<int>& songs, TakenSongs& sourc
     const int current = GetCurPlayTrack(m_hostMode);
     const bool load = std::binary_search(indices.begin(), indices.end(), current);
     int newCurrent = indices[0];
-    if (!load)
+    if (load)
     {
-        const auto below = std::lower_bound(indices.begin() + 1, indices.end(), current) - (indices.begin() + 1);
+        StopPlayback();
+    }
+    else
+    {
+        const auto below =
+            std::lower_bound(indices.begin() + 1, indices.end(), current) - (indices.begin() + 1);
         newCurrent = current - static_cast<int>(below);
     }
 

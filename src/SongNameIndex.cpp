@@ -15,7 +15,8 @@ void StripNameOfNumber(juce::String& name, int& number)
     if (dot < 0)
         return;
     const juce::String suffix = name.substring(dot + 1);
-    if (!suffix.containsOnly("0123456789") || suffix.startsWithChar('0') || suffix.length() > kMaxNumberDigits)
+    if (!suffix.containsOnly("0123456789") || suffix.startsWithChar('0') ||
+        suffix.length() > kMaxNumberDigits)
         return;
     number = suffix.getIntValue();
     name = name.substring(0, dot);

@@ -36,12 +36,6 @@ const char* const kControlNames[TrackInfo::kNumControls] = {
     "ChangeTarget_FadeOutType", "ChangeTarget_FadeOutTime", "ChangeTarget_DcCut",
     "ChangeTarget_Balance"};
 
-bool IsFloatControl(int id)
-{
-    return id == TrackInfo::kGain || id == TrackInfo::kFadeInTime || id == TrackInfo::kFadeOutTime ||
-           id == TrackInfo::kBalance;
-}
-
 bool IsIntControl(int id)
 {
     return id == TrackInfo::kFadeInType || id == TrackInfo::kFadeOutType || id == TrackInfo::kDcCut;
@@ -400,9 +394,14 @@ float TrackInfo::getControlFloat(int id) const
     }
 }
 
+bool TrackInfo::isFloatControl(int id)
+{
+    return id == kGain || id == kFadeInTime || id == kFadeOutTime || id == kBalance;
+}
+
 void TrackInfo::setControl(int id, float value, bool notify)
 {
-    if (!VX_CHECK(IsFloatControl(id)) || !VX_CHECK(!std::isnan(value)))
+    if (!VX_CHECK(isFloatControl(id)) || !VX_CHECK(!std::isnan(value)))
         return;
     float stored = 0.0f;
     if (id == kGain)

@@ -159,6 +159,8 @@ public:
     void setControl(int id, int value, bool notify);
     // The message key naming a control; "" outside 0..6.
     static const char* getControlName(int id);
+    // Whether the control's value is a float (ids 0, 2, 4 and 6).
+    static bool isFloatControl(int id);
 
     // The gain with the normalization offset when the normalize flag is set,
     // in 0.1 dB steps rounded down, limited to -60 .. +60.

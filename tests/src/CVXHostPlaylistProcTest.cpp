@@ -16,28 +16,6 @@ namespace
 {
 constexpr int64_t kFrames = 2205; // 50 ms
 
-juce::SparseSet<int> Set(std::initializer_list<int> values)
-{
-    juce::SparseSet<int> set;
-    for (int v : values)
-        set.addRange({v, v + 1});
-    return set;
-}
-
-// "0-1,4": the ranges of a selection, each as first-last.
-std::string Ranges(const juce::SparseSet<int>& set)
-{
-    std::string s;
-    for (int r = 0; r < set.getNumRanges(); ++r)
-    {
-        const juce::Range<int> range = set.getRange(r);
-        s += (s.empty() ? "" : ",") + std::to_string(range.getStart());
-        if (range.getLength() > 1)
-            s += "-" + std::to_string(range.getEnd() - 1);
-    }
-    return s;
-}
-
 class CVXHostPlaylistProcTest : public HostTest
 {
 protected:
@@ -106,7 +84,8 @@ TEST_F(CVXHostPlaylistProcTest, SongNameCheckerTable)
     };
     for (const Case& c : cases)
     {
-        SCOPED_TRACE(std::string("candidate '") + c.candidate + "' among " + std::to_string(c.present.size()));
+        SCOPED_TRACE(std::string("candidate '") + c.candidate + "' among " +
+                     std::to_string(c.present.size()));
         MakeHost();
         AddNamed(c.present);
         EXPECT_EQ(m_host->SongNameChecker(c.candidate), juce::String(c.expected));
@@ -126,8 +105,8 @@ TEST_F(CVXHostPlaylistProcTest, SongNameCheckerRenameTable)
         const char* expected;
     };
     const Case cases[] = {
-        {"A", "A", 0, "A"},       {"B", "A", 0, ""},   {"B ", "A", 0, ""},     {"b", "A", 0, "b"},
-        {"C?", "A", 0, "C"},      {"A?", "A", 0, "A"}, {"Song.1", "B", 1, ""}, {"Song.1", "x", 2, "Song.1"},
+        {"A", "A", 0, "A"},     {"B", "A", 0, ""},   {"B ", "A", 0, ""},     {"b", "A", 0, "b"},
+        {"C?", "A", 0, "C"},    {"A?", "A", 0, "A"}, {"Song.1", "B", 1, ""}, {"Song.1", "x", 2, "Song.1"},
         {"Song.1", "x", 7, ""},
     };
     for (const Case& c : cases)
@@ -178,27 +157,80 @@ TEST_F(CVXHostPlaylistProcTest, CurrentSongAndSelectionBookkeeping)
         {"insert after the current song", "SSSS", 2,
          [this](CVXHost& h) { return h.InsertTrack(3, songlisttest::SongOf(m_folder / "s0.wav", "new")); },
          "s0,s1,s2,new,s3", 2, "0", true},
-        {"remove before the current song", "SSSS", 2, [](CVXHost& h) { return h.RemoveTrack(0, true, true) != nullptr; },
-         "s1,s2,s3", 1, "0", true},
-        {"remove the current song", "SSSS", 2, [](CVXHost& h) { return h.RemoveTrack(2, true, true) != nullptr; },
-         "s0,s1,s3", 2, "0", false},
-        {"move {1,2} to 4", "SSSSS", 2, [](CVXHost& h) { return h.PermutateTracks(Set({1, 2}), 4); },
+        {"remove before the current song", "SSSS", 2,
+         [](CVXHost& h) { return h.RemoveTrack(0, true, true) != nullptr; }, "s1,s2,s3", 1, "0", true},
+        {"remove the current song", "SSSS", 2,
+         [](CVXHost& h) { return h.RemoveTrack(2, true, true) != nullptr; }, "s0,s1,s3", 2, "0", false},
+        {"remove {1,2} at once with 2 current", "SSSS", 2,
+         [](CVXHost& h) {
+             return h.RemoveTracks({1, 2}).size() == 2;
+         },
+         "s0,s3", 1, "0", false},
+        {"remove {2,3} at once with 3 current", "SSSS", 3,
+         [](CVXHost& h) {
+             return h.RemoveTracks({2, 3, 9}).back() == nullptr;
+         },
+         "s0,s1", 0, "0", false},
+        {"remove {0,3} at once with 2 current", "SSSS", 2,
+         [](CVXHost& h) {
+             return h.RemoveTracks({0, 3})[1] != nullptr;
+         },
+         "s1,s2", 1, "0", true},
+        {"take {0,2} out and put them back at once", "SSSS", 3,
+         [](CVXHost& h)
+         {
+             CVXHost::TakenSongs taken = h.RemoveTracks({0, 2});
+             std::vector<std::pair<int, std::unique_ptr<TrackInfo>>> back;
+             back.emplace_back(0, std::move(taken[0]));
+             back.emplace_back(2, std::move(taken[1]));
+             h.InsertTracks(std::move(back));
+             return true;
+         },
+         "s0,s1,s2,s3", 3, "0", true},
+        {"move {1,2} to 4", "SSSSS", 2,
+         [](CVXHost& h) {
+             return h.PermutateTracks(SetOf({1, 2}), 4);
+         },
          "s0,s3,s1,s2,s4", 3, "2-3", true},
-        {"move {3,4} to 0", "SSSSS", 0, [](CVXHost& h) { return h.PermutateTracks(Set({3, 4}), 0); },
+        {"move {3,4} to 0", "SSSSS", 0,
+         [](CVXHost& h) {
+             return h.PermutateTracks(SetOf({3, 4}), 0);
+         },
          "s3,s4,s0,s1,s2", 2, "0-1", true},
-        {"move {0,3} to the end", "SSSSS", 4, [](CVXHost& h) { return h.PermutateTracks(Set({0, 3}), 5); },
+        {"move {0,3} to the end", "SSSSS", 4,
+         [](CVXHost& h) {
+             return h.PermutateTracks(SetOf({0, 3}), 5);
+         },
          "s1,s2,s4,s0,s3", 2, "3-4", true},
         {"combine {0,5,6} with 7 current", "SSSSSSSS", 7,
-         [&taken](CVXHost& h) { return h.CombineTracks(Set({0, 5, 6}), taken); }, "s0,s1,s2,s3,s4,s7", 5, "0", true},
+         [&taken](CVXHost& h) {
+             return h.CombineTracks(SetOf({0, 5, 6}), taken);
+         },
+         "s0,s1,s2,s3,s4,s7", 5, "0", true},
         {"combine {1,2} with 2 current", "SSSS", 2,
-         [&taken](CVXHost& h) { return h.CombineTracks(Set({1, 2}), taken); }, "s0,s1,s3", 1, "1", false},
+         [&taken](CVXHost& h) {
+             return h.CombineTracks(SetOf({1, 2}), taken);
+         },
+         "s0,s1,s3", 1, "1", false},
         {"combine {2,3} with 0 current", "SSSS", 0,
-         [&taken](CVXHost& h) { return h.CombineTracks(Set({2, 3}), taken); }, "s0,s1,s2", 0, "2", true},
-        {"link {2,3} with 4 current", "SSMMS", 4, [&taken](CVXHost& h) { return h.LinkTracks(Set({2, 3}), taken); },
+         [&taken](CVXHost& h) {
+             return h.CombineTracks(SetOf({2, 3}), taken);
+         },
+         "s0,s1,s2", 0, "2", true},
+        {"link {2,3} with 4 current", "SSMMS", 4,
+         [&taken](CVXHost& h) {
+             return h.LinkTracks(SetOf({2, 3}), taken);
+         },
          "s0,s1,m2,s4", 3, "0", true},
-        {"link {2,3} with 3 current", "SSMMS", 3, [&taken](CVXHost& h) { return h.LinkTracks(Set({2, 3}), taken); },
+        {"link {2,3} with 3 current", "SSMMS", 3,
+         [&taken](CVXHost& h) {
+             return h.LinkTracks(SetOf({2, 3}), taken);
+         },
          "s0,s1,m2,s4", 2, "0", false},
-        {"link {1,2} with 0 current", "MMMS", 0, [&taken](CVXHost& h) { return h.LinkTracks(Set({1, 2}), taken); },
+        {"link {1,2} with 0 current", "MMMS", 0,
+         [&taken](CVXHost& h) {
+             return h.LinkTracks(SetOf({1, 2}), taken);
+         },
          "m0,m1,s3", 0, "0", true},
         {"divide the current song", "SSS", 1, [&divided](CVXHost& h) { return h.DivideTrack(0.02, divided); },
          "s0,s1,s1.1,s2", 2, "1-2", false},
@@ -214,7 +246,7 @@ TEST_F(CVXHostPlaylistProcTest, CurrentSongAndSelectionBookkeeping)
         ASSERT_TRUE(c.run(*m_host));
         EXPECT_EQ(Names(), c.names);
         EXPECT_EQ(m_host->GetCurPlayTrack(0), c.expectedCurrent);
-        EXPECT_EQ(Ranges(m_host->GetSelection()), c.selection);
+        EXPECT_EQ(RangesOf(m_host->GetSelection()), c.selection);
         if (c.sameRecord)
         {
             EXPECT_EQ(m_host->GetCurrentSong(), current);
@@ -246,7 +278,7 @@ TEST_F(CVXHostPlaylistProcTest, DivideWhilePlaying)
     ASSERT_TRUE(m_host->DivideTrack(0.5, source));
     EXPECT_EQ(source.get(), song);
     EXPECT_EQ(Names(), "Take,Take.1");
-    EXPECT_EQ(Ranges(m_host->GetSelection()), "0-1");
+    EXPECT_EQ(RangesOf(m_host->GetSelection()), "0-1");
     EXPECT_EQ(m_host->GetCurPlayTrack(0), 1);
     EXPECT_EQ(m_host->GetPlayerStatus(), CVXHost::kStatusPlaying);
     EXPECT_NEAR(Player()->GetCurTimeSecond(), 0.0, 0.05);
@@ -272,7 +304,7 @@ TEST_F(CVXHostPlaylistProcTest, CombinedSongModels)
     m_host->GetSong(1)->addMarker(0.01, false);
     m_host->GetSong(3)->addMarker(0.02, false);
     CVXHost::TakenSongs taken;
-    ASSERT_TRUE(m_host->CombineTracks(Set({0, 1}), taken));
+    ASSERT_TRUE(m_host->CombineTracks(SetOf({0, 1}), taken));
     ASSERT_EQ(taken.size(), 2u);
     const TrackInfo* mono = m_host->GetSong(0);
     ASSERT_EQ(mono->getSong()->GetNumSections(), 1);
@@ -283,15 +315,15 @@ TEST_F(CVXHostPlaylistProcTest, CombinedSongModels)
     EXPECT_NEAR(mono->getMarkers()->GetMarkerTimeSecond(0), 0.06, 1e-3);
 
     taken.clear();
-    ASSERT_TRUE(m_host->CombineTracks(Set({1, 2}), taken));
+    ASSERT_TRUE(m_host->CombineTracks(SetOf({1, 2}), taken));
     const TrackInfo* stereo = m_host->GetSong(1);
     EXPECT_EQ(stereo->getSong()->GetNumSections(), 2);
     EXPECT_EQ(stereo->getNumChannels(), 2);
     EXPECT_NEAR(stereo->getMarkers()->GetMarkerTimeSecond(0), 0.07, 1e-3);
     // Songs that cannot be combined are refused.
     taken.clear();
-    EXPECT_FALSE(m_host->CombineTracks(Set({0, 1}), taken));
-    EXPECT_FALSE(m_host->CombineTracks(Set({1}), taken));
+    EXPECT_FALSE(m_host->CombineTracks(SetOf({0, 1}), taken));
+    EXPECT_FALSE(m_host->CombineTracks(SetOf({1}), taken));
     EXPECT_TRUE(taken.empty());
     EXPECT_EQ(m_host->GetNumSongs(), 2);
 }
@@ -308,14 +340,14 @@ TEST_F(CVXHostPlaylistProcTest, LinkNeedsEqualSectionCounts)
     m_host->SetSelectedSongs(1, 2, false);
     EXPECT_FALSE(m_host->CanLink());
     CVXHost::TakenSongs taken;
-    EXPECT_FALSE(m_host->LinkTracks(Set({1, 2}), taken));
-    EXPECT_FALSE(m_host->LinkTracks(Set({0, 2}), taken));
+    EXPECT_FALSE(m_host->LinkTracks(SetOf({1, 2}), taken));
+    EXPECT_FALSE(m_host->LinkTracks(SetOf({0, 2}), taken));
     EXPECT_TRUE(taken.empty());
     EXPECT_EQ(m_host->GetNumSongs(), 3);
 
     m_host->SetSelectedSongs(0, 2, false);
     EXPECT_TRUE(m_host->CanLink());
-    ASSERT_TRUE(m_host->LinkTracks(Set({0, 1}), taken));
+    ASSERT_TRUE(m_host->LinkTracks(SetOf({0, 1}), taken));
     const TrackInfo* linked = m_host->GetSong(0);
     EXPECT_EQ(linked->getNumChannels(), 2);
     EXPECT_EQ(linked->getSong()->GetSectionPtr(0)->GetNumTracks(), 2);
@@ -334,23 +366,23 @@ TEST_F(CVXHostPlaylistProcTest, MoveUndoRestoresTheOrder)
     std::vector<TrackInfo*> order;
     for (int i = 0; i < 5; ++i)
         order.push_back(m_host->GetSong(i));
-    ASSERT_TRUE(m_host->PermutateTracks(Set({1, 2}), 4));
+    ASSERT_TRUE(m_host->PermutateTracks(SetOf({1, 2}), 4));
     EXPECT_EQ(m_host->GetCurPlayTrack(0), 2);
     m_listener.notices.clear();
 
     std::vector<TrackInfo*> wrong = order;
     wrong[4] = wrong[0];
     testing::internal::CaptureStderr();
-    EXPECT_FALSE(m_host->PermutateTracks_Undo(Set({1, 2}), wrong));
-    EXPECT_FALSE(m_host->PermutateTracks_Undo(Set({1, 2}), {order.begin(), order.end() - 1}));
+    EXPECT_FALSE(m_host->PermutateTracks_Undo(SetOf({1, 2}), wrong));
+    EXPECT_FALSE(m_host->PermutateTracks_Undo(SetOf({1, 2}), {order.begin(), order.end() - 1}));
     EXPECT_NE(testing::internal::GetCapturedStderr().find("JUCE Assertion failure in"), std::string::npos);
     EXPECT_EQ(Names(), "s0,s3,s1,s2,s4");
 
-    ASSERT_TRUE(m_host->PermutateTracks_Undo(Set({1, 2}), order));
+    ASSERT_TRUE(m_host->PermutateTracks_Undo(SetOf({1, 2}), order));
     EXPECT_EQ(Names(), "s0,s1,s2,s3,s4");
     EXPECT_EQ(m_host->GetCurPlayTrack(0), 1);
     EXPECT_EQ(m_host->GetCurrentSong(), order[1]);
-    EXPECT_EQ(Ranges(m_host->GetSelection()), "1-2");
+    EXPECT_EQ(RangesOf(m_host->GetSelection()), "1-2");
     EXPECT_TRUE(m_listener.Saw("count 5"));
 }
 

@@ -23,6 +23,7 @@
 #include <chrono>
 #include <filesystem>
 #include <functional>
+#include <initializer_list>
 #include <memory>
 #include <string>
 #include <vector>
@@ -92,6 +93,29 @@ private:
     void Add(const std::string& notice) { notices.push_back(notice); }
 };
 
+// A selection of the given song indices.
+inline juce::SparseSet<int> SetOf(std::initializer_list<int> values)
+{
+    juce::SparseSet<int> set;
+    for (int v : values)
+        set.addRange({v, v + 1});
+    return set;
+}
+
+// "0-1,4": the ranges of a selection, each as first-last.
+inline std::string RangesOf(const juce::SparseSet<int>& set)
+{
+    std::string s;
+    for (int r = 0; r < set.getNumRanges(); ++r)
+    {
+        const juce::Range<int> range = set.getRange(r);
+        s += (s.empty() ? "" : ",") + std::to_string(range.getStart());
+        if (range.getLength() > 1)
+            s += "-" + std::to_string(range.getEnd() - 1);
+    }
+    return s;
+}
+
 class HostTest : public ::testing::Test
 {
 protected:
@@ -121,8 +145,13 @@ protected:
 
     CVXHost::Services Services()
     {
-        return {m_devices.get(), Vextal::ExportManager::GetInstance(),     &m_broadcaster,
-                &m_preferences,  juce::File((m_folder / "data").string()), [this] { ++m_quitRequests; }, {}};
+        return {m_devices.get(),
+                Vextal::ExportManager::GetInstance(),
+                &m_broadcaster,
+                &m_preferences,
+                juce::File((m_folder / "data").string()),
+                [this] { ++m_quitRequests; },
+                {}};
     }
 
     void MakeHost()
