@@ -1,0 +1,41 @@
+#include "src/Action/ChannelLinkAction.h"
+
+#include "library/util/CCheckUtil.h"
+#include "library/vextal_juce/CZJESparseSet.h"
+
+namespace Vextal
+{
+ChannelLinkAction::ChannelLinkAction(CVXHost& host, const juce::SparseSet<int>& songs)
+    : m_host(host), m_songs(songs)
+{
+}
+
+bool ChannelLinkAction::perform()
+{
+    if (!VX_CHECK(m_sources.empty()))
+        return false;
+    const std::vector<int> pair = CZJESparseSet::valuesOf(m_songs);
+    const int current = m_host.GetCurPlayTrack(0);
+    m_currentSource = -1;
+    if (pair.size() == 2 && current >= 0)
+        m_currentSource = current == pair[0] ? 0 : (current == pair[1] ? 1 : -1);
+    return m_host.LinkTracks(m_songs, m_sources);
+}
+
+bool ChannelLinkAction::undo()
+{
+    const std::vector<int> pair = CZJESparseSet::valuesOf(m_songs);
+    if (!VX_CHECK(pair.size() == 2 && m_sources.size() == 2))
+        return false;
+    const bool linkedWasCurrent = m_host.GetCurPlayTrack(0) == pair[0];
+    if (m_host.RemoveTrack(pair[0], true, true) == nullptr)
+        return false;
+    for (size_t k = 0; k < pair.size(); ++k)
+        m_host.InsertTrack(pair[k], std::move(m_sources[k]));
+    m_sources.clear();
+    if (linkedWasCurrent)
+        m_host.SetCurPlayTrack(pair[m_currentSource == 1 ? 1 : 0], true, false);
+    m_host.SetSelectedSongs(m_songs, false);
+    return true;
+}
+} // namespace Vextal
