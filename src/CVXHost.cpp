@@ -113,6 +113,7 @@ CVXHost::~CVXHost()
 {
     VX_ASSERT_MESSAGE_THREAD();
     stopTimer();
+    BackupProject();
     writeRecentSonglistPaths();
     UnregisterFromServices();
     m_player->RemoveListener(this);

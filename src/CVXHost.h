@@ -356,9 +356,32 @@ public:
     // it first in the recent songlists (at most ten). Always told with
     // songlistNameChanged.
     void SetVXSLPath(const juce::File& file);
-    // Writes the backup songlist; the undo stack calls it half a second after
-    // the last edit.
-    void BackupProject();
+    // ---- Songlist files -----------------------------------------------------
+
+    // Offers to save a modified songlist that has songs: false when the user
+    // cancels or the save fails.
+    bool isReadyToOpen();
+    // Opens a songlist (interactive: after isReadyToOpen, and with the open
+    // chooser when file is the nonexistent file); the songs, the undo history
+    // and the name are replaced only when the file holds songs. An error is
+    // shown for a missing file, and (interactive) for one that is not a
+    // songlist or of a newer format.
+    bool OpenProject(const juce::File& file, bool interactive);
+    // Opens the last songlist (the backup of the previous run) as an
+    // untitled songlist.
+    bool OpenLastProject();
+    // Saves under the songlist's name, or under a chosen one when untitled
+    // or with saveAs; a failed write offers to choose another file. Only a
+    // save that succeeded names the songlist and clears its modified state.
+    bool SaveProject(bool saveAs);
+    // Writes the backup songlist when there are songs (a failed write is
+    // silent); the undo stack calls it half a second after the last edit,
+    // the destructor at the end.
+    bool BackupProject();
+    // The shared steps: reading a songlist into the host, and writing the
+    // songs to a file (changing no state).
+    bool openProjectInternal(const juce::File& file, bool interactive);
+    bool saveProjectInternal(const juce::File& file);
 
     // ---- Transport ----------------------------------------------------------
 
@@ -476,6 +499,9 @@ private:
     // stream's files.
     void EjectCurrentSong();
     void StopPlayback();
+    // Opening a songlist: every song goes, with the selection and the undo
+    // history.
+    void RemoveAllSongs();
     // A record entering or leaving the list: the current-song flag, the name
     // index and the host's listening.
     void AttachSong(Vextal::TrackInfo* record);

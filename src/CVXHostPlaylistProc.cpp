@@ -648,12 +648,6 @@ void CVXHost::NotifySonglistName()
     NotifyListeners([this, &name](CVXHostListener& l) { l.songlistNameChanged(this, name); });
 }
 
-void CVXHost::BackupProject()
-{
-    // The backup songlist is written by the songlist file's writer, which
-    // this build does not have yet: nothing is written.
-}
-
 // ---------------------------------------------------------------------------
 // Song notices
 

@@ -1,7 +1,5 @@
 // A program the crash-safety tests start and kill at random moments.
 //
-//   vextal_songlist_child save TARGET COUNT TAG
-//       writes a songlist of COUNT songs named TAG0, TAG1, ... to TARGET once;
 //   vextal_songlist_child loop TARGET COUNT
 //       writes TARGET again and again, songs named "b..." and "a..." in turn,
 //       printing "begin TAG" before and "written TAG" after each write, until
@@ -54,8 +52,6 @@ int main(int argc, char** argv)
     const std::string mode = argv[1];
     const juce::File target(juce::String::fromUTF8(argv[2]));
     const int count = std::atoi(argv[3]);
-    if (mode == "save" && argc == 5)
-        return Vextal::SonglistFile::write(Records(MakeSongs(count, argv[4])), target) ? 0 : 1;
     if (mode == "loop")
     {
         const auto songs = MakeSongs(count, "b");
