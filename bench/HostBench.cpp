@@ -19,6 +19,7 @@
 #include "common/dsp/CAudioFilePlayer.h"
 #include "common/file/CAudioFileReadBase.h"
 #include "common/file/VextalFileUtil.h"
+#include "bench/TimingSupport.h"
 #include "tests/support/TempFolder.h"
 
 #include <benchmark/benchmark.h>
@@ -160,23 +161,8 @@ private:
     std::unique_ptr<CVXHost> m_host;
 };
 
-template <typename F>
-double TimeCall(F&& f)
-{
-    const auto start = std::chrono::steady_clock::now();
-    f();
-    const auto end = std::chrono::steady_clock::now();
-    benchmark::ClobberMemory();
-    return std::chrono::duration<double>(end - start).count();
-}
-
-double Median(std::vector<double> times)
-{
-    if (times.empty())
-        return 0.0;
-    std::sort(times.begin(), times.end());
-    return times[times.size() / 2];
-}
+using benchsupport::Median;
+using benchsupport::TimeCall;
 
 double Worst(const std::vector<double>& times)
 {

@@ -23,8 +23,9 @@ file(GLOB_RECURSE VEXTAL_RESOURCE_FILES CONFIGURE_DEPENDS ${PROJECT_SOURCE_DIR}/
 
 # Copies the resources into a "Resources" folder in each folder that holds one
 # of the targets' executables, anew whenever a resource file or an image
-# changes. Targets that share a folder share the copy.
-set(VEXTAL_RESOURCE_TARGETS Vextal vextal_core_tests vextal_app_tests)
+# changes. Targets that share a folder share the copy. The player panel's
+# benchmark draws the interface images.
+set(VEXTAL_RESOURCE_TARGETS Vextal vextal_core_tests vextal_app_tests PlayerPanelBench)
 set(VEXTAL_RESOURCE_FOLDERS)
 foreach(target IN LISTS VEXTAL_RESOURCE_TARGETS)
   if(TARGET ${target})
