@@ -8,6 +8,25 @@ CustomAlertWindow::CustomAlertWindow(const juce::String& title, const juce::Stri
 {
 }
 
+void CustomAlertWindow::addButton(const DialogButton& button)
+{
+    juce::AlertWindow::addButton(button.text, button.result);
+    m_buttons.push_back(button);
+}
+
+bool CustomAlertWindow::keyPressed(const juce::KeyPress& key)
+{
+    for (const auto& button : m_buttons)
+    {
+        if (button.answersTo(key))
+        {
+            exitModalState(button.result);
+            return true;
+        }
+    }
+    return juce::AlertWindow::keyPressed(key);
+}
+
 bool CustomAlertWindow::canModalEventBeSentToComponent(const juce::Component* target)
 {
     return isTopLevelWindow(target);

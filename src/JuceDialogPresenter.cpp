@@ -46,7 +46,7 @@ int JuceDialogPresenter::runBox(const DialogBox& box)
 {
     CustomAlertWindow alert(box.title, box.message, box.icon);
     for (const auto& button : box.buttons)
-        alert.addButton(button.text, button.result, button.key1, button.key2);
+        alert.addButton(button);
     AddDetail(alert, box);
     // The box takes every key: a button with the focus would take Return for
     // itself, and the leftmost button is Cancel.
