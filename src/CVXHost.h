@@ -140,7 +140,8 @@ public:
 // listeners itself). The player status is atomic.
 //
 // Locks. The song lock guards structural changes of the song list (insert,
-// remove, and the edits built on them). The listener lock guards the host
+// remove, moves and the edits built on them) and the index of song names,
+// which SongNameChecker reads under it. The listener lock guards the host
 // listener list. The audio callback takes neither: it only calls the
 // player's Process, which never waits (it tries the player's output lock and
 // plays silence when a seek holds it), so loading a song or reading a file on

@@ -568,6 +568,7 @@ bool CVXHost::DivideTrack(double seconds, std::unique_ptr<TrackInfo>& source)
 bool CVXHost::PermutateTracks(const juce::SparseSet<int>& moved, int insertPosition)
 {
     VX_ASSERT_MESSAGE_THREAD();
+    const juce::ScopedLock sl(m_songLock);
     const int count = GetNumSongs();
     const std::vector<bool> isMoved = CZJESparseSet::maskOf(moved, count);
     std::vector<std::unique_ptr<TrackInfo>> before, block, after;
@@ -595,6 +596,7 @@ bool CVXHost::PermutateTracks_Undo(const juce::SparseSet<int>& selection,
                                    const std::vector<TrackInfo*>& oldOrder)
 {
     VX_ASSERT_MESSAGE_THREAD();
+    const juce::ScopedLock sl(m_songLock);
     std::unordered_map<TrackInfo*, size_t> position;
     for (size_t i = 0; i < m_songs.size(); ++i)
         position.emplace(m_songs[i].get(), i);
