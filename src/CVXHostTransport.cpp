@@ -4,6 +4,7 @@
 
 #include "src/CVXHost.h"
 
+#include "common/disc/CVolumePath.h"
 #include "common/dsp/CAudioFilePlayer.h"
 #include "common/file/CMarker.h"
 #include "common/file/CPlaylistSong.h"
@@ -411,13 +412,16 @@ void CVXHost::releaseFileIfCurrentlyUsed(const juce::String& path)
     const TrackInfo* song = GetCurrentSong();
     if (song == nullptr || m_songReader->GetNumSections() == 0 || path.isEmpty())
         return;
-    const juce::String folder = path.endsWithChar('/') ? path : path + "/";
+    // The volume is named as the system reports it, the song's files as the
+    // user chose them: both are compared resolved, by whole path components.
+    const juce::String volume = CVolumePath::Canonical(path);
     juce::Array<CPlaylistFile*> files;
     song->getAllFiles(files);
     for (const CPlaylistFile* file : files)
     {
         const juce::String filePath(file->GetFilePath());
-        if (filePath == path || filePath.startsWith(folder))
+        if (CVolumePath::IsOnVolume(filePath, path)
+            || CVolumePath::IsOnVolume(CVolumePath::Canonical(filePath), volume))
         {
             SetPlayerStatus(kStatusStopped);
             m_player->Stop();

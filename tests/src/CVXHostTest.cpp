@@ -476,7 +476,8 @@ TEST_F(CVXHostTest, TheLastSonglistIsTheBackupOfThePreviousRun)
 }
 
 // A volume about to be unmounted that holds a file of the current song stops
-// playback and releases the song's files; other volumes change nothing.
+// playback and releases the song's files, however the system names it; other
+// volumes, also one whose name begins the same, change nothing.
 TEST_F(CVXHostTest, AnUnmountRequestReleasesTheCurrentSong)
 {
     std::filesystem::create_directory(m_folder / "volume");
@@ -486,12 +487,15 @@ TEST_F(CVXHostTest, AnUnmountRequestReleasesTheCurrentSong)
     ASSERT_EQ(m_host->GetPlayerStatus(), CVXHost::kStatusPlaying);
 
     m_broadcaster.broadcastMessageCallback(kDeviceChangeUnmountRequested, (m_folder / "other").string());
+    m_broadcaster.broadcastMessageCallback(kDeviceChangeUnmountRequested, (m_folder / "volum").string());
     m_broadcaster.broadcastMessageCallback(kDeviceChangeVolumeUnmounted, (m_folder / "volume").string());
     Dispatch(20);
     EXPECT_EQ(m_host->GetPlayerStatus(), CVXHost::kStatusPlaying);
     EXPECT_EQ(m_host->GetSongReader()->GetNumSections(), 1);
 
-    m_broadcaster.broadcastMessageCallback(kDeviceChangeUnmountRequested, (m_folder / "volume").string());
+    // The system names the volume through a link, with a trailing separator.
+    std::filesystem::create_directory_symlink(m_folder / "volume", m_folder / "link");
+    m_broadcaster.broadcastMessageCallback(kDeviceChangeUnmountRequested, (m_folder / "link").string() + "//");
     Dispatch(20);
     EXPECT_EQ(m_host->GetPlayerStatus(), CVXHost::kStatusStopped);
     EXPECT_EQ(m_host->GetSongReader()->GetNumSections(), 0);
