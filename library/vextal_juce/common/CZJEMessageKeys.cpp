@@ -152,6 +152,7 @@ const char* const kKeys[] = {
     "Export_Dither_None",
     "Export_Dither_Tpdf",
     "Export_Edit",
+    "Export_Failed",
     "Export_FileFormat",
     "Export_FileNotFound",
     "Export_FileType",
