@@ -220,6 +220,9 @@ public:
     juce::CriticalSection& ObtainCriticalSection() override { return m_listenerLock; }
     juce::CriticalSection& GetSongLock() { return m_songLock; }
 
+    // The preferences store of the services; null when none.
+    CZadPreferences* GetPreferences() const { return m_services.preferences; }
+
     void setQuitOnExportEnd(bool quit) { m_quitOnExportEnd = quit; }
     bool isQuitOnExportEnd() const { return m_quitOnExportEnd; }
 

@@ -7,6 +7,7 @@
 #include "tests/src/HostTestSupport.h"
 #include "tests/src/ReadOnlyFolder.h"
 #include "tests/src/UiTestSupport.h"
+#include "tests/support/ScopedSingletonInstance.h"
 
 #include <gtest/gtest.h>
 
@@ -20,25 +21,6 @@ using Vextal::TrackInfo;
 
 namespace
 {
-// Makes an object the instance of its singleton for the life of the guard.
-template <typename T>
-class ScopedSingletonInstance
-{
-public:
-    explicit ScopedSingletonInstance(T* instance)
-    {
-        CZJESingleton<T>::sm_pInstance = instance;
-        CZJESingleton<T>::sm_iRefCount = 1;
-    }
-    ~ScopedSingletonInstance()
-    {
-        CZJESingleton<T>::sm_pInstance = nullptr;
-        CZJESingleton<T>::sm_iRefCount = 0;
-    }
-    ScopedSingletonInstance(const ScopedSingletonInstance&) = delete;
-    ScopedSingletonInstance& operator=(const ScopedSingletonInstance&) = delete;
-};
-
 // An edit that changes nothing but the history.
 class NoteAction : public juce::UndoableAction
 {
