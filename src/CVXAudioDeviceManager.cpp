@@ -159,7 +159,16 @@ CVXAudioDeviceManager::Setup CVXAudioDeviceManager::MakeDefaultSetup()
         setup.deviceTypes.emplace_back(alsa);
     if (juce::AudioIODeviceType* jack = juce::AudioIODeviceType::createAudioIODeviceType_JACK())
         setup.deviceTypes.emplace_back(jack);
-    setup.deviceTypes.push_back(std::make_unique<CNullAudioIODeviceType>());
+    auto nullType = std::make_unique<CNullAudioIODeviceType>();
+    // For tests of the whole application on machines without sound hardware:
+    // the null output keeps its first minute and writes it to this file.
+    const juce::String capture = juce::SystemStats::getEnvironmentVariable(kNullCaptureVariable, {});
+    if (juce::File::isAbsolutePath(capture))
+    {
+        nullType->GetControl()->SetCaptureCapacity(kNullCaptureSeconds * 48000);
+        nullType->GetControl()->SetCaptureFile(juce::File(capture));
+    }
+    setup.deviceTypes.push_back(std::move(nullType));
 
     std::function<juce::String()> source;
     {

@@ -84,6 +84,10 @@ public:
     static constexpr const char* kChannelIndexKey = "AudioChannelIndex";
 
     // Error texts.
+    // The environment variable naming the file into which the null output
+    // writes the first kNullCaptureSeconds it played (see MakeDefaultSetup).
+    static constexpr const char* kNullCaptureVariable = "VEXTAL_NULL_CAPTURE";
+    static constexpr int kNullCaptureSeconds = 60;
     static constexpr const char* kErrorDeviceNotFound = "Device not found.";
     static constexpr const char* kErrorCannotBeRunning = "Device cannot be running.";
     static constexpr const char* kErrorCannotRestart = "Cannot Restart";

@@ -2,6 +2,8 @@
 
 #include "common/dsp/CThread.h"
 
+#include <juce_audio_formats/juce_audio_formats.h>
+
 #include <chrono>
 #include <cstdio>
 #include <limits>
@@ -67,6 +69,18 @@ CNullAudioIODeviceType::CNullAudioIODeviceType(std::vector<DeviceSpec> devices, 
 }
 
 CNullAudioIODeviceType::~CNullAudioIODeviceType() = default;
+
+void CNullAudioIODeviceType::Control::SetCaptureFile(const juce::File& file)
+{
+    const std::lock_guard<std::mutex> lock(m_mutex);
+    m_captureFile = file;
+}
+
+juce::File CNullAudioIODeviceType::Control::GetCaptureFile() const
+{
+    const std::lock_guard<std::mutex> lock(m_mutex);
+    return m_captureFile;
+}
 
 juce::StringArray CNullAudioIODeviceType::getDeviceNames(bool wantInputNames) const
 {
@@ -214,7 +228,28 @@ juce::String CNullAudioIODevice::open(const juce::BigInteger&, const juce::BigIn
 void CNullAudioIODevice::close()
 {
     stop();
+    if (m_isOpen)
+        WriteCaptureFile();
     m_isOpen = false;
+}
+
+void CNullAudioIODevice::WriteCaptureFile()
+{
+    const juce::File file = m_control->GetCaptureFile();
+    if (file == juce::File())
+        return;
+    const juce::AudioBuffer<float> capture = GetCapture();
+    file.deleteFile();
+    std::unique_ptr<juce::OutputStream> out = file.createOutputStream();
+    if (out == nullptr)
+        return;
+    juce::WavAudioFormat wav;
+    std::unique_ptr<juce::AudioFormatWriter> writer(
+        wav.createWriterFor(out.get(), m_sampleRate, static_cast<unsigned int>(capture.getNumChannels()), 32, {}, 0));
+    if (writer == nullptr)
+        return;
+    out.release(); // the writer owns the stream from here
+    writer->writeFromAudioSampleBuffer(capture, 0, capture.getNumSamples());
 }
 
 void CNullAudioIODevice::start(juce::AudioIODeviceCallback* callback)

@@ -58,6 +58,10 @@ public:
         // to this many per channel (0: no capture).
         void SetCaptureCapacity(int frames) { m_captureCapacity.store(juce::jmax(0, frames)); }
         int GetCaptureCapacity() const { return m_captureCapacity.load(); }
+        // Devices write what they captured to this file (a 32-bit float WAV
+        // file) when they close; File() writes nothing.
+        void SetCaptureFile(const juce::File& file);
+        juce::File GetCaptureFile() const;
 
         // The number of successful opens of any device of the type.
         int GetOpenCount() const { return m_openCount.load(); }
@@ -68,6 +72,7 @@ public:
         std::atomic<int> m_captureCapacity{0};
         std::atomic<int> m_openCount{0};
         mutable std::mutex m_mutex;
+        juce::File m_captureFile;
         std::map<juce::String, juce::String> m_openErrors;
         std::map<juce::String, juce::String> m_createErrors;
     };
@@ -155,6 +160,7 @@ private:
     // Calls the callback for one block and captures the result. Returns false
     // when nothing was delivered.
     bool RenderBlock();
+    void WriteCaptureFile();
     void StartClock();
     void StopClock();
     void RunClock();

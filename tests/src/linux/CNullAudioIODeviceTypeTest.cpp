@@ -1,6 +1,7 @@
 #include "src/linux/CNullAudioIODeviceType.h"
 
 #include <gtest/gtest.h>
+#include <juce_audio_formats/juce_audio_formats.h>
 
 #include <atomic>
 #include <cmath>
@@ -91,4 +92,36 @@ TEST(CNullAudioIODeviceType, PlaysInRealTimeUntilStopped)
     EXPECT_EQ(callback.lastNumOut.load(), 2);
     juce::Thread::sleep(20);
     EXPECT_EQ(callback.blocks.load(), blocks);
+}
+
+// With a capture file, what the device played is in that file once it
+// closes: the channels of the device, at its rate, as played.
+TEST(CNullAudioIODeviceType, WritesItsCaptureToAFileWhenItCloses)
+{
+    const juce::File file = juce::File::createTempFile(".wav");
+    CNullAudioIODeviceType type;
+    type.GetControl()->SetManualPump(true);
+    type.GetControl()->SetCaptureCapacity(1000);
+    type.GetControl()->SetCaptureFile(file);
+    std::unique_ptr<juce::AudioIODevice> device(type.createDevice("Null Output", ""));
+    auto* null = dynamic_cast<CNullAudioIODevice*>(device.get());
+    juce::BigInteger outputs;
+    outputs.setRange(0, 2, true);
+    ASSERT_EQ(device->open({}, outputs, 48000.0, 64), "");
+    CountingCallback callback;
+    device->start(&callback);
+    EXPECT_EQ(null->Pump(3), 3);
+    device->close();
+
+    juce::WavAudioFormat wav;
+    std::unique_ptr<juce::AudioFormatReader> reader(wav.createReaderFor(file.createInputStream().release(), true));
+    ASSERT_NE(reader, nullptr);
+    EXPECT_EQ(reader->sampleRate, 48000.0);
+    EXPECT_EQ(reader->lengthInSamples, 3 * 64);
+    juce::AudioBuffer<float> read(static_cast<int>(reader->numChannels), 3 * 64);
+    reader->read(&read, 0, 3 * 64, 0, true, true);
+    EXPECT_EQ(read.getSample(0, 100), 0.5f);
+    EXPECT_EQ(read.getSample(1, 191), 0.5f);
+    reader.reset();
+    file.deleteFile();
 }
