@@ -291,6 +291,8 @@ const char* const kKeys[] = {
     "Songlist_SaveBeforeOpening",
     "Songlist_SearchDirectory",
 
+    "SongTree_Picture",
+
     "Symbol_Infinity",
     "Symbol_Left",
     "Symbol_Right",
