@@ -13,7 +13,9 @@
 #include "src/jucer_components/BackGroundComponent.h"
 #include "src/jucer_components/ComponentDresser.h"
 #include "src/jucer_components/ExportAndBurnCD.h"
+#include "src/jucer_components/InfoEditorSheet.h"
 #include "src/jucer_components/LevelMeter.h"
+#include "src/jucer_components/SongPropertyViewer.h"
 #include "src/jucer_components/TransportComponent.h"
 
 namespace Vextal
@@ -446,8 +448,10 @@ void MainComponent::performOpenDisc()
 
 void MainComponent::performEditSongInformation()
 {
-    if (m_host.GetMode() != 0 || CZfcSheet::sm_iNumSheetsOpened > 0)
+    CommandManager* commands = CommandManager::GetInstance();
+    if (m_host.GetMode() != 0 || CZfcSheet::sm_iNumSheetsOpened > 0 || commands == nullptr)
         return;
+    openSheet(m_infoEditorSheet, [this, commands] { return std::make_unique<InfoEditorSheet>(m_host, *commands); });
 }
 
 void MainComponent::performPreferences()
@@ -458,6 +462,8 @@ void MainComponent::performPreferences()
 
 void MainComponent::performSongProperty()
 {
+    SongPropertyViewer viewer(m_host);
+    DialogManager::showModalDialog(text("Menu_Item_Property"), &viewer, this);
 }
 
 void MainComponent::OnZfcSheetClosed(CZfcSheet* sheet)

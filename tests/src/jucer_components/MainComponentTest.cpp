@@ -2,8 +2,10 @@
 
 #include "library/vextal_juce/CZJEResource.h"
 #include "library/zfc/CZfcSheet.h"
+#include "src/CommandManager.h"
 #include "src/ScriptedDialogPresenter.h"
 #include "tests/src/jucer_components/PlayerPanelTestSupport.h"
+#include "tests/support/ScopedSingletonInstance.h"
 
 #include <gtest/gtest.h>
 
@@ -65,6 +67,8 @@ protected:
     void SetUp() override
     {
         PanelTest::SetUp();
+        m_commands = std::make_unique<Vextal::CommandManager>(*m_host, [] {});
+        m_scoped = std::make_unique<ScopedSingletonInstance<Vextal::CommandManager>>(m_commands.get());
         m_content = std::make_unique<MainComponent>(*m_host);
     }
     void TearDown() override
@@ -72,6 +76,8 @@ protected:
         // The labels' fade-ins (200 ms) end before the labels go.
         Dispatch(300);
         m_content.reset();
+        m_scoped.reset();
+        m_commands.reset();
         PanelTest::TearDown();
     }
 
@@ -105,7 +111,14 @@ protected:
     bool Press(int keyCode) { return m_content->keyPressed(juce::KeyPress(keyCode)); }
     juce::String Number() { return m_content->getSongNumberLabel().getText(); }
 
+    bool Perform(int id)
+    {
+        return m_content->perform(juce::ApplicationCommandTarget::InvocationInfo(id));
+    }
+
     Vextal::ScopedScriptedDialogs m_dialogs;
+    std::unique_ptr<Vextal::CommandManager> m_commands;
+    std::unique_ptr<ScopedSingletonInstance<Vextal::CommandManager>> m_scoped;
     std::unique_ptr<MainComponent> m_content;
 };
 
@@ -283,5 +296,36 @@ TEST_F(MainComponentTest, SafeQuitPerSessionKind)
         session.notifyEnd(true);
     }
     m_host->setQuitOnExportEnd(false);
+}
+// The song-information command opens its sheet once (made on first use);
+// the property command shows the viewer in a dialog; selection commands
+// work on the host's selection.
+TEST_F(MainComponentTest, SheetsDialogsAndSelectionCommands)
+{
+    AddSongs(4);
+    m_host->SetSelectedSongs(hosttest::SetOf({1, 2}), false);
+    EXPECT_TRUE(Perform(MainComponent::kInvertSelection));
+    EXPECT_EQ(hosttest::RangesOf(m_host->GetSelection()), "0,3");
+    EXPECT_TRUE(Perform(MainComponent::kSelectAll));
+    EXPECT_EQ(hosttest::RangesOf(m_host->GetSelection()), "0-3");
+
+    EXPECT_TRUE(Perform(MainComponent::kSongProperty));
+    ASSERT_EQ(m_dialogs->getShownDialogTitles().size(), 1);
+    EXPECT_EQ(m_dialogs->getShownDialogTitles()[0], Text("Menu_Item_Property"));
+
+    EXPECT_EQ(m_content->getInfoEditorSheet(), nullptr);
+    EXPECT_TRUE(Perform(MainComponent::kEditSongInformation));
+    CZfcSheet* sheet = m_content->getInfoEditorSheet();
+    ASSERT_NE(sheet, nullptr);
+    EXPECT_NE(sheet->GetState(), CZfcSheet::kClosed);
+    EXPECT_EQ(sheet->getParentComponent(), m_content.get());
+    Dispatch(400);
+    EXPECT_EQ(sheet->GetState(), CZfcSheet::kOpen);
+    EXPECT_TRUE(m_content->shouldBlockCommand(MainComponent::kSelectAll));
+    EXPECT_TRUE(Perform(MainComponent::kEditSongInformation));
+    EXPECT_EQ(m_content->getInfoEditorSheet(), sheet) << "made once";
+    EXPECT_TRUE(sheet->Close());
+    Dispatch(400);
+    EXPECT_EQ(CZfcSheet::sm_iNumSheetsOpened, 0);
 }
 } // namespace
