@@ -142,6 +142,7 @@ const char* const kKeys[] = {
     "Export_Cancel",
     "Export_CancelAndShutdown",
     "Export_CannotOpenOutputFile",
+    "Export_CannotReadSongs",
     "Export_Completed",
     "Export_Destination",
     "Export_DestinationNotFound",
