@@ -403,6 +403,17 @@ bool ActionManager::push(juce::UndoableAction* action, bool newTransaction, cons
     return commands->stackActionInUndoList(action, newTransaction, name);
 }
 
+void ActionManager::reregisterCueCommands(juce::ApplicationCommandManager& commands)
+{
+    for (int id : {kSkip, kRewind})
+    {
+        commands.removeCommand(id);
+        juce::ApplicationCommandInfo info(id);
+        getCommandInfo(id, info);
+        commands.registerCommand(info);
+    }
+}
+
 void ActionManager::addBlocker(ActionBlocker* blocker)
 {
     if (blocker != nullptr)

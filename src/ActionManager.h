@@ -93,6 +93,12 @@ public:
     void getCommandInfo(juce::CommandID commandID, juce::ApplicationCommandInfo& result) override;
     bool perform(const InvocationInfo& info) override;
 
+    // Registers Skip and Rewind anew with the manager, so that their flags
+    // follow the player status (the manager keeps the information of the
+    // moment a command was registered). The window calls it whenever the
+    // player status changes.
+    void reregisterCueCommands(juce::ApplicationCommandManager& commands);
+
     // Appends a blocker (not owned) unless it is there already.
     void addBlocker(ActionBlocker* blocker);
     void removeBlocker(ActionBlocker* blocker);

@@ -407,3 +407,85 @@ TEST_F(ActionManagerTest, UsersGuideOpensOrWarns)
     Vextal::setDocumentOpener({});
 }
 } // namespace
+
+namespace
+{
+// Divide, Combine, Select Picture and Open Folder: each edit is one named
+// undo step; a cancelled chooser changes nothing.
+TEST_F(ActionManagerTest, EditCommandsMakeNamedUndoSteps)
+{
+    ThreeSongs();
+    PauseAt(1.0);
+    ASSERT_TRUE(Enabled(ActionManager::kDivide));
+    EXPECT_TRUE(Invoke(ActionManager::kDivide));
+    EXPECT_EQ(m_host->GetNumSongs(), 4);
+    EXPECT_TRUE(m_commands->getUndoDescription().endsWith(CZJEResource::GetText("Action_Divide")));
+
+    m_host->SetSelectedSongs(hosttest::SetOf({2, 3}), false);
+    ASSERT_TRUE(Enabled(ActionManager::kCombine));
+    EXPECT_TRUE(Invoke(ActionManager::kCombine));
+    EXPECT_EQ(m_host->GetNumSongs(), 3);
+    EXPECT_TRUE(m_commands->getUndoDescription().endsWith(CZJEResource::GetText("Action_Combine")));
+    m_host->SetSelectedSongs(hosttest::SetOf({0}), false);
+    EXPECT_FALSE(m_actions->performCombine());
+
+    const juce::String before = m_commands->getUndoDescription();
+    m_dialogs->cancelNextChooser();
+    EXPECT_TRUE(Invoke(ActionManager::kSelectPicture));
+    EXPECT_EQ(m_commands->getUndoDescription(), before);
+
+    const auto folder = m_folder / "more";
+    std::filesystem::create_directory(folder);
+    ASSERT_TRUE(songlisttest::WriteRampFile(folder / "d.wav", "wav", 4410, 44100, 2, 1));
+    m_dialogs->chooseNext({juce::File(folder.string())});
+    EXPECT_TRUE(Invoke(ActionManager::kOpenFolder));
+    EXPECT_EQ(m_host->GetNumSongs(), 4);
+    EXPECT_TRUE(m_commands->getUndoDescription().endsWith(CZJEResource::GetText("Action_OpenFolder")));
+}
+
+// Skip and Rewind registered anew carry the flags of the player status of
+// that moment, and keep their keys.
+TEST_F(ActionManagerTest, CueCommandsAreRegisteredAnewWithTheirFlags)
+{
+    ThreeSongs();
+    const auto registeredFlags = [this](int id) { return m_commands->getCommandForID(id)->flags; };
+    EXPECT_NE(registeredFlags(ActionManager::kSkip) & Info::wantsKeyUpDownCallbacks, 0);
+    PauseAt(0.5);
+    m_actions->reregisterCueCommands(*m_commands);
+    EXPECT_EQ(registeredFlags(ActionManager::kSkip) & Info::wantsKeyUpDownCallbacks, 0);
+    EXPECT_EQ(registeredFlags(ActionManager::kRewind) & Info::wantsKeyUpDownCallbacks, 0);
+    EXPECT_TRUE(m_commands->getKeyMappings()->containsMapping(ActionManager::kSkip,
+                                                              juce::KeyPress(juce::KeyPress::rightKey)));
+    // A press while paused steps through the key mappings.
+    EXPECT_TRUE(m_commands->getKeyMappings()->keyPressed(juce::KeyPress(juce::KeyPress::rightKey), nullptr));
+    EXPECT_NEAR(Player()->GetCurTimeSecond(), 0.55, 0.001);
+    m_host->SetPlayerStatus(CVXHost::kStatusPlaying);
+    m_actions->reregisterCueCommands(*m_commands);
+    EXPECT_NE(registeredFlags(ActionManager::kRewind) & Info::wantsKeyUpDownCallbacks, 0);
+}
+
+// The desktop's opener: xdg-open's exit status tells whether the document
+// was opened; no xdg-open at all is a failure.
+TEST_F(ActionManagerTest, DocumentsOpenWithXdgOpen)
+{
+    const juce::File bin((m_folder / "bin").string());
+    ASSERT_TRUE(bin.createDirectory().wasOk());
+    const juce::File script = bin.getChildFile("xdg-open");
+    const juce::File log = bin.getChildFile("opened.txt");
+    const juce::File document((m_folder / "Users Guide.pdf").string());
+    uitest::ScopedEnvironment path("PATH", bin.getFullPathName());
+    Vextal::setDocumentOpener({});
+    EXPECT_FALSE(Vextal::openDocument(document));
+
+    for (int status : {0, 4})
+    {
+        SCOPED_TRACE(status);
+        ASSERT_TRUE(script.replaceWithText("#!/bin/sh\necho \"$1\" > '" + log.getFullPathName() + "'\nexit " +
+                                           juce::String(status) + "\n",
+                                           false, false, "\n"));
+        ASSERT_TRUE(script.setExecutePermission(true));
+        EXPECT_EQ(Vextal::openDocument(document), status == 0);
+        EXPECT_EQ(log.loadFileAsString().trim(), document.getFullPathName());
+    }
+}
+} // namespace

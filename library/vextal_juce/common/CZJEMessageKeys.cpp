@@ -269,6 +269,7 @@ const char* const kKeys[] = {
     "Pref_BufferSize",
     "Pref_Channels",
     "Pref_ControlPanel",
+    "Pref_DeviceError",
     "Pref_DriverName",
     "Pref_DriverType",
     "Pref_Latency",
