@@ -548,6 +548,22 @@ juce::Array<int> CVXAudioDeviceManager::GetCurrentDeviceAvailableBufferSize() co
     return sizes;
 }
 
+juce::Array<double> CVXAudioDeviceManager::GetDeviceSampleRates(int deviceIndex)
+{
+    const juce::ScopedLock sl(m_deviceLock);
+    if (m_device != nullptr && deviceIndex == m_deviceIndex)
+        return m_device->getAvailableSampleRates();
+    if (m_driverType != 0 || deviceIndex < 0 ||
+        static_cast<size_t>(deviceIndex) >= m_platformDeviceEntries.size())
+        return {};
+    const DeviceEntry& entry = m_platformDeviceEntries[static_cast<size_t>(deviceIndex)];
+    const std::unique_ptr<juce::AudioIODevice> device(
+        m_deviceTypes[static_cast<size_t>(entry.typeIndex)]->createDevice(entry.typeDeviceName, {}));
+    if (device == nullptr || device->getLastError().isNotEmpty())
+        return {};
+    return device->getAvailableSampleRates();
+}
+
 juce::StringArray CVXAudioDeviceManager::GetDriverTypeNames() const
 {
     juce::StringArray names;

@@ -156,6 +156,10 @@ public:
     // Empty without a device; the device's default size alone when it offers
     // one size; otherwise its offered sizes that are powers of two.
     juce::Array<int> GetCurrentDeviceAvailableBufferSize() const;
+    // The rates the device at that index of the list offers: the open
+    // device's own, or those of a device made (and not opened) to ask; empty
+    // when the index is out of range or the device cannot be made.
+    juce::Array<double> GetDeviceSampleRates(int deviceIndex);
     // The name of the platform type.
     juce::StringArray GetDriverTypeNames() const;
     // Does nothing: there is one driver type.
