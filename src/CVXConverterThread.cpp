@@ -46,23 +46,10 @@ juce::String ExtensionOf(const juce::String& formatId)
 // The files a song writer of the channel mode makes for the song.
 juce::StringArray FileNamesOf(const TrackInfo* song, const juce::String& extension, int channelMode)
 {
-    juce::StringArray names;
     if (song == nullptr)
-        return names;
-    const juce::String base = Vextal::makeExportFileBaseName(song->getText(TrackInfo::kSongName), extension);
-    const int files =
-        channelMode == 0
-            ? CChannelGroupWrite::GetNumFilesToBeCreated(static_cast<uint16_t>(song->getNumChannels()), 1)
-            : 1;
-    std::vector<wchar_t> name(CSongWrite::kMaxBaseNameLength + CSongWrite::kMaxExtensionLength + 16);
-    for (int k = 0; k < files; ++k)
-    {
-        if (CChannelGroupWrite::GetFileNameToBeCreated(name.data(), static_cast<int>(name.size()) - 1,
-                                                       base.toWideCharPointer(),
-                                                       extension.toWideCharPointer(), files, k))
-            names.add(juce::String(name.data()));
-    }
-    return names;
+        return {};
+    return Vextal::exportFileNamesOf(song->getText(TrackInfo::kSongName), song->getNumChannels(), extension,
+                                     channelMode);
 }
 
 void AddSeconds(std::atomic<double>& total, double seconds)

@@ -29,6 +29,12 @@ juce::String makeSafeFileName(const juce::String& name, int reservedBytes);
 // a song writer adds.
 juce::String makeExportFileBaseName(const juce::String& songName, const juce::String& extension);
 
+// The names (without folder) of the files an export writes for a song:
+// one file in stereo (channelMode 1), one file per channel in mono
+// (channelMode 0), numbered ".trk1", ".trk2", ... when there are several.
+juce::StringArray exportFileNamesOf(const juce::String& songName, int numChannels, const juce::String& extension,
+                                    int channelMode);
+
 // The positions of the targets that would write a file another target also
 // writes: each target gives the names of its files, compared without regard
 // to letter case (one file on a file system that ignores case).
