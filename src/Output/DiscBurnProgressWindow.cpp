@@ -88,6 +88,7 @@ bool DiscBurnProgressWindow::exportShouldRepeat(ExportSession* session)
     if (session->isSucceeded())
     {
         setMessage(text("DiscBurn_Completed"));
+        m_window->removeColour(juce::AlertWindow::textColourId);
         m_yesButton->setButtonText(text("Button_Burn"));
         m_noButton->setButtonText(text("Button_DontBurn"));
     }
@@ -101,7 +102,9 @@ bool DiscBurnProgressWindow::exportShouldRepeat(ExportSession* session)
     showButtons(*m_buttonStrip);
 
     m_window->exitModalState(-1);
+    m_asking = true;
     const int answer = m_window->runModalLoop();
+    m_asking = false;
     m_window->enterModalState(true);
     m_window->repaint();
     if (answer != 1)

@@ -30,6 +30,8 @@ public:
     // Yes ends the question's loop with 1, No with 0; Cancel cancels.
     void buttonClicked(juce::Button* button) override;
 
+    // True while the question waits for its answer.
+    bool isAsking() const { return m_asking; }
     juce::TextButton& getYesButton() { return *m_yesButton; }
     juce::TextButton& getNoButton() { return *m_noButton; }
 
@@ -41,5 +43,6 @@ private:
     std::unique_ptr<juce::TextButton> m_noButton;
     std::unique_ptr<juce::TextButton> m_yesButton;
     bool m_keysAdded = false;
+    bool m_asking = false;
 };
 } // namespace Vextal

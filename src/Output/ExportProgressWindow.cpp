@@ -45,7 +45,8 @@ void ExportProgressWindow::show()
         addComponentsToWindow(m_window.get());
     }
     m_window->setAlwaysOnTop(false);
-    m_window->enterModalState(true);
+    if (!m_window->isCurrentlyModal(false))
+        m_window->enterModalState(true);
     m_window->setVisible(true);
     m_window->toFront(true);
 }

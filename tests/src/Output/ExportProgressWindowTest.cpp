@@ -1,7 +1,7 @@
+#include "src/Output/ExportProgressWindow.h"
 #include "src/Output/DiscBurnProgressWindow.h"
 #include "src/Output/DiscEraseProgressWindow.h"
 #include "src/Output/ExportManager.h"
-#include "src/Output/ExportProgressWindow.h"
 
 #include "library/vextal_juce/CZJEResource.h"
 #include "library/zfc/CZfcSheet.h"
@@ -159,7 +159,7 @@ TEST_P(ProgressWindowTest, TheWindowIsSemiModal)
 
 // The burn window asks after each burn: after a good one whether to burn
 // another copy (Return: Burn), after a failed one the failure in red followed
-// by the retry question (Escape: Stop). The Yes/No strip takes the Cancel
+// by the retry question (Escape: Stop; y and n answer too). The Yes/No strip takes the Cancel
 // button's place while it asks; Burn brings the Cancel button and the usual
 // text colour back; Stop leaves the question until the window goes. The
 // session's thread waits for the answer.
@@ -195,13 +195,16 @@ TEST_P(ProgressWindowTest, TheBurnWindowAsksForAnotherCopyOrARetry)
     const Case cases[] = {
         {true, juce::KeyPress(juce::KeyPress::returnKey), true, "DiscBurn_Completed", "Button_Burn",
          "Button_DontBurn", "DiscBurnAnotherCopy"},
-        {false, juce::KeyPress('y', 0, 'y'), true, "DiscBurn_Retry", "Button_BurnRetry", "Button_Stop", nullptr},
+        {false, juce::KeyPress('y', 0, 'y'), true, "DiscBurn_Retry", "Button_BurnRetry", "Button_Stop",
+         nullptr},
         {false, juce::KeyPress(juce::KeyPress::escapeKey), false, "DiscBurn_Retry", "Button_BurnRetry",
          "Button_Stop", "DiscBurnRetry"},
+        {true, juce::KeyPress('n', 0, 'n'), false, "DiscBurn_Completed", "Button_Burn", "Button_DontBurn",
+         nullptr},
     };
     for (const Case& c : cases)
     {
-        SCOPED_TRACE(c.picture != nullptr ? c.picture : "retry with y");
+        SCOPED_TRACE(c.key.getTextDescription().toStdString());
         session->succeeded = c.succeeded;
         session->error = "Write error at sector 1200.";
         const juce::String expected =
@@ -209,8 +212,10 @@ TEST_P(ProgressWindowTest, TheBurnWindowAsksForAnotherCopyOrARetry)
         std::atomic<int> answer{-1};
         uitest::ModalDriver driver({[&]
                                     {
-                                        if (!Contains(*alert, window.getYesButton()) || !alert->isCurrentlyModal())
+                                        if (!window.isAsking())
                                             return false;
+                                        EXPECT_TRUE(Contains(*alert, window.getYesButton()));
+                                        EXPECT_TRUE(alert->isCurrentlyModal());
                                         EXPECT_EQ(window.getMessage(), expected);
                                         EXPECT_EQ(window.getYesButton().getButtonText(), Text(c.yes));
                                         EXPECT_EQ(window.getNoButton().getButtonText(), Text(c.no));
@@ -230,6 +235,7 @@ TEST_P(ProgressWindowTest, TheBurnWindowAsksForAnotherCopyOrARetry)
         ASSERT_TRUE(answered);
         EXPECT_TRUE(driver.succeeded());
         EXPECT_EQ(answer, c.answer ? 1 : 0);
+        EXPECT_FALSE(window.isAsking());
         EXPECT_TRUE(alert->isCurrentlyModal());
         EXPECT_EQ(Contains(*alert, window.getCancelButton()), c.answer);
         EXPECT_EQ(Contains(*alert, window.getYesButton()), !c.answer);
