@@ -83,7 +83,8 @@ public:
 };
 
 // The host of the panel tests with the command manager and the host as the
-// application's singletons, and an action manager as the only command target.
+// application's singletons; the window stand-in is the first command target
+// and the action manager (without a parent window) the last.
 class ActionTest : public paneltest::PanelTest
 {
 protected:
