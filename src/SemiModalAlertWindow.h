@@ -13,7 +13,8 @@ public:
 
     // True lets input aimed at component through while modalComponent is
     // modal; component may be null.
-    virtual bool canModalEventBeSentTo(const juce::Component* component, const juce::Component* modalComponent) = 0;
+    virtual bool canModalEventBeSentTo(const juce::Component* component,
+                                       const juce::Component* modalComponent) = 0;
 };
 
 // An alert window that is modal, yet lets through the input its delegate
@@ -29,7 +30,8 @@ public:
 class SemiModalAlertWindow : public juce::AlertWindow
 {
 public:
-    SemiModalAlertWindow(const juce::String& title, const juce::String& message, juce::MessageBoxIconType icon);
+    SemiModalAlertWindow(const juce::String& title, const juce::String& message,
+                         juce::MessageBoxIconType icon);
 
     // Not owned; may be null.
     ModalEventSendDelegate* delegate = nullptr;

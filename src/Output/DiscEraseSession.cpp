@@ -161,8 +161,8 @@ void DiscEraseSession::finish()
     if (!m_refusedByBurner)
     {
         m_succeeded = m_burner->GetLastProcessErrorCode() == 0;
-        m_errorMessage = m_succeeded ? juce::String()
-                                     : juce::String(m_burner->GetLastProcessErrorMessage().c_str());
+        m_errorMessage =
+            m_succeeded ? juce::String() : juce::String(m_burner->GetLastProcessErrorMessage().c_str());
     }
     m_state = State::kEnded;
     notifyEnd(false);

@@ -50,7 +50,8 @@ public:
     // Cancel asks the export manager to cancel the session.
     void buttonClicked(juce::Button* button) override;
     // Top-level windows always; anything else only while no sheet is open.
-    bool canModalEventBeSentTo(const juce::Component* component, const juce::Component* modalComponent) override;
+    bool canModalEventBeSentTo(const juce::Component* component,
+                               const juce::Component* modalComponent) override;
 
     // The window; null before the first show().
     SemiModalAlertWindow* getWindow() const { return m_window.get(); }

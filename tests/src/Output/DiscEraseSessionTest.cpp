@@ -53,7 +53,10 @@ class Recorder : public Vextal::ExportSessionListener
 {
 public:
     void exportAboutToStart(ExportSession*) override { notices.push_back("start"); }
-    void exportEnded(ExportSession*, bool aborted) override { notices.push_back(aborted ? "end aborted" : "end"); }
+    void exportEnded(ExportSession*, bool aborted) override
+    {
+        notices.push_back(aborted ? "end aborted" : "end");
+    }
     void exportErrorOccured(ExportSession*, const char* key, const juce::SparseSet<int>& s,
                             const juce::StringArray&) override
     {
@@ -168,7 +171,8 @@ TEST_F(DiscEraseSessionTest, RefusesADiscItCannotErase)
         DiscEraseSession& session = Session();
         EXPECT_FALSE(session.start());
         uitest::Pump(250);
-        EXPECT_EQ(RecorderOf(m_sessions.size() - 1).notices, std::vector<std::string>{std::string("error ") + c.key});
+        EXPECT_EQ(RecorderOf(m_sessions.size() - 1).notices,
+                  std::vector<std::string>{std::string("error ") + c.key});
         EXPECT_FALSE(session.isSucceeded());
         EXPECT_EQ(session.getLastErrorMessage(), CZJEResource::GetText(c.key));
     }
@@ -191,7 +195,8 @@ TEST_F(DiscEraseSessionTest, ARefusedOrFailedEraseEndsFailed)
         {"drive held by another program", [&] { m_drive->SetDriveLocked(true); }, 0},
         {"speed the disc does not offer", [] {}, 12345},
         {"failure while erasing",
-         [&] { m_drive->InjectFailure(CDiscBurnImpSimulated::kPointErasing, L"Erase failed at sector 17."); }, 0},
+         [&] { m_drive->InjectFailure(CDiscBurnImpSimulated::kPointErasing, L"Erase failed at sector 17."); },
+         0},
     };
     for (const Case& c : cases)
     {
