@@ -1,7 +1,8 @@
-# The shipped resources: the localized string tables of Resources/ and the
+# The shipped resources: the localized string tables of Resources/, the
 # interface images, which vextal_imagegen draws from the image table at build
-# time. Both are copied into a "Resources" folder beside the application and
-# beside each test program, where the resource lookup finds them.
+# time, and the user's guides. All are copied into a "Resources" folder beside
+# the application and beside each test program, where the resource lookup
+# finds them.
 
 add_executable(vextal_imagegen tools/imagegen/ImageGen.cpp)
 target_include_directories(vextal_imagegen PRIVATE ${PROJECT_SOURCE_DIR})
@@ -17,6 +18,26 @@ add_custom_command(
   COMMAND ${CMAKE_COMMAND} -E touch ${VEXTAL_IMAGES_STAMP}
   DEPENDS vextal_imagegen
   COMMENT "Drawing the interface images"
+  VERBATIM)
+
+# The user's guides, which the Help command opens: vextal_userguide lays out
+# the guide texts of docs/guide/ as PDF documents with the system's fonts.
+pkg_check_modules(VEXTAL_PANGOCAIRO REQUIRED IMPORTED_TARGET pangocairo cairo-pdf fontconfig)
+add_executable(vextal_userguide tools/userguide/UserGuide.cpp)
+target_link_libraries(vextal_userguide PRIVATE PkgConfig::VEXTAL_PANGOCAIRO)
+target_compile_options(vextal_userguide PRIVATE ${VEXTAL_WARNINGS})
+
+set(VEXTAL_GUIDE_DIR ${PROJECT_BINARY_DIR}/generated/guide)
+set(VEXTAL_GUIDE_STAMP ${PROJECT_BINARY_DIR}/generated/guide.stamp)
+add_custom_command(
+  OUTPUT ${VEXTAL_GUIDE_STAMP}
+  COMMAND ${CMAKE_COMMAND} -E rm -rf ${VEXTAL_GUIDE_DIR}
+  COMMAND ${CMAKE_COMMAND} -E make_directory ${VEXTAL_GUIDE_DIR}
+  COMMAND vextal_userguide ${PROJECT_SOURCE_DIR}/docs/guide/en.txt "${VEXTAL_GUIDE_DIR}/Users Guide.pdf" en
+  COMMAND vextal_userguide ${PROJECT_SOURCE_DIR}/docs/guide/ja.txt "${VEXTAL_GUIDE_DIR}/Users Guide(J).pdf" ja
+  COMMAND ${CMAKE_COMMAND} -E touch ${VEXTAL_GUIDE_STAMP}
+  DEPENDS vextal_userguide ${PROJECT_SOURCE_DIR}/docs/guide/en.txt ${PROJECT_SOURCE_DIR}/docs/guide/ja.txt
+  COMMENT "Making the user's guides"
   VERBATIM)
 
 file(GLOB_RECURSE VEXTAL_RESOURCE_FILES CONFIGURE_DEPENDS ${PROJECT_SOURCE_DIR}/Resources/*)
@@ -48,8 +69,9 @@ foreach(folder IN LISTS VEXTAL_RESOURCE_FOLDERS)
     COMMAND ${CMAKE_COMMAND} -E rm -rf ${folder}/Resources
     COMMAND ${CMAKE_COMMAND} -E copy_directory ${PROJECT_SOURCE_DIR}/Resources ${folder}/Resources
     COMMAND ${CMAKE_COMMAND} -E copy_directory ${VEXTAL_IMAGES_DIR} ${folder}/Resources
+    COMMAND ${CMAKE_COMMAND} -E copy_directory ${VEXTAL_GUIDE_DIR} ${folder}/Resources
     COMMAND ${CMAKE_COMMAND} -E touch ${stamp}
-    DEPENDS ${VEXTAL_RESOURCE_FILES} ${VEXTAL_IMAGES_STAMP}
+    DEPENDS ${VEXTAL_RESOURCE_FILES} ${VEXTAL_IMAGES_STAMP} ${VEXTAL_GUIDE_STAMP}
     COMMENT "Copying the resources to ${folder}/Resources"
     VERBATIM)
   list(APPEND VEXTAL_RESOURCE_STAMPS ${stamp})
