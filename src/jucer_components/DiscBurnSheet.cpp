@@ -1,0 +1,308 @@
+#include "src/jucer_components/DiscBurnSheet.h"
+
+#include "common/disc/CAudioDiscBurnProxy.h"
+#include "library/vextal_juce/CZJEResource.h"
+#include "src/CVXHost.h"
+#include "src/CVXLookAndFeel.h"
+#include "src/ComboBoxLookAndFeel.h"
+#include "src/Output/ExportManager.h"
+#include "src/jucer_components/ComponentDresser.h"
+
+namespace Vextal
+{
+namespace
+{
+constexpr float kLabelFontHeight = 15.0f;
+constexpr const char* kBurnShortcut = "ctrl + shift + B";
+constexpr const char* kCancelShortcut = "escape";
+constexpr int kStopMs = 2000;
+
+juce::String Text(const char* key)
+{
+    return CZJEResource::GetText(key);
+}
+
+// Whether the host (the application's when none is given) has selected
+// songs.
+std::function<bool()> SelectionOf(CVXHost* host)
+{
+    return [host] {
+        const CVXHost* h = host != nullptr ? host : CVXHost::GetInstance();
+        return h != nullptr && !h->GetSelection().isEmpty();
+    };
+}
+
+CAudioDiscBurnProxy& BurnerOf(CAudioDiscBurnProxy* burner)
+{
+    if (burner != nullptr)
+        return *burner;
+    ExportManager* manager = ExportManager::GetInstance();
+    jassert(manager != nullptr);
+    return manager->getDiscBurner();
+}
+} // namespace
+
+DiscBurnSheet::DiscBurnSheet(const juce::String& cancelPropertyName, CVXHost* host, CAudioDiscBurnProxy* burner)
+    : juce::Thread("Disc Reload Thread"), m_cancelPropertyName(cancelPropertyName), m_host(host),
+      m_burner(BurnerOf(burner)), m_common(SelectionOf(host)), m_sourceCaption("Export_Source", "Songs"),
+      m_source("Source"), m_discFormatCaption("DiscBurn_DiscFormat", "Disc Format"), m_discFormat("DiscFormat"),
+      m_driveCaption("DiscBurn_Drive", "Drive"), m_drive("Drive"), m_discState("DiscState", "No disc"),
+      m_eject("Eject"), m_writeSpeedCaption("DiscBurn_WriteSpeed", "Write Speed"), m_writeSpeed("WriteSpeed"),
+      m_cancel("Cancel"), m_erase("Erase"), m_burn("Burn"), m_optionGroup("Option", "Option"), m_edit("Edit")
+{
+    m_comboLook = std::make_unique<ComboBoxLookAndFeel>(&m_source, CVXLookAndFeel::kFontLocalUI);
+
+    setupLabel(m_sourceCaption, {16, 16, 150, 24});
+    setupComboBox(m_source, {128, 16, 216, 24});
+    setupLabel(m_discFormatCaption, {16, 56, 150, 24});
+    setupComboBox(m_discFormat, {128, 56, 216, 24});
+    setupLabel(m_driveCaption, {16, 96, 102, 24});
+    setupComboBox(m_drive, {128, 96, 216, 24});
+    setupLabel(m_discState, {128, 120, 152, 24});
+    m_discState.setColour(juce::Label::outlineColourId, juce::Colours::transparentBlack);
+    setupLabel(m_writeSpeedCaption, {16, 160, 112, 24});
+    setupComboBox(m_writeSpeed, {128, 160, 216, 24});
+
+    m_eject.setBounds(288, 120, 56, 24);
+    m_eject.setConnectedEdges(juce::Button::ConnectedOnTop);
+    m_cancel.setBounds(16, 200, 88, 24);
+    m_erase.setBounds(168, 200, 88, 24);
+    m_erase.setConnectedEdges(juce::Button::ConnectedOnRight);
+    m_burn.setBounds(256, 200, 88, 24);
+    m_burn.setConnectedEdges(juce::Button::ConnectedOnLeft);
+    m_burn.setColour(juce::TextButton::buttonColourId, juce::Colour(kBurnButtonColour));
+    m_optionGroup.setBounds(16, 240, 328, 136);
+    addAndMakeVisible(m_optionGroup);
+    m_edit.setBounds(272, 344, 62, 24);
+    for (juce::Button* b : {&m_eject, &m_cancel, &m_erase, &m_burn, &m_edit})
+    {
+        b->addListener(this);
+        addAndMakeVisible(b);
+    }
+
+    localize();
+
+    m_common.bindComponent(CommonExportParameter::kSource, &m_source);
+    {
+        const juce::ScopedLock lock(m_common.ObtainCriticalSection());
+        m_common.AddListener(this);
+    }
+    setSize(kWidth, kHeight);
+}
+
+DiscBurnSheet::~DiscBurnSheet()
+{
+    stopPolling(10000);
+    addAsSessionListener(false);
+    {
+        const juce::ScopedLock lock(m_common.ObtainCriticalSection());
+        m_common.RemoveListener(this);
+    }
+    for (juce::ComboBox* box : {&m_source, &m_discFormat, &m_drive, &m_writeSpeed})
+    {
+        m_common.unbindComponent(box);
+        box->setLookAndFeel(nullptr);
+    }
+}
+
+juce::String DiscBurnSheet::discStateText(CAudioDiscBurnBase& burner)
+{
+    burner.ReloadDisc();
+    const eDiscType type = burner.GetInsertedDiscType();
+    switch (type)
+    {
+        case kDiscTypeNone: return Text("DiscBurn_NoDisc");
+        case kDiscTypeInTransition: return Text("DiscBurn_InTransition");
+        case kDiscTypeUnknown: return Text("DiscBurn_Unknown");
+        default: break;
+    }
+    if (type < 0 || type >= kNumDiscTypeNames)
+        return Text("DiscBurn_Unknown");
+    return juce::String(kDiscTypeNames[type]) +
+           Text(burner.IsBlankDisc() ? "DiscBurn_Disc_Blank" : "DiscBurn_Disc_Used");
+}
+
+void DiscBurnSheet::setupLabel(juce::Label& label, juce::Rectangle<int> bounds)
+{
+    label.setFont(juce::Font(kLabelFontHeight, juce::Font::plain));
+    label.setJustificationType(juce::Justification::centredLeft);
+    label.setEditable(false, false, false);
+    label.setColour(juce::Label::textColourId, juce::Colours::black);
+    label.setColour(juce::Label::backgroundColourId, juce::Colours::transparentBlack);
+    if (const CVXLookAndFeel* look = CVXLookAndFeel::GetInstance())
+        look->applyLocalUIFontToLabel(label);
+    label.setBounds(bounds);
+    addAndMakeVisible(label);
+}
+
+void DiscBurnSheet::setupComboBox(juce::ComboBox& box, juce::Rectangle<int> bounds)
+{
+    box.setEditableText(false);
+    box.setJustificationType(juce::Justification::centredLeft);
+    box.setTextWhenNothingSelected(juce::String());
+    box.setTextWhenNoChoicesAvailable("(no choices)");
+    box.setLookAndFeel(m_comboLook.get());
+    box.addListener(this);
+    box.setBounds(bounds);
+    addAndMakeVisible(box);
+}
+
+void DiscBurnSheet::localize()
+{
+    m_sourceCaption.setText(Text("Export_Source"), juce::dontSendNotification);
+    m_discFormatCaption.setText(Text("DiscBurn_DiscFormat"), juce::dontSendNotification);
+    m_driveCaption.setText(Text("DiscBurn_Drive"), juce::dontSendNotification);
+    m_discState.setText(Text("DiscBurn_NoDisc"), juce::dontSendNotification);
+    m_writeSpeedCaption.setText(Text("DiscBurn_WriteSpeed"), juce::dontSendNotification);
+    m_eject.setButtonText(Text("Button_Eject"));
+    m_cancel.setButtonText(Text("Button_Cancel"));
+    m_erase.setButtonText(Text("Button_Erase"));
+    m_burn.setButtonText(Text("Button_Burn"));
+    m_optionGroup.setText(Text("Export_Option"));
+    m_edit.setButtonText(Text("Export_Edit"));
+}
+
+CAudioDiscBurnBase* DiscBurnSheet::burner()
+{
+    return m_burner.GetInstance();
+}
+
+void DiscBurnSheet::paint(juce::Graphics& g)
+{
+    g.fillAll(juce::Colour(kBackgroundColour));
+}
+
+void DiscBurnSheet::resized() {}
+
+void DiscBurnSheet::DoBeforeOpen()
+{
+    stopPolling(kStopMs);
+    m_common.updateEnablements(CommonExportParameter::kSource);
+    m_common.readPreferences();
+    if (CAudioDiscBurnBase* b = burner())
+        b->RefreshCDDriveList();
+    startPolling();
+    addAsSessionListener(true);
+    m_burn.addShortcut(juce::KeyPress::createFromDescription(kBurnShortcut));
+    m_cancel.addShortcut(juce::KeyPress::createFromDescription(kCancelShortcut));
+}
+
+void DiscBurnSheet::DoBeforeClose()
+{
+    m_burn.clearShortcuts();
+    m_cancel.clearShortcuts();
+    addAsSessionListener(false);
+}
+
+void DiscBurnSheet::addAsSessionListener(bool add)
+{
+    ExportManager* manager = ExportManager::GetInstance();
+    if (manager == nullptr)
+        return;
+    const juce::ScopedLock lock(manager->ObtainCriticalSection());
+    if (add)
+        manager->AddListener(this);
+    else
+        manager->RemoveListener(this);
+}
+
+void DiscBurnSheet::comboBoxChanged(juce::ComboBox*) {}
+
+void DiscBurnSheet::buttonClicked(juce::Button* button)
+{
+    if (button == &m_cancel)
+        cancel();
+    else if (button == &m_eject)
+    {
+        if (CAudioDiscBurnBase* b = burner())
+            b->EjectDisc();
+    }
+}
+
+void DiscBurnSheet::cancel()
+{
+    setCancelled(true);
+    stopPolling(kStopMs);
+    if (CAudioDiscBurnBase* b = burner())
+        b->CloseDrive();
+    Close();
+}
+
+void DiscBurnSheet::setCancelled(bool cancelled)
+{
+    getProperties().set(juce::Identifier(m_cancelPropertyName), cancelled);
+}
+
+void DiscBurnSheet::exportBoundComponentChangedInternally(ExportParameter*, int, juce::Component* component)
+{
+    if (dynamic_cast<juce::ComboBox*>(component) != nullptr && component->getParentComponent() == this)
+        ComponentDresser::flash(component, ExportParameter::kFlashMs, juce::Colour(ExportParameter::kFlashColour));
+}
+
+void DiscBurnSheet::exportAboutToStart(ExportSession* session)
+{
+    stopPolling(kStopMs);
+    if (session != nullptr && session->getSessionNameKey() == ExportSessionNames::kDiscErase)
+        m_cancel.clearShortcuts();
+}
+
+void DiscBurnSheet::exportEnded(ExportSession* session, bool)
+{
+    if (!isVisible())
+        return;
+    startPolling();
+    if (session != nullptr && session->getSessionNameKey() == ExportSessionNames::kDiscErase)
+        m_cancel.addShortcut(juce::KeyPress::createFromDescription(kCancelShortcut));
+}
+
+void DiscBurnSheet::stopPolling(int timeoutMs)
+{
+    m_reload = false;
+    signalThreadShouldExit();
+    notify();
+    stopThread(timeoutMs);
+    cancelPendingUpdate();
+}
+
+void DiscBurnSheet::startPolling()
+{
+    m_reload = true;
+    startThread();
+}
+
+void DiscBurnSheet::run()
+{
+    if (wait(kPollMs), threadShouldExit())
+        return;
+    while (!threadShouldExit())
+    {
+        if (m_reload)
+        {
+            CAudioDiscBurnBase* b = burner();
+            const juce::String text = b != nullptr ? discStateText(*b) : Text("DiscBurn_NoDisc");
+            bool changed = false;
+            {
+                const juce::ScopedLock lock(m_stateLock);
+                if (text != m_stateText)
+                {
+                    m_stateText = text;
+                    changed = true;
+                }
+            }
+            if (changed)
+                triggerAsyncUpdate();
+        }
+        wait(kPollMs);
+    }
+}
+
+void DiscBurnSheet::handleAsyncUpdate()
+{
+    juce::String text;
+    {
+        const juce::ScopedLock lock(m_stateLock);
+        text = m_stateText;
+    }
+    m_discState.setText(text, juce::dontSendNotification);
+}
+} // namespace Vextal

@@ -1,0 +1,144 @@
+#pragma once
+
+#include "library/zfc/CZfcSheet.h"
+#include "src/Output/ExportParameter/CommonExportParameter.h"
+#include "src/Output/ExportSession.h"
+
+#include <juce_gui_basics/juce_gui_basics.h>
+
+#include <atomic>
+#include <memory>
+
+class CAudioDiscBurnBase;
+class CAudioDiscBurnProxy;
+class CVXHost;
+
+namespace Vextal
+{
+class ComboBoxLookAndFeel;
+
+// The sheet from which the user burns the songlist, or the selected songs,
+// to an audio CD, erases a rewritable disc or ejects the disc.
+//
+// While the sheet is open and no session runs, a thread ("Disc Reload
+// Thread") asks the burner every 500 ms what medium its drive holds and the
+// sheet shows it beside the drive: no disc, a disc being loaded, an unknown
+// disc, or the medium's name with "(blank)" or "(used)". The thread is
+// stopped whenever a session is about to use the burner and started again
+// when the session has ended while the sheet is showing.
+//
+// The sheet's component property named by the constructor tells the owner
+// how the last opening ended: true after Cancel, false after a started
+// burn.
+//
+// Threads. The sheet is used on the message thread; its reload thread only
+// asks the burner (which serialises those calls under its own lock) and
+// writes the state text under the sheet's lock; the label changes on the
+// message thread through the asynchronous update.
+class DiscBurnSheet : public CZfcSheet,
+                      public ExportParameterListener,
+                      public ExportSessionListener,
+                      public juce::Thread,
+                      public juce::AsyncUpdater,
+                      public juce::ComboBox::Listener,
+                      public juce::Button::Listener
+{
+public:
+    static constexpr int kWidth = 360;
+    static constexpr int kHeight = 392;
+    static constexpr juce::uint32 kBackgroundColour = 0xBFFFFFFF;
+    static constexpr juce::uint32 kBurnButtonColour = 0xFFFFBBBB;
+    static constexpr int kPollMs = 500;
+
+    // cancelPropertyName: the component property set to true on Cancel and
+    // to false when a burn has started. host: the songs burnt (null: the
+    // application's, looked up when used). burner: the drives watched and
+    // burnt (null: the export manager's, which must exist).
+    explicit DiscBurnSheet(const juce::String& cancelPropertyName, CVXHost* host = nullptr,
+                           CAudioDiscBurnProxy* burner = nullptr);
+    ~DiscBurnSheet() override;
+
+    // The text shown for the medium in the burner's open drive, after the
+    // burner has looked at the drive again: "DiscBurn_InTransition" (-2),
+    // "DiscBurn_NoDisc" (-1), "DiscBurn_Unknown" (0 or a type without a
+    // name), else the medium's name followed by "DiscBurn_Disc_Blank" or
+    // "DiscBurn_Disc_Used".
+    static juce::String discStateText(CAudioDiscBurnBase& burner);
+
+    // The controls, for the owner's shortcuts and the tests.
+    CommonExportParameter& getCommonParameter() { return m_common; }
+    juce::ComboBox& getSourceBox() { return m_source; }
+    juce::ComboBox& getDiscFormatBox() { return m_discFormat; }
+    juce::ComboBox& getDriveBox() { return m_drive; }
+    juce::ComboBox& getWriteSpeedBox() { return m_writeSpeed; }
+    juce::Label& getDiscStateLabel() { return m_discState; }
+    juce::TextButton& getCancelButton() { return m_cancel; }
+    juce::TextButton& getEraseButton() { return m_erase; }
+    juce::TextButton& getBurnButton() { return m_burn; }
+    juce::TextButton& getEjectButton() { return m_eject; }
+    juce::TextButton& getEditButton() { return m_edit; }
+    // Whether the reload thread is watching the drive.
+    bool isPolling() const { return isThreadRunning() && m_reload.load(); }
+
+    void paint(juce::Graphics& g) override;
+    void resized() override;
+
+    // The bound combo boxes are served by the parameter sets.
+    void comboBoxChanged(juce::ComboBox* box) override;
+    void buttonClicked(juce::Button* button) override;
+    void exportBoundComponentChangedInternally(ExportParameter* set, int index, juce::Component* component) override;
+    void exportAboutToStart(ExportSession* session) override;
+    void exportEnded(ExportSession* session, bool aborted) override;
+
+    void run() override;
+    void handleAsyncUpdate() override;
+
+protected:
+    void DoBeforeOpen() override;
+    void DoBeforeClose() override;
+
+private:
+    void setupLabel(juce::Label& label, juce::Rectangle<int> bounds);
+    void setupComboBox(juce::ComboBox& box, juce::Rectangle<int> bounds);
+    void localize();
+    CAudioDiscBurnBase* burner();
+    // Clears the reload flag, tells the thread to exit, wakes it and waits
+    // for it; drops a pending label update.
+    void stopPolling(int timeoutMs);
+    void startPolling();
+    void cancel();
+    void setCancelled(bool cancelled);
+    void addAsSessionListener(bool add);
+
+    const juce::String m_cancelPropertyName;
+    CVXHost* const m_host;
+    CAudioDiscBurnProxy& m_burner;
+    CommonExportParameter m_common;
+    std::unique_ptr<ComboBoxLookAndFeel> m_comboLook;
+
+    // Set while the reload thread is to look at the drive.
+    std::atomic<bool> m_reload{false};
+    // The last state text: written by the reload thread, read by the
+    // message thread, both under m_stateLock.
+    juce::CriticalSection m_stateLock;
+    juce::String m_stateText;
+
+    juce::Label m_sourceCaption;
+    juce::ComboBox m_source;
+    juce::Label m_discFormatCaption;
+    juce::ComboBox m_discFormat;
+    juce::Label m_driveCaption;
+    juce::ComboBox m_drive;
+    juce::Label m_discState;
+    juce::TextButton m_eject;
+    juce::Label m_writeSpeedCaption;
+    juce::ComboBox m_writeSpeed;
+    juce::TextButton m_cancel;
+    juce::TextButton m_erase;
+    juce::TextButton m_burn;
+    juce::GroupComponent m_optionGroup;
+    juce::TextButton m_edit;
+
+    JUCE_DECLARE_NON_COPYABLE(DiscBurnSheet)
+};
+} // namespace Vextal

@@ -1,0 +1,191 @@
+#include "src/jucer_components/DiscBurnSheet.h"
+
+#include "common/disc/CAudioCDBurn.h"
+#include "common/disc/CAudioDiscBurnProxy.h"
+#include "common/disc/linux/CDiscBurnImpSimulated.h"
+#include "library/vextal_juce/CZJEResource.h"
+#include "tests/src/HostTestSupport.h"
+#include "tests/src/ModalDriver.h"
+#include "tests/src/ScopedInterface.h"
+
+#include <gtest/gtest.h>
+
+#include <memory>
+#include <optional>
+
+using hosttest::Wide;
+using Vextal::DiscBurnSheet;
+using Medium = CDiscBurnImpSimulated::Medium;
+using Drive = CDiscBurnImpSimulated::Drive;
+
+namespace
+{
+juce::String Text(const char* key)
+{
+    return CZJEResource::GetText(key);
+}
+
+// The text of each kind of medium in the burner's drive, in English and
+// Japanese: the burner is asked again every time.
+TEST(DiscBurnSheetStateText, NamesTheMediumInTheDrive)
+{
+    for (const char* language : uitest::kInterfaceLanguages)
+    {
+        SCOPED_TRACE(language);
+        uitest::ScopedInterface ui(language);
+        const std::filesystem::path folder = std::filesystem::temp_directory_path() /
+                                             ("vextal_burnsheet_" + juce::Uuid().toString().toStdString());
+        std::filesystem::create_directories(folder);
+        auto drive = std::make_unique<CDiscBurnImpSimulated>(
+            Wide(folder), std::vector<Drive>{Drive::CdWriter("Test CD-RW", Medium::None())},
+            CDiscBurnImpSimulated::Options{});
+        CDiscBurnImpSimulated* simulated = drive.get();
+        CAudioCDBurn burner(std::move(drive));
+        ASSERT_EQ(burner.OpenDrive(0), 0);
+
+        Medium unknown;
+        unknown.type = kDiscTypeUnknown;
+        const struct
+        {
+            Medium medium;
+            juce::String expected;
+        } cases[] = {
+            {Medium::InTransition(), Text("DiscBurn_InTransition")},
+            {Medium::None(), Text("DiscBurn_NoDisc")},
+            {unknown, Text("DiscBurn_Unknown")},
+            {Medium::BlankCdR(), "CD-R" + Text("DiscBurn_Disc_Blank")},
+            {Medium::UsedCdRw(), "CD-RW" + Text("DiscBurn_Disc_Used")},
+            {Medium::BlankCdRw(), "CD-RW" + Text("DiscBurn_Disc_Blank")},
+        };
+        for (const auto& c : cases)
+        {
+            simulated->SetMedium(0, c.medium);
+            EXPECT_EQ(DiscBurnSheet::discStateText(burner), c.expected);
+        }
+        if (juce::String(language) == "en")
+        {
+            simulated->SetMedium(0, Medium::BlankCdR());
+            EXPECT_EQ(DiscBurnSheet::discStateText(burner), "CD-R (blank)");
+        }
+        std::error_code ignored;
+        std::filesystem::remove_all(folder, ignored);
+    }
+}
+
+// The sheet in a window over the simulated drive (one CD writer holding a
+// blank CD-R, a new blank disc loaded after every eject), its drive open.
+class DiscBurnSheetTest : public hosttest::HostTest
+{
+protected:
+    void SetUp() override { SetUpIn("en"); }
+    void SetUpIn(const char* language)
+    {
+        hosttest::HostTest::SetUp();
+        m_ui.emplace(language);
+        m_simulatedDrive.emplace("VEXTAL_SIMULATED_DRIVE", juce::String((m_folder / "images").string()));
+        m_burner = std::make_unique<CAudioDiscBurnProxy>();
+        ASSERT_NE(m_burner->GetInstance(), nullptr);
+        m_drive = dynamic_cast<CDiscBurnImpSimulated*>(&m_burner->GetInstance()->GetBackEnd());
+        ASSERT_NE(m_drive, nullptr);
+        ASSERT_EQ(m_burner->GetInstance()->OpenDrive(0), 0);
+        m_sheet = std::make_unique<DiscBurnSheet>("cancelled", m_host.get(), m_burner.get());
+        m_window.setBounds(40, 40, 480, 440);
+        m_window.addChildComponent(*m_sheet);
+        m_window.addToDesktop(juce::ComponentPeer::windowIsTemporary);
+        m_window.setVisible(true);
+    }
+    void TearDown() override
+    {
+        if (m_sheet != nullptr && m_sheet->GetState() == CZfcSheet::kOpen)
+            m_sheet->Close();
+        m_window.removeFromDesktop();
+        m_sheet.reset();
+        m_burner.reset();
+        m_simulatedDrive.reset();
+        m_ui.reset();
+        hosttest::HostTest::TearDown();
+    }
+    void Open()
+    {
+        ASSERT_TRUE(m_sheet->Open());
+        ASSERT_TRUE(uitest::PumpUntil([&] { return m_sheet->GetState() == CZfcSheet::kOpen; }));
+    }
+    void Click(juce::Component& control)
+    {
+        uitest::ClickAt(m_window, m_window.getLocalPoint(&control, control.getLocalBounds().getCentre()));
+        uitest::Pump(20);
+    }
+    bool StateShows(const juce::String& text)
+    {
+        return uitest::PumpUntil([&] { return m_sheet->getDiscStateLabel().getText() == text; });
+    }
+
+    std::optional<uitest::ScopedInterface> m_ui;
+    std::optional<uitest::ScopedEnvironment> m_simulatedDrive;
+    std::unique_ptr<CAudioDiscBurnProxy> m_burner;
+    CDiscBurnImpSimulated* m_drive = nullptr;
+    std::unique_ptr<DiscBurnSheet> m_sheet;
+    juce::Component m_window;
+};
+
+class DiscBurnSheetDrawing : public DiscBurnSheetTest, public testing::WithParamInterface<const char*>
+{
+protected:
+    void SetUp() override { SetUpIn(GetParam()); }
+};
+
+// The open sheet follows the medium in the drive; Eject ejects it (the
+// simulated drive then loads a blank disc); Cancel stops watching, closes the
+// drive and the sheet and tells the owner it was cancelled.
+TEST_F(DiscBurnSheetTest, WatchesTheDiscWhileOpen)
+{
+    EXPECT_FALSE(m_sheet->isPolling());
+    Open();
+    EXPECT_TRUE(m_sheet->isPolling());
+    EXPECT_TRUE(StateShows("CD-R (blank)"));
+    m_drive->SetMedium(0, Medium::UsedCdRw());
+    EXPECT_TRUE(StateShows("CD-RW (used)"));
+    m_drive->SetMedium(0, Medium::None());
+    EXPECT_TRUE(StateShows(Text("DiscBurn_NoDisc")));
+
+    m_drive->SetMedium(0, Medium::UsedCdRw());
+    EXPECT_TRUE(StateShows("CD-RW (used)"));
+    Click(m_sheet->getEjectButton());
+    EXPECT_EQ(m_drive->GetMedium(0).type, kDiscTypeCDR);
+    EXPECT_TRUE(StateShows("CD-R (blank)"));
+
+    Click(m_sheet->getCancelButton());
+    ASSERT_TRUE(uitest::PumpUntil([&] { return m_sheet->GetState() == CZfcSheet::kClosed; }));
+    EXPECT_TRUE(static_cast<bool>(m_sheet->getProperties()["cancelled"]));
+    EXPECT_FALSE(m_sheet->isPolling());
+    EXPECT_EQ(m_burner->GetInstance()->GetInsertedDiscType(), kDiscTypeNone);
+}
+
+// A session about to start stops the watching (the burner is the session's
+// then); its end starts it again while the sheet is showing.
+TEST_F(DiscBurnSheetTest, StopsWatchingWhileASessionRuns)
+{
+    Open();
+    ASSERT_TRUE(StateShows("CD-R (blank)"));
+    m_sheet->exportAboutToStart(nullptr);
+    EXPECT_FALSE(m_sheet->isPolling());
+    m_drive->SetMedium(0, Medium::UsedCdRw());
+    uitest::Pump(3 * DiscBurnSheet::kPollMs);
+    EXPECT_EQ(m_sheet->getDiscStateLabel().getText(), "CD-R (blank)");
+    m_sheet->exportEnded(nullptr, false);
+    EXPECT_TRUE(m_sheet->isPolling());
+    EXPECT_TRUE(StateShows("CD-RW (used)"));
+}
+
+// The sheet drawn open over the blank disc, in each language.
+TEST_P(DiscBurnSheetDrawing, DrawsTheSheet)
+{
+    Open();
+    ASSERT_TRUE(StateShows("CD-R" + Text("DiscBurn_Disc_Blank")));
+    const juce::Image drawn = uitest::Snapshot(*m_sheet);
+    EXPECT_TRUE(uitest::IsDrawn(drawn));
+    uitest::SavePng(drawn, juce::String("DiscBurnSheet_") + GetParam());
+}
+
+INSTANTIATE_TEST_SUITE_P(Languages, DiscBurnSheetDrawing, testing::ValuesIn(uitest::kInterfaceLanguages));
+} // namespace
