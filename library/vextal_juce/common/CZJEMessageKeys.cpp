@@ -155,6 +155,7 @@ const char* const kKeys[] = {
     "Export_Edit",
     "Export_Failed",
     "Export_FileFormat",
+    "Export_FileNameCollision",
     "Export_FileNotFound",
     "Export_FileType",
     "Export_FileType_Mono",
