@@ -7,6 +7,12 @@ CAudioDiscBurnProxy::CAudioDiscBurnProxy(eClassID classId)
 {
 }
 
+CAudioDiscBurnProxy::CAudioDiscBurnProxy(std::unique_ptr<CAudioDiscBurnBase> instance)
+    : m_requestedClass(kClassAudioCD), m_currentClass(kClassAudioCD), m_instance(std::move(instance)),
+      m_bRecreate(m_instance == nullptr)
+{
+}
+
 CAudioDiscBurnProxy::~CAudioDiscBurnProxy() = default;
 
 CAudioDiscBurnBase* CAudioDiscBurnProxy::GetInstance()

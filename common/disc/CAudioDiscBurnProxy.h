@@ -20,6 +20,9 @@ public:
     };
 
     explicit CAudioDiscBurnProxy(eClassID classId = kClassAudioCD);
+    // Over a burner made by the caller (an audio-CD burner over a back end
+    // of its choosing, as tests use), kept until the class changes.
+    explicit CAudioDiscBurnProxy(std::unique_ptr<CAudioDiscBurnBase> instance);
     virtual ~CAudioDiscBurnProxy();
 
     CAudioDiscBurnProxy(const CAudioDiscBurnProxy&) = delete;
