@@ -2,9 +2,11 @@
 
 #include "library/vextal_juce/CZJEResource.h"
 #include "library/zad/CZadPreferences.h"
+#include "src/ActionManager.h"
 #include "src/AddSongAction.h"
 #include "src/CVXLookAndFeel.h"
 #include "src/CommandManager.h"
+#include "src/MenuBarManager.h"
 #include "src/SonglistFile.h"
 #include "src/jucer_components/MainComponent.h"
 
@@ -38,17 +40,23 @@ CVXMainWindow::CVXMainWindow(CVXHost* host)
         juce::LookAndFeel::setDefaultLookAndFeel(lookAndFeel);
 
     Vextal::CommandManager* commands = m_host != nullptr ? Vextal::CommandManager::CreateInstance() : nullptr;
+    m_actions = std::make_unique<Vextal::ActionManager>(m_host, this);
     auto content = m_host != nullptr ? std::make_unique<Vextal::MainComponent>(*m_host) : nullptr;
     m_content = content.get();
+    if (m_content != nullptr)
+        m_actions->addBlocker(m_content);
 
     if (commands != nullptr)
     {
+        commands->registerAllCommandsForTarget(m_actions.get());
         commands->registerAllCommandsForTarget(this);
         commands->registerAllCommandsForTarget(m_content);
         commands->registerAllCommandsForTarget(juce::JUCEApplication::getInstance());
         commands->setFirstCommandTarget(m_content);
         addKeyListener(commands->getKeyMappings());
     }
+    m_menuBar = std::make_unique<Vextal::MenuBarManager>(this, m_host);
+    setMenuBar(m_menuBar.get());
     if (content != nullptr)
         setContentOwned(content.release(), true);
     else
@@ -93,14 +101,17 @@ CVXMainWindow::~CVXMainWindow()
         preferences->WriteInteger(kWidthKey, getWidth());
         preferences->WriteInteger(kHeightKey, getHeight());
     }
+    if (m_content != nullptr)
+        m_actions->removeBlocker(m_content);
     clearContentComponent();
     m_content = nullptr;
     setMenuBar(nullptr);
     if (commands != nullptr)
-    {
         removeKeyListener(commands->getKeyMappings());
+    m_menuBar.reset();
+    if (commands != nullptr)
         Vextal::CommandManager::DestroyInstance();
-    }
+    m_actions.reset();
 }
 
 juce::String CVXMainWindow::titleFor(const juce::String& songlistName)
@@ -122,6 +133,11 @@ void CVXMainWindow::songlistNameChanged(CVXHost*, const juce::String& name)
 
 void CVXMainWindow::OnVXHostPlayerStatusChanged(CVXHost*, int)
 {
+    // Skip and Rewind want key-up calls only while the player does not
+    // pause: registered again, their flags follow the status.
+    juce::ApplicationCommandManager* commands = getCommandManager();
+    if (commands != nullptr && m_actions != nullptr)
+        m_actions->reregisterCueCommands(*commands);
 }
 
 void CVXMainWindow::closeButtonPressed()
@@ -149,10 +165,36 @@ juce::ApplicationCommandManager* CVXMainWindow::getCommandManager()
 
 void CVXMainWindow::menuOpening()
 {
+    if (m_actions != nullptr)
+    {
+        m_actions->resetKeyStatus();
+        m_actions->emulateKeyUp();
+    }
 }
 
 void CVXMainWindow::globalFocusChanged(juce::Component*)
 {
+    // The Left and Right states seen at the last change, shared by every
+    // call: a cue key held while the focus moved away is let go.
+    static bool leftWasDown = false;
+    static bool rightWasDown = false;
+    const bool leftDown = juce::KeyPress::isKeyCurrentlyDown(juce::KeyPress::leftKey);
+    const bool rightDown = juce::KeyPress::isKeyCurrentlyDown(juce::KeyPress::rightKey);
+    const bool buttonDown = juce::ModifierKeys::currentModifiers.isAnyMouseButtonDown();
+    if (!buttonDown && isActiveWindow())
+    {
+        leftWasDown = leftDown;
+        rightWasDown = rightDown;
+        return;
+    }
+    if (m_actions != nullptr)
+    {
+        if (leftWasDown || rightWasDown)
+            m_actions->resetKeyStatus();
+        m_actions->emulateKeyUp();
+    }
+    leftWasDown = leftDown;
+    rightWasDown = rightDown;
 }
 
 // ---------------------------------------------------------------------------
@@ -160,7 +202,7 @@ void CVXMainWindow::globalFocusChanged(juce::Component*)
 
 juce::ApplicationCommandTarget* CVXMainWindow::getNextCommandTarget()
 {
-    return nullptr;
+    return m_actions.get();
 }
 
 void CVXMainWindow::getAllCommands(juce::Array<juce::CommandID>& commands)

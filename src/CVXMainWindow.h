@@ -9,7 +9,9 @@
 
 namespace Vextal
 {
+class ActionManager;
 class MainComponent;
+class MenuBarManager;
 }
 
 // The application's one document window: it holds the main content, shows the
@@ -20,9 +22,12 @@ class MainComponent;
 // one undoable step. Closing it asks the application to quit.
 //
 // It owns the command manager with the undo stack (Vextal::CommandManager)
-// for its life: commands are looked for in the main content, then here, then
-// in the application object; the manager's key mappings listen to every key
-// of the window.
+// for its life, the action manager (commands 1 to 30 and the recent
+// songlists and hold times) and the menu bar shown inside the window:
+// commands are looked for in the main content, then here, then in the action
+// manager, then in the application object; the manager's key mappings listen
+// to every key of the window. A held Right or Left key's cue ends when a menu
+// opens or the focus moves.
 //
 // Threads. Message thread only. Host notices may come from other threads: the
 // window reacts to them on the message thread.
@@ -58,6 +63,8 @@ public:
     static juce::String titleFor(const juce::String& songlistName);
 
     Vextal::MainComponent* getMainComponent() const { return m_content; }
+    Vextal::ActionManager* getActionManager() const { return m_actions.get(); }
+    Vextal::MenuBarManager* getMenuBarManager() const { return m_menuBar.get(); }
 
     void closeButtonPressed() override;
     bool keyPressed(const juce::KeyPress& key) override;
@@ -87,7 +94,9 @@ private:
     void bringToFront();
 
     CVXHost* m_host = nullptr;
+    std::unique_ptr<Vextal::ActionManager> m_actions;
     Vextal::MainComponent* m_content = nullptr;
+    std::unique_ptr<Vextal::MenuBarManager> m_menuBar;
 
     JUCE_DECLARE_NON_COPYABLE(CVXMainWindow)
 };

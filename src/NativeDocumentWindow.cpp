@@ -32,8 +32,9 @@ void NativeDocumentWindow::setMenuBar(juce::MenuBarModel* model)
     if (m_menuModel != nullptr)
         m_menuModel->setApplicationCommandManagerToWatch(getCommandManager());
     juce::DocumentWindow::setMenuBar(model != nullptr ? this : nullptr);
-    if (model != nullptr)
-        setApplicationCommandManagerToWatch(getCommandManager());
+    // The window stops watching with the model too, so that the command
+    // manager may be deleted once the menu bar is cleared.
+    setApplicationCommandManagerToWatch(model != nullptr ? getCommandManager() : nullptr);
 }
 
 juce::StringArray NativeDocumentWindow::getMenuBarNames()

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "library/zfc/CZfcSheetListener.h"
+#include "src/ActionManager.h"
 #include "src/Output/ExportSession.h"
 
 #include <juce_gui_basics/juce_gui_basics.h>
@@ -39,6 +40,7 @@ class InternalProcessProgressWindow;
 // Locks. Registering with the export manager takes its listener lock.
 class MainComponent : public juce::Component,
                       public juce::ApplicationCommandTarget,
+                      public ActionBlocker,
                       public CZfcSheetListener,
                       public juce::Label::Listener,
                       public juce::ComponentListener,
@@ -71,7 +73,7 @@ public:
     ~MainComponent() override;
 
     // True disables the command: see the class comment.
-    bool shouldBlockCommand(int commandID);
+    bool shouldBlockCommand(int commandID) override;
 
     void paint(juce::Graphics& g) override;
     void resized() override;
