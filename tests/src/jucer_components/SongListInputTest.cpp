@@ -129,6 +129,28 @@ TEST_F(SongListInputTest, ASlowSecondClickRenamesTheSong)
     }
 }
 
+// Tab in a name editor commits the name and opens the editor of the next
+// row, which becomes the selection.
+TEST_F(SongListInputTest, TabMovesTheNameEditorToTheNextRow)
+{
+    AddSongs(4);
+    ShowPanel();
+    ClickAt(At(1));
+    m_panel->editSongName();
+    auto& name = Row(1).GetLabel(CVXListItem::kNameLabel);
+    ASSERT_TRUE(name.isBeingEdited());
+    ASSERT_TRUE(uitest::PumpUntil([&] { return name.getCurrentTextEditor()->hasKeyboardFocus(true); }));
+    uitest::PressKey(m_window, juce::KeyPress('a', juce::ModifierKeys::commandModifier, 'a'));
+    uitest::TypeText(m_window, "New");
+    uitest::PressKey(m_window, juce::KeyPress(juce::KeyPress::tabKey));
+    uitest::Pump(20);
+
+    EXPECT_EQ(m_host->GetSong(1)->getText(TrackInfo::kSongName), "New");
+    EXPECT_EQ(Selection(), "2");
+    EXPECT_TRUE(Row(2).GetLabel(CVXListItem::kNameLabel).isBeingEdited());
+    EXPECT_FALSE(Row(1).GetLabel(CVXListItem::kNameLabel).isBeingEdited());
+}
+
 // A double click plays the song and opens no name editor.
 TEST_F(SongListInputTest, ADoubleClickPlaysTheSong)
 {
