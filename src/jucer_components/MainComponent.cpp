@@ -7,14 +7,24 @@
 #include "src/CommandManager.h"
 #include "src/DialogManager.h"
 #include "src/InternalProcessProgressWindow.h"
+#include "src/CVXAudioDeviceManager.h"
+#include "src/Output/DiscBurnProgressWindow.h"
+#include "src/Output/DiscEraseProgressWindow.h"
 #include "src/Output/ExportManager.h"
+#include "src/Output/ExportProgressWindow.h"
+#include "src/SemiModalAlertWindow.h"
+#include "src/ShortcutKeyEditor.h"
+#include "common/disc/DeviceChangeBroadcaster.h"
 #include "src/Resource/CVXResourceManager.h"
 #include "src/Resource/VXImageTable.h"
 #include "src/jucer_components/BackGroundComponent.h"
+#include "src/jucer_components/CVXLayerList.h"
 #include "src/jucer_components/ComponentDresser.h"
+#include "src/jucer_components/DiscOpenSheet.h"
 #include "src/jucer_components/ExportAndBurnCD.h"
 #include "src/jucer_components/InfoEditorSheet.h"
 #include "src/jucer_components/LevelMeter.h"
+#include "src/jucer_components/PreferencesSheet.h"
 #include "src/jucer_components/SongPropertyViewer.h"
 #include "src/jucer_components/TransportComponent.h"
 
@@ -64,16 +74,6 @@ bool isExportManagerBusy()
 }
 } // namespace
 
-// The progress window of the running session, whichever kind it is: the
-// content only shows it, takes it from the front during a question and
-// deletes it.
-class MainComponent::OutputProgressWindow
-{
-public:
-    virtual ~OutputProgressWindow() = default;
-    virtual juce::Component* getComponent() = 0;
-};
-
 MainComponent::MainComponent(CVXHost& host) : m_host(host)
 {
     m_backgroundStrip = CVXResourceManager::Get(kStripImage);
@@ -84,6 +84,8 @@ MainComponent::MainComponent(CVXHost& host) : m_host(host)
     m_exportAndBurn = std::make_unique<ExportAndBurnCD>(commands);
     m_levelMeter = std::make_unique<LevelMeter>(m_host, commands);
     m_transport = std::make_unique<TransportComponent>(m_host, commands);
+    if (CommandManager* undoCommands = CommandManager::GetInstance())
+        m_songListPanel = std::make_unique<CVXLayerList>(&m_host, *undoCommands);
 
     addAndMakeVisible(*m_background);
     m_background->setTopLeftPosition(0, 0);
@@ -406,12 +408,20 @@ bool MainComponent::perform(const InvocationInfo& info)
         case kExport: performExport(); return true;
         case kBurnDisc: performBurnDisc(); return true;
         case kQuitSafely: performQuitSafely(); return true;
-        case kSelectAll: m_host.SetSelectedSongs(0, m_host.GetNumSongs(), false); return true;
+        case kSelectAll:
+            if (m_songListPanel != nullptr)
+                m_songListPanel->selectAllSongs();
+            else
+                m_host.SetSelectedSongs(0, m_host.GetNumSongs(), false);
+            return true;
         case kInvertSelection: performInvertSelection(); return true;
-        case kEditSongName: return true;
+        case kEditSongName:
+            if (m_songListPanel != nullptr)
+                m_songListPanel->editSongName();
+            return true;
         case kEditSongInformation: performEditSongInformation(); return true;
         case kPreferences: performPreferences(); return true;
-        case kEditShortcutKeys: return true;
+        case kEditShortcutKeys: ShortcutKeyEditor::showModal(this); return true;
         case kSongProperty: performSongProperty(); return true;
         default: return false;
     }
@@ -442,8 +452,12 @@ void MainComponent::openSheet(std::unique_ptr<CZfcSheet>& sheet,
 
 void MainComponent::performOpenDisc()
 {
-    if (m_host.GetMode() != 0 || CZfcSheet::sm_iNumSheetsOpened > 0)
+    CommandManager* commands = CommandManager::GetInstance();
+    if (m_host.GetMode() != 0 || CZfcSheet::sm_iNumSheetsOpened > 0 || commands == nullptr)
         return;
+    openSheet(m_discOpenSheet, [this, commands] {
+        return std::make_unique<DiscOpenSheet>(m_host, *commands, DeviceChangeBroadcaster::getInstance());
+    });
 }
 
 void MainComponent::performEditSongInformation()
@@ -456,8 +470,14 @@ void MainComponent::performEditSongInformation()
 
 void MainComponent::performPreferences()
 {
-    if (CZfcSheet::sm_iNumSheetsOpened > 0)
+    CVXAudioDeviceManager* devices = CVXAudioDeviceManager::GetInstance();
+    if (CZfcSheet::sm_iNumSheetsOpened > 0 || devices == nullptr)
         return;
+    if (auto* lookAndFeel = CZJESingleton<CVXLookAndFeel>::GetInstance())
+        lookAndFeel->setFilenameComponentDialogMessage(
+            text("Juce_ChooseFolder_Mac").replace("%1", text("Pref_TempFolder")), true);
+    openSheet(m_preferencesSheet,
+              [this, devices] { return std::make_unique<PreferencesSheet>(*devices, m_host); });
 }
 
 void MainComponent::performSongProperty()
@@ -478,7 +498,7 @@ void MainComponent::OnZfcSheetClosed(CZfcSheet* sheet)
 
 juce::Component* MainComponent::getOutputProgressWindow() const
 {
-    return m_outputProgress != nullptr ? m_outputProgress->getComponent() : nullptr;
+    return m_outputProgress != nullptr ? m_outputProgress->getWindow() : nullptr;
 }
 
 void MainComponent::deleteOutputProgressWindow()
@@ -593,7 +613,28 @@ juce::String MainComponent::songNamesOf(const juce::SparseSet<int>& songs) const
 void MainComponent::exportAboutToStart(ExportSession* session)
 {
     deleteOutputProgressWindow();
-    (void)session;
+    switch (currentSessionClass())
+    {
+        case ExportManager::kFileExport:
+            // Only the normalization pass has a window; the songs' progress
+            // shows in the player panel.
+            if (session != nullptr && session->doesNormalize())
+                m_outputProgress = std::make_unique<ExportProgressWindow>();
+            break;
+        case ExportManager::kDiscBurn: m_outputProgress = std::make_unique<DiscBurnProgressWindow>(); break;
+        case ExportManager::kDiscErase: m_outputProgress = std::make_unique<DiscEraseProgressWindow>(); break;
+        default: break;
+    }
+    if (m_outputProgress == nullptr)
+        return;
+    m_outputProgress->show();
+    juce::Component* window = m_outputProgress->getWindow();
+    if (window != nullptr && isShowing())
+        if (juce::ComponentPeer* peer = getPeer())
+        {
+            const juce::Rectangle<int> bounds = peer->getBounds();
+            window->setCentrePosition(bounds.getX() + bounds.getWidth() / 2, bounds.getY() + bounds.getHeight() / 2);
+        }
 }
 
 void MainComponent::exportSongProcessAboutToStart(ExportSession*)

@@ -10,6 +10,7 @@
 
 class BackGroundComponent;
 class CVXHost;
+class CVXLayerList;
 class CZfcSheet;
 class ExportAndBurnCD;
 class LevelMeter;
@@ -17,6 +18,7 @@ class TransportComponent;
 
 namespace Vextal
 {
+class ExportProgressWindow;
 class InternalProcessProgressWindow;
 
 // The content of the main window: the background, the song list, the player
@@ -110,9 +112,10 @@ public:
     CZfcSheet* getInfoEditorSheet() const { return m_infoEditorSheet.get(); }
     CZfcSheet* getPreferencesSheet() const { return m_preferencesSheet.get(); }
 
-private:
-    class OutputProgressWindow;
+    // The song list panel.
+    CVXLayerList* getSongListPanel() const { return m_songListPanel.get(); }
 
+private:
     // The commands' actions.
     void performOpenDisc();
     void performEditSongInformation();
@@ -150,14 +153,14 @@ private:
     juce::Image m_backgroundBottom;
 
     std::unique_ptr<BackGroundComponent> m_background;
-    std::unique_ptr<juce::Component> m_songListPanel;
+    std::unique_ptr<CVXLayerList> m_songListPanel;
     std::unique_ptr<ExportAndBurnCD> m_exportAndBurn;
     std::unique_ptr<LevelMeter> m_levelMeter;
     std::unique_ptr<TransportComponent> m_transport;
     juce::Label m_songNumber{"LabelSongIndex"};
     juce::Label m_songName{"LabelSongName"};
 
-    std::unique_ptr<OutputProgressWindow> m_outputProgress;
+    std::unique_ptr<ExportProgressWindow> m_outputProgress;
     std::unique_ptr<InternalProcessProgressWindow> m_internalProgress;
 
     std::unique_ptr<CZfcSheet> m_preferencesSheet;
