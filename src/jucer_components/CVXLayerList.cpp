@@ -397,7 +397,7 @@ void CVXLayerList::UpdateTrackInfo()
     }
     else
     {
-        GetLabel(kGainLabel).setText({}, juce::dontSendNotification);
+        // Differing normalized gains: no value, in the plain look.
         SetGainText(0.0f, false);
         GetLabel(kGainLabel).setText({}, juce::dontSendNotification);
     }

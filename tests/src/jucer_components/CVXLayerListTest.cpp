@@ -159,6 +159,28 @@ TEST_F(CVXLayerListTest, ShowsTheSelectionsCommonValues)
     EXPECT_EQ(panel.GetLabel(CVXLayerList::kGainLabel).getText(), "+2.0");
     EXPECT_FALSE(panel.GetLabel(CVXLayerList::kBalanceLabel).isEnabled());
 
+    // During an export the normalized gain shows, in blue bold when the
+    // song is normalized.
+    for (int i : {1, 2})
+        m_host->GetSong(i)->setNormalizeOffset(1.5f);
+    m_host->SetMode(1);
+    m_panel->UpdateTrackInfo();
+    auto& gain = panel.GetLabel(CVXLayerList::kGainLabel);
+    EXPECT_EQ(gain.getText(), "+2.0");
+    EXPECT_EQ(gain.findColour(juce::Label::textColourId), juce::Colours::black);
+    for (int i : {1, 2})
+        m_host->GetSong(i)->setNormalize(true);
+    m_panel->UpdateTrackInfo();
+    EXPECT_EQ(gain.getText(), "+3.5");
+    EXPECT_EQ(gain.findColour(juce::Label::textColourId), juce::Colour(CVXLayerList::kHighlightColour));
+    EXPECT_TRUE(gain.getFont().isBold());
+    EXPECT_FALSE(panel.GetCommandButton(CVXLayerList::kAddButton).isEnabled());
+    m_host->SetMode(0);
+    m_panel->UpdateTrackInfo();
+    EXPECT_EQ(gain.getText(), "+2.0");
+    EXPECT_FALSE(gain.getFont().isBold());
+    EXPECT_TRUE(panel.GetCommandButton(CVXLayerList::kAddButton).isEnabled());
+
     m_host->SetSelectedSongs(juce::SparseSet<int>(), false);
     for (int i = 0; i < CVXLayerList::kNumValueLabels; ++i)
     {
