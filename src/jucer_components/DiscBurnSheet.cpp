@@ -5,8 +5,12 @@
 #include "src/CVXHost.h"
 #include "src/CVXLookAndFeel.h"
 #include "src/ComboBoxLookAndFeel.h"
+#include "src/DialogManager.h"
+#include "src/Output/DiscEraseSession.h"
 #include "src/Output/ExportManager.h"
-#include "src/jucer_components/ComponentDresser.h"
+#include "src/Output/ExportParameter/ExportParameterDialog.h"
+#include "src/Output/ExportParameter/ExportParameterDisplay.h"
+#include "src/TrackInfo.h"
 
 namespace Vextal
 {
@@ -16,6 +20,8 @@ constexpr float kLabelFontHeight = 15.0f;
 constexpr const char* kBurnShortcut = "ctrl + shift + B";
 constexpr const char* kCancelShortcut = "escape";
 constexpr int kStopMs = 2000;
+constexpr int kDestroyStopMs = 10000;
+constexpr int kToggleHeight = 24;
 
 juce::String Text(const char* key)
 {
@@ -44,11 +50,12 @@ CAudioDiscBurnProxy& BurnerOf(CAudioDiscBurnProxy* burner)
 
 DiscBurnSheet::DiscBurnSheet(const juce::String& cancelPropertyName, CVXHost* host, CAudioDiscBurnProxy* burner)
     : juce::Thread("Disc Reload Thread"), m_cancelPropertyName(cancelPropertyName), m_host(host),
-      m_burner(BurnerOf(burner)), m_common(SelectionOf(host)), m_sourceCaption("Export_Source", "Songs"),
+      m_burner(BurnerOf(burner)), m_common(SelectionOf(host)), m_burnParam(m_burner), m_sourceCaption("Export_Source", "Songs"),
       m_source("Source"), m_discFormatCaption("DiscBurn_DiscFormat", "Disc Format"), m_discFormat("DiscFormat"),
       m_driveCaption("DiscBurn_Drive", "Drive"), m_drive("Drive"), m_discState("DiscState", "No disc"),
       m_eject("Eject"), m_writeSpeedCaption("DiscBurn_WriteSpeed", "Write Speed"), m_writeSpeed("WriteSpeed"),
-      m_cancel("Cancel"), m_erase("Erase"), m_burn("Burn"), m_optionGroup("Option", "Option"), m_edit("Edit")
+      m_cancel("Cancel"), m_erase("Erase"), m_burn("Burn"), m_optionGroup("Option", "Option"),
+      m_optionTable(std::make_unique<ExportParameterDisplay>(16, 136, 160, 0)), m_edit("Edit")
 {
     m_comboLook = std::make_unique<ComboBoxLookAndFeel>(&m_source, CVXLookAndFeel::kFontLocalUI);
 
@@ -73,6 +80,8 @@ DiscBurnSheet::DiscBurnSheet(const juce::String& cancelPropertyName, CVXHost* ho
     m_burn.setColour(juce::TextButton::buttonColourId, juce::Colour(kBurnButtonColour));
     m_optionGroup.setBounds(16, 240, 328, 136);
     addAndMakeVisible(m_optionGroup);
+    m_optionTable->setBounds(32, 264, 296, 80);
+    addAndMakeVisible(*m_optionTable);
     m_edit.setBounds(272, 344, 62, 24);
     for (juce::Button* b : {&m_eject, &m_cancel, &m_erase, &m_burn, &m_edit})
     {
@@ -83,24 +92,40 @@ DiscBurnSheet::DiscBurnSheet(const juce::String& cancelPropertyName, CVXHost* ho
     localize();
 
     m_common.bindComponent(CommonExportParameter::kSource, &m_source);
+    m_burnParam.bindComponent(DiscBurnParameter::kDiscFormat, &m_discFormat);
+    m_burnParam.bindComponent(DiscBurnParameter::kDrive, &m_drive);
+    m_burnParam.bindComponent(DiscBurnParameter::kWriteSpeed, &m_writeSpeed);
+
+    m_optionTable->add(m_burnParam, DiscBurnParameter::kAlbumTitle, Text("DiscBurn_AlbumTitle") + ":", false);
+    m_optionTable->add(m_burnParam, DiscBurnParameter::kAlbumArtist, Text("DiscBurn_AlbumArtist") + ":", false);
+    m_optionTable->add(m_burnParam, DiscBurnParameter::kGapBetweenSongs, Text("DiscBurn_GapBetweenSongs") + ":",
+                       false);
+    m_optionTable->add(m_common, CommonExportParameter::kNormalizeMode, Text("Export_Normalize") + ":", false);
+    updateOptionVisibility();
+    m_optionTable->updateLayout();
+
+    for (ExportParameter* set : {static_cast<ExportParameter*>(&m_common), static_cast<ExportParameter*>(&m_burnParam)})
     {
-        const juce::ScopedLock lock(m_common.ObtainCriticalSection());
-        m_common.AddListener(this);
+        const juce::ScopedLock lock(set->ObtainCriticalSection());
+        set->AddListener(this);
     }
     setSize(kWidth, kHeight);
 }
 
 DiscBurnSheet::~DiscBurnSheet()
 {
-    stopPolling(10000);
+    stopPolling(kDestroyStopMs);
     addAsSessionListener(false);
+    for (ExportParameter* set : {static_cast<ExportParameter*>(&m_common), static_cast<ExportParameter*>(&m_burnParam)})
     {
-        const juce::ScopedLock lock(m_common.ObtainCriticalSection());
-        m_common.RemoveListener(this);
+        const juce::ScopedLock lock(set->ObtainCriticalSection());
+        set->RemoveListener(this);
     }
+    m_optionTable.reset();
     for (juce::ComboBox* box : {&m_source, &m_discFormat, &m_drive, &m_writeSpeed})
     {
         m_common.unbindComponent(box);
+        m_burnParam.unbindComponent(box);
         box->setLookAndFeel(nullptr);
     }
 }
@@ -181,10 +206,19 @@ void DiscBurnSheet::DoBeforeOpen()
     m_common.readPreferences();
     if (CAudioDiscBurnBase* b = burner())
         b->RefreshCDDriveList();
+    m_burnParam.refreshDriveList();
+    m_burnParam.readPreferences();
+    m_burnParam.setMetaDataFromSonglist(
+        m_common.getParameterValue(CommonExportParameter::kSource) == CommonExportParameter::kSourceSelected, m_host);
     startPolling();
     addAsSessionListener(true);
     m_burn.addShortcut(juce::KeyPress::createFromDescription(kBurnShortcut));
     m_cancel.addShortcut(juce::KeyPress::createFromDescription(kCancelShortcut));
+}
+
+void DiscBurnSheet::DoAfterOpen()
+{
+    showPreGapWarningIfNeeded();
 }
 
 void DiscBurnSheet::DoBeforeClose()
@@ -212,11 +246,125 @@ void DiscBurnSheet::buttonClicked(juce::Button* button)
 {
     if (button == &m_cancel)
         cancel();
+    else if (button == &m_erase)
+        startErase();
     else if (button == &m_eject)
     {
         if (CAudioDiscBurnBase* b = burner())
             b->EjectDisc();
     }
+    else if (button == &m_edit)
+        showOptionDialog();
+}
+
+void DiscBurnSheet::startErase()
+{
+    CAudioDiscBurnBase* b = burner();
+    ExportManager* manager = ExportManager::GetInstance();
+    if (b == nullptr || manager == nullptr)
+        return;
+    auto trial = std::make_unique<DiscEraseSession>(b, m_burnParam.getWriteSpeed(), m_burnParam.getEraseMode(), m_host);
+    juce::SparseSet<int> songs;
+    if (const char* key = trial->getPotentialErrorKey(songs))
+    {
+        juce::StringArray names;
+        if (const CVXHost* host = m_host != nullptr ? m_host : CVXHost::GetInstance())
+        {
+            for (int i = 0; i < host->GetNumSongs(); ++i)
+                if (songs.contains(i))
+                    names.add(host->GetSong(i)->getText(TrackInfo::kSongName));
+        }
+        DialogManager::showMessageBox(juce::MessageBoxIconType::WarningIcon, Text("Common_ErrorDialogTitle"),
+                                      Text(key), {}, names.joinIntoString("\n"));
+        return;
+    }
+
+    juce::AlertWindow confirm(Text("DiscErase_Title"), Text("DiscErase_Confirmation"),
+                              juce::MessageBoxIconType::QuestionIcon);
+    juce::ToggleButton quick(Text("DiscErase_Quick"));
+    quick.setSize(0, kToggleHeight);
+    quick.changeWidthToFitText();
+    quick.setToggleState(m_burnParam.getEraseMode() == 0, juce::dontSendNotification);
+    confirm.addCustomComponent(&quick);
+    confirm.addButton(Text("Button_Cancel"), 0, juce::KeyPress(), juce::KeyPress());
+    confirm.addButton(Text("Button_Erase"), 1, juce::KeyPress(), juce::KeyPress());
+    const int chosen = confirm.runModalLoop();
+    trial.reset();
+    if (chosen != 1)
+        return;
+
+    m_reload = false;
+    m_burnParam.setParameterValue(DiscBurnParameter::kEraseMode, quick.getToggleState() ? 0 : 1, true);
+    m_burnParam.writePreference(DiscBurnParameter::kEraseMode);
+    std::unique_ptr<ExportSession> session =
+        std::make_unique<DiscEraseSession>(b, m_burnParam.getWriteSpeed(), m_burnParam.getEraseMode(), m_host);
+    if (!manager->start(session))
+        m_reload = true;
+}
+
+void DiscBurnSheet::showOptionDialog()
+{
+    ExportParameterDialog dialog(Text("DiscBurn_Title"), Text("Export_Option"));
+    if (showsAlbumTexts())
+    {
+        dialog.addParameterLabel(m_burnParam, DiscBurnParameter::kAlbumTitle, Text("DiscBurn_AlbumTitle"));
+        dialog.addParameterLabel(m_burnParam, DiscBurnParameter::kAlbumArtist, Text("DiscBurn_AlbumArtist"));
+    }
+    if (showsGap())
+        dialog.addParameterComboBox(m_burnParam, DiscBurnParameter::kGapBetweenSongs,
+                                    Text("DiscBurn_GapBetweenSongs"));
+    dialog.addParameterComboBox(m_common, CommonExportParameter::kNormalizeMode, Text("Export_Normalize"));
+    if (!dialog.show())
+        dialog.undo();
+}
+
+bool DiscBurnSheet::showsGap()
+{
+    return m_burnParam.getParameterIndex(DiscBurnParameter::kDiscFormat) == 0;
+}
+
+bool DiscBurnSheet::showsAlbumTexts()
+{
+    if (!showsGap())
+        return true;
+    CAudioDiscBurnBase* b = burner();
+    return b != nullptr && b->CanBurnCDText();
+}
+
+bool DiscBurnSheet::updateOptionVisibility()
+{
+    const bool album = showsAlbumTexts();
+    bool changed = m_optionTable->setParameterVisible(m_burnParam, DiscBurnParameter::kAlbumTitle, album, false);
+    changed = m_optionTable->setParameterVisible(m_burnParam, DiscBurnParameter::kAlbumArtist, album, false) || changed;
+    changed = m_optionTable->setParameterVisible(m_burnParam, DiscBurnParameter::kGapBetweenSongs, showsGap(), false) ||
+              changed;
+    changed = m_optionTable->setParameterVisible(m_common, CommonExportParameter::kNormalizeMode, true, false) ||
+              changed;
+    return changed;
+}
+
+void DiscBurnSheet::showPreGapWarningIfNeeded()
+{
+    if (!isVisible() || !m_burnParam.shouldShowPreGapWarning())
+        return;
+    juce::AlertWindow warning(Text("Common_WarningDialogTitle"), Text("DiscBurn_AudioCdGapSettingsMayFail"),
+                              juce::MessageBoxIconType::WarningIcon);
+    juce::ToggleButton hide(Text("DiscBurn_AudioCdGapSettingsMayFail_CheckBox"));
+    hide.setSize(0, kToggleHeight);
+    hide.changeWidthToFitText();
+    warning.addCustomComponent(&hide);
+    warning.addButton(Text("Button_Ok"), 0, juce::KeyPress(juce::KeyPress::returnKey));
+    warning.runModalLoop();
+    if (hide.getToggleState())
+        m_burnParam.setCurrentDriveShowsPreGapWarning(false);
+}
+
+void DiscBurnSheet::exportParameterChanged(ExportParameter* set, int index)
+{
+    if (updateOptionVisibility())
+        m_optionTable->updateLayout();
+    if (set == &m_burnParam && (index == DiscBurnParameter::kDiscFormat || index == DiscBurnParameter::kDrive))
+        showPreGapWarningIfNeeded();
 }
 
 void DiscBurnSheet::cancel()
@@ -236,7 +384,7 @@ void DiscBurnSheet::setCancelled(bool cancelled)
 void DiscBurnSheet::exportBoundComponentChangedInternally(ExportParameter*, int, juce::Component* component)
 {
     if (dynamic_cast<juce::ComboBox*>(component) != nullptr && component->getParentComponent() == this)
-        ComponentDresser::flash(component, ExportParameter::kFlashMs, juce::Colour(ExportParameter::kFlashColour));
+        ExportParameter::flashChangedComponent(component);
 }
 
 void DiscBurnSheet::exportAboutToStart(ExportSession* session)
@@ -250,6 +398,8 @@ void DiscBurnSheet::exportEnded(ExportSession* session, bool)
 {
     if (!isVisible())
         return;
+    if (CAudioDiscBurnBase* b = burner(); b != nullptr && m_burnParam.getDriveIndex() >= 0)
+        b->OpenDrive(static_cast<uint32_t>(m_burnParam.getDriveIndex()));
     startPolling();
     if (session != nullptr && session->getSessionNameKey() == ExportSessionNames::kDiscErase)
         m_cancel.addShortcut(juce::KeyPress::createFromDescription(kCancelShortcut));
@@ -304,5 +454,7 @@ void DiscBurnSheet::handleAsyncUpdate()
         text = m_stateText;
     }
     m_discState.setText(text, juce::dontSendNotification);
+    // The speeds offered follow the disc in the drive.
+    m_burnParam.updateChoices(DiscBurnParameter::kWriteSpeed);
 }
 } // namespace Vextal

@@ -2,6 +2,7 @@
 
 #include "library/zfc/CZfcSheet.h"
 #include "src/Output/ExportParameter/CommonExportParameter.h"
+#include "src/Output/ExportParameter/DiscBurnParameter.h"
 #include "src/Output/ExportSession.h"
 
 #include <juce_gui_basics/juce_gui_basics.h>
@@ -16,9 +17,24 @@ class CVXHost;
 namespace Vextal
 {
 class ComboBoxLookAndFeel;
+class ExportParameterDisplay;
 
 // The sheet from which the user burns the songlist, or the selected songs,
-// to an audio CD, erases a rewritable disc or ejects the disc.
+// to an audio CD, erases a rewritable disc or ejects the disc. Its combo
+// boxes are bound to a common and a disc-burn parameter set; the album
+// texts, the gap between songs and the normalization are shown in a
+// read-only table and edited in an option dialog behind Edit.
+//
+// Erase checks
+// the disc first (no disc, a disc that cannot be erased, a disc the songlist
+// reads from), asks for confirmation with a quick-erase choice and hands a
+// disc-erase session to the manager. A refused session leaves the sheet open
+// and watching the drive. Each opening reads both parameter sets from the
+// preferences and takes the album texts from the songs.
+//
+// A drive that may not write the gaps between songs as set is warned about
+// when the sheet opens and when the drive or format changes, until the user
+// ticks the warning's check box for that drive.
 //
 // While the sheet is open and no session runs, a thread ("Disc Reload
 // Thread") asks the burner every 500 ms what medium its drive holds and the
@@ -67,6 +83,8 @@ public:
 
     // The controls, for the owner's shortcuts and the tests.
     CommonExportParameter& getCommonParameter() { return m_common; }
+    DiscBurnParameter& getBurnParameter() { return m_burnParam; }
+    ExportParameterDisplay& getOptionTable() { return *m_optionTable; }
     juce::ComboBox& getSourceBox() { return m_source; }
     juce::ComboBox& getDiscFormatBox() { return m_discFormat; }
     juce::ComboBox& getDriveBox() { return m_drive; }
@@ -86,6 +104,7 @@ public:
     // The bound combo boxes are served by the parameter sets.
     void comboBoxChanged(juce::ComboBox* box) override;
     void buttonClicked(juce::Button* button) override;
+    void exportParameterChanged(ExportParameter* set, int index) override;
     void exportBoundComponentChangedInternally(ExportParameter* set, int index, juce::Component* component) override;
     void exportAboutToStart(ExportSession* session) override;
     void exportEnded(ExportSession* session, bool aborted) override;
@@ -93,8 +112,14 @@ public:
     void run() override;
     void handleAsyncUpdate() override;
 
+    // The option dialog: the album texts (when the drive writes CD-Text),
+    // the gap between songs and the normalization; cancelled, it puts their
+    // values back.
+    void showOptionDialog();
+
 protected:
     void DoBeforeOpen() override;
+    void DoAfterOpen() override;
     void DoBeforeClose() override;
 
 private:
@@ -107,6 +132,14 @@ private:
     void stopPolling(int timeoutMs);
     void startPolling();
     void cancel();
+    void startErase();
+    // Whether the album rows (an audio CD only with a drive that writes
+    // CD-Text) and the gap row (an audio CD) are shown.
+    bool showsAlbumTexts();
+    bool showsGap();
+    // Shows or hides the option rows; true when a row changed.
+    bool updateOptionVisibility();
+    void showPreGapWarningIfNeeded();
     void setCancelled(bool cancelled);
     void addAsSessionListener(bool add);
 
@@ -114,6 +147,7 @@ private:
     CVXHost* const m_host;
     CAudioDiscBurnProxy& m_burner;
     CommonExportParameter m_common;
+    DiscBurnParameter m_burnParam;
     std::unique_ptr<ComboBoxLookAndFeel> m_comboLook;
 
     // Set while the reload thread is to look at the drive.
@@ -137,6 +171,7 @@ private:
     juce::TextButton m_erase;
     juce::TextButton m_burn;
     juce::GroupComponent m_optionGroup;
+    std::unique_ptr<ExportParameterDisplay> m_optionTable;
     juce::TextButton m_edit;
 
     JUCE_DECLARE_NON_COPYABLE(DiscBurnSheet)

@@ -4,6 +4,9 @@
 #include "common/disc/CAudioDiscBurnProxy.h"
 #include "common/disc/linux/CDiscBurnImpSimulated.h"
 #include "library/vextal_juce/CZJEResource.h"
+#include "src/Output/ExportManager.h"
+#include "src/ScriptedDialogPresenter.h"
+#include "src/Output/ExportParameter/ExportParameterDisplay.h"
 #include "tests/src/HostTestSupport.h"
 #include "tests/src/ModalDriver.h"
 #include "tests/src/ScopedInterface.h"
@@ -12,6 +15,7 @@
 
 #include <memory>
 #include <optional>
+#include <string>
 
 using hosttest::Wide;
 using Vextal::DiscBurnSheet;
@@ -25,16 +29,17 @@ juce::String Text(const char* key)
     return CZJEResource::GetText(key);
 }
 
+using DiscBurnSheetStateText = hosttest::HostTest;
+
 // The text of each kind of medium in the burner's drive, in English and
 // Japanese: the burner is asked again every time.
-TEST(DiscBurnSheetStateText, NamesTheMediumInTheDrive)
+TEST_F(DiscBurnSheetStateText, NamesTheMediumInTheDrive)
 {
     for (const char* language : uitest::kInterfaceLanguages)
     {
         SCOPED_TRACE(language);
         uitest::ScopedInterface ui(language);
-        const std::filesystem::path folder = std::filesystem::temp_directory_path() /
-                                             ("vextal_burnsheet_" + juce::Uuid().toString().toStdString());
+        const std::filesystem::path folder = m_folder / language;
         std::filesystem::create_directories(folder);
         auto drive = std::make_unique<CDiscBurnImpSimulated>(
             Wide(folder), std::vector<Drive>{Drive::CdWriter("Test CD-RW", Medium::None())},
@@ -67,8 +72,6 @@ TEST(DiscBurnSheetStateText, NamesTheMediumInTheDrive)
             simulated->SetMedium(0, Medium::BlankCdR());
             EXPECT_EQ(DiscBurnSheet::discStateText(burner), "CD-R (blank)");
         }
-        std::error_code ignored;
-        std::filesystem::remove_all(folder, ignored);
     }
 }
 
@@ -82,6 +85,7 @@ protected:
     {
         hosttest::HostTest::SetUp();
         m_ui.emplace(language);
+        m_manager = Vextal::ExportManager::CreateInstance();
         m_simulatedDrive.emplace("VEXTAL_SIMULATED_DRIVE", juce::String((m_folder / "images").string()));
         m_burner = std::make_unique<CAudioDiscBurnProxy>();
         ASSERT_NE(m_burner->GetInstance(), nullptr);
@@ -100,6 +104,7 @@ protected:
             m_sheet->Close();
         m_window.removeFromDesktop();
         m_sheet.reset();
+        Vextal::ExportManager::DestroyInstance();
         m_burner.reset();
         m_simulatedDrive.reset();
         m_ui.reset();
@@ -121,6 +126,7 @@ protected:
     }
 
     std::optional<uitest::ScopedInterface> m_ui;
+    Vextal::ExportManager* m_manager = nullptr;
     std::optional<uitest::ScopedEnvironment> m_simulatedDrive;
     std::unique_ptr<CAudioDiscBurnProxy> m_burner;
     CDiscBurnImpSimulated* m_drive = nullptr;
@@ -175,6 +181,49 @@ TEST_F(DiscBurnSheetTest, StopsWatchingWhileASessionRuns)
     m_sheet->exportEnded(nullptr, false);
     EXPECT_TRUE(m_sheet->isPolling());
     EXPECT_TRUE(StateShows("CD-RW (used)"));
+}
+
+// Erase checks the disc first: without a disc it shows the reason as an
+// error and starts nothing. With a used rewritable disc it asks, offering a
+// quick erase (the stored choice); cancelled, nothing starts and the sheet
+// goes on watching the drive.
+TEST_F(DiscBurnSheetTest, EraseChecksAndAsksFirst)
+{
+    Vextal::ScopedScriptedDialogs dialogs;
+    Open();
+    m_drive->SetMedium(0, Medium::None());
+    ASSERT_TRUE(StateShows(Text("DiscBurn_NoDisc")));
+    Click(m_sheet->getEraseButton());
+    ASSERT_EQ(dialogs->getShownBoxes().size(), 1u);
+    EXPECT_EQ(dialogs->getShownBoxes()[0].title, Text("Common_ErrorDialogTitle"));
+    EXPECT_EQ(dialogs->getShownBoxes()[0].icon, juce::MessageBoxIconType::WarningIcon);
+    EXPECT_EQ(m_manager->getCurrentSessionClass(), Vextal::ExportManager::kNoSession);
+
+    m_drive->SetMedium(0, Medium::UsedCdRw());
+    ASSERT_TRUE(StateShows("CD-RW (used)"));
+    bool quickOffered = false;
+    uitest::ModalDriver driver({[&]
+                                {
+                                    auto* alert = uitest::ModalOfType<juce::AlertWindow>();
+                                    if (alert == nullptr)
+                                        return false;
+                                    EXPECT_EQ(alert->getName(), Text("DiscErase_Title"));
+                                    auto* quick = uitest::FindComponent<juce::ToggleButton>(alert);
+                                    quickOffered = quick != nullptr && quick->getToggleState() &&
+                                                   quick->getButtonText() == Text("DiscErase_Quick");
+                                    juce::Button* cancel = uitest::FindButton(alert, Text("Button_Cancel"));
+                                    if (cancel == nullptr)
+                                        return false;
+                                    cancel->triggerClick();
+                                    return true;
+                                }});
+    m_sheet->buttonClicked(&m_sheet->getEraseButton());
+    EXPECT_TRUE(driver.succeeded());
+    EXPECT_TRUE(quickOffered);
+    EXPECT_EQ(dialogs->getShownBoxes().size(), 1u);
+    EXPECT_EQ(m_manager->getCurrentSessionClass(), Vextal::ExportManager::kNoSession);
+    EXPECT_EQ(m_drive->GetMedium(0).type, kDiscTypeCDRW);
+    EXPECT_TRUE(m_sheet->isPolling());
 }
 
 // The sheet drawn open over the blank disc, in each language.
