@@ -20,7 +20,9 @@
 #include "src/jucer_components/BackGroundComponent.h"
 #include "src/jucer_components/CVXLayerList.h"
 #include "src/jucer_components/ComponentDresser.h"
+#include "src/jucer_components/DiscBurnSheet.h"
 #include "src/jucer_components/DiscOpenSheet.h"
+#include "src/jucer_components/ExportSheet.h"
 #include "src/jucer_components/ExportAndBurnCD.h"
 #include "src/jucer_components/InfoEditorSheet.h"
 #include "src/jucer_components/LevelMeter.h"
@@ -44,6 +46,8 @@ constexpr juce::uint32 kLabelTextColour = 0xA0FFFFFF;
 constexpr juce::uint32 kLabelBackColour = 0xD0000000;
 constexpr int kLabelFadeInMs = 200;
 constexpr int kLabelFadeOutMs = 500;
+// The property the export and disc-burn sheets set when cancelled.
+constexpr const char* kCancelledProperty = "isCancelled";
 
 juce::String text(const char* key)
 {
@@ -536,7 +540,17 @@ void MainComponent::askToCancelSession(const char* messageKey)
 void MainComponent::performExport()
 {
     if (m_host.GetMode() == 0 && CZfcSheet::sm_iNumSheetsOpened == 0)
+    {
+        if (auto* lookAndFeel = CZJESingleton<CVXLookAndFeel>::GetInstance())
+            lookAndFeel->setFilenameComponentDialogMessage(
+                text("Juce_ChooseFolder_Mac").replace("%1", text("Export_Destination")), true);
+        openSheet(m_exportSheet, [this] {
+            auto sheet = std::make_unique<ExportSheet>(kCancelledProperty);
+            sheet->AddListener(this);
+            return sheet;
+        });
         return;
+    }
     if (currentSession() != nullptr)
         askToCancelSession("Export_Cancel");
 }
@@ -547,8 +561,16 @@ void MainComponent::performBurnDisc()
     {
         ExportManager* manager = ExportManager::GetInstance();
         if (manager == nullptr || !manager->canBurnDisc())
+        {
             DialogManager::showMessageBox(juce::MessageBoxIconType::WarningIcon, text("Common_ErrorDialogTitle"),
                                           text("DiscBurn_DriveNotFound"));
+            return;
+        }
+        openSheet(m_discBurnSheet, [this] {
+            auto sheet = std::make_unique<DiscBurnSheet>(kCancelledProperty);
+            sheet->AddListener(this);
+            return sheet;
+        });
         return;
     }
     if (currentSession() != nullptr)
