@@ -15,6 +15,7 @@
 #include "src/CVXPreferences.h"
 #include "src/CommandManager.h"
 #include "src/DialogManager.h"
+#include "src/Output/DiscBurnSession.h"
 #include "src/Output/ExportManager.h"
 #include "src/Output/ExportParameter/CommonExportParameter.h"
 #include "src/Resource/CVXResourceManager.h"
@@ -176,12 +177,13 @@ bool CVXApp::checkPreviousRunCrashed(CZadPreferences& preferences)
 
 bool CVXApp::recoverAfterCrash(CVXHost& host, const juce::Array<juce::File>& temporaryFolders)
 {
-    // The decode files of each folder, whatever their counter. Left-over
-    // disc-image folders of a burn ("VextalDiscImage_" and 14 digits) are
-    // the burn session's to remove (DiscBurnSession::deleteTempDirectories
-    // on the first folder); that session is not part of this build yet.
+    // The decode files of each folder, whatever their counter, and the
+    // staging folders of a burn that never ended.
     for (const juce::File& folder : temporaryFolders)
+    {
         CAudioDecodeTempFileManager::RemoveLeftoverTempFiles(folder);
+        Vextal::DiscBurnSession::deleteTempDirectories(folder.getFullPathName());
+    }
     const bool restore = Vextal::DialogManager::showOkCancelBox(
         juce::MessageBoxIconType::QuestionIcon, "Vextal", CZJEResource::GetText("Other_RecentlyCrashed"),
         CZJEResource::GetText("Button_Restore"), CZJEResource::GetText("Button_DontRestore"));
