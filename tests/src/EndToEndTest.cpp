@@ -24,9 +24,23 @@ namespace
 {
 using vxtest::ChildProcess;
 
-// Where the player panel's Play button is, in the window's own coordinates.
+// Places in the main window's own coordinates (the menu bar takes its top
+// 24 pixels): the player panel's Play button, the first song's row, the gain
+// value of the selected songs and the File menu with its Open Recent item.
 constexpr int kPlayX = 68;
 constexpr int kPlayY = 66;
+constexpr int kFirstRowX = 150;
+constexpr int kFirstRowY = 191;
+constexpr int kGainX = 541;
+constexpr int kGainY = 181;
+constexpr int kFileMenuX = 27;
+constexpr int kMenuY = 12;
+constexpr int kOpenRecentX = 76;
+constexpr int kOpenRecentY = 81;
+constexpr int kRecentSubmenuX = 480;
+// The first recent songlist, below the submenu's Open Last Songlist item and
+// its separator.
+constexpr int kFirstRecentY = 119;
 
 // Writes a stereo 16-bit WAV file of a sine wave.
 bool WriteSine(const juce::File& file, double frequency, double seconds, double amplitude, double rate = 44100.0)
@@ -93,6 +107,34 @@ Heard Listen(const juce::File& file)
     return heard;
 }
 
+// The gain of the first song in a songlist file; NaN when it has none.
+double FirstGain(const juce::File& songlist)
+{
+    const std::unique_ptr<juce::XmlElement> root = CZJEXmlReader::ParseFile(songlist);
+    const juce::XmlElement* track = root != nullptr ? root->getChildByName("Track") : nullptr;
+    const juce::XmlElement* control = track != nullptr ? track->getChildByName("Control") : nullptr;
+    const juce::XmlElement* gain = control != nullptr ? control->getChildByName("Gain") : nullptr;
+    return gain != nullptr ? gain->getAllSubText().getDoubleValue() : std::nan("");
+}
+
+int SongCount(const juce::File& songlist)
+{
+    const std::unique_ptr<juce::XmlElement> root = CZJEXmlReader::ParseFile(songlist);
+    return root != nullptr ? root->getNumChildElements() - 1 : -1;
+}
+
+template <typename Predicate>
+bool WaitFor(Predicate done, int timeoutMs)
+{
+    for (int waited = 0; waited <= timeoutMs; waited += 100)
+    {
+        if (done())
+            return true;
+        xdrive::Sleep(100);
+    }
+    return false;
+}
+
 class EndToEndTest : public testing::TestWithParam<const char*>
 {
 protected:
@@ -108,6 +150,30 @@ protected:
                          {"LANGUAGE", GetParam()},
                          {"LANG", std::string(GetParam()) == "ja" ? "ja_JP.UTF-8" : "en_US.UTF-8"},
                          {"VEXTAL_NULL_CAPTURE", (m_folder / "capture.wav").string()}};
+    }
+
+    juce::File Data(const std::string& name) const
+    {
+        return juce::File((m_folder / "data" / "Vextal" / name).string());
+    }
+
+    std::string Path(const juce::File& file) const { return file.getFullPathName().toStdString(); }
+
+    // Starts the application with the files and waits for its main window.
+    std::string StartAndFind(std::unique_ptr<ChildProcess>& app, const std::vector<std::string>& arguments)
+    {
+        app = Start(arguments);
+        return xdrive::FindWindow(" - Vextal", 60000);
+    }
+
+    // Answers the dialog box or chooser in front of the main window with a
+    // key, e.g. "Return".
+    void AnswerBox(const std::string& window, const std::string& key)
+    {
+        const std::string box = xdrive::OtherWindow(window, 20000);
+        ASSERT_FALSE(box.empty()) << "no box in front";
+        xdrive::Sleep(300);
+        EXPECT_TRUE(xdrive::Key(box, key));
     }
 
     juce::File Music(const std::string& name) const
@@ -143,15 +209,13 @@ TEST_P(EndToEndTest, PlaysEditsSavesAndReopens)
     ASSERT_TRUE(WriteSine(Music("second.wav"), 882.0, 3.0, 0.25));
     ASSERT_TRUE(WriteSine(Music("third.wav"), 1323.0, 3.0, 0.25, 48000.0));
 
-    // Started with three files: an untitled, modified songlist of three.
-    std::unique_ptr<ChildProcess> app = Start({Music("first.wav").getFullPathName().toStdString(),
-                                               Music("second.wav").getFullPathName().toStdString(),
-                                               Music("third.wav").getFullPathName().toStdString()});
-    const std::string window = xdrive::FindWindow(" - Vextal", 60000);
+    // Started with three files: an untitled songlist of three.
+    std::unique_ptr<ChildProcess> app;
+    const std::string window = StartAndFind(
+        app, {Path(Music("first.wav")), Path(Music("second.wav")), Path(Music("third.wav"))});
     ASSERT_FALSE(window.empty()) << "no main window";
-    EXPECT_TRUE(xdrive::WaitForName(window, [](const std::string& name) { return name.rfind("*", 0) == 0; }, 10000))
-        << xdrive::WindowName(window);
-    xdrive::Sleep(500);
+    EXPECT_EQ(xdrive::WindowName(window).rfind("untitled.vxsl - Vextal", 0), 0u) << xdrive::WindowName(window);
+    xdrive::Sleep(1000);
     Photograph(window, "started");
 
     // Play for two seconds: the null output hears the first song.
@@ -161,6 +225,33 @@ TEST_P(EndToEndTest, PlaysEditsSavesAndReopens)
     ASSERT_TRUE(xdrive::Click(window, kPlayX, kPlayY));
     xdrive::Sleep(300);
 
+    // The first song's gain dragged up, then undone: the backup written half
+    // a second after each edit shows both.
+    ASSERT_TRUE(xdrive::Click(window, kFirstRowX, kFirstRowY));
+    ASSERT_TRUE(xdrive::Drag(window, kGainX, kGainY, kGainX, kGainY - 25));
+    EXPECT_TRUE(WaitFor([&] { return FirstGain(Data("VextalBackup.vxsl")) > 0.5; }, 10000))
+        << FirstGain(Data("VextalBackup.vxsl"));
+    Photograph(window, "gain");
+    ASSERT_TRUE(xdrive::Key(window, "ctrl+z"));
+    EXPECT_TRUE(WaitFor([&] { return FirstGain(Data("VextalBackup.vxsl")) == 0.0; }, 10000))
+        << FirstGain(Data("VextalBackup.vxsl"));
+
+    // Saved through the file chooser: its name in the title.
+    const juce::File saved = Music("saved.vxsl");
+    ASSERT_TRUE(xdrive::Key(window, "ctrl+s"));
+    const std::string chooser = xdrive::OtherWindow(window, 20000);
+    ASSERT_FALSE(chooser.empty()) << "no file chooser";
+    xdrive::Sleep(500);
+    const auto [width, height] = xdrive::WindowSize(chooser);
+    ASSERT_TRUE(xdrive::Click(chooser, width / 2, height - 64));
+    ASSERT_TRUE(xdrive::Type(chooser, Path(saved)));
+    ASSERT_TRUE(xdrive::Click(chooser, width - 56, height - 26));
+    EXPECT_TRUE(xdrive::WaitForName(
+        window, [](const std::string& name) { return name.rfind("saved.vxsl - Vextal", 0) == 0; }, 10000))
+        << xdrive::WindowName(window);
+    EXPECT_EQ(SongCount(saved), 3);
+    Photograph(window, "saved");
+
     // Quit: the capture is written when the output closes.
     ASSERT_TRUE(xdrive::Key(window, "ctrl+q"));
     EXPECT_EQ(app->WaitForExit(30000), 0);
@@ -169,6 +260,97 @@ TEST_P(EndToEndTest, PlaysEditsSavesAndReopens)
     EXPECT_NEAR(heard.frequency, 441.0, 5.0);
     EXPECT_GT(heard.loudSeconds, 1.5);
     EXPECT_LT(heard.loudSeconds, 4.0);
+
+    // Started again, the songlist reopens from File > Open Recent.
+    const std::string again = StartAndFind(app, {});
+    ASSERT_FALSE(again.empty()) << "no main window";
+    xdrive::Sleep(1000);
+    ASSERT_TRUE(xdrive::Click(again, kFileMenuX, kMenuY));
+    xdrive::Sleep(500);
+    ASSERT_TRUE(xdrive::Hover(again, kOpenRecentX, kOpenRecentY));
+    xdrive::Sleep(500);
+    ASSERT_TRUE(xdrive::Hover(again, kRecentSubmenuX, kOpenRecentY));
+    xdrive::Sleep(500);
+    ASSERT_TRUE(xdrive::Hover(again, kRecentSubmenuX, kFirstRecentY));
+    xdrive::Sleep(300);
+    ASSERT_TRUE(xdrive::Click(again, kRecentSubmenuX, kFirstRecentY));
+    EXPECT_TRUE(xdrive::WaitForName(
+        again, [](const std::string& name) { return name.rfind("saved.vxsl - Vextal", 0) == 0; }, 10000))
+        << xdrive::WindowName(again);
+    xdrive::Sleep(500);
+    Photograph(again, "reopened");
+    ASSERT_TRUE(xdrive::Key(again, "ctrl+q"));
+    EXPECT_EQ(app->WaitForExit(30000), 0);
+}
+
+// Two songs exported through the export sheet into the music folder: WAV
+// files of the songs' length, as sox reads them.
+TEST_P(EndToEndTest, ExportsThroughTheSheet)
+{
+    if (!xdrive::HaveTools() || xdrive::Run("command -v soxi").empty())
+        GTEST_SKIP() << "xdotool, ImageMagick and sox are needed";
+    ASSERT_TRUE(WriteSine(Music("one.wav"), 441.0, 2.0, 0.5));
+    ASSERT_TRUE(WriteSine(Music("two.wav"), 882.0, 3.0, 0.25, 48000.0));
+    const juce::File destination((m_folder / "home" / "Music").string());
+    ASSERT_TRUE(destination.createDirectory());
+
+    std::unique_ptr<ChildProcess> app;
+    const std::string window = StartAndFind(app, {Path(Music("one.wav")), Path(Music("two.wav"))});
+    ASSERT_FALSE(window.empty()) << "no main window";
+    xdrive::Sleep(1000);
+    ASSERT_TRUE(xdrive::Key(window, "ctrl+a"));
+    ASSERT_TRUE(xdrive::Key(window, "ctrl+shift+e"));
+    xdrive::Sleep(1500);
+    Photograph(window, "exportsheet");
+    ASSERT_TRUE(xdrive::Key(window, "ctrl+shift+e"));
+
+    const juce::File one = destination.getChildFile("one.wav");
+    const juce::File two = destination.getChildFile("two.wav");
+    // The end of the export is told in a box.
+    AnswerBox(window, "Return");
+    EXPECT_TRUE(WaitFor([&] { return one.existsAsFile() && two.existsAsFile(); }, 30000));
+    EXPECT_EQ(xdrive::Run("soxi -s '" + Path(one) + "'"), "88200");
+    EXPECT_EQ(xdrive::Run("soxi -r '" + Path(two) + "'"), "44100");
+    EXPECT_EQ(xdrive::Run("soxi -s '" + Path(two) + "'"), "132300");
+    xdrive::Sleep(500);
+    Photograph(window, "exported");
+    ASSERT_TRUE(xdrive::Key(window, "ctrl+q"));
+    EXPECT_EQ(app->WaitForExit(30000), 0);
+}
+
+// Killed after an edit, the next start asks whether to restore; restored,
+// the songlist holds the edit.
+TEST_P(EndToEndTest, RestoresAfterAKill)
+{
+    if (!xdrive::HaveTools())
+        GTEST_SKIP() << "xdotool and ImageMagick are needed";
+    ASSERT_TRUE(WriteSine(Music("one.wav"), 441.0, 2.0, 0.5));
+    ASSERT_TRUE(WriteSine(Music("two.wav"), 882.0, 2.0, 0.25));
+
+    std::unique_ptr<ChildProcess> app;
+    const std::string window = StartAndFind(app, {Path(Music("one.wav")), Path(Music("two.wav"))});
+    ASSERT_FALSE(window.empty()) << "no main window";
+    xdrive::Sleep(1000);
+    ASSERT_TRUE(xdrive::Click(window, kFirstRowX, kFirstRowY));
+    ASSERT_TRUE(xdrive::Drag(window, kGainX, kGainY, kGainX, kGainY - 25));
+    ASSERT_TRUE(WaitFor([&] { return FirstGain(Data("VextalBackup.vxsl")) > 0.5; }, 10000));
+    const double gain = FirstGain(Data("VextalBackup.vxsl"));
+    app->Kill();
+
+    const std::string again = StartAndFind(app, {});
+    ASSERT_FALSE(again.empty()) << "no main window";
+    const std::string box = xdrive::OtherWindow(again, 20000);
+    ASSERT_FALSE(box.empty()) << "no restore question";
+    xdrive::Sleep(500);
+    Photograph(box, "restorequestion");
+    ASSERT_TRUE(xdrive::Key(box, "Return"));
+    xdrive::Sleep(1500);
+    Photograph(again, "restored");
+    // Quit normally: the songlist of the session is kept as the last one.
+    ASSERT_TRUE(xdrive::Key(again, "ctrl+q"));
+    EXPECT_EQ(app->WaitForExit(30000), 0);
+    EXPECT_EQ(SongCount(Data("VextalLast.vxsl")), 2);
+    EXPECT_DOUBLE_EQ(FirstGain(Data("VextalLast.vxsl")), gain);
 }
 
 INSTANTIATE_TEST_SUITE_P(Languages, EndToEndTest, testing::Values("en", "ja"));

@@ -6,6 +6,9 @@
 
 #include <chrono>
 #include <cstdio>
+#include <cstdlib>
+#include <algorithm>
+#include <utility>
 #include <string>
 #include <thread>
 
@@ -53,6 +56,41 @@ inline std::string FindWindow(const std::string& name, int timeoutMs)
     return {};
 }
 
+// The newest visible named window other than the one given (a dialog box
+// or a file chooser in front of the main window); empty when none shows
+// within the time.
+inline std::string OtherWindow(const std::string& main, int timeoutMs)
+{
+    for (int waited = 0; waited <= timeoutMs; waited += 100)
+    {
+        std::string newest;
+        const std::string ids = Run("xdotool search --onlyvisible --name .");
+        for (size_t at = 0; at < ids.size();)
+        {
+            const size_t end = std::min(ids.find('\n', at), ids.size());
+            const std::string id = ids.substr(at, end - at);
+            if (!id.empty() && id != main && (newest.empty() || std::stoul(id) > std::stoul(newest)))
+                newest = id;
+            at = end + 1;
+        }
+        if (!newest.empty())
+            return newest;
+        Sleep(100);
+    }
+    return {};
+}
+
+// The window's size: {width, height}.
+inline std::pair<int, int> WindowSize(const std::string& window)
+{
+    const std::string geometry = Run("xdotool getwindowgeometry --shell " + window);
+    auto value = [&](const std::string& name) {
+        const size_t at = geometry.find(name + "=");
+        return at == std::string::npos ? 0 : std::atoi(geometry.c_str() + at + name.size() + 1);
+    };
+    return {value("WIDTH"), value("HEIGHT")};
+}
+
 inline std::string WindowName(const std::string& window)
 {
     return Run("xdotool getwindowname " + window);
@@ -85,6 +123,26 @@ inline bool Type(const std::string& window, const std::string& text)
     Run("xdotool windowfocus --sync " + window);
     Sleep(150);
     return Run("xdotool type --delay 40 '" + text + "' && echo ok") == "ok";
+}
+
+// Drags with the left button from one point of the window to another, in
+// small steps as a hand would.
+inline bool Drag(const std::string& window, int x0, int y0, int x1, int y1)
+{
+    const std::string w = " --window " + window + " ";
+    std::string command = "xdotool mousemove" + w + std::to_string(x0) + " " + std::to_string(y0) +
+                          " sleep 0.2 mousedown 1 sleep 0.1";
+    for (int step = 1; step <= 10; ++step)
+        command += " mousemove" + w + std::to_string(x0 + (x1 - x0) * step / 10) + " " +
+                   std::to_string(y0 + (y1 - y0) * step / 10) + " sleep 0.05";
+    return Run(command + " sleep 0.1 mouseup 1 && echo ok") == "ok";
+}
+
+// Moves the pointer to a point of the window without clicking.
+inline bool Hover(const std::string& window, int x, int y)
+{
+    return Run("xdotool mousemove --window " + window + " " + std::to_string(x) + " " + std::to_string(y) +
+               " && echo ok") == "ok";
 }
 
 // Clicks at a point of the window (its own coordinates).
