@@ -6,6 +6,7 @@
 #include "src/CVXLookAndFeel.h"
 #include "src/ComboBoxLookAndFeel.h"
 #include "src/DialogManager.h"
+#include "src/Output/DiscBurnSession.h"
 #include "src/Output/DiscEraseSession.h"
 #include "src/Output/ExportManager.h"
 #include "src/Output/ExportParameter/ExportParameterDialog.h"
@@ -20,7 +21,7 @@ constexpr float kLabelFontHeight = 15.0f;
 constexpr const char* kBurnShortcut = "ctrl + shift + B";
 constexpr const char* kCancelShortcut = "escape";
 constexpr int kStopMs = 2000;
-constexpr int kDestroyStopMs = 10000;
+constexpr int kBurnStopMs = 10000;
 constexpr int kToggleHeight = 24;
 
 juce::String Text(const char* key)
@@ -114,7 +115,7 @@ DiscBurnSheet::DiscBurnSheet(const juce::String& cancelPropertyName, CVXHost* ho
 
 DiscBurnSheet::~DiscBurnSheet()
 {
-    stopPolling(kDestroyStopMs);
+    stopPolling(kBurnStopMs);
     addAsSessionListener(false);
     for (ExportParameter* set : {static_cast<ExportParameter*>(&m_common), static_cast<ExportParameter*>(&m_burnParam)})
     {
@@ -246,6 +247,8 @@ void DiscBurnSheet::buttonClicked(juce::Button* button)
 {
     if (button == &m_cancel)
         cancel();
+    else if (button == &m_burn)
+        startBurn();
     else if (button == &m_erase)
         startErase();
     else if (button == &m_eject)
@@ -255,6 +258,22 @@ void DiscBurnSheet::buttonClicked(juce::Button* button)
     }
     else if (button == &m_edit)
         showOptionDialog();
+}
+
+void DiscBurnSheet::startBurn()
+{
+    stopPolling(kBurnStopMs);
+    ExportManager* manager = ExportManager::GetInstance();
+    std::unique_ptr<ExportSession> session =
+        std::make_unique<DiscBurnSession>(m_burner, m_common, m_burnParam, m_host);
+    if (manager == nullptr || !manager->start(session))
+    {
+        startPolling();
+        return;
+    }
+    m_common.writePreferences();
+    m_burnParam.writePreferences();
+    setCancelled(false);
 }
 
 void DiscBurnSheet::startErase()

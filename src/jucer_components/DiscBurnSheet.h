@@ -25,12 +25,14 @@ class ExportParameterDisplay;
 // texts, the gap between songs and the normalization are shown in a
 // read-only table and edited in an option dialog behind Edit.
 //
-// Erase checks
+// Burn hands a disc-burn session to the export manager; the sheet stays open
+// and its owner closes it when the burn begins processing songs. Erase checks
 // the disc first (no disc, a disc that cannot be erased, a disc the songlist
 // reads from), asks for confirmation with a quick-erase choice and hands a
 // disc-erase session to the manager. A refused session leaves the sheet open
 // and watching the drive. Each opening reads both parameter sets from the
-// preferences and takes the album texts from the songs.
+// preferences and takes the album texts from the songs; the sets are written
+// when a burn has started.
 //
 // A drive that may not write the gaps between songs as set is warned about
 // when the sheet opens and when the drive or format changes, until the user
@@ -132,6 +134,7 @@ private:
     void stopPolling(int timeoutMs);
     void startPolling();
     void cancel();
+    void startBurn();
     void startErase();
     // Whether the album rows (an audio CD only with a drive that writes
     // CD-Text) and the gap row (an audio CD) are shown.

@@ -183,6 +183,39 @@ TEST_F(DiscBurnSheetTest, StopsWatchingWhileASessionRuns)
     EXPECT_TRUE(StateShows("CD-RW (used)"));
 }
 
+// Burn starts a disc-burn session over the sheet's choices: the songs are
+// burnt onto the simulated drive's blank disc (its image holds a track per
+// song and the album title among its CD-Text), the choices are stored and the owner
+// hears that the sheet was not cancelled; after the burn the sheet watches
+// the drive again.
+TEST_F(DiscBurnSheetTest, BurnsTheSongsOntoTheDisc)
+{
+    AddSongs(2);
+    Open();
+    ASSERT_TRUE(StateShows("CD-R (blank)"));
+    m_sheet->getBurnParameter().setParameterText(Vextal::DiscBurnParameter::kAlbumTitle, "Sheet Album", true);
+    for (int row = 0; row < m_sheet->getOptionTable().getNumRows(); ++row)
+        EXPECT_TRUE(m_sheet->getOptionTable().getRow(row)->isVisible()) << row;
+
+    Click(m_sheet->getBurnButton());
+    EXPECT_FALSE(static_cast<bool>(m_sheet->getProperties()["cancelled"]));
+    EXPECT_FALSE(m_sheet->isPolling());
+    ASSERT_TRUE(uitest::PumpUntil([&] { return !m_manager->isBusy(); }, 60000));
+    ASSERT_NE(m_manager->getCurrentSession(), nullptr);
+    EXPECT_TRUE(m_manager->getCurrentSession()->isSucceeded());
+
+    const juce::File cue((m_folder / "images" / "Disc 001.cue").string());
+    ASSERT_TRUE(cue.existsAsFile());
+    const juce::String sheet = cue.loadFileAsString();
+    EXPECT_TRUE(sheet.contains("TRACK 01 AUDIO"));
+    EXPECT_TRUE(sheet.contains("TRACK 02 AUDIO"));
+    juce::MemoryBlock cdText;
+    ASSERT_TRUE(juce::File((m_folder / "images" / "Disc 001.cdt").string()).loadFileAsData(cdText));
+    const std::string packs(static_cast<const char*>(cdText.getData()), cdText.getSize());
+    EXPECT_NE(packs.find("Sheet Album"), std::string::npos);
+    EXPECT_TRUE(m_sheet->isPolling());
+}
+
 // Erase checks the disc first: without a disc it shows the reason as an
 // error and starts nothing. With a used rewritable disc it asks, offering a
 // quick erase (the stored choice); cancelled, nothing starts and the sheet
