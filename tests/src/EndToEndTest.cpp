@@ -353,4 +353,59 @@ TEST_P(EndToEndTest, RestoresAfterAKill)
     EXPECT_DOUBLE_EQ(FirstGain(Data("VextalLast.vxsl")), gain);
 }
 
+// Two songs burnt through the disc-burn sheet onto the simulated drive,
+// declining a second copy: the disc's image holds two tracks of the songs'
+// length at 44.1 kHz.
+TEST_P(EndToEndTest, BurnsToTheSimulatedDrive)
+{
+    if (!xdrive::HaveTools())
+        GTEST_SKIP() << "xdotool and ImageMagick are needed";
+    ASSERT_TRUE(WriteSine(Music("one.wav"), 441.0, 4.0, 0.5));
+    ASSERT_TRUE(WriteSine(Music("two.wav"), 882.0, 5.0, 0.25, 48000.0));
+    const juce::File drive((m_folder / "drive").string());
+    ASSERT_TRUE(drive.createDirectory());
+    m_environment["VEXTAL_SIMULATED_DRIVE"] = Path(drive);
+
+    std::unique_ptr<ChildProcess> app;
+    const std::string window = StartAndFind(app, {Path(Music("one.wav")), Path(Music("two.wav"))});
+    ASSERT_FALSE(window.empty()) << "no main window";
+    xdrive::Sleep(1000);
+    ASSERT_TRUE(xdrive::Key(window, "ctrl+a"));
+    ASSERT_TRUE(xdrive::Key(window, "ctrl+shift+b"));
+    xdrive::Sleep(2000);
+    Photograph(window, "burnsheet");
+    ASSERT_TRUE(xdrive::Key(window, "ctrl+shift+b"));
+
+    // The progress window asks for another copy once the disc is done.
+    const juce::File cue = drive.getChildFile("Disc 001.cue");
+    const juce::File bin = drive.getChildFile("Disc 001.bin");
+    ASSERT_TRUE(WaitFor([&] { return cue.existsAsFile(); }, 90000)) << "no disc image";
+    const std::string progress = xdrive::OtherWindow(window, 5000);
+    ASSERT_FALSE(progress.empty()) << "no progress window";
+    Photograph(progress, "burning");
+    // "n" declines the copy once the question shows; until then the window
+    // has no use for the key. The window goes when the session has ended.
+    EXPECT_TRUE(WaitFor(
+        [&] {
+            if (xdrive::OtherWindow(window, 0).empty())
+                return true;
+            xdrive::Key(progress, "n");
+            return false;
+        },
+        120000))
+        << "the progress window stayed";
+    xdrive::Sleep(500);
+    Photograph(window, "burnt");
+    const juce::String sheet = cue.loadFileAsString();
+    EXPECT_TRUE(sheet.contains("TRACK 01 AUDIO")) << sheet;
+    EXPECT_TRUE(sheet.contains("TRACK 02 AUDIO")) << sheet;
+    EXPECT_FALSE(sheet.contains("TRACK 03")) << sheet;
+    // 9 s of audio in whole CD frames of 2352 bytes (the pre-gap is in the
+    // cue sheet).
+    EXPECT_GE(bin.getSize(), static_cast<int64_t>(9 * 75 * 2352));
+    EXPECT_LE(bin.getSize(), static_cast<int64_t>(12 * 75 * 2352));
+    ASSERT_TRUE(xdrive::Key(window, "ctrl+q"));
+    EXPECT_EQ(app->WaitForExit(30000), 0);
+}
+
 INSTANTIATE_TEST_SUITE_P(Languages, EndToEndTest, testing::Values("en", "ja"));
