@@ -1,4 +1,5 @@
 #include "src/jucer_components/DiscBurnSheet.h"
+#include "src/jucer_components/OutputSheetControls.h"
 
 #include "common/disc/CAudioDiscBurnProxy.h"
 #include "library/vextal_juce/CZJEResource.h"
@@ -17,7 +18,6 @@ namespace Vextal
 {
 namespace
 {
-constexpr float kLabelFontHeight = 15.0f;
 constexpr const char* kBurnShortcut = "ctrl + shift + B";
 constexpr const char* kCancelShortcut = "escape";
 constexpr int kStopMs = 2000;
@@ -29,15 +29,6 @@ juce::String Text(const char* key)
     return CZJEResource::GetText(key);
 }
 
-// Whether the host (the application's when none is given) has selected
-// songs.
-std::function<bool()> SelectionOf(CVXHost* host)
-{
-    return [host] {
-        const CVXHost* h = host != nullptr ? host : CVXHost::GetInstance();
-        return h != nullptr && !h->GetSelection().isEmpty();
-    };
-}
 
 CAudioDiscBurnProxy& BurnerOf(CAudioDiscBurnProxy* burner)
 {
@@ -51,7 +42,7 @@ CAudioDiscBurnProxy& BurnerOf(CAudioDiscBurnProxy* burner)
 
 DiscBurnSheet::DiscBurnSheet(const juce::String& cancelPropertyName, CVXHost* host, CAudioDiscBurnProxy* burner)
     : juce::Thread("Disc Reload Thread"), m_cancelPropertyName(cancelPropertyName), m_host(host),
-      m_burner(BurnerOf(burner)), m_common(SelectionOf(host)), m_burnParam(m_burner), m_sourceCaption("Export_Source", "Songs"),
+      m_burner(BurnerOf(burner)), m_common(OutputSheetControls::hasSelectedSongs(host)), m_burnParam(m_burner), m_sourceCaption("Export_Source", "Songs"),
       m_source("Source"), m_discFormatCaption("DiscBurn_DiscFormat", "Disc Format"), m_discFormat("DiscFormat"),
       m_driveCaption("DiscBurn_Drive", "Drive"), m_drive("Drive"), m_discState("DiscState", "No disc"),
       m_eject("Eject"), m_writeSpeedCaption("DiscBurn_WriteSpeed", "Write Speed"), m_writeSpeed("WriteSpeed"),
@@ -150,27 +141,12 @@ juce::String DiscBurnSheet::discStateText(CAudioDiscBurnBase& burner)
 
 void DiscBurnSheet::setupLabel(juce::Label& label, juce::Rectangle<int> bounds)
 {
-    label.setFont(juce::Font(kLabelFontHeight, juce::Font::plain));
-    label.setJustificationType(juce::Justification::centredLeft);
-    label.setEditable(false, false, false);
-    label.setColour(juce::Label::textColourId, juce::Colours::black);
-    label.setColour(juce::Label::backgroundColourId, juce::Colours::transparentBlack);
-    if (const CVXLookAndFeel* look = CVXLookAndFeel::GetInstance())
-        look->applyLocalUIFontToLabel(label);
-    label.setBounds(bounds);
-    addAndMakeVisible(label);
+    OutputSheetControls::setUpCaption(*this, label, bounds);
 }
 
 void DiscBurnSheet::setupComboBox(juce::ComboBox& box, juce::Rectangle<int> bounds)
 {
-    box.setEditableText(false);
-    box.setJustificationType(juce::Justification::centredLeft);
-    box.setTextWhenNothingSelected(juce::String());
-    box.setTextWhenNoChoicesAvailable("(no choices)");
-    box.setLookAndFeel(m_comboLook.get());
-    box.addListener(this);
-    box.setBounds(bounds);
-    addAndMakeVisible(box);
+    OutputSheetControls::setUpChoiceBox(*this, box, bounds, m_comboLook.get(), this);
 }
 
 void DiscBurnSheet::localize()

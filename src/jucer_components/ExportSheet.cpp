@@ -1,4 +1,5 @@
 #include "src/jucer_components/ExportSheet.h"
+#include "src/jucer_components/OutputSheetControls.h"
 
 #include "library/vextal_juce/CZJEResource.h"
 #include "src/CVXHost.h"
@@ -13,7 +14,6 @@ namespace Vextal
 {
 namespace
 {
-constexpr float kLabelFontHeight = 15.0f;
 constexpr const char* kOkShortcut = "ctrl + shift + E";
 constexpr const char* kCancelShortcut = "escape";
 
@@ -22,19 +22,10 @@ juce::String Text(const char* key)
     return CZJEResource::GetText(key);
 }
 
-// Whether the host (the application's when none is given) has selected
-// songs.
-std::function<bool()> SelectionOf(CVXHost* host)
-{
-    return [host] {
-        const CVXHost* h = host != nullptr ? host : CVXHost::GetInstance();
-        return h != nullptr && !h->GetSelection().isEmpty();
-    };
-}
 } // namespace
 
 ExportSheet::ExportSheet(const juce::String& cancelPropertyName, CVXHost* host, CommandManager* commands)
-    : m_cancelPropertyName(cancelPropertyName), m_host(host), m_commands(commands), m_common(SelectionOf(host)),
+    : m_cancelPropertyName(cancelPropertyName), m_host(host), m_commands(commands), m_common(OutputSheetControls::hasSelectedSongs(host)),
       m_sourceCaption("Export_Source", "Songs"), m_source("Source"),
       m_destinationCaption("Export_Destination", "Destination"),
       m_destination("Destination", juce::File(), true, true, false, juce::String(), juce::String(), juce::String()),
@@ -122,27 +113,12 @@ ExportSheet::~ExportSheet()
 
 void ExportSheet::setupLabel(juce::Label& label, juce::Rectangle<int> bounds)
 {
-    label.setFont(juce::Font(kLabelFontHeight, juce::Font::plain));
-    label.setJustificationType(juce::Justification::centredLeft);
-    label.setEditable(false, false, false);
-    label.setColour(juce::Label::textColourId, juce::Colours::black);
-    label.setColour(juce::Label::backgroundColourId, juce::Colours::transparentBlack);
-    if (const CVXLookAndFeel* look = CVXLookAndFeel::GetInstance())
-        look->applyLocalUIFontToLabel(label);
-    label.setBounds(bounds);
-    addAndMakeVisible(label);
+    OutputSheetControls::setUpCaption(*this, label, bounds);
 }
 
 void ExportSheet::setupComboBox(juce::ComboBox& box, juce::Rectangle<int> bounds)
 {
-    box.setEditableText(false);
-    box.setJustificationType(juce::Justification::centredLeft);
-    box.setTextWhenNothingSelected(juce::String());
-    box.setTextWhenNoChoicesAvailable("(no choices)");
-    box.setLookAndFeel(m_comboLook.get());
-    box.addListener(this);
-    box.setBounds(bounds);
-    addAndMakeVisible(box);
+    OutputSheetControls::setUpChoiceBox(*this, box, bounds, m_comboLook.get(), this);
 }
 
 void ExportSheet::localize()
@@ -172,7 +148,7 @@ void ExportSheet::DoBeforeOpen()
     m_common.updateEnablements(CommonExportParameter::kSource);
     // The choices of an earlier opening that was cancelled go: a value that
     // was never stored reads back as the default, not as that choice.
-    m_common.copyValue(CommonExportParameter(SelectionOf(m_host)));
+    m_common.copyValue(CommonExportParameter(OutputSheetControls::hasSelectedSongs(m_host)));
     const FileExportParameter defaults;
     m_file.copyValue(defaults);
     m_file.rememberedQuality = defaults.rememberedQuality;
