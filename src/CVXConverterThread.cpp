@@ -188,6 +188,8 @@ void CVXConverterThread::run()
     Guarded([this] { EndRun(); });
     Guarded([this] { SetHostSong(-1); });
     m_finished.store(true, std::memory_order_release);
+    if (onFinished != nullptr)
+        onFinished();
 }
 
 template <typename Step>

@@ -4,6 +4,7 @@
 
 #include <atomic>
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <mutex>
 #include <vector>
@@ -113,6 +114,10 @@ public:
     // Stops the conversion at its next block; no further song starts.
     void cancel();
     bool hasFinished() const { return m_finished.load(std::memory_order_acquire); }
+    // Called on this thread once the run has ended and hasFinished is true,
+    // so that whoever polls the thread need not wait for its next look. Set
+    // before the thread starts.
+    std::function<void()> onFinished;
     // The songlist indices of the failed songs.
     juce::SparseSet<int> getErrorSongs() const;
 

@@ -108,6 +108,8 @@ void NormalizeGainDetectThread::run()
         m_results.fill(smallest);
     }
     m_finished.store(true, std::memory_order_release);
+    if (onFinished != nullptr)
+        onFinished();
 }
 
 double NormalizeGainDetectThread::MeasureSong(int index)

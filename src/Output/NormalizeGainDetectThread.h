@@ -4,6 +4,7 @@
 
 #include <atomic>
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <mutex>
 
@@ -49,6 +50,9 @@ public:
     // results it has.
     void cancel();
     bool hasFinished() const { return m_finished.load(std::memory_order_acquire); }
+    // Called on this thread once the measurement has ended and hasFinished
+    // is true. Set before start().
+    std::function<void()> onFinished;
     // The position in the songs being measured (0-based).
     int getCurrentSong() const { return m_currentSong.load(std::memory_order_acquire); }
     // The progress of the song being measured, 0 to 100.

@@ -10,6 +10,8 @@
 
 #include <juce_events/juce_events.h>
 
+#include <functional>
+
 namespace Vextal
 {
 namespace
@@ -33,6 +35,28 @@ enum NormalizeMode
 void AddIndex(juce::SparseSet<int>& set, int index)
 {
     set.addRange({index, index + 1});
+}
+
+// A notice for a worker's end that wakes the thread calling now (the
+// session's thread) from its wait between two looks at the worker, so that
+// the next stage starts at once; nothing when that is not a juce::Thread.
+std::function<void()> WakeCallingThread()
+{
+    juce::Thread* const thread = juce::Thread::getCurrentThread();
+    return [thread]
+    {
+        if (thread != nullptr)
+            thread->notify();
+    };
+}
+
+// Waits on the calling thread until a worker's end wakes it or ms pass.
+void WaitForWorker(int ms)
+{
+    if (juce::Thread* thread = juce::Thread::getCurrentThread())
+        thread->wait(ms);
+    else
+        juce::Thread::sleep(ms);
 }
 } // namespace
 
@@ -150,6 +174,7 @@ bool OutputExportSessionBase::StartNormalizeThread()
         return false;
     normalizeThread = std::make_unique<NormalizeGainDetectThread>(targetSongs, getOutputSampleRate(), dsdFilter,
                                                                   mode == kNormalizeAll, host());
+    normalizeThread->onFinished = WakeCallingThread();
     return normalizeThread->start();
 }
 
@@ -179,7 +204,7 @@ void OutputExportSessionBase::PollNormalizeThread()
                        juce::String::formatted(" (%d / %d)", position + 1, count);
         }
         notifyProgress(percent, kDetectNormalizeGainKey, juce::StringArray(text));
-        juce::Thread::sleep(kNormalizePollMs);
+        WaitForWorker(kNormalizePollMs);
     }
 }
 
@@ -283,6 +308,7 @@ bool OutputExportSessionBase::startConverter()
     const juce::ScopedLock lock(converterLock);
     if (converter == nullptr || isCancelled())
         return false;
+    converter->onFinished = WakeCallingThread();
     converter->startThread();
     return true;
 }

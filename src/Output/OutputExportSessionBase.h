@@ -101,7 +101,9 @@ protected:
     // when none could be made.
     bool makeConverter(const CVXConverterThread::ParameterSet& params);
     // Starts the converter under the lock; false, starting nothing, when
-    // the session is cancelled or there is no converter.
+    // the session is cancelled or there is no converter. The converter's end
+    // wakes the calling thread (the session's) from a juce::Thread::wait, so
+    // a poll loop that waits there moves on as soon as it finishes.
     bool startConverter();
     // Deletes the converter under the lock.
     void deleteConverter();

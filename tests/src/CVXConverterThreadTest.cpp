@@ -11,6 +11,7 @@
 
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <chrono>
 #include <cmath>
 #include <filesystem>
@@ -409,7 +410,8 @@ TEST_F(ConverterThreadTest, GaplessChainEqualsOneContinuousRender)
 
 // A second song that fails in any way is listed, its output is removed, the
 // first song's output is kept and the third song is never started; the run
-// ends with the exported song cleared and finished set.
+// ends with the exported song cleared and finished set, and announces its
+// end once, on its own thread, with finished already set.
 TEST_F(ConverterThreadTest, FailingSecondSongStopsTheRun)
 {
     struct Case
@@ -453,8 +455,17 @@ TEST_F(ConverterThreadTest, FailingSecondSongStopsTheRun)
 
         FakeWriterThread thread(FileParams({0, 1, 2}), m_host.get());
         thread.behaviours["second"] = c.behaviour;
+        std::atomic<int> endNotices{0};
+        std::atomic<bool> endNoticeAfterFinish{false};
+        thread.onFinished = [&]
+        {
+            ++endNotices;
+            endNoticeAfterFinish = thread.hasFinished() && juce::Thread::getCurrentThread() == &thread;
+        };
         ASSERT_TRUE(RunToEnd(thread));
         EXPECT_TRUE(thread.hasFinished());
+        EXPECT_EQ(endNotices, 1);
+        EXPECT_TRUE(endNoticeAfterFinish);
         EXPECT_EQ(thread.getErrorSongs(), IndexSet({1}));
         ASSERT_NE(thread.Log("first"), nullptr);
         EXPECT_TRUE(thread.Log("first")->completed);
