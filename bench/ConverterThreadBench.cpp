@@ -26,6 +26,7 @@
 #include "tests/support/TempFolder.h"
 
 #include "bench/ExportSupport.h"
+#include "bench/TimingSupport.h"
 #include "common/dsp/CAudioFileConverterPcmOutput.h"
 #include "common/file/CPlaylistSong.h"
 #include "common/file/CWavFileRead.h"
@@ -34,7 +35,6 @@
 #include <benchmark/benchmark.h>
 
 #include <algorithm>
-#include <chrono>
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
@@ -45,8 +45,6 @@
 #include <string>
 #include <thread>
 #include <vector>
-
-#include <time.h>
 
 namespace juce
 {
@@ -213,77 +211,21 @@ enum Case
 const char* const kCaseNames[] = {"single conversion, one file (ExportBench)",
                                   "export converter alone, ten files", "converter thread, ten files"};
 
-double ProcessCpuSeconds()
-{
-    timespec t{};
-    clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &t);
-    return static_cast<double>(t.tv_sec) + static_cast<double>(t.tv_nsec) * 1e-9;
-}
-
-// One timed run of a case into the fixture's tables; its wall-clock seconds,
-// or a negative value when it failed.
-double TimeRun(Fixture& f, Case c, const std::function<bool()>& run)
-{
-    const double cpuStart = ProcessCpuSeconds();
-    const auto start = std::chrono::steady_clock::now();
-    const bool ok = run();
-    const double wall = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
-    if (!ok)
-        return -1.0;
-    f.wall[c].push_back(wall);
-    f.cpu[c].push_back(ProcessCpuSeconds() - cpuStart);
-    return wall;
-}
-
-double Median(std::vector<double> v)
-{
-    if (v.empty())
-        return 0.0;
-    std::sort(v.begin(), v.end());
-    return v[v.size() / 2];
-}
-
-// Every iteration runs the three cases, in a rotating order, after one
-// untimed run of each (so that all find the input in the page cache), so
-// that the load of the machine falls on all alike.
+// Every iteration runs the three cases in turns (see RunInTurns).
 void RunRace(benchmark::State& state, Fixture& f)
 {
-    const std::function<bool()> cases[3] = {
+    const std::vector<std::function<bool()>> cases = {
         [&f] { return benchexport::ExportWav(f.input, f.out / "single.wav", kOutRate); },
         [&f] { return ConvertTenFiles(f.input, f.out); },
         [&f] { return f.ConvertWithThread(); },
     };
     // The output of the run before is removed outside the time taken.
-    const auto untimed = [&f](const std::function<bool()>& run)
-    {
-        f.ClearOutput();
-        return run();
-    };
-    if (!f.ready || !untimed(cases[kSingle]) || !untimed(cases[kTenFiles]) || !untimed(cases[kThread]))
-    {
-        state.SkipWithError("the input could not be made or a run failed");
-        return;
-    }
-    int first = 0;
-    for (auto _ : state)
-    {
-        double threadTime = 0.0;
-        for (int k = 0; k < 3; ++k)
-        {
-            const Case c = static_cast<Case>((first + k) % 3);
-            f.ClearOutput();
-            const double t = TimeRun(f, c, cases[c]);
-            if (t < 0.0)
-            {
-                state.SkipWithError("a run failed");
-                return;
-            }
-            if (c == kThread)
-                threadTime = t;
-        }
-        state.SetIterationTime(threadTime);
-        first = (first + 1) % 3;
-    }
+    benchsupport::RunInTurns(state, f.ready, cases, kThread, [&f] { f.ClearOutput(); },
+                             [&f](size_t c, double wall, double cpu)
+                             {
+                                 f.wall[c].push_back(wall);
+                                 f.cpu[c].push_back(cpu);
+                             });
 }
 } // namespace
 
@@ -304,8 +246,8 @@ int main(int argc, char** argv)
     double wall[3], cpu[3];
     for (int c = 0; c < 3; ++c)
     {
-        wall[c] = Median(fixture.wall[c]);
-        cpu[c] = Median(fixture.cpu[c]);
+        wall[c] = benchsupport::Median(fixture.wall[c]);
+        cpu[c] = benchsupport::Median(fixture.cpu[c]);
         if (wall[c] <= 0.0 || cpu[c] <= 0.0)
             return 0;
     }

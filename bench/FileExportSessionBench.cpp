@@ -22,6 +22,7 @@
 #include "tests/support/TempFolder.h"
 
 #include "bench/ExportSupport.h"
+#include "bench/TimingSupport.h"
 #include "common/file/CAudioFileReadBase.h"
 #include "common/file/CWavFileWrite.h"
 #include "common/file/VextalFileUtil.h"
@@ -186,55 +187,17 @@ struct Fixture
     double longestStall = 0.0;
 };
 
-double Median(std::vector<double> v)
-{
-    if (v.empty())
-        return 0.0;
-    std::sort(v.begin(), v.end());
-    return v[v.size() / 2];
-}
-
-// Every iteration runs the four cases in a rotating order, after one untimed
-// run of each, so that the load of the machine falls on all alike.
+// Every iteration runs the four cases in turns (see RunInTurns).
 void RunRace(benchmark::State& state, Fixture& f)
 {
-    const std::function<bool()> cases[kNumCases] = {
+    const std::vector<std::function<bool()>> cases = {
         [&f] { return f.ExportWithSession(false); },
         [&f] { return f.ExportWithSession(true); },
         [&f] { return f.ExportWithConverter(); },
         [&f] { return f.ExportWithSox(); },
     };
-    for (const auto& run : cases)
-    {
-        f.ClearOutput();
-        if (!f.ready || !run())
-        {
-            state.SkipWithError("the input could not be made or a run failed");
-            return;
-        }
-    }
-    int first = 0;
-    for (auto _ : state)
-    {
-        double sessionTime = 0.0;
-        for (int k = 0; k < kNumCases; ++k)
-        {
-            const int c = (first + k) % kNumCases;
-            f.ClearOutput();
-            const auto start = std::chrono::steady_clock::now();
-            if (!cases[c]())
-            {
-                state.SkipWithError("a run failed");
-                return;
-            }
-            const double t = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
-            f.wall[c].push_back(t);
-            if (c == kSession)
-                sessionTime = t;
-        }
-        state.SetIterationTime(sessionTime);
-        first = (first + 1) % kNumCases;
-    }
+    benchsupport::RunInTurns(state, f.ready, cases, kSession, [&f] { f.ClearOutput(); },
+                             [&f](size_t c, double wall, double) { f.wall[c].push_back(wall); });
 }
 } // namespace
 
@@ -255,7 +218,7 @@ int main(int argc, char** argv)
     double wall[kNumCases];
     for (int c = 0; c < kNumCases; ++c)
     {
-        wall[c] = Median(fixture.wall[c]);
+        wall[c] = benchsupport::Median(fixture.wall[c]);
         if (wall[c] <= 0.0)
             return 0;
     }
