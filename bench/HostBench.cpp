@@ -19,19 +19,16 @@
 #include "common/dsp/CAudioFilePlayer.h"
 #include "common/file/CAudioFileReadBase.h"
 #include "common/file/VextalFileUtil.h"
+#include "bench/PlayerSupport.h"
 #include "bench/TimingSupport.h"
 #include "tests/support/TempFolder.h"
 
 #include <benchmark/benchmark.h>
-#include <pthread.h>
-#include <sched.h>
 
 #include <algorithm>
-#include <chrono>
 #include <cmath>
 #include <cstdio>
 #include <memory>
-#include <thread>
 #include <vector>
 
 namespace
@@ -39,31 +36,6 @@ namespace
 constexpr int kBlock = 512;
 constexpr uint32_t kRate = 44100;
 constexpr int kSongSeconds = 30;
-
-// Real-time priority for the calling thread while it lives, where allowed
-// (above the player's reader, as a device's audio thread is).
-class ScopedAudioThreadPriority
-{
-public:
-    ScopedAudioThreadPriority()
-    {
-        pthread_getschedparam(pthread_self(), &m_policy, &m_param);
-        sched_param param{};
-        param.sched_priority = CThread::SchedulingPriorityFor(3) + 10;
-        m_granted = pthread_setschedparam(pthread_self(), SCHED_FIFO, &param) == 0;
-    }
-    ~ScopedAudioThreadPriority()
-    {
-        if (m_granted)
-            pthread_setschedparam(pthread_self(), m_policy, &m_param);
-    }
-    bool Granted() const { return m_granted; }
-
-private:
-    int m_policy = SCHED_OTHER;
-    sched_param m_param{};
-    bool m_granted = false;
-};
 
 // A stereo 16-bit song of two tones in a temporary file.
 class ToneFile
@@ -149,11 +121,7 @@ public:
     {
         if (Player().GetCurTimeSecond() > kSongSeconds - 5)
             Player().SetCurTimeSecond(0.0);
-        const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(10);
-        while ((Player().IsBuffering() ||
-                Player().GetBufferFilledFrames() < CAudioFilePlayerPcmOutput::kStartThreshold + kBlock) &&
-               std::chrono::steady_clock::now() < deadline)
-            std::this_thread::sleep_for(std::chrono::microseconds(50));
+        benchsupport::WaitForFrames(Player(), CAudioFilePlayerPcmOutput::kStartThreshold + kBlock);
     }
 
 private:
@@ -182,7 +150,7 @@ void BM_HostCallbackShare(benchmark::State& state)
     std::vector<float> left(kBlock), right(kBlock);
     float* out[2] = {left.data(), right.data()};
     std::vector<double> playerTimes, hostTimes;
-    const ScopedAudioThreadPriority priority;
+    const benchsupport::ScopedAudioThreadPriority priority;
     for (auto _ : state)
     {
         bench.Refill();

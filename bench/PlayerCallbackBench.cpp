@@ -12,16 +12,14 @@
 // process may) preempts the timed calls and the worst case measures the
 // scheduler. The counter "realtime" tells whether it was granted.
 
+#include "bench/PlayerSupport.h"
 #include "common/dsp/CAudioFilePlayer.h"
 
 #include <benchmark/benchmark.h>
-#include <pthread.h>
-#include <sched.h>
 
 #include <algorithm>
 #include <chrono>
 #include <cmath>
-#include <thread>
 #include <vector>
 
 namespace
@@ -64,37 +62,8 @@ private:
     int64_t m_position = 0;
 };
 
-// Real-time priority for the calling thread while it lives, where allowed.
-class ScopedAudioThreadPriority
-{
-public:
-    ScopedAudioThreadPriority()
-    {
-        pthread_getschedparam(pthread_self(), &m_policy, &m_param);
-        sched_param param{};
-        param.sched_priority = CThread::SchedulingPriorityFor(3) + 10;
-        m_granted = pthread_setschedparam(pthread_self(), SCHED_FIFO, &param) == 0;
-    }
-    ~ScopedAudioThreadPriority()
-    {
-        if (m_granted)
-            pthread_setschedparam(pthread_self(), m_policy, &m_param);
-    }
-    bool Granted() const { return m_granted; }
-
-private:
-    int m_policy = SCHED_OTHER;
-    sched_param m_param{};
-    bool m_granted = false;
-};
-
-void WaitForFrames(CAudioFilePlayerPcmOutput& player, uint32_t frames)
-{
-    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(10);
-    while ((player.IsBuffering() || player.GetBufferFilledFrames() < frames) &&
-           std::chrono::steady_clock::now() < deadline)
-        std::this_thread::sleep_for(std::chrono::microseconds(50));
-}
+using benchsupport::ScopedAudioThreadPriority;
+using benchsupport::WaitForFrames;
 
 // range(0): source rate (the device runs at 44100 Hz); range(1): 1 with the
 // song's controls on.
