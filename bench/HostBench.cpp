@@ -11,22 +11,17 @@
 // Goal: under 1 ms at 10,000 songs, and no growth with the list (nothing in
 // the tick walks the songs).
 
-#include "src/CVXAudioDeviceManager.h"
 #include "src/CVXHost.h"
 #include "src/TrackInfo.h"
-#include "src/linux/CNullAudioIODeviceType.h"
 
-#include "common/dsp/CAudioFilePlayer.h"
-#include "common/file/CAudioFileReadBase.h"
-#include "common/file/VextalFileUtil.h"
+#include "bench/HostSupport.h"
 #include "bench/PlayerSupport.h"
 #include "bench/TimingSupport.h"
-#include "tests/support/TempFolder.h"
+#include "common/dsp/CAudioFilePlayer.h"
 
 #include <benchmark/benchmark.h>
 
 #include <algorithm>
-#include <cmath>
 #include <cstdio>
 #include <memory>
 #include <vector>
@@ -37,82 +32,24 @@ constexpr int kBlock = 512;
 constexpr uint32_t kRate = 44100;
 constexpr int kSongSeconds = 30;
 
-// A stereo 16-bit song of two tones in a temporary file.
-class ToneFile
-{
-public:
-    ToneFile()
-    {
-        std::unique_ptr<CAudioFileWriteBase> w(VextalFileUtil::CreateAudioFileWriteObject(
-            m_file.getFullPathName().toWideCharPointer(), "wav", kRate, 16, 2, 0));
-        if (w == nullptr)
-            return;
-        std::vector<int32_t> left(kRate), right(kRate);
-        int32_t* channels[2] = {left.data(), right.data()};
-        for (int second = 0; second < kSongSeconds; ++second)
-        {
-            for (uint32_t i = 0; i < kRate; ++i)
-            {
-                const double t = static_cast<double>(i) / kRate;
-                left[i] =
-                    static_cast<int32_t>(0.5 * std::sin(2.0 * M_PI * 440.0 * t) * 2147483647.0) & ~0xFFFF;
-                right[i] =
-                    static_cast<int32_t>(0.5 * std::sin(2.0 * M_PI * 660.0 * t) * 2147483647.0) & ~0xFFFF;
-            }
-            if (w->WriteAudioData(channels, kRate) != kRate)
-                return;
-        }
-        m_ok = w->CloseFile();
-    }
-
-    bool Ok() const { return m_ok; }
-    const juce::File& File() const { return m_file; }
-
-private:
-    vxtest::TempFolder m_scratch{"vextal-host-bench"};
-    juce::File m_file{(m_scratch / "tone.wav").string()};
-    bool m_ok = false;
-};
-
 // A host over a null device in manual pump mode, with nothing else.
 class BenchHost
 {
 public:
-    BenchHost()
-    {
-        CVXAudioDeviceManager::Setup setup;
-        auto type = std::make_unique<CNullAudioIODeviceType>();
-        type->GetControl()->SetManualPump(true);
-        setup.deviceTypes.push_back(std::move(type));
-        m_devices = std::make_unique<CVXAudioDeviceManager>(std::move(setup));
-        m_devices->Open(CNullAudioIODeviceType::kDeviceName, kRate, 0, kBlock, false);
-        CVXHost::Services services;
-        services.deviceManager = m_devices.get();
-        m_host = std::make_unique<CVXHost>(services);
-        m_host->stopTimer();
-    }
-    ~BenchHost()
-    {
-        m_host.reset();
-        m_devices.reset();
-    }
-
-    CVXHost& Host() { return *m_host; }
-    CAudioFilePlayerPcmOutput& Player() { return *m_host->GetPlayer(); }
+    CVXHost& Host() { return m_null.Host(); }
+    CAudioFilePlayerPcmOutput& Player() { return *Host().GetPlayer(); }
 
     // count songs: copies of the file's song, song `current` playing.
     bool Fill(const juce::File& file, int count, int current)
     {
-        std::unique_ptr<CAudioFileReadBase> reader(
-            VextalFileUtil::CreateAudioFileReadObject(file.getFullPathName().toWideCharPointer(), true));
-        if (reader == nullptr)
+        const std::unique_ptr<Vextal::TrackInfo> song = benchsupport::ReadSong(file);
+        if (song == nullptr)
             return false;
-        const Vextal::TrackInfo song(reader.get());
         for (int i = 0; i < count; ++i)
-            m_host->InsertTrack(i, std::make_unique<Vextal::TrackInfo>(song));
-        m_host->SetCurPlayTrack(current, true, false);
-        m_host->SetPlayerStatus(CVXHost::kStatusPlaying);
-        return m_host->GetPlayerStatus() == CVXHost::kStatusPlaying;
+            Host().InsertTrack(i, std::make_unique<Vextal::TrackInfo>(*song));
+        Host().SetCurPlayTrack(current, true, false);
+        Host().SetPlayerStatus(CVXHost::kStatusPlaying);
+        return Host().GetPlayerStatus() == CVXHost::kStatusPlaying;
     }
 
     // Waits (untimed) until the ring holds enough for steady playback;
@@ -125,8 +62,7 @@ public:
     }
 
 private:
-    std::unique_ptr<CVXAudioDeviceManager> m_devices;
-    std::unique_ptr<CVXHost> m_host;
+    benchsupport::NullDeviceHost m_null{kRate, kBlock};
 };
 
 using benchsupport::Median;
@@ -140,7 +76,8 @@ double Worst(const std::vector<double>& times)
 void BM_HostCallbackShare(benchmark::State& state)
 {
     const juce::ScopedJuceInitialiser_GUI gui;
-    const ToneFile file;
+    const benchsupport::TempSong file("vextal-host-bench", "tone.wav", kRate, kSongSeconds,
+                                      benchsupport::TempSong::Content::kTones);
     BenchHost bench;
     if (!file.Ok() || !bench.Fill(file.File(), 1, 0))
     {
@@ -209,7 +146,8 @@ public:
 void BM_HostTick(benchmark::State& state)
 {
     const juce::ScopedJuceInitialiser_GUI gui;
-    const ToneFile file;
+    const benchsupport::TempSong file("vextal-host-bench", "tone.wav", kRate, kSongSeconds,
+                                      benchsupport::TempSong::Content::kTones);
     BenchHost bench;
     const int songs = static_cast<int>(state.range(0));
     if (!file.Ok() || !bench.Fill(file.File(), songs, songs / 2))

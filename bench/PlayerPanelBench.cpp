@@ -19,20 +19,14 @@
 // so the player's threads take no time from the measurement (the host's own
 // tick is measured by HostBench).
 
+#include "bench/HostSupport.h"
 #include "bench/TimingSupport.h"
-#include "common/file/CAudioFileReadBase.h"
-#include "common/file/VextalFileUtil.h"
-#include "src/CVXAudioDeviceManager.h"
 #include "src/CVXHost.h"
-#include "src/CVXLookAndFeel.h"
-#include "src/Resource/CVXResourceManager.h"
 #include "src/TrackInfo.h"
 #include "src/jucer_components/BackGroundComponent.h"
 #include "src/jucer_components/ExportAndBurnCD.h"
 #include "src/jucer_components/LevelMeter.h"
 #include "src/jucer_components/TransportComponent.h"
-#include "src/linux/CNullAudioIODeviceType.h"
-#include "tests/support/TempFolder.h"
 
 #include <benchmark/benchmark.h>
 
@@ -47,36 +41,6 @@ constexpr uint32_t kRate = 44100;
 constexpr int kSongSeconds = 60;
 constexpr double kTickSeconds = 0.05;
 
-// A silent stereo song of kSongSeconds in a temporary file, written in
-// one-second blocks.
-class SilentSong
-{
-public:
-    SilentSong()
-    {
-        std::unique_ptr<CAudioFileWriteBase> w(VextalFileUtil::CreateAudioFileWriteObject(
-            m_file.getFullPathName().toWideCharPointer(), "wav", kRate, 16, 2, 0));
-        if (w == nullptr)
-            return;
-        std::vector<int32_t> left(kRate), right(kRate);
-        int32_t* channels[2] = {left.data(), right.data()};
-        for (int second = 0; second < kSongSeconds; ++second)
-        {
-            if (w->WriteAudioData(channels, kRate) != kRate)
-                return;
-        }
-        m_ok = w->CloseFile();
-    }
-
-    bool Ok() const { return m_ok; }
-    const juce::File& File() const { return m_file; }
-
-private:
-    vxtest::TempFolder m_scratch{"vextal-panel-bench"};
-    juce::File m_file{(m_scratch.Path() / "silence.wav").string()};
-    bool m_ok = false;
-};
-
 // The interface singletons, the host over a null device with the song
 // current, and the panel's views laid out as the main window lays them out.
 class Panel
@@ -84,61 +48,39 @@ class Panel
 public:
     explicit Panel(const juce::File& song)
     {
-        CZJESingleton<CVXResourceManager>::CreateInstance();
-        juce::LookAndFeel::setDefaultLookAndFeel(CZJESingleton<CVXLookAndFeel>::CreateInstance());
-        CVXAudioDeviceManager::Setup setup;
-        auto type = std::make_unique<CNullAudioIODeviceType>();
-        type->GetControl()->SetManualPump(true);
-        setup.deviceTypes.push_back(std::move(type));
-        m_devices = std::make_unique<CVXAudioDeviceManager>(std::move(setup));
-        m_devices->Open(CNullAudioIODeviceType::kDeviceName, kRate, 0, 512, false);
-        CVXHost::Services services;
-        services.deviceManager = m_devices.get();
-        m_host = std::make_unique<CVXHost>(services);
-        m_host->stopTimer();
-        std::unique_ptr<CAudioFileReadBase> reader(
-            VextalFileUtil::CreateAudioFileReadObject(song.getFullPathName().toWideCharPointer(), true));
-        if (reader != nullptr)
-            m_host->InsertTrack(0, std::make_unique<Vextal::TrackInfo>(reader.get()));
-        m_loaded = m_host->SetCurPlayTrack(0, true, false);
-        m_host->SetDragKind(2);
+        if (std::unique_ptr<Vextal::TrackInfo> track = benchsupport::ReadSong(song))
+            m_null.Host().InsertTrack(0, std::move(track));
+        m_loaded = m_null.Host().SetCurPlayTrack(0, true, false);
+        m_null.Host().SetDragKind(2);
         BuildViews();
     }
-    ~Panel()
-    {
-        m_views.reset();
-        m_host.reset();
-        m_devices.reset();
-        juce::LookAndFeel::setDefaultLookAndFeel(nullptr);
-        CZJESingleton<CVXLookAndFeel>::DestroyInstance();
-        CZJESingleton<CVXResourceManager>::DestroyInstance();
-    }
 
-    bool Loaded() const { return m_loaded && m_host->GetNumListeners() > 0; }
+    bool Loaded() const { return m_loaded && m_null.Host().GetNumListeners() > 0; }
 
     // The notices of tick number `tick`, to every listener of the host (the
     // panel's views), in the host's order.
     void Tick(int tick)
     {
+        CVXHost* const host = &m_null.Host();
         const double t = tick * 0.83;
         const double left = -3.0 - 27.0 * (0.5 + 0.5 * std::sin(t));
         const double right = -3.0 - 27.0 * (0.5 + 0.5 * std::sin(t * 1.13 + 1.0));
         const int clip = tick % 40 == 0 ? 1 : 0;
-        for (CVXHostListener* l : m_host->GetListeners())
-            l->OnVXHostMeterLevelChanged(m_host.get(), 0, left);
-        for (CVXHostListener* l : m_host->GetListeners())
-            l->OnVXHostMeterLevelChanged(m_host.get(), 1, right);
-        for (CVXHostListener* l : m_host->GetListeners())
-            l->OnVXHostMeterClipChanged(m_host.get(), clip);
-        for (CVXHostListener* l : m_host->GetListeners())
-            l->OnVXHostTimerCallback(m_host.get());
+        for (CVXHostListener* l : host->GetListeners())
+            l->OnVXHostMeterLevelChanged(host, 0, left);
+        for (CVXHostListener* l : host->GetListeners())
+            l->OnVXHostMeterLevelChanged(host, 1, right);
+        for (CVXHostListener* l : host->GetListeners())
+            l->OnVXHostMeterClipChanged(host, clip);
+        for (CVXHostListener* l : host->GetListeners())
+            l->OnVXHostTimerCallback(host);
     }
 
     // The position of tick number `tick`, 50 ms further each tick.
     void MoveTo(int tick)
     {
         const double seconds = std::fmod(tick * kTickSeconds, static_cast<double>(kSongSeconds));
-        m_host->SetDraggingValue(seconds / kSongSeconds, 2);
+        m_null.Host().SetDraggingValue(seconds / kSongSeconds, 2);
     }
 
     // One frame: what the framework repaints after a tick, the areas of the
@@ -181,7 +123,7 @@ private:
 
     void BuildViews()
     {
-        m_views = std::make_unique<Views>(*m_host);
+        m_views = std::make_unique<Views>(m_null.Host());
         m_frame = juce::Image(juce::Image::ARGB, m_views->content.getWidth(), m_views->content.getHeight(), true);
         juce::Component& content = m_views->content;
         const InformationViewer& info = m_views->transport.getInformationViewer();
@@ -192,8 +134,10 @@ private:
             m_dirty.add(content.getLocalArea(view, view->getLocalBounds()));
     }
 
-    std::unique_ptr<CVXAudioDeviceManager> m_devices;
-    std::unique_ptr<CVXHost> m_host;
+    // In the order of their making; the views end first and the singletons
+    // last.
+    const benchsupport::ScopedInterfaceSingletons m_interface;
+    benchsupport::NullDeviceHost m_null{kRate, 512};
     std::unique_ptr<Views> m_views;
     juce::Image m_frame;
     juce::RectangleList<int> m_dirty;
@@ -211,7 +155,8 @@ double Percentile99(const std::vector<double>& times)
 void BM_PlayerPanelTick(benchmark::State& state)
 {
     const juce::ScopedJuceInitialiser_GUI gui;
-    const SilentSong song;
+    const benchsupport::TempSong song("vextal-panel-bench", "silence.wav", kRate, kSongSeconds,
+                                      benchsupport::TempSong::Content::kSilence);
     if (!song.Ok())
     {
         state.SkipWithError("the song could not be written");

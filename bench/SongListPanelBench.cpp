@@ -19,18 +19,12 @@
 // The songs are copies of one short WAV song with names of their own; no
 // song plays.
 
+#include "bench/HostSupport.h"
 #include "bench/TimingSupport.h"
-#include "common/file/CAudioFileReadBase.h"
-#include "common/file/VextalFileUtil.h"
-#include "src/CVXAudioDeviceManager.h"
 #include "src/CVXHost.h"
-#include "src/CVXLookAndFeel.h"
 #include "src/CommandManager.h"
-#include "src/Resource/CVXResourceManager.h"
 #include "src/TrackInfo.h"
 #include "src/jucer_components/CVXLayerList.h"
-#include "src/linux/CNullAudioIODeviceType.h"
-#include "tests/support/TempFolder.h"
 
 #include <benchmark/benchmark.h>
 
@@ -44,30 +38,6 @@ constexpr uint32_t kRate = 44100;
 // The panel's height in the main window.
 constexpr int kPanelHeight = 533 - 99 - 12;
 
-// A silent stereo song of one second in a temporary file.
-class ShortSong
-{
-public:
-    ShortSong()
-    {
-        std::unique_ptr<CAudioFileWriteBase> w(VextalFileUtil::CreateAudioFileWriteObject(
-            m_file.getFullPathName().toWideCharPointer(), "wav", kRate, 16, 2, 0));
-        if (w == nullptr)
-            return;
-        std::vector<int32_t> left(kRate), right(kRate);
-        int32_t* channels[2] = {left.data(), right.data()};
-        m_ok = w->WriteAudioData(channels, kRate) == kRate && w->CloseFile();
-    }
-
-    bool Ok() const { return m_ok; }
-    const juce::File& File() const { return m_file; }
-
-private:
-    vxtest::TempFolder m_scratch{"vextal-songlist-bench"};
-    juce::File m_file{(m_scratch.Path() / "silence.wav").string()};
-    bool m_ok = false;
-};
-
 // The interface singletons, the host over a null device with count songs,
 // the undo stack and the panel at its size in the main window.
 class Panel
@@ -75,47 +45,23 @@ class Panel
 public:
     Panel(const juce::File& song, int count)
     {
-        CZJESingleton<CVXResourceManager>::CreateInstance();
-        juce::LookAndFeel::setDefaultLookAndFeel(CZJESingleton<CVXLookAndFeel>::CreateInstance());
-        CVXAudioDeviceManager::Setup setup;
-        auto type = std::make_unique<CNullAudioIODeviceType>();
-        type->GetControl()->SetManualPump(true);
-        setup.deviceTypes.push_back(std::move(type));
-        m_devices = std::make_unique<CVXAudioDeviceManager>(std::move(setup));
-        m_devices->Open(CNullAudioIODeviceType::kDeviceName, kRate, 0, 512, false);
-        CVXHost::Services services;
-        services.deviceManager = m_devices.get();
-        m_host = std::make_unique<CVXHost>(services);
-        m_host->stopTimer();
-        std::unique_ptr<CAudioFileReadBase> reader(
-            VextalFileUtil::CreateAudioFileReadObject(song.getFullPathName().toWideCharPointer(), true));
-        if (reader == nullptr)
+        const std::unique_ptr<Vextal::TrackInfo> model = benchsupport::ReadSong(song);
+        if (model == nullptr)
             return;
-        const Vextal::TrackInfo model(reader.get());
         for (int i = 0; i < count; ++i)
         {
-            auto copy = std::make_unique<Vextal::TrackInfo>(model);
+            auto copy = std::make_unique<Vextal::TrackInfo>(*model);
             copy->setText(Vextal::TrackInfo::kSongName, "Song " + juce::String(i + 1), false);
-            m_host->InsertTrack(i, std::move(copy));
+            m_null.Host().InsertTrack(i, std::move(copy));
         }
-        m_commands = std::make_unique<Vextal::CommandManager>(*m_host, [] {});
-        m_panel = std::make_unique<CVXLayerList>(m_host.get(), *m_commands);
+        m_commands = std::make_unique<Vextal::CommandManager>(m_null.Host(), [] {});
+        m_panel = std::make_unique<CVXLayerList>(&m_null.Host(), *m_commands);
         m_panel->setSize(m_panel->getWidth(), kPanelHeight);
         m_panel->setVisible(true);
         m_frame = juce::Image(juce::Image::ARGB, m_panel->getWidth(), m_panel->getHeight(), true);
     }
-    ~Panel()
-    {
-        m_panel.reset();
-        m_commands.reset();
-        m_host.reset();
-        m_devices.reset();
-        juce::LookAndFeel::setDefaultLookAndFeel(nullptr);
-        CZJESingleton<CVXLookAndFeel>::DestroyInstance();
-        CZJESingleton<CVXResourceManager>::DestroyInstance();
-    }
 
-    bool Ready() const { return m_panel != nullptr && m_host->GetNumSongs() > 0; }
+    bool Ready() const { return m_panel != nullptr && m_null.Host().GetNumSongs() > 0; }
 
     void Paint()
     {
@@ -133,11 +79,13 @@ public:
     }
     void SelectAll() { m_panel->selectAllSongs(); }
     void SelectNone() { m_panel->GetListBox().deselectAllRows(); }
-    int Selected() const { return m_host->GetSelection().size(); }
+    int Selected() const { return m_null.Host().GetSelection().size(); }
 
 private:
-    std::unique_ptr<CVXAudioDeviceManager> m_devices;
-    std::unique_ptr<CVXHost> m_host;
+    // In the order of their making; the panel ends first and the singletons
+    // last.
+    const benchsupport::ScopedInterfaceSingletons m_interface;
+    benchsupport::NullDeviceHost m_null{kRate, 512};
     std::unique_ptr<Vextal::CommandManager> m_commands;
     std::unique_ptr<CVXLayerList> m_panel;
     juce::Image m_frame;
@@ -151,7 +99,8 @@ template <typename Body>
 void RunOnPanel(benchmark::State& state, const char* what, Body body)
 {
     const juce::ScopedJuceInitialiser_GUI gui;
-    const ShortSong song;
+    const benchsupport::TempSong song("vextal-songlist-bench", "silence.wav", kRate, 1,
+                                      benchsupport::TempSong::Content::kSilence);
     if (!song.Ok())
     {
         state.SkipWithError("the song could not be written");
