@@ -10,6 +10,8 @@
 
 #include "common/file/CCoreAudioFileWriteAac.h"
 #include "common/file/CWavFileRead.h"
+#include "bench/BenchSupport.h"
+#include "bench/TimingSupport.h"
 #include "tests/support/TempFolder.h"
 
 #include <benchmark/benchmark.h>
@@ -139,13 +141,7 @@ void Ffmpeg(benchmark::State& state)
     }
 }
 
-double Median(std::vector<double> v)
-{
-    if (v.empty())
-        return 0.0;
-    std::sort(v.begin(), v.end());
-    return v[v.size() / 2];
-}
+using benchsupport::Median;
 } // namespace
 
 int main(int argc, char** argv)
@@ -158,11 +154,8 @@ int main(int argc, char** argv)
         ->Unit(benchmark::kMillisecond)
         ->UseManualTime()
         ->Iterations(3);
-    benchmark::Initialize(&argc, argv);
-    if (benchmark::ReportUnrecognizedArguments(argc, argv))
+    if (!benchsupport::RunBenchmarks(&argc, argv))
         return 1;
-    benchmark::RunSpecifiedBenchmarks();
-    benchmark::Shutdown();
 
     Fixture& f = Shared();
     const double ours = Median(f.oursSeconds);

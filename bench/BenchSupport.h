@@ -2,7 +2,8 @@
 
 // What the throughput benchmarks share: a reporter that keeps each
 // benchmark's bytes per second, and a table of each case's throughput as a
-// fraction of a baseline's (memcpy of the same bytes).
+// fraction of a baseline's (memcpy of the same bytes). Also the run of the
+// registered benchmarks that every benchmark with a main of its own makes.
 
 #include <benchmark/benchmark.h>
 
@@ -67,16 +68,22 @@ struct RatioRow
     std::string baseline;
 };
 
-// Runs the registered benchmarks; false when the command line held arguments
-// the library does not know.
-inline bool RunBenchmarks(int* argc, char** argv, CollectingReporter& reporter)
+// Runs the registered benchmarks, reporting to reporter (the library's usual
+// console report when null); false when the command line held arguments the
+// library does not know.
+inline bool RunBenchmarks(int* argc, char** argv, benchmark::BenchmarkReporter* reporter = nullptr)
 {
     benchmark::Initialize(argc, argv);
     if (benchmark::ReportUnrecognizedArguments(*argc, argv))
         return false;
-    benchmark::RunSpecifiedBenchmarks(&reporter);
+    benchmark::RunSpecifiedBenchmarks(reporter);
     benchmark::Shutdown();
     return true;
+}
+
+inline bool RunBenchmarks(int* argc, char** argv, CollectingReporter& reporter)
+{
+    return RunBenchmarks(argc, argv, &reporter);
 }
 
 // Prints each case's MB/s, its baseline's and their ratio with the given

@@ -25,6 +25,7 @@
 #include "src/TrackInfo.h"
 #include "tests/support/TempFolder.h"
 
+#include "bench/BenchSupport.h"
 #include "bench/ExportSupport.h"
 #include "bench/TimingSupport.h"
 #include "common/dsp/CAudioFileConverterPcmOutput.h"
@@ -232,16 +233,10 @@ void RunRace(benchmark::State& state, Fixture& f)
 int main(int argc, char** argv)
 {
     Fixture fixture;
-    benchmark::RegisterBenchmark("converter-thread/ten-songs-gapless",
-                                 [&fixture](benchmark::State& s) { RunRace(s, fixture); })
-        ->Unit(benchmark::kMillisecond)
-        ->UseManualTime()
-        ->Iterations(kRuns);
-    benchmark::Initialize(&argc, argv);
-    if (benchmark::ReportUnrecognizedArguments(argc, argv))
+    benchsupport::RegisterRace("converter-thread/ten-songs-gapless", kRuns,
+                               [&fixture](benchmark::State& s) { RunRace(s, fixture); });
+    if (!benchsupport::RunBenchmarks(&argc, argv))
         return 1;
-    benchmark::RunSpecifiedBenchmarks();
-    benchmark::Shutdown();
 
     double wall[3], cpu[3];
     for (int c = 0; c < 3; ++c)

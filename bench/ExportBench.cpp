@@ -37,7 +37,9 @@
 #include "common/file/CWavFileWrite.h"
 #include "tests/support/SpectrumSupport.h"
 
+#include "bench/BenchSupport.h"
 #include "bench/ExportSupport.h"
+#include "bench/TimingSupport.h"
 #include "tests/support/TempFolder.h"
 
 #include <benchmark/benchmark.h>
@@ -432,13 +434,7 @@ void Run(benchmark::State& state, Tool tool)
     }
 }
 
-double Median(std::vector<double> v)
-{
-    if (v.empty())
-        return 0.0;
-    std::sort(v.begin(), v.end());
-    return v[v.size() / 2];
-}
+using benchsupport::Median;
 
 void PrintQuality(Fixture& f)
 {
@@ -631,11 +627,8 @@ int main(int argc, char** argv)
             ->UseManualTime()
             ->Iterations(6);
     }
-    benchmark::Initialize(&argc, argv);
-    if (benchmark::ReportUnrecognizedArguments(argc, argv))
+    if (!benchsupport::RunBenchmarks(&argc, argv))
         return 1;
-    benchmark::RunSpecifiedBenchmarks();
-    benchmark::Shutdown();
 
     Fixture& f = Shared();
     const double ours = Median(f.seconds[kOurs]);

@@ -21,6 +21,7 @@
 #include "src/TrackInfo.h"
 #include "tests/support/TempFolder.h"
 
+#include "bench/BenchSupport.h"
 #include "bench/ExportSupport.h"
 #include "bench/TimingSupport.h"
 #include "common/file/CAudioFileReadBase.h"
@@ -204,16 +205,10 @@ void RunRace(benchmark::State& state, Fixture& f)
 int main(int argc, char** argv)
 {
     Fixture fixture;
-    benchmark::RegisterBenchmark("file-export-session/ten-songs",
-                                 [&fixture](benchmark::State& s) { RunRace(s, fixture); })
-        ->Unit(benchmark::kMillisecond)
-        ->UseManualTime()
-        ->Iterations(kRuns);
-    benchmark::Initialize(&argc, argv);
-    if (benchmark::ReportUnrecognizedArguments(argc, argv))
+    benchsupport::RegisterRace("file-export-session/ten-songs", kRuns,
+                               [&fixture](benchmark::State& s) { RunRace(s, fixture); });
+    if (!benchsupport::RunBenchmarks(&argc, argv))
         return 1;
-    benchmark::RunSpecifiedBenchmarks();
-    benchmark::Shutdown();
 
     double wall[kNumCases];
     for (int c = 0; c < kNumCases; ++c)

@@ -26,6 +26,7 @@
 #include "common/file/CAudioFileReadBase.h"
 #include "common/file/CPlaylistSong.h"
 #include "common/file/VextalFileUtil.h"
+#include "bench/BenchSupport.h"
 #include "tests/support/TempFolder.h"
 
 #include <benchmark/benchmark.h>
@@ -249,12 +250,9 @@ int main(int argc, char** argv)
     // display without a window manager answers with.
     juce::JUCEApplicationBase::createInstance = &NoApplication;
     juce::ScopedJuceInitialiser_GUI gui;
-    benchmark::Initialize(&argc, argv);
-    if (benchmark::ReportUnrecognizedArguments(argc, argv))
-        return 1;
     PerSongReporter reporter;
-    benchmark::RunSpecifiedBenchmarks(&reporter);
-    benchmark::Shutdown();
+    if (!benchsupport::RunBenchmarks(&argc, argv, &reporter))
+        return 1;
 
     std::printf("\n%-10s %14s %10s %10s %10s %10s\n", "songs", "bare parse us", "read us", "x parse",
                 "open us", "x parse");

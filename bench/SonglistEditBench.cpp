@@ -13,6 +13,7 @@
 // the next one, and a song that opens would restart the player's reader
 // (about 10 ms, the reader's polling step), which is not the list's work.
 
+#include "bench/BenchSupport.h"
 #include "common/file/CPlaylistSong.h"
 #include "src/Action/RemoveSongAction.h"
 #include "src/CVXHost.h"
@@ -156,11 +157,8 @@ void PrintRatio()
 
 int main(int argc, char** argv)
 {
-    benchmark::Initialize(&argc, argv);
-    if (benchmark::ReportUnrecognizedArguments(argc, argv))
+    if (!benchsupport::RunBenchmarks(&argc, argv))
         return 1;
-    benchmark::RunSpecifiedBenchmarks();
-    benchmark::Shutdown();
     PrintRatio();
     return 0;
 }

@@ -96,4 +96,15 @@ void RunInTurns(benchmark::State& state, bool ready, const std::vector<std::func
         first = (first + 1) % cases.size();
     }
 }
+
+// Registers a race (see RunInTurns) of `runs` iterations under name, its
+// time taken by hand and shown in milliseconds.
+template <typename Race>
+benchmark::internal::Benchmark* RegisterRace(const char* name, int runs, Race race)
+{
+    return benchmark::RegisterBenchmark(name, race)
+        ->Unit(benchmark::kMillisecond)
+        ->UseManualTime()
+        ->Iterations(runs);
+}
 } // namespace benchsupport
