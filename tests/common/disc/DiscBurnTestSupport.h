@@ -2,8 +2,8 @@
 
 // Helpers for the tests of CD track staging, the burner and the disc back
 // ends: songs whose every frame is unique (so a dropped, repeated or moved
-// frame shows), staged track files read back, and the frames a file should
-// hold.
+// frame shows), staged track files read back, the frames a file should
+// hold, and the wait for a job to end.
 
 #include "common/disc/CDiscBurnImp.h"
 #include "common/file/CAiffFileRead.h"
@@ -14,10 +14,12 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <chrono>
 #include <cstdint>
 #include <filesystem>
 #include <functional>
 #include <string>
+#include <thread>
 #include <vector>
 
 namespace disctest
@@ -106,6 +108,17 @@ inline std::vector<Frame> RampThenSilence(int64_t first, int64_t count, int64_t 
         frames[static_cast<size_t>(i)] = RampFrame(first + i);
     return frames;
 }
+
+// Waits for the job of a burner or a back end to end, a minute at the most;
+// false after the time-out.
+template <typename Job>
+bool WaitForEnd(Job& job)
+{
+    for (int i = 0; i < 12000 && job.IsProcessing(); ++i)
+        std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    return !job.IsProcessing();
+}
+
 // With no drive open every operation of a back end answers at once, and
 // nothing starts.
 inline void ExpectNoDriveAnswers(CDiscBurnImp& d, const AudioCDAlbumTrackList& album)

@@ -5,6 +5,7 @@
 
 #include "tests/common/disc/DiscBurnTestSupport.h"
 #include "tests/common/disc/linux/DiscImageCheck.h"
+#include "tests/common/disc/linux/SimulatedDriveSupport.h"
 
 #include <gtest/gtest.h>
 
@@ -45,11 +46,7 @@ protected:
     {
         std::filesystem::create_directory(m_folder / "images");
         std::filesystem::create_directory(m_folder / "staged");
-        CDiscBurnImpSimulated::Options options;
-        options.speedup = 1e6;
-        auto drive = std::make_unique<CDiscBurnImpSimulated>(
-            Wide(m_folder / "images"), std::vector<Drive>{Drive::CdWriter("Test CD-RW", Medium::BlankCdR())},
-            options);
+        auto drive = MakeSimulatedCdWriter(m_folder / "images", Medium::BlankCdR(), 1e6);
         m_drive = drive.get();
         m_burner = std::make_unique<CAudioCDBurn>(std::move(drive));
         ASSERT_EQ(m_burner->OpenDrive(0), 0);
@@ -115,12 +112,7 @@ protected:
                 {3 * 44100, true, 0.0f, L"Coda", L"Band"}});
     }
 
-    bool WaitForEnd()
-    {
-        for (int i = 0; i < 12000 && m_burner->IsProcessing(); ++i)
-            std::this_thread::sleep_for(std::chrono::milliseconds(5));
-        return !m_burner->IsProcessing();
-    }
+    bool WaitForEnd() { return disctest::WaitForEnd(*m_burner); }
 
     // The bytes of every staged file, by name.
     std::map<std::string, rifftest::Bytes> StagedFiles() const

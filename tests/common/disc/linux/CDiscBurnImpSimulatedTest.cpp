@@ -5,6 +5,7 @@
 
 #include "tests/common/disc/DiscBurnTestSupport.h"
 #include "tests/common/disc/linux/DiscImageCheck.h"
+#include "tests/common/disc/linux/SimulatedDriveSupport.h"
 
 #include <juce_events/juce_events.h>
 
@@ -44,10 +45,7 @@ protected:
 
     std::unique_ptr<CDiscBurnImpSimulated> MakeDrive(const Medium& medium, double speedup)
     {
-        CDiscBurnImpSimulated::Options options;
-        options.speedup = speedup;
-        return std::make_unique<CDiscBurnImpSimulated>(
-            Wide(m_folder / "images"), std::vector<Drive>{Drive::CdWriter("Test CD-RW", medium)}, options);
+        return MakeSimulatedCdWriter(m_folder / "images", medium, speedup);
     }
 
     // Stages songs of the ramp, each with its pre-gap and texts.
@@ -74,14 +72,6 @@ protected:
     const AudioCDAlbumTrackList& StageShortAlbum()
     {
         return Stage(L"Album", L"Band", {{44100, 150, L"One", L"Band"}, {44100, 75, L"Two", L"Band"}});
-    }
-
-    // Waits for the job to end; false after the time-out.
-    static bool WaitForEnd(CDiscBurnImp& drive)
-    {
-        for (int i = 0; i < 12000 && drive.IsProcessing(); ++i)
-            std::this_thread::sleep_for(std::chrono::milliseconds(5));
-        return !drive.IsProcessing();
     }
 
     size_t ImageCount() const
