@@ -10,6 +10,7 @@
 #include "tests/src/HostTestSupport.h"
 #include "tests/src/ModalDriver.h"
 #include "tests/src/ScopedInterface.h"
+#include "tests/src/SheetTestSupport.h"
 
 #include <gtest/gtest.h>
 
@@ -93,16 +94,11 @@ protected:
         ASSERT_NE(m_drive, nullptr);
         ASSERT_EQ(m_burner->GetInstance()->OpenDrive(0), 0);
         m_sheet = std::make_unique<DiscBurnSheet>("cancelled", m_host.get(), m_burner.get());
-        m_window.setBounds(40, 40, 480, 440);
-        m_window.addChildComponent(*m_sheet);
-        m_window.addToDesktop(juce::ComponentPeer::windowIsTemporary);
-        m_window.setVisible(true);
+        uitest::ShowSheetWindow(m_window, *m_sheet, 480, 440);
     }
     void TearDown() override
     {
-        if (m_sheet != nullptr && m_sheet->GetState() == CZfcSheet::kOpen)
-            m_sheet->Close();
-        m_window.removeFromDesktop();
+        uitest::HideSheetWindow(m_window, m_sheet.get());
         m_sheet.reset();
         Vextal::ExportManager::DestroyInstance();
         m_burner.reset();
@@ -110,16 +106,9 @@ protected:
         m_ui.reset();
         hosttest::HostTest::TearDown();
     }
-    void Open()
-    {
-        ASSERT_TRUE(m_sheet->Open());
-        ASSERT_TRUE(uitest::PumpUntil([&] { return m_sheet->GetState() == CZfcSheet::kOpen; }));
-    }
-    void Click(juce::Component& control)
-    {
-        uitest::ClickAt(m_window, m_window.getLocalPoint(&control, control.getLocalBounds().getCentre()));
-        uitest::Pump(20);
-    }
+    void Open() { uitest::OpenSheet(*m_sheet); }
+    // A click on a control of the open sheet, as the mouse makes it.
+    void Click(juce::Component& control) { uitest::ClickControl(m_window, control); }
     bool StateShows(const juce::String& text)
     {
         return uitest::PumpUntil([&] { return m_sheet->getDiscStateLabel().getText() == text; });
@@ -134,11 +123,7 @@ protected:
     juce::Component m_window;
 };
 
-class DiscBurnSheetDrawing : public DiscBurnSheetTest, public testing::WithParamInterface<const char*>
-{
-protected:
-    void SetUp() override { SetUpIn(GetParam()); }
-};
+using DiscBurnSheetDrawing = uitest::InEachLanguage<DiscBurnSheetTest>;
 
 // The open sheet follows the medium in the drive; Eject ejects it (the
 // simulated drive then loads a blank disc); Cancel stops watching, closes the

@@ -6,6 +6,7 @@
 #include "tests/src/HostTestSupport.h"
 #include "tests/src/ModalDriver.h"
 #include "tests/src/ScopedInterface.h"
+#include "tests/src/SheetTestSupport.h"
 
 #include <gtest/gtest.h>
 
@@ -47,19 +48,14 @@ protected:
         m_ui.emplace(language);
         m_commands = std::make_unique<Vextal::CommandManager>(*m_host, [] {});
         m_sheet = std::make_unique<DiscOpenSheet>(*m_host, *m_commands, &m_broadcaster);
-        m_window.setBounds(40, 40, 560, 420);
-        m_window.addChildComponent(*m_sheet);
-        m_window.addToDesktop(juce::ComponentPeer::windowIsTemporary);
-        m_window.setVisible(true);
+        uitest::ShowSheetWindow(m_window, *m_sheet, 560, 420);
     }
     void TearDown() override
     {
         if (m_sheet != nullptr)
         {
             m_sheet->removeComponentListener(&m_heights);
-            if (m_sheet->GetState() == CZfcSheet::kOpen)
-                m_sheet->Close();
-            m_window.removeFromDesktop();
+            uitest::HideSheetWindow(m_window, m_sheet.get());
             m_sheet.reset();
         }
         m_commands.reset();
@@ -69,11 +65,7 @@ protected:
         HostTest::TearDown();
     }
 
-    void Open()
-    {
-        ASSERT_TRUE(m_sheet->Open());
-        ASSERT_TRUE(uitest::PumpUntil([&] { return m_sheet->GetState() == CZfcSheet::kOpen; }));
-    }
+    void Open() { uitest::OpenSheet(*m_sheet); }
     // Writes a disc image of the given number of one-second tracks.
     juce::String WriteDisc(const std::string& name, int tracks)
     {
@@ -130,11 +122,7 @@ protected:
     HeightRecorder m_heights;
 };
 
-class DiscOpenSheetDrawing : public DiscOpenSheetTest, public testing::WithParamInterface<const char*>
-{
-protected:
-    void SetUp() override { SetUpIn(GetParam()); }
-};
+using DiscOpenSheetDrawing = uitest::InEachLanguage<DiscOpenSheetTest>;
 } // namespace
 
 // 138 pixels and 24 a disc, at most 360; an animation moves a tenth of the

@@ -8,6 +8,7 @@
 #include "tests/src/HostTestSupport.h"
 #include "tests/src/ModalDriver.h"
 #include "tests/src/ScopedInterface.h"
+#include "tests/src/SheetTestSupport.h"
 
 #include <gtest/gtest.h>
 #include <juce_audio_formats/juce_audio_formats.h>
@@ -19,6 +20,7 @@ using namespace hosttest;
 using Vextal::CommonExportParameter;
 using Vextal::ExportSheet;
 using Vextal::FileExportParameter;
+using uitest::Choose;
 
 namespace
 {
@@ -52,15 +54,11 @@ protected:
         m_config.emplace("XDG_CONFIG_HOME", Folder("config").getFullPathName());
         CZfcSingleton<CVXPreferences>::CreateInstance();
         MakeSheet();
-        m_window.setBounds(40, 40, 480, 460);
-        m_window.addToDesktop(juce::ComponentPeer::windowIsTemporary);
-        m_window.setVisible(true);
+        uitest::ShowSheetWindow(m_window, *m_sheet, 480, 460);
     }
     void TearDown() override
     {
-        if (m_sheet->GetState() == CZfcSheet::kOpen)
-            m_sheet->Close();
-        m_window.removeFromDesktop();
+        uitest::HideSheetWindow(m_window, m_sheet.get());
         m_sheet.reset();
         Vextal::ExportManager::GetInstance()->cancel();
         CZfcSingleton<CVXPreferences>::DestroyInstance();
@@ -74,30 +72,9 @@ protected:
         m_window.addChildComponent(*m_sheet);
     }
 
-    void Open()
-    {
-        ASSERT_TRUE(m_sheet->Open());
-        ASSERT_TRUE(uitest::PumpUntil([&] { return m_sheet->GetState() == CZfcSheet::kOpen; }));
-    }
+    void Open() { uitest::OpenSheet(*m_sheet); }
     // A click on a control of the open sheet, as the mouse makes it.
-    void Click(juce::Component& control)
-    {
-        uitest::ClickAt(m_window, m_window.getLocalPoint(&control, control.getLocalBounds().getCentre()));
-        uitest::Pump(20);
-    }
-    // The user's choice of the item with the text given.
-    static void Choose(juce::ComboBox& box, const juce::String& text)
-    {
-        for (int i = 0; i < box.getNumItems(); ++i)
-        {
-            if (box.getItemText(i) == text)
-            {
-                box.setSelectedItemIndex(i, juce::sendNotificationSync);
-                return;
-            }
-        }
-        ADD_FAILURE() << "no item " << text << " in " << box.getName();
-    }
+    void Click(juce::Component& control) { uitest::ClickControl(m_window, control); }
     // The user's choice of a folder in the destination chooser.
     void ChooseFolder(const juce::File& folder)
     {
@@ -118,11 +95,7 @@ protected:
     juce::Component m_window;
 };
 
-class ExportSheetDrawing : public ExportSheetTest, public testing::WithParamInterface<const char*>
-{
-protected:
-    void SetUp() override { SetUpIn(GetParam()); }
-};
+using ExportSheetDrawing = uitest::InEachLanguage<ExportSheetTest>;
 } // namespace
 
 // The bit-depth row shows for the uncompressed formats and the bit-rate row,

@@ -9,6 +9,7 @@
 #include "tests/src/ModalDriver.h"
 #include "tests/src/PictureTestSupport.h"
 #include "tests/src/ScopedInterface.h"
+#include "tests/src/SheetTestSupport.h"
 
 #include <gtest/gtest.h>
 
@@ -33,33 +34,20 @@ protected:
         m_ui.emplace(language);
         m_commands = std::make_unique<Vextal::CommandManager>(*m_host, [] {});
         m_sheet = std::make_unique<InfoEditorSheet>(*m_host, *m_commands);
-        m_window.setBounds(40, 40, 560, 420);
-        m_window.addChildComponent(*m_sheet);
-        m_window.addToDesktop(juce::ComponentPeer::windowIsTemporary);
-        m_window.setVisible(true);
+        uitest::ShowSheetWindow(m_window, *m_sheet, 560, 420);
     }
     void TearDown() override
     {
-        if (m_sheet->GetState() == CZfcSheet::kOpen)
-            m_sheet->Close();
-        m_window.removeFromDesktop();
+        uitest::HideSheetWindow(m_window, m_sheet.get());
         m_sheet.reset();
         m_commands.reset();
         m_ui.reset();
         HostTest::TearDown();
     }
 
-    void Open()
-    {
-        ASSERT_TRUE(m_sheet->Open());
-        ASSERT_TRUE(uitest::PumpUntil([&] { return m_sheet->GetState() == CZfcSheet::kOpen; }));
-    }
+    void Open() { uitest::OpenSheet(*m_sheet); }
     // A click on a control of the open sheet, as the mouse makes it.
-    void Click(juce::Component& control)
-    {
-        uitest::ClickAt(m_window, m_window.getLocalPoint(&control, control.getLocalBounds().getCentre()));
-        uitest::Pump(20);
-    }
+    void Click(juce::Component& control) { uitest::ClickControl(m_window, control); }
     void Ok()
     {
         Click(m_sheet->getOkButton());
@@ -106,11 +94,7 @@ protected:
     juce::Component m_window;
 };
 
-class InfoEditorSheetDrawing : public InfoEditorSheetTest, public testing::WithParamInterface<const char*>
-{
-protected:
-    void SetUp() override { SetUpIn(GetParam()); }
-};
+using InfoEditorSheetDrawing = uitest::InEachLanguage<InfoEditorSheetTest>;
 } // namespace
 
 // Removing a number takes the digits, and the separator when the rest

@@ -8,6 +8,7 @@
 #include "tests/src/HostTestSupport.h"
 #include "tests/src/ModalDriver.h"
 #include "tests/src/ScopedInterface.h"
+#include "tests/src/SheetTestSupport.h"
 
 #include <gtest/gtest.h>
 
@@ -19,6 +20,7 @@ using Vextal::AudioPreferenceTab;
 using Vextal::CommonExportParameter;
 using Vextal::OthersPreferenceTab;
 using Vextal::PreferencesSheet;
+using uitest::Choose;
 
 namespace
 {
@@ -58,44 +60,22 @@ protected:
         m_store = Preferences::CreateInstance();
         m_ui.emplace(language);
         m_sheet = std::make_unique<PreferencesSheet>(*m_devices, *m_host);
-        m_window.setBounds(40, 40, 400, 420);
-        m_window.addChildComponent(*m_sheet);
-        m_window.addToDesktop(juce::ComponentPeer::windowIsTemporary);
-        m_window.setVisible(true);
+        uitest::ShowSheetWindow(m_window, *m_sheet, 400, 420);
     }
     void TearDown() override
     {
-        if (m_sheet->GetState() == CZfcSheet::kOpen)
-            m_sheet->Close();
-        m_window.removeFromDesktop();
+        uitest::HideSheetWindow(m_window, m_sheet.get());
         m_sheet.reset();
         m_ui.reset();
         Preferences::DestroyInstance();
         HostTest::TearDown();
     }
 
-    void Open()
-    {
-        ASSERT_TRUE(m_sheet->Open());
-        ASSERT_TRUE(uitest::PumpUntil([&] { return m_sheet->GetState() == CZfcSheet::kOpen; }));
-    }
+    void Open() { uitest::OpenSheet(*m_sheet); }
     void Press(juce::Button& button)
     {
         button.triggerClick();
         ASSERT_TRUE(uitest::PumpUntil([&] { return m_sheet->GetState() == CZfcSheet::kClosed; }));
-    }
-    // The user picks the item of that text.
-    static void Choose(juce::ComboBox& box, const juce::String& text)
-    {
-        for (int i = 0; i < box.getNumItems(); ++i)
-        {
-            if (box.getItemText(i) == text)
-            {
-                box.setSelectedId(box.getItemId(i), juce::sendNotificationSync);
-                return;
-            }
-        }
-        ADD_FAILURE() << "no item " << text;
     }
     AudioPreferenceTab& Tab() { return m_sheet->getAudioTab(); }
     int Buffer() const { return m_devices->GetCurrentDevice()->getCurrentBufferSizeSamples(); }
@@ -108,11 +88,7 @@ protected:
     juce::Component m_window;
 };
 
-class PreferencesSheetDrawing : public PreferencesSheetTest, public testing::WithParamInterface<const char*>
-{
-protected:
-    void SetUp() override { SetUpIn(GetParam()); }
-};
+using PreferencesSheetDrawing = uitest::InEachLanguage<PreferencesSheetTest>;
 } // namespace
 
 // The latency is the buffer over the rate, in milliseconds with one decimal;
