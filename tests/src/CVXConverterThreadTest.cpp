@@ -308,13 +308,8 @@ protected:
     {
         if (!thread.startThread())
             return false;
-        const auto deadline = std::chrono::steady_clock::now() + std::chrono::duration<double>(seconds);
-        while (!thread.hasFinished())
-        {
-            if (std::chrono::steady_clock::now() > deadline)
-                return false;
-            Dispatch(2);
-        }
+        if (!DispatchUntil([&thread] { return thread.hasFinished(); }, seconds, 2))
+            return false;
         return thread.waitForThreadToExit(10000);
     }
 

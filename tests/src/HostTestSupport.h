@@ -205,6 +205,20 @@ protected:
 
     void Dispatch(int ms = 1) { juce::MessageManager::getInstance()->runDispatchLoopUntil(ms); }
 
+    // Dispatches messages, ms milliseconds at a time, until done() holds;
+    // false when the seconds run out first.
+    bool DispatchUntil(const std::function<bool()>& done, double seconds, int ms)
+    {
+        const auto deadline = std::chrono::steady_clock::now() + std::chrono::duration<double>(seconds);
+        while (!done())
+        {
+            if (std::chrono::steady_clock::now() > deadline)
+                return false;
+            Dispatch(ms);
+        }
+        return true;
+    }
+
     // Delivers device blocks until done() holds, dispatching messages in
     // between; a block is delivered only while the player plays with its
     // ring filled (so that no block underruns in the middle of a song).

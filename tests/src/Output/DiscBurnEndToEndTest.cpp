@@ -52,14 +52,7 @@ protected:
 
     bool DispatchUntil(const std::function<bool()>& done, double seconds = 120.0)
     {
-        const auto deadline = std::chrono::steady_clock::now() + std::chrono::duration<double>(seconds);
-        while (!done())
-        {
-            if (std::chrono::steady_clock::now() > deadline)
-                return false;
-            Dispatch(5);
-        }
-        return true;
+        return HostTest::DispatchUntil(done, seconds, 5);
     }
 
     // The songs as the export engine writes them: 44.1 kHz 16-bit stereo

@@ -182,26 +182,12 @@ protected:
     // Dispatches messages until the session has ended; false on time-out.
     bool WaitForEnd(double seconds = 60.0)
     {
-        const auto deadline = std::chrono::steady_clock::now() + std::chrono::duration<double>(seconds);
-        while (!m_recorder.ended.load())
-        {
-            if (std::chrono::steady_clock::now() > deadline)
-                return false;
-            Dispatch(5);
-        }
-        return true;
+        return DispatchUntil([this] { return m_recorder.ended.load(); }, seconds, 5);
     }
 
     bool Dispatches(const std::function<bool()>& until, double seconds = 30.0)
     {
-        const auto deadline = std::chrono::steady_clock::now() + std::chrono::duration<double>(seconds);
-        while (!until())
-        {
-            if (std::chrono::steady_clock::now() > deadline)
-                return false;
-            Dispatch(5);
-        }
-        return true;
+        return DispatchUntil(until, seconds, 5);
     }
 
     int NumImages() const

@@ -210,28 +210,13 @@ protected:
 
     bool WaitForEnd(double seconds = 60.0)
     {
-        const auto deadline = std::chrono::steady_clock::now() + std::chrono::duration<double>(seconds);
-        while (ExportManager::GetInstance()->isBusy())
-        {
-            if (std::chrono::steady_clock::now() > deadline)
-                return false;
-            Dispatch(5);
-        }
+        if (!DispatchUntil([] { return !ExportManager::GetInstance()->isBusy(); }, seconds, 5))
+            return false;
         Dispatch(5); // progress still posted
         return true;
     }
 
-    bool WaitFor(const std::function<bool()>& done, double seconds = 30.0)
-    {
-        const auto deadline = std::chrono::steady_clock::now() + std::chrono::duration<double>(seconds);
-        while (!done())
-        {
-            if (std::chrono::steady_clock::now() > deadline)
-                return false;
-            Dispatch(1);
-        }
-        return true;
-    }
+    bool WaitFor(const std::function<bool()>& done, double seconds = 30.0) { return DispatchUntil(done, seconds, 1); }
 
     // Adds a song of a ramp file of the given length, named name.
     TrackInfo* AddNamedSong(const std::string& name, int64_t frames = 2205, uint16_t channels = 2)
