@@ -68,16 +68,8 @@ bool WriteAiff(const std::filesystem::path& path, const std::filesystem::path& p
     return w.WriteAudioData(bufs, 1000) == 1000 && w.CloseFile();
 }
 
-class CImageFileReadTest : public ::testing::Test
+class CImageFileReadTest : public rifftest::FolderTest
 {
-protected:
-    std::wstring Write(const std::string& name, const Bytes& bytes)
-    {
-        rifftest::WriteBytes(m_folder / name, bytes);
-        return Wide(m_folder / name);
-    }
-
-    TempFolder m_folder;
 };
 } // namespace
 

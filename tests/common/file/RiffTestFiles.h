@@ -5,6 +5,8 @@
 
 #include "tests/support/TempFolder.h"
 
+#include <gtest/gtest.h>
+
 #include <algorithm>
 #include <csignal>
 #include <cstdint>
@@ -242,4 +244,19 @@ inline std::string RunCapture(const std::string& cmd)
     ::pclose(p);
     return out;
 }
+
+// A test with a temporary folder of its own, into which it writes files
+// byte by byte.
+class FolderTest : public ::testing::Test
+{
+protected:
+    // Writes the bytes into the file of that name in the folder; its path.
+    std::wstring Write(const std::string& name, const Bytes& bytes)
+    {
+        WriteBytes(m_folder / name, bytes);
+        return Wide(m_folder / name);
+    }
+
+    TempFolder m_folder;
+};
 } // namespace rifftest

@@ -92,16 +92,8 @@ std::wstring Text(CAudioFileReadBase* reader, int field)
     return reader->GetMetaDataPtr()->GetStringPtr(field)->GetReadPtrWChar();
 }
 
-class VextalFileUtilTest : public ::testing::Test
+class VextalFileUtilTest : public rifftest::FolderTest
 {
-protected:
-    std::wstring Write(const std::string& name, const Bytes& bytes)
-    {
-        rifftest::WriteBytes(m_folder / name, bytes);
-        return Wide(m_folder / name);
-    }
-
-    TempFolder m_folder;
 };
 } // namespace
 
