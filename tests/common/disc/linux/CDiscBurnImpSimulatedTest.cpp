@@ -18,8 +18,6 @@
 using namespace disctest;
 using cdtest::TempFolder;
 using cdtest::Wide;
-using Medium = CDiscBurnImpSimulated::Medium;
-using Drive = CDiscBurnImpSimulated::Drive;
 
 namespace
 {
