@@ -259,7 +259,9 @@ void CVXLayerList::BuildLabels()
         label = std::make_unique<LabelWithInlineEditor>("Label", param.text, true);
         label->setBounds(param.x, param.y, param.width, param.height);
         label->setJustificationType(param.justification);
-        label->setBorderSize({});
+        // Three pixels either side, so that a value set flush right never
+        // runs into its unit label, which begins four pixels inside it.
+        label->setBorderSize({1, 3, 1, 3});
         if (look != nullptr)
             look->applyAsciiFontToLabel(*label);
         label->setColour(juce::Label::textColourId, juce::Colours::black);

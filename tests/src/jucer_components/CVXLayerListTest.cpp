@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <optional>
+#include <utility>
 
 using songlistpanel::SongListTest;
 using Vextal::TrackInfo;
@@ -133,6 +134,25 @@ TEST_F(CVXLayerListTest, TypedValuesApplyToTheSelectionAndGarbageIsIgnored)
     EXPECT_FLOAT_EQ(Control(0, TrackInfo::kGain), 1.0f);
     EXPECT_FLOAT_EQ(Control(1, TrackInfo::kGain), 2.0f);
     EXPECT_EQ(m_commands->getUndoDescription(), "Undo : Change Balance");
+}
+
+// A value's text, set flush right, ends before its unit's text begins,
+// though the unit label starts inside the value label.
+TEST_F(CVXLayerListTest, ValuesNeverRunIntoTheirUnits)
+{
+    ShowPanel();
+    const std::pair<int, int> pairs[] = {{CVXLayerList::kGainLabel, CVXLayerList::kGainUnitLabel},
+                                         {CVXLayerList::kFadeInTimeLabel, CVXLayerList::kFadeInUnitLabel},
+                                         {CVXLayerList::kFadeOutTimeLabel, CVXLayerList::kFadeOutUnitLabel}};
+    for (const auto& [value, unit] : pairs)
+    {
+        SCOPED_TRACE(value);
+        auto& v = m_panel->GetLabel(value);
+        auto& u = m_panel->GetLabel(unit);
+        const int valueTextRight = v.getScreenX() + v.getWidth() - v.getBorderSize().getRight();
+        const int unitTextLeft = u.getScreenX() + u.getBorderSize().getLeft();
+        EXPECT_LT(valueTextRight, unitTextLeft);
+    }
 }
 
 // The selection's values: empty when they differ, the balance disabled for
