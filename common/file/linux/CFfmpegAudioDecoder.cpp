@@ -1,6 +1,7 @@
 #include "common/file/linux/CFfmpegAudioDecoder.h"
 
 #include "common/file/linux/CMp3StreamScanner.h"
+#include "common/file/linux/CMp4HeaderCheck.h"
 #include "common/file/linux/CMp4TrackTiming.h"
 #include "common/file/linux/FfmpegInit.h"
 
@@ -16,10 +17,15 @@ extern "C"
 }
 
 #include <algorithm>
+#include <cerrno>
 #include <climits>
 #include <cstring>
+#include <ctime>
+#include <fcntl.h>
 #include <mutex>
 #include <sstream>
+#include <sys/stat.h>
+#include <unistd.h>
 
 namespace
 {
@@ -44,6 +50,28 @@ constexpr int64_t kMaxFramesPerPacket = 16384;
 constexpr const char* kAllowedFormats = "mp3,mov,asf,aac";
 // Only files: a demuxer may open nothing else.
 constexpr const char* kAllowedProtocols = "file";
+// What the demuxer may read, and the stream time it may look at, to find
+// the streams: a few packets of every supported codec tell all it needs.
+constexpr const char* kProbeSize = "2097152";
+constexpr const char* kAnalyzeDuration = "2000000";
+// The demuxer's read buffer.
+constexpr int kIoBufferSize = 65536;
+
+int64_t ThreadCpuTimeNs()
+{
+    timespec t{};
+    clock_gettime(CLOCK_THREAD_CPUTIME_ID, &t);
+    return static_cast<int64_t>(t.tv_sec) * 1'000'000'000 + t.tv_nsec;
+}
+
+struct IoContextFree
+{
+    void operator()(AVIOContext* io) const
+    {
+        av_freep(&io->buffer);
+        avio_context_free(&io);
+    }
+};
 
 CFfmpegAudioDecoder::ECodec CodecFromId(AVCodecID id)
 {
@@ -191,6 +219,76 @@ bool PresentationOf(const CMp4TrackTiming::Timing& timing, const std::string& ga
 }
 } // namespace
 
+// The open file, read by the demuxer through its own I/O context; the
+// deadline of an opening in the thread's CPU time (0: none).
+struct CFfmpegAudioDecoder::Input
+{
+    int fd = -1;
+    int64_t size = 0;
+    int64_t pos = 0;
+    int64_t deadline = 0;
+    std::unique_ptr<AVIOContext, IoContextFree> io;
+
+    Input() = default;
+    Input(const Input&) = delete;
+    Input& operator=(const Input&) = delete;
+    ~Input()
+    {
+        io.reset();
+        if (fd >= 0)
+            ::close(fd);
+    }
+
+    static int Read(void* opaque, uint8_t* buf, int size)
+    {
+        Input* in = static_cast<Input*>(opaque);
+        for (;;)
+        {
+            const ssize_t got = ::pread(in->fd, buf, static_cast<size_t>(size), in->pos);
+            if (got < 0 && errno == EINTR)
+                continue;
+            if (got < 0)
+                return AVERROR(EIO);
+            if (got == 0)
+                return AVERROR_EOF;
+            in->pos += got;
+            return static_cast<int>(got);
+        }
+    }
+
+    static int64_t Seek(void* opaque, int64_t offset, int whence)
+    {
+        Input* in = static_cast<Input*>(opaque);
+        int64_t to = -1;
+        switch (whence & ~AVSEEK_FORCE)
+        {
+        case AVSEEK_SIZE:
+            return in->size;
+        case SEEK_SET:
+            to = offset;
+            break;
+        case SEEK_CUR:
+            to = in->pos + offset;
+            break;
+        case SEEK_END:
+            to = in->size + offset;
+            break;
+        default:
+            break;
+        }
+        if (to < 0)
+            return AVERROR(EINVAL);
+        in->pos = to;
+        return to;
+    }
+
+    static int IsLate(void* opaque)
+    {
+        const Input* in = static_cast<const Input*>(opaque);
+        return in->deadline != 0 && ThreadCpuTimeNs() > in->deadline ? 1 : 0;
+    }
+};
+
 CFfmpegAudioDecoder::CFfmpegAudioDecoder() = default;
 
 CFfmpegAudioDecoder::~CFfmpegAudioDecoder()
@@ -227,7 +325,7 @@ int CFfmpegAudioDecoder::Open(const char* utf8Path)
     if (!Initialise() || utf8Path == nullptr || *utf8Path == 0)
         return kCannotOpen;
     m_path = utf8Path;
-    if (!OpenContainer())
+    if (!OpenFile() || IsRefusedMp4Header() || !OpenContainer())
     {
         Close();
         return kCannotOpen;
@@ -265,13 +363,57 @@ bool CFfmpegAudioDecoder::FindTheAudioStream()
     return audioStreams == 1 && videoStreams == 0;
 }
 
+bool CFfmpegAudioDecoder::OpenFile()
+{
+    // Non-blocking, so that a FIFO doesn't wait for a writer; then only a
+    // regular file is read.
+    auto input = std::make_unique<Input>();
+    input->fd = ::open(m_path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+    struct stat st;
+    if (input->fd < 0 || ::fstat(input->fd, &st) != 0 || !S_ISREG(st.st_mode))
+        return false;
+    input->size = st.st_size;
+    m_input = std::move(input);
+    return true;
+}
+
+bool CFfmpegAudioDecoder::IsRefusedMp4Header() const
+{
+    const CMp4HeaderCheck::EVerdict verdict = CMp4HeaderCheck::Check(m_input->fd, m_input->size);
+    return verdict != CMp4HeaderCheck::EVerdict::kSound && verdict != CMp4HeaderCheck::EVerdict::kNotBoxes;
+}
+
 bool CFfmpegAudioDecoder::OpenContainer()
 {
-    // The "file:" prefix keeps a colon in the path from naming a protocol.
+    if (m_input == nullptr)
+        return false;
+    uint8_t* buffer = static_cast<uint8_t*>(av_malloc(kIoBufferSize));
+    if (buffer == nullptr)
+        return false;
+    m_input->pos = 0;
+    m_input->io.reset(
+        avio_alloc_context(buffer, kIoBufferSize, 0, m_input.get(), &Input::Read, nullptr, &Input::Seek));
+    m_format = m_input->io != nullptr ? avformat_alloc_context() : nullptr;
+    if (m_format == nullptr)
+    {
+        if (m_input->io == nullptr)
+            av_free(buffer);
+        m_input->io.reset();
+        return false;
+    }
+    m_format->pb = m_input->io.get();
+    m_format->interrupt_callback.callback = &Input::IsLate;
+    m_format->interrupt_callback.opaque = m_input.get();
+    m_input->deadline = ThreadCpuTimeNs() + kOpenCpuBudgetNs;
+
+    // The name only guides the probe: the demuxer reads the open file. The
+    // "file:" prefix keeps a colon in the path from naming a protocol.
     const std::string url = "file:" + m_path;
     AVDictionary* options = nullptr;
     av_dict_set(&options, "format_whitelist", kAllowedFormats, 0);
     av_dict_set(&options, "protocol_whitelist", kAllowedProtocols, 0);
+    av_dict_set(&options, "probesize", kProbeSize, 0);
+    av_dict_set(&options, "analyzeduration", kAnalyzeDuration, 0);
     // MP4 timestamps stay those of the sample table: the priming and the
     // length come from the track's own boxes (ReadMp4Presentation), and
     // no packet is dropped for an edit list rounded to the movie's ticks.
@@ -280,10 +422,15 @@ bool CFfmpegAudioDecoder::OpenContainer()
     av_dict_free(&options);
     if (opened < 0)
     {
+        // The context is gone; the I/O context is ours.
         m_format = nullptr;
+        m_input->deadline = 0;
+        m_input->io.reset();
         return false;
     }
-    if (avformat_find_stream_info(m_format, nullptr) < 0)
+    const bool found = avformat_find_stream_info(m_format, nullptr) >= 0;
+    m_input->deadline = 0;
+    if (!found)
     {
         CloseContainer();
         return false;
@@ -296,6 +443,8 @@ void CFfmpegAudioDecoder::CloseContainer()
     if (m_format != nullptr)
         avformat_close_input(&m_format);
     m_format = nullptr;
+    if (m_input != nullptr)
+        m_input->io.reset();
 }
 
 void CFfmpegAudioDecoder::DescribeStream()
@@ -460,7 +609,7 @@ void CFfmpegAudioDecoder::ReadMp4Presentation()
     CMp4TrackTiming::Timing timing;
     Presentation presentation;
     if (st->id > 0 && m_timeBaseNum == 1 &&
-        CMp4TrackTiming::Read(m_path.c_str(), static_cast<uint32_t>(st->id), &timing) &&
+        CMp4TrackTiming::Read(m_input->fd, static_cast<uint32_t>(st->id), &timing) &&
         timing.mediaTimeScale == static_cast<uint32_t>(m_timeBaseDen) &&
         PresentationOf(timing, gapless, &presentation))
     {
@@ -576,6 +725,7 @@ void CFfmpegAudioDecoder::Close()
 {
     CloseCodec();
     CloseContainer();
+    m_input.reset();
     m_mp3.reset();
     av_dict_free(&m_fileTags);
     av_dict_free(&m_streamTags);

@@ -8,6 +8,7 @@
 struct AVCodecContext;
 struct AVDictionary;
 struct AVFormatContext;
+struct AVIOContext;
 struct AVFrame;
 struct AVPacket;
 struct SwrContext;
@@ -18,8 +19,15 @@ class CMp3StreamScanner;
 // any frame exactly.
 //
 // Only the demuxers of the formats this layer reads are used (MP3, the MP4
-// family, ASF, ADTS AAC), and only files: a file that is really something
-// else, such as a playlist that names other files or URLs, doesn't open.
+// family, ASF, ADTS AAC), and only regular files: the file is opened here
+// without blocking (a FIFO or a device is refused as if missing) and the
+// demuxer reads through that descriptor alone; a file that is really
+// something else, such as a playlist that names other files or URLs, doesn't
+// open. An MP4-family header is checked before the demuxer reads it
+// (CMp4HeaderCheck): one that promises more than the file holds, or that was
+// cut, is refused. What the demuxer may read to find the streams is capped,
+// and the opening stops once it has taken kOpenCpuBudgetNs of the thread's
+// CPU time.
 //
 // The stream is seen as frames 0 .. GetNumFrames()-1 of the decoded audio with
 // the encoder's priming removed and the padding after the last frame cut off:
@@ -92,6 +100,11 @@ public:
 
     // The largest cover picture kept.
     static constexpr uint32_t kMaxPictureSize = 16u * 1024u * 1024u;
+    // The CPU time an opening of the container may take (the header read and
+    // the streams found): far beyond what a real file needs, even under the
+    // sanitizers; a damaged header that keeps the demuxer busy longer is
+    // refused.
+    static constexpr int64_t kOpenCpuBudgetNs = 2'000'000'000;
 
     CFfmpegAudioDecoder();
     ~CFfmpegAudioDecoder();
@@ -137,6 +150,10 @@ private:
         kSequential
     };
 
+    // The file opened for reading: regular files only.
+    bool OpenFile();
+    // An MP4-family header that promises more than the file holds or was cut.
+    bool IsRefusedMp4Header() const;
     bool OpenContainer();
     void CloseContainer();
     // Exactly one audio stream (its index kept) and no video beside it.
@@ -188,7 +205,11 @@ private:
     void SetSilentBlock(int64_t start, uint32_t length);
     bool ConfigureConverter(const AVFrame* frame);
 
+    // The open file and the demuxer's position in it.
+    struct Input;
+
     std::string m_path;
+    std::unique_ptr<Input> m_input;
     bool m_bOpen = false;
     bool m_bDecoding = false;
     EMode m_mode = EMode::kSequential;

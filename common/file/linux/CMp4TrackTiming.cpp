@@ -1,122 +1,15 @@
 #include "common/file/linux/CMp4TrackTiming.h"
 
-#include <algorithm>
-#include <cerrno>
-#include <cstring>
+#include "common/file/linux/CMp4Boxes.h"
+
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
-#include <vector>
 
 namespace
 {
-using Bytes = std::vector<uint8_t>;
-
-// A box: its four-character type and where its payload lies.
-struct Box
-{
-    char type[5] = {};
-    size_t begin = 0;
-    size_t end = 0;
-};
-
-uint32_t Be32(const uint8_t* p)
-{
-    return (uint32_t{p[0]} << 24) | (uint32_t{p[1]} << 16) | (uint32_t{p[2]} << 8) | p[3];
-}
-
-uint64_t Be64(const uint8_t* p)
-{
-    return (uint64_t{Be32(p)} << 32) | Be32(p + 4);
-}
-
-bool IsType(const Box& box, const char* type)
-{
-    return std::memcmp(box.type, type, 4) == 0;
-}
-
-// The box header at pos, within the parent's payload that ends at end: its
-// size (0 to the parent's end, 1 for a 64-bit size after the type) must
-// keep the box inside the parent.
-bool ParseHeader(const uint8_t* header, size_t headerLen, uint64_t room, Box* box, uint64_t* size,
-                 uint32_t* headerSize)
-{
-    if (headerLen < 8 || room < 8)
-        return false;
-    std::memcpy(box->type, header + 4, 4);
-    *headerSize = 8;
-    *size = Be32(header);
-    if (*size == 1)
-    {
-        if (headerLen < 16 || room < 16)
-            return false;
-        *size = Be64(header + 8);
-        *headerSize = 16;
-    }
-    else if (*size == 0)
-    {
-        *size = room;
-    }
-    return *size >= *headerSize && *size <= room;
-}
-
-// The next child box in data[pos .. end); pos moves past it.
-bool NextBox(const Bytes& data, size_t* pos, size_t end, Box* box)
-{
-    if (*pos >= end)
-        return false;
-    uint64_t size = 0;
-    uint32_t headerSize = 0;
-    if (!ParseHeader(data.data() + *pos, end - *pos, end - *pos, box, &size, &headerSize))
-        return false;
-    box->begin = *pos + headerSize;
-    box->end = *pos + static_cast<size_t>(size);
-    *pos = box->end;
-    return true;
-}
-
-// The first child of the given type inside parent.
-bool FindChild(const Bytes& data, const Box& parent, const char* type, Box* out)
-{
-    size_t pos = parent.begin;
-    Box box;
-    while (NextBox(data, &pos, parent.end, &box))
-    {
-        if (IsType(box, type))
-        {
-            *out = box;
-            return true;
-        }
-    }
-    return false;
-}
-
-// A descendant found by a path of types, such as "mdia/minf/stbl/stts".
-bool FindPath(const Bytes& data, const Box& from, const char* path, Box* out)
-{
-    Box box = from;
-    for (const char* p = path; *p != 0; p += p[4] == '/' ? 5 : 4)
-    {
-        char type[5] = {};
-        std::memcpy(type, p, 4);
-        if (std::strlen(type) != 4 || !FindChild(data, box, type, &box))
-            return false;
-    }
-    *out = box;
-    return true;
-}
-
-// The payload of a full box (after its version and flags) and its version.
-bool FullBoxPayload(const Box& box, size_t minVersion0, size_t minVersion1, const Bytes& data,
-                    uint8_t* version, const uint8_t** payload)
-{
-    if (box.end - box.begin < 4)
-        return false;
-    *version = data[box.begin];
-    *payload = data.data() + box.begin + 4;
-    const size_t len = box.end - box.begin - 4;
-    return *version == 0 ? len >= minVersion0 : (*version == 1 && len >= minVersion1);
-}
+using Box = CMp4Boxes::Box;
+using Bytes = CMp4Boxes::Bytes;
 
 // The time scale of a movie or media header: after the creation and
 // modification times (32 bits each in version 0, 64 in version 1).
@@ -124,9 +17,10 @@ bool ReadTimeScale(const Bytes& data, const Box& header, uint32_t* scale)
 {
     uint8_t version = 0;
     const uint8_t* p = nullptr;
-    if (!FullBoxPayload(header, 12, 20, data, &version, &p))
+    size_t len = 0;
+    if (!CMp4Boxes::FullBoxPayload(data, header, 12, 20, &version, &p, &len))
         return false;
-    *scale = Be32(p + (version == 0 ? 8 : 16));
+    *scale = CMp4Boxes::Be32(p + (version == 0 ? 8 : 16));
     return *scale > 0;
 }
 
@@ -136,9 +30,11 @@ bool ReadTrackId(const Bytes& data, const Box& trak, uint32_t* id)
     Box tkhd;
     uint8_t version = 0;
     const uint8_t* p = nullptr;
-    if (!FindChild(data, trak, "tkhd", &tkhd) || !FullBoxPayload(tkhd, 12, 20, data, &version, &p))
+    size_t len = 0;
+    if (!CMp4Boxes::FindChild(data, trak, "tkhd", &tkhd) ||
+        !CMp4Boxes::FullBoxPayload(data, tkhd, 12, 20, &version, &p, &len))
         return false;
-    *id = Be32(p + (version == 0 ? 8 : 16));
+    *id = CMp4Boxes::Be32(p + (version == 0 ? 8 : 16));
     return true;
 }
 
@@ -147,16 +43,17 @@ bool SumSampleTable(const Bytes& data, const Box& stts, int64_t* ticks)
 {
     uint8_t version = 0;
     const uint8_t* p = nullptr;
-    if (!FullBoxPayload(stts, 4, 4, data, &version, &p) || version != 0)
+    size_t len = 0;
+    if (!CMp4Boxes::FullBoxPayload(data, stts, 4, 4, &version, &p, &len) || version != 0)
         return false;
-    const uint64_t entries = Be32(p);
-    if (entries > (stts.end - stts.begin - 8) / 8)
+    const uint64_t entries = CMp4Boxes::Be32(p);
+    if (entries > (len - 4) / 8)
         return false;
     int64_t sum = 0;
     for (uint64_t i = 0; i < entries; ++i)
     {
-        const int64_t count = Be32(p + 4 + 8 * i);
-        const int64_t duration = Be32(p + 8 + 8 * i);
+        const int64_t count = CMp4Boxes::Be32(p + 4 + 8 * i);
+        const int64_t duration = CMp4Boxes::Be32(p + 8 + 8 * i);
         if (duration != 0 && count > (CMp4TrackTiming::kMaxTicks - sum) / duration)
             return false;
         sum += count * duration;
@@ -171,18 +68,20 @@ void ReadEditList(const Bytes& data, const Box& elst, CMp4TrackTiming::Timing* t
 {
     uint8_t version = 0;
     const uint8_t* p = nullptr;
-    if (!FullBoxPayload(elst, 4, 4, data, &version, &p))
+    size_t len = 0;
+    if (!CMp4Boxes::FullBoxPayload(data, elst, 4, 4, &version, &p, &len))
         return;
     const size_t entrySize = version == 0 ? 12 : 20;
-    const uint64_t entries = Be32(p);
-    if (entries > (elst.end - elst.begin - 8) / entrySize)
+    const uint64_t entries = CMp4Boxes::Be32(p);
+    if (entries > (len - 4) / entrySize)
         return;
     for (uint64_t i = 0; i < entries; ++i)
     {
         const uint8_t* e = p + 4 + entrySize * i;
-        const int64_t duration = version == 0 ? int64_t{Be32(e)} : static_cast<int64_t>(Be64(e));
-        const int64_t mediaTime =
-            version == 0 ? int64_t{static_cast<int32_t>(Be32(e + 4))} : static_cast<int64_t>(Be64(e + 8));
+        const int64_t duration =
+            version == 0 ? int64_t{CMp4Boxes::Be32(e)} : static_cast<int64_t>(CMp4Boxes::Be64(e));
+        const int64_t mediaTime = version == 0 ? int64_t{static_cast<int32_t>(CMp4Boxes::Be32(e + 4))}
+                                               : static_cast<int64_t>(CMp4Boxes::Be64(e + 8));
         if (mediaTime == -1)
             continue;
         if (timing->hasEdit)
@@ -206,53 +105,27 @@ bool ReadTrack(const Bytes& data, const Box& trak, CMp4TrackTiming::Timing* timi
     Box mdhd;
     Box stts;
     Box elst;
-    if (!FindPath(data, trak, "mdia/mdhd", &mdhd) || !ReadTimeScale(data, mdhd, &timing->mediaTimeScale) ||
-        !FindPath(data, trak, "mdia/minf/stbl/stts", &stts) ||
+    if (!CMp4Boxes::FindPath(data, trak, "mdia/mdhd", &mdhd) ||
+        !ReadTimeScale(data, mdhd, &timing->mediaTimeScale) ||
+        !CMp4Boxes::FindPath(data, trak, "mdia/minf/stbl/stts", &stts) ||
         !SumSampleTable(data, stts, &timing->sampleTableTicks))
         return false;
-    if (FindPath(data, trak, "edts/elst", &elst))
+    if (CMp4Boxes::FindPath(data, trak, "edts/elst", &elst))
         ReadEditList(data, elst, timing);
     return true;
 }
 
-bool ReadAt(int fd, int64_t pos, uint8_t* dst, size_t len)
-{
-    size_t done = 0;
-    while (done < len)
-    {
-        const ssize_t got = ::pread(fd, dst + done, len - done, pos + static_cast<int64_t>(done));
-        if (got < 0 && errno == EINTR)
-            continue;
-        if (got <= 0)
-            return false;
-        done += static_cast<size_t>(got);
-    }
-    return true;
-}
-
-// The payload of the top-level 'moov' box, as a box over the whole buffer.
+// The payload of the top-level 'moov' box. A box that runs past the end of
+// the file (a cut file) ends the search.
 bool ReadMoov(int fd, int64_t fileSize, Bytes* moov)
 {
     int64_t pos = 0;
-    while (pos + 8 <= fileSize)
+    Box box;
+    while (CMp4Boxes::ReadTopLevel(fd, pos, fileSize, &box) == CMp4Boxes::ETopLevel::kBox)
     {
-        uint8_t header[16];
-        const size_t headerLen = static_cast<size_t>(std::min<int64_t>(16, fileSize - pos));
-        if (!ReadAt(fd, pos, header, headerLen))
-            return false;
-        Box box;
-        uint64_t size = 0;
-        uint32_t headerSize = 0;
-        if (!ParseHeader(header, headerLen, static_cast<uint64_t>(fileSize - pos), &box, &size, &headerSize))
-            return false;
-        if (IsType(box, "moov"))
-        {
-            if (size - headerSize > CMp4TrackTiming::kMaxMoovSize)
-                return false;
-            moov->resize(static_cast<size_t>(size - headerSize));
-            return ReadAt(fd, pos + headerSize, moov->data(), moov->size());
-        }
-        pos += static_cast<int64_t>(size);
+        if (CMp4Boxes::IsType(box, "moov"))
+            return CMp4Boxes::ReadPayload(fd, box, CMp4TrackTiming::kMaxMoovSize, moov);
+        pos = static_cast<int64_t>(box.end);
     }
     return false;
 }
@@ -263,28 +136,38 @@ bool CMp4TrackTiming::Read(const char* utf8Path, uint32_t trackId, Timing* out)
     if (utf8Path == nullptr || out == nullptr)
         return false;
     *out = Timing();
-    const int fd = ::open(utf8Path, O_RDONLY | O_CLOEXEC);
+    // Non-blocking, so that a FIFO doesn't wait for a writer; only a regular
+    // file is read.
+    const int fd = ::open(utf8Path, O_RDONLY | O_NONBLOCK | O_CLOEXEC);
     if (fd < 0)
         return false;
+    const bool read = Read(fd, trackId, out);
+    ::close(fd);
+    return read;
+}
+
+bool CMp4TrackTiming::Read(int fd, uint32_t trackId, Timing* out)
+{
+    if (out == nullptr)
+        return false;
+    *out = Timing();
     struct stat st;
     Bytes data;
-    const bool read = ::fstat(fd, &st) == 0 && S_ISREG(st.st_mode) && ReadMoov(fd, st.st_size, &data);
-    ::close(fd);
-    if (!read)
+    if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode) || !ReadMoov(fd, st.st_size, &data))
         return false;
 
     Box moov;
     moov.begin = 0;
     moov.end = data.size();
     Box mvhd;
-    if (!FindChild(data, moov, "mvhd", &mvhd) || !ReadTimeScale(data, mvhd, &out->movieTimeScale))
+    if (!CMp4Boxes::FindChild(data, moov, "mvhd", &mvhd) || !ReadTimeScale(data, mvhd, &out->movieTimeScale))
         return false;
-    size_t pos = moov.begin;
+    uint64_t pos = moov.begin;
     Box trak;
-    while (NextBox(data, &pos, moov.end, &trak))
+    while (CMp4Boxes::Next(data, &pos, moov.end, &trak))
     {
         uint32_t id = 0;
-        if (IsType(trak, "trak") && ReadTrackId(data, trak, &id) && id == trackId)
+        if (CMp4Boxes::IsType(trak, "trak") && ReadTrackId(data, trak, &id) && id == trackId)
             return ReadTrack(data, trak, out);
     }
     return false;

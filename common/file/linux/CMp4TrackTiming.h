@@ -42,4 +42,6 @@ public:
     // The timing of the track with the given ID (the track header's ID);
     // false when the file holds no such track or its boxes can't be read.
     static bool Read(const char* utf8Path, uint32_t trackId, Timing* out);
+    // The same from an open file (read with pread: its offset is left alone).
+    static bool Read(int fd, uint32_t trackId, Timing* out);
 };

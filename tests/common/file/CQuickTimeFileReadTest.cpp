@@ -756,6 +756,48 @@ TEST_F(CQuickTimeFileReadTest, TruncatedFileStillReachesItsEnd)
     }
 }
 
+// An M4A whose movie header follows its media data, cut anywhere in that
+// header (the song information, the sample tables), is refused like a file
+// that cannot be read: the tables that tell the length and the priming are
+// incomplete, and the stream's timestamps taken instead played the priming
+// as audio (45,124 frames of a 44,100-frame file, and no error).
+TEST_F(CQuickTimeFileReadTest, AFileCutInItsTrailingMovieHeaderIsRefused)
+{
+    const std::string path = PathOf("moovlast.m4a");
+    ASSERT_TRUE(RunFfmpeg(Source(44100, "1") + " -c:a aac -aac_pns 0" + kTags + " " + path));
+    const std::vector<uint8_t> bytes = ReadBytes(path);
+    {
+        CQuickTimeFileRead whole;
+        ASSERT_EQ(whole.OpenFile(Wide(path).c_str()), 0);
+        EXPECT_EQ(whole.GetNumSamples(), 44100);
+    }
+    const size_t moov = FindBox(bytes, "moov") - 4;
+    ASSERT_GT(moov, FindBox(bytes, "mdat")) << "the movie header after the media data";
+    const struct
+    {
+        const char* where;
+        size_t length;
+    } cuts[] = {
+        {"one byte short", bytes.size() - 1},
+        {"in the song information", FindBox(bytes, "ilst") + 8},
+        {"before the song information", FindBox(bytes, "udta") - 4},
+        {"in the chunk offsets", FindBox(bytes, "stco") + 8},
+        {"in the sample sizes", FindBox(bytes, "stsz") + 16},
+        {"after the media header", FindBox(bytes, "hdlr") - 4},
+        {"in the movie header's own header", moov + 6},
+    };
+    const std::string cut = PathOf("cutmoov.m4a");
+    for (const auto& c : cuts)
+    {
+        SCOPED_TRACE(std::string(c.where) + ", " + std::to_string(c.length) + " bytes");
+        ASSERT_GT(c.length, moov);
+        WriteBytes(cut, bytes, c.length);
+        CQuickTimeFileRead reader;
+        EXPECT_EQ(reader.OpenFile(Wide(cut).c_str()), kAudioFileCannotOpen);
+        EXPECT_EQ(reader.GetNumSamples(), 0);
+    }
+}
+
 // Damaged data in the middle of a file: the length still equals what a read
 // delivers, and seeks past the damage agree with a read from the start.
 TEST_F(CQuickTimeFileReadTest, DamagedDataKeepsLengthAndPositions)
