@@ -70,7 +70,9 @@ bool CMp3StreamScanner::Open(const char* utf8Path)
     Close();
     if (utf8Path == nullptr)
         return false;
-    m_fd = ::open(utf8Path, O_RDONLY | O_CLOEXEC);
+    // Non-blocking, so that a FIFO doesn't wait for a writer; only a regular
+    // file is read.
+    m_fd = ::open(utf8Path, O_RDONLY | O_NONBLOCK | O_CLOEXEC);
     struct stat st;
     if (m_fd < 0 || ::fstat(m_fd, &st) != 0 || !S_ISREG(st.st_mode))
     {
@@ -127,13 +129,21 @@ int64_t CMp3StreamScanner::SkipInfoFrame(int64_t pos)
     ParseInfoTag(frame, header);
     if (!m_bInfoTag)
         return pos;
+    const int64_t tagPos = pos;
     pos += header.frameSize;
     // A frame count the rest of the audio could not hold, even in frames of
-    // the lowest bit rate, is damage (it would make a file of a few bytes
-    // last for years): the frames are counted instead.
-    const int64_t smallestFrame =
-        (header.samplesPerFrame == 1152 ? 144 * 32000 : 72 * 8000) / static_cast<int64_t>(header.sampleRate);
-    if (m_tagFrames > std::max<int64_t>(0, m_audioEnd - pos) / smallestFrame)
+    // the lowest bit rate, means one of two things. Where the tag's byte count
+    // agrees with it and runs past the end, the file was cut: the length
+    // stays the tag's, and the decoder meets the end of the data early (a
+    // read error). Otherwise the count is damage (it would make a file of a
+    // few bytes last for years): the frames are counted instead.
+    const int64_t rate = header.sampleRate;
+    const bool mpeg1 = header.samplesPerFrame == 1152;
+    const int64_t smallestFrame = (mpeg1 ? 144 * 32000 : 72 * 8000) / rate;
+    const int64_t largestFrame = (mpeg1 ? 144 * 320000 : 72 * 160000) / rate + 1;
+    const bool cut = m_tagBytes > m_audioEnd - tagPos && m_tagBytes >= m_tagFrames * smallestFrame &&
+                     m_tagBytes <= (m_tagFrames + 1) * largestFrame;
+    if (m_tagFrames > std::max<int64_t>(0, m_audioEnd - pos) / smallestFrame && !cut)
         m_tagFrames = -1;
     return pos;
 }

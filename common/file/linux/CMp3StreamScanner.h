@@ -10,8 +10,9 @@
 // tags at the end. A frame right after the ID3v2 tags that carries an
 // information tag ("Xing", "Info" or "VBRI") with a frame or byte count holds
 // no audio: the tag's counts and the encoder delay and padding of a LAME-style
-// extension are kept (but a frame count the rest of the file could not hold
-// is dropped). Frame 0 is the first valid header after that (followed by a
+// extension are kept (a frame count the rest of the file could not hold is
+// kept only where the tag's byte count agrees with it and shows the file was
+// cut; otherwise it is dropped as damage). Frame 0 is the first valid header after that (followed by a
 // matching one: bytes before it are skipped as junk).
 //
 // Frames are indexed on demand: a lookup scans from the last known frame.
