@@ -486,114 +486,116 @@ uint32_t CID3v2Read::ReadRecTimeFormatted(wchar_t* buf, uint32_t bufLen)
 
 uint32_t CID3v2Read::ReadAlbum(wchar_t* buf, uint32_t bufLen)
 {
-    return ReadStandardTextFrame(buf, bufLen, "TAL");
+    return ReadStandardTextFrame(buf, bufLen, Id("TAL", "TALB"));
 }
 
 uint32_t CID3v2Read::ReadSortAlbum(wchar_t* buf, uint32_t bufLen)
 {
-    return ReadStandardTextFrame(buf, bufLen, "TSA");
+    return ReadStandardTextFrame(buf, bufLen, Id("TSA", "TSOA"));
 }
 
 uint32_t CID3v2Read::ReadAlbumArtist(wchar_t* buf, uint32_t bufLen)
 {
-    return ReadStandardTextFrame(buf, bufLen, "TP2");
+    return ReadStandardTextFrame(buf, bufLen, Id("TP2", "TPE2"));
 }
 
 uint32_t CID3v2Read::ReadSortAlbumArtist(wchar_t* buf, uint32_t bufLen)
 {
-    return ReadStandardTextFrame(buf, bufLen, "TS2");
+    return ReadStandardTextFrame(buf, bufLen, Id("TS2", "TSO2"));
 }
 
 uint32_t CID3v2Read::ReadTitle(wchar_t* buf, uint32_t bufLen)
 {
-    return ReadStandardTextFrame(buf, bufLen, "TT2");
+    return ReadStandardTextFrame(buf, bufLen, Id("TT2", "TIT2"));
 }
 
 uint32_t CID3v2Read::ReadSortTitle(wchar_t* buf, uint32_t bufLen)
 {
-    return ReadStandardTextFrame(buf, bufLen, "TST");
+    return ReadStandardTextFrame(buf, bufLen, Id("TST", "TSOT"));
 }
 
 uint32_t CID3v2Read::ReadArtist(wchar_t* buf, uint32_t bufLen)
 {
-    return ReadStandardTextFrame(buf, bufLen, "TP1");
+    return ReadStandardTextFrame(buf, bufLen, Id("TP1", "TPE1"));
 }
 
 uint32_t CID3v2Read::ReadSortArtist(wchar_t* buf, uint32_t bufLen)
 {
-    return ReadStandardTextFrame(buf, bufLen, "TSP");
+    return ReadStandardTextFrame(buf, bufLen, Id("TSP", "TSOP"));
 }
 
 uint32_t CID3v2Read::ReadComposer(wchar_t* buf, uint32_t bufLen)
 {
-    return ReadStandardTextFrame(buf, bufLen, "TCM");
+    return ReadStandardTextFrame(buf, bufLen, Id("TCM", "TCOM"));
 }
 
 uint32_t CID3v2Read::ReadSortComposer(wchar_t* buf, uint32_t bufLen)
 {
-    return ReadStandardTextFrame(buf, bufLen, "TSC");
+    return ReadStandardTextFrame(buf, bufLen, Id("TSC", "TSOC"));
 }
 
 uint32_t CID3v2Read::ReadGuitarist(wchar_t* buf, uint32_t bufLen)
 {
-    return ReadTextFrameWithDescription(buf, bufLen, "TXX", L"guitarist");
+    return ReadTextFrameWithDescription(buf, bufLen, Id("TXX", "TXXX"), L"guitarist");
 }
 
 uint32_t CID3v2Read::ReadSortGuitarist(wchar_t* buf, uint32_t bufLen)
 {
-    return ReadTextFrameWithDescription(buf, bufLen, "TXX", L"sort guitarist");
+    return ReadTextFrameWithDescription(buf, bufLen, Id("TXX", "TXXX"), L"sort guitarist");
 }
 
 uint32_t CID3v2Read::ReadEncodingDevice(wchar_t* buf, uint32_t bufLen)
 {
-    const uint32_t n = ReadStandardTextFrame(buf, bufLen, "TSS");
-    return n > 0 ? n : ReadStandardTextFrame(buf, bufLen, "TEN");
+    const uint32_t n = ReadStandardTextFrame(buf, bufLen, Id("TSS", "TSSE"));
+    return n > 0 ? n : ReadStandardTextFrame(buf, bufLen, Id("TEN", "TENC"));
 }
 
 uint32_t CID3v2Read::ReadBPM(wchar_t* buf, uint32_t bufLen)
 {
-    return ReadStandardTextFrame(buf, bufLen, "TBP");
+    return ReadStandardTextFrame(buf, bufLen, Id("TBP", "TBPM"));
 }
 
 uint32_t CID3v2Read::ReadGrouping(wchar_t* buf, uint32_t bufLen)
 {
-    return ReadStandardTextFrame(buf, bufLen, "TT1");
+    return ReadStandardTextFrame(buf, bufLen, Id("TT1", "TIT1"));
 }
 
 uint32_t CID3v2Read::ReadTrackNumber(wchar_t* buf, uint32_t bufLen)
 {
-    return ReadStandardTextFrame(buf, bufLen, "TRK");
+    return ReadStandardTextFrame(buf, bufLen, Id("TRK", "TRCK"));
 }
 
 uint32_t CID3v2Read::ReadDiscNumber(wchar_t* buf, uint32_t bufLen)
 {
-    return ReadStandardTextFrame(buf, bufLen, "TPA");
+    return ReadStandardTextFrame(buf, bufLen, Id("TPA", "TPOS"));
 }
 
 uint32_t CID3v2Read::ReadCompilation(wchar_t* buf, uint32_t bufLen)
 {
-    return ReadStandardTextFrame(buf, bufLen, "TCP");
+    return ReadStandardTextFrame(buf, bufLen, Id("TCP", "TCMP"));
 }
 
 uint32_t CID3v2Read::ReadGenre(wchar_t* buf, uint32_t bufLen)
 {
-    ReadStandardTextFrame(buf, bufLen, "TCO");
+    ReadStandardTextFrame(buf, bufLen, Id("TCO", "TCON"));
     return TranslateGenreIndex(buf, bufLen);
 }
 
 uint32_t CID3v2Read::ReadRecYear(wchar_t* buf, uint32_t bufLen)
 {
-    return ReadStandardTextFrame(buf, bufLen, "TYE");
+    // Later versions may give the year only in the recording time.
+    const uint32_t n = ReadStandardTextFrame(buf, bufLen, Id("TYE", "TYER"));
+    return n > 0 || IdLength() == 3 ? n : ReadStandardTextFrame(buf, bufLen, "TDRC");
 }
 
 uint32_t CID3v2Read::ReadRecDate(wchar_t* buf, uint32_t bufLen)
 {
-    return ReadStandardTextFrame(buf, bufLen, "TDA");
+    return ReadStandardTextFrame(buf, bufLen, Id("TDA", "TDAT"));
 }
 
 uint32_t CID3v2Read::ReadRecTime(wchar_t* buf, uint32_t bufLen)
 {
-    return ReadStandardTextFrame(buf, bufLen, "TIM");
+    return ReadStandardTextFrame(buf, bufLen, Id("TIM", "TIME"));
 }
 
 // ---------------------------------------------------------------------------
@@ -661,119 +663,6 @@ uint32_t CID3v2_3Read::ReadAttachedPictureFrame(unsigned char* buf, uint32_t buf
         Seek(header.bodyEnd, SEEK_SET);
     }
     return 0;
-}
-
-uint32_t CID3v2_3Read::ReadAlbum(wchar_t* buf, uint32_t bufLen)
-{
-    return ReadStandardTextFrame(buf, bufLen, "TALB");
-}
-
-uint32_t CID3v2_3Read::ReadSortAlbum(wchar_t* buf, uint32_t bufLen)
-{
-    return ReadStandardTextFrame(buf, bufLen, "TSOA");
-}
-
-uint32_t CID3v2_3Read::ReadAlbumArtist(wchar_t* buf, uint32_t bufLen)
-{
-    return ReadStandardTextFrame(buf, bufLen, "TPE2");
-}
-
-uint32_t CID3v2_3Read::ReadSortAlbumArtist(wchar_t* buf, uint32_t bufLen)
-{
-    return ReadStandardTextFrame(buf, bufLen, "TSO2");
-}
-
-uint32_t CID3v2_3Read::ReadTitle(wchar_t* buf, uint32_t bufLen)
-{
-    return ReadStandardTextFrame(buf, bufLen, "TIT2");
-}
-
-uint32_t CID3v2_3Read::ReadSortTitle(wchar_t* buf, uint32_t bufLen)
-{
-    return ReadStandardTextFrame(buf, bufLen, "TSOT");
-}
-
-uint32_t CID3v2_3Read::ReadArtist(wchar_t* buf, uint32_t bufLen)
-{
-    return ReadStandardTextFrame(buf, bufLen, "TPE1");
-}
-
-uint32_t CID3v2_3Read::ReadSortArtist(wchar_t* buf, uint32_t bufLen)
-{
-    return ReadStandardTextFrame(buf, bufLen, "TSOP");
-}
-
-uint32_t CID3v2_3Read::ReadComposer(wchar_t* buf, uint32_t bufLen)
-{
-    return ReadStandardTextFrame(buf, bufLen, "TCOM");
-}
-
-uint32_t CID3v2_3Read::ReadSortComposer(wchar_t* buf, uint32_t bufLen)
-{
-    return ReadStandardTextFrame(buf, bufLen, "TSOC");
-}
-
-uint32_t CID3v2_3Read::ReadGuitarist(wchar_t* buf, uint32_t bufLen)
-{
-    return ReadTextFrameWithDescription(buf, bufLen, "TXXX", L"guitarist");
-}
-
-uint32_t CID3v2_3Read::ReadSortGuitarist(wchar_t* buf, uint32_t bufLen)
-{
-    return ReadTextFrameWithDescription(buf, bufLen, "TXXX", L"sort guitarist");
-}
-
-uint32_t CID3v2_3Read::ReadEncodingDevice(wchar_t* buf, uint32_t bufLen)
-{
-    const uint32_t n = ReadStandardTextFrame(buf, bufLen, "TSSE");
-    return n > 0 ? n : ReadStandardTextFrame(buf, bufLen, "TENC");
-}
-
-uint32_t CID3v2_3Read::ReadBPM(wchar_t* buf, uint32_t bufLen)
-{
-    return ReadStandardTextFrame(buf, bufLen, "TBPM");
-}
-
-uint32_t CID3v2_3Read::ReadGrouping(wchar_t* buf, uint32_t bufLen)
-{
-    return ReadStandardTextFrame(buf, bufLen, "TIT1");
-}
-
-uint32_t CID3v2_3Read::ReadTrackNumber(wchar_t* buf, uint32_t bufLen)
-{
-    return ReadStandardTextFrame(buf, bufLen, "TRCK");
-}
-
-uint32_t CID3v2_3Read::ReadDiscNumber(wchar_t* buf, uint32_t bufLen)
-{
-    return ReadStandardTextFrame(buf, bufLen, "TPOS");
-}
-
-uint32_t CID3v2_3Read::ReadCompilation(wchar_t* buf, uint32_t bufLen)
-{
-    return ReadStandardTextFrame(buf, bufLen, "TCMP");
-}
-
-uint32_t CID3v2_3Read::ReadGenre(wchar_t* buf, uint32_t bufLen)
-{
-    ReadStandardTextFrame(buf, bufLen, "TCON");
-    return TranslateGenreIndex(buf, bufLen);
-}
-
-uint32_t CID3v2_3Read::ReadRecYear(wchar_t* buf, uint32_t bufLen)
-{
-    const uint32_t n = ReadStandardTextFrame(buf, bufLen, "TYER");
-    return n > 0 ? n : ReadStandardTextFrame(buf, bufLen, "TDRC");
-}
-
-uint32_t CID3v2_3Read::ReadRecDate(wchar_t* buf, uint32_t bufLen)
-{
-    return ReadStandardTextFrame(buf, bufLen, "TDAT");
-}
-
-uint32_t CID3v2_3Read::ReadRecTime(wchar_t* buf, uint32_t bufLen)
-{
-    return ReadStandardTextFrame(buf, bufLen, "TIME");
 }
 
 // ---------------------------------------------------------------------------

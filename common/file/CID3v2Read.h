@@ -86,6 +86,8 @@ public:
     // returned, else buf is zeroed and 0 returned. 0 when there is none.
     uint32_t ReadImageFrontCover(unsigned char* buf, uint32_t bufLen);
 
+    // The texts, each read from its frame under the name the tag's version
+    // gives it (ID3v2.2's three-character names, or the later four).
     virtual uint32_t ReadAlbum(wchar_t* buf, uint32_t bufLen);
     virtual uint32_t ReadSortAlbum(wchar_t* buf, uint32_t bufLen);
     virtual uint32_t ReadAlbumArtist(wchar_t* buf, uint32_t bufLen);
@@ -107,6 +109,7 @@ public:
     // The genre text, with a leading "(number)", "(RX)" or "(CR)" replaced
     // by the genre name, "Remix" or "Cover".
     virtual uint32_t ReadGenre(wchar_t* buf, uint32_t bufLen);
+    // The year; from ID3v2.3 on, the recording time when no year frame.
     virtual uint32_t ReadRecYear(wchar_t* buf, uint32_t bufLen);
     // Day and month as "DDMM".
     virtual uint32_t ReadRecDate(wchar_t* buf, uint32_t bufLen);
@@ -157,6 +160,9 @@ protected:
     // Frame identifiers have 3 characters in ID3v2.2 (6-byte frame headers)
     // and 4 later (10-byte frame headers with two flag bytes).
     int IdLength() const { return m_frameIdLength; }
+    // The identifier of a frame in this tag's version: ID3v2.2's or the
+    // later versions' name for it.
+    const char* Id(const char* v22, const char* later) const { return m_frameIdLength == 3 ? v22 : later; }
     uint32_t FrameHeaderSize() const { return m_frameIdLength == 3 ? 6 : 10; }
 
     // Reads the text (encoding byte first) that fills the file from the
@@ -191,29 +197,6 @@ class CID3v2_3Read : public CID3v2Read
 public:
     CID3v2_3Read();
     ~CID3v2_3Read() override;
-
-    uint32_t ReadAlbum(wchar_t* buf, uint32_t bufLen) override;
-    uint32_t ReadSortAlbum(wchar_t* buf, uint32_t bufLen) override;
-    uint32_t ReadAlbumArtist(wchar_t* buf, uint32_t bufLen) override;
-    uint32_t ReadSortAlbumArtist(wchar_t* buf, uint32_t bufLen) override;
-    uint32_t ReadTitle(wchar_t* buf, uint32_t bufLen) override;
-    uint32_t ReadSortTitle(wchar_t* buf, uint32_t bufLen) override;
-    uint32_t ReadArtist(wchar_t* buf, uint32_t bufLen) override;
-    uint32_t ReadSortArtist(wchar_t* buf, uint32_t bufLen) override;
-    uint32_t ReadComposer(wchar_t* buf, uint32_t bufLen) override;
-    uint32_t ReadSortComposer(wchar_t* buf, uint32_t bufLen) override;
-    uint32_t ReadGuitarist(wchar_t* buf, uint32_t bufLen) override;
-    uint32_t ReadSortGuitarist(wchar_t* buf, uint32_t bufLen) override;
-    uint32_t ReadEncodingDevice(wchar_t* buf, uint32_t bufLen) override;
-    uint32_t ReadBPM(wchar_t* buf, uint32_t bufLen) override;
-    uint32_t ReadGrouping(wchar_t* buf, uint32_t bufLen) override;
-    uint32_t ReadTrackNumber(wchar_t* buf, uint32_t bufLen) override;
-    uint32_t ReadDiscNumber(wchar_t* buf, uint32_t bufLen) override;
-    uint32_t ReadCompilation(wchar_t* buf, uint32_t bufLen) override;
-    uint32_t ReadGenre(wchar_t* buf, uint32_t bufLen) override;
-    uint32_t ReadRecYear(wchar_t* buf, uint32_t bufLen) override;
-    uint32_t ReadRecDate(wchar_t* buf, uint32_t bufLen) override;
-    uint32_t ReadRecTime(wchar_t* buf, uint32_t bufLen) override;
 
     bool ReadID3v2Header() override;
     uint32_t ReadAttachedPictureFrame(unsigned char* buf, uint32_t bufLen, eID3v2PictureType type) override;
