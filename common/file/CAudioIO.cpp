@@ -1,9 +1,8 @@
 #include "common/file/CAudioPlayerInput.h"
 #include "common/file/CAudioRecorderOutput.h"
 
+#include "common/file/SilenceFill.h"
 #include "library/util/CDataUtil.h"
-#include "library/util/CDsdUtil.h"
-#include "library/util/CPcmUtil.h"
 
 #include <cmath>
 
@@ -68,19 +67,19 @@ double CAudioPlayerInput::SetCurTimeSecond(double seconds)
 
 uint32_t CAudioPlayerInput::ReadAudioData(float** bufs, uint32_t n, uint32_t dstOffset)
 {
-    CPcmUtil::FillSilence(bufs, n, GetNumChannels(), dstOffset);
+    silencefill::FillSilence(bufs, n, GetNumChannels(), dstOffset);
     return 0;
 }
 
 uint32_t CAudioPlayerInput::ReadAudioData(int32_t** bufs, uint32_t n, uint32_t dstOffset)
 {
-    CPcmUtil::FillSilence(bufs, n, GetNumChannels(), dstOffset);
+    silencefill::FillSilence(bufs, n, GetNumChannels(), dstOffset);
     return 0;
 }
 
 uint32_t CAudioPlayerInput::ReadAudioData(uint8_t** bufs, uint32_t n, uint32_t dstOffset)
 {
-    CDsdUtil::FillSilence(bufs, n / 8, GetNumChannels(), dstOffset / 8, false);
+    silencefill::FillSilence(bufs, n, GetNumChannels(), dstOffset);
     return 0;
 }
 

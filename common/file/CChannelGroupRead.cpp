@@ -2,6 +2,7 @@
 
 #include "common/file/CPlaylistSong.h"
 #include "common/file/CTrackRead.h"
+#include "common/file/SilenceFill.h"
 #include "library/util/CDsdUtil.h"
 #include "library/util/CPcmUtil.h"
 
@@ -11,21 +12,6 @@ namespace
 {
 constexpr uint32_t kDefaultRate = 44100;
 constexpr uint16_t kDefaultBits = 16;
-
-void FillSilence(float** bufs, uint32_t n, uint16_t channels, uint32_t offset)
-{
-    CPcmUtil::FillSilence(bufs, n, channels, offset);
-}
-
-void FillSilence(int32_t** bufs, uint32_t n, uint16_t channels, uint32_t offset)
-{
-    CPcmUtil::FillSilence(bufs, n, channels, offset);
-}
-
-void FillSilence(uint8_t** bufs, uint32_t n, uint16_t channels, uint32_t offset)
-{
-    CDsdUtil::FillSilence(bufs, n / 8, channels, offset / 8, false);
-}
 
 // Copies channel 0 into channel 1 over n frames from offset.
 void DuplicateMono(float** bufs, uint32_t n, uint32_t offset)
@@ -152,7 +138,7 @@ uint32_t CChannelGroupRead::Read(T** bufs, uint32_t n, uint32_t dstOffset, std::
             c = 2;
         }
         if (c < m_outputChannels)
-            FillSilence(bufs + c, n, static_cast<uint16_t>(m_outputChannels - c), dstOffset);
+            silencefill::FillSilence(bufs + c, n, static_cast<uint16_t>(m_outputChannels - c), dstOffset);
     }
     return result;
 }

@@ -1,7 +1,6 @@
 #include "common/file/CSequenceReadBase.h"
 
-#include "library/util/CDsdUtil.h"
-#include "library/util/CPcmUtil.h"
+#include "common/file/SilenceFill.h"
 
 #include <algorithm>
 #include <type_traits>
@@ -10,22 +9,6 @@ namespace
 {
 constexpr uint32_t kDefaultRate = 44100;
 constexpr uint16_t kDefaultBits = 16;
-
-void FillSilence(float** bufs, uint32_t n, uint16_t channels, uint32_t offset)
-{
-    CPcmUtil::FillSilence(bufs, n, channels, offset);
-}
-
-void FillSilence(int32_t** bufs, uint32_t n, uint16_t channels, uint32_t offset)
-{
-    CPcmUtil::FillSilence(bufs, n, channels, offset);
-}
-
-// 1-bit buffers: n and offset count samples, eight to a byte.
-void FillSilence(uint8_t** bufs, uint32_t n, uint16_t channels, uint32_t offset)
-{
-    CDsdUtil::FillSilence(bufs, n / 8, channels, offset / 8, false);
-}
 
 // Whether a source holds the kind of samples a read asks for: a PCM source
 // asked for 1-bit audio (or the reverse) delivers nothing by design, which is
@@ -186,7 +169,7 @@ uint32_t CSequenceReadBase::Read(T** bufs, uint32_t n, uint32_t dstOffset)
         ++m_currentPart;
     }
     if (got < n)
-        FillSilence(bufs, n - got, GetSilenceChannels(), dstOffset + got);
+        silencefill::FillSilence(bufs, n - got, GetSilenceChannels(), dstOffset + got);
     return got;
 }
 
