@@ -52,6 +52,11 @@ int CAudioDiscBurnBase::ReloadDisc()
     return m_imp->ReloadDisc();
 }
 
+void CAudioDiscBurnBase::SetMediumWaitsAbandoned(bool abandoned)
+{
+    m_imp->SetMediumWaitsAbandoned(abandoned);
+}
+
 eDiscType CAudioDiscBurnBase::GetInsertedDiscType()
 {
     CScopedCriticalSection lock(m_lock);

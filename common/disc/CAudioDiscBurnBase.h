@@ -58,6 +58,9 @@ public:
     bool CanBurnCDText();
     bool AudioCdGapSettingsMayFail();
     int ReloadDisc();
+    // See CDiscBurnImp::SetMediumWaitsAbandoned; takes no burner lock, so it
+    // reaches a look at the medium that waits under it.
+    void SetMediumWaitsAbandoned(bool abandoned);
     eDiscType GetInsertedDiscType();
     bool IsErasableDisc();
     bool IsBlankDisc();

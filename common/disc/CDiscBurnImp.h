@@ -153,8 +153,14 @@ public:
     virtual bool CanBurnCDText() = 0;
     virtual bool CanControlAudioCDPreGaps() = 0;
     virtual bool AudioCdGapSettingsMayFail() = 0;
-    // Looks at the medium again: 0 when one is present.
+    // Looks at the medium again: 0 when one is present. The look may wait
+    // for the drive to settle (a disc being loaded), unless abandoned.
     virtual int ReloadDisc() = 0;
+    // While set, a look at the medium does not wait for the drive to settle,
+    // and one waiting now ends: the medium reads as being loaded (see
+    // CDriveSettleWait). For a watcher of the drive that is stopping; takes
+    // no lock a look at the medium holds.
+    virtual void SetMediumWaitsAbandoned(bool abandoned) = 0;
     virtual eDiscType GetInsertedDiscType() = 0;
     virtual bool IsErasableDisc() = 0;
     virtual bool IsBlankDisc() = 0;

@@ -238,13 +238,9 @@ bool CCdImageWriter::Finish(const std::vector<uint8_t>& cdTextPacks, std::wstrin
     }
     if (!cdTextPacks.empty())
     {
-        // The packs follow the header a drive's reply has: their length plus
-        // two (big-endian) and two reserved bytes.
-        std::vector<uint8_t> file(4);
-        const size_t length = cdTextPacks.size() + 2;
-        file[0] = static_cast<uint8_t>(length >> 8);
-        file[1] = static_cast<uint8_t>(length);
-        file.insert(file.end(), cdTextPacks.begin(), cdTextPacks.end());
+        // A cue sheet's CD-Text file holds the packs alone, without the
+        // header of a drive's reply.
+        const std::vector<uint8_t>& file = cdTextPacks;
         if (!WriteWholeFile(m_base + ".cdt", file.data(), file.size(), error))
         {
             ::unlink(m_binPath.c_str());

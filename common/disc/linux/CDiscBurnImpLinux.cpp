@@ -1,8 +1,9 @@
 #include "common/disc/linux/CDiscBurnImpLinux.h"
 
-#include "common/disc/CAudioCDTempFileCreator.h"
 #include "common/disc/CDiscMessageKeys.h"
 #include "common/disc/linux/CCdioDisc.h"
+#include "common/disc/linux/CLibburnAudioLayout.h"
+#include "common/disc/linux/CLibburnJobWatch.h"
 #include "common/disc/linux/CLibburnSupport.h"
 #include "common/dsp/CThread.h"
 
@@ -28,7 +29,6 @@ namespace
 {
 
 constexpr int kPollMs = 200;
-constexpr int kFirstTrackPreGap = 150;
 constexpr const char* kPseudoPrefix = "stdio:";
 
 void CopyText(char (&dst)[1024], const char* text)
@@ -172,117 +172,6 @@ std::vector<uint32_t> WriteSpeedsOf(burn_drive* drive, int profile)
     return speeds;
 }
 
-// The layout of an audio burn and everything it holds.
-struct BurnLayout
-{
-    burn_disc* disc = nullptr;
-    burn_session* session = nullptr;
-    std::vector<burn_track*> tracks;
-    std::vector<burn_source*> sources;
-    std::vector<int> fds;
-    std::vector<uint8_t> cdTextPacks;
-    burn_write_opts* opts = nullptr;
-
-    ~BurnLayout()
-    {
-        if (opts != nullptr)
-            burn_write_opts_free(opts);
-        if (disc != nullptr)
-            burn_disc_free(disc);
-        if (session != nullptr)
-            burn_session_free(session);
-        for (burn_track* t : tracks)
-            burn_track_free(t);
-        for (burn_source* s : sources)
-            burn_source_free(s);
-        for (int fd : fds)
-            ::close(fd);
-    }
-
-    // One audio track of a staged file: its samples as they lie in the file,
-    // byte-swapped to the disc's little-endian order.
-    bool AddTrack(const AudioCDTrackInfo& info, bool first, std::wstring* error)
-    {
-        int64_t offset = 0;
-        int64_t frames = 0;
-        const std::string path = juce::String(info.path.c_str()).toStdString();
-        int fd = -1;
-        if (CAudioCDTempFileCreator::LocateTrackSamples(info.path, &offset, &frames))
-            fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
-        if (fd < 0 || ::lseek(fd, offset, SEEK_SET) != offset)
-        {
-            if (fd >= 0)
-                ::close(fd);
-            *error = L"not a track file: " + info.path;
-            return false;
-        }
-        fds.push_back(fd);
-        burn_source* source = burn_fd_source_new(fd, -1, frames * 4);
-        burn_track* track = burn_track_create();
-        tracks.push_back(track);
-        if (source == nullptr)
-        {
-            *error = L"cannot read " + info.path;
-            return false;
-        }
-        sources.push_back(source);
-        burn_track_define_data(track, 0, 0, 1, BURN_AUDIO);
-        burn_track_set_byte_swap(track, 1);
-        burn_track_set_source(track, source);
-        const int preGap = static_cast<int>(info.preGap);
-        if (first ? preGap > kFirstTrackPreGap : preGap > 0)
-            burn_track_set_pregap_size(track, preGap, 0);
-        burn_session_add_track(session, track, BURN_POS_END);
-        return true;
-    }
-
-    bool Build(const AudioCDAlbumTrackList& album, bool cdText, std::wstring* error)
-    {
-        disc = burn_disc_create();
-        session = burn_session_create();
-        burn_disc_add_session(disc, session, BURN_POS_END);
-        for (size_t i = 0; i < album.tracks.size(); ++i)
-        {
-            if (!AddTrack(album.tracks[i], i == 0, error))
-                return false;
-        }
-        // The packs are made here so that each text pack carries the flag of
-        // its block's character code.
-        if (cdText && CLibburnSupport::SetCdText(session, tracks.data(), album))
-            cdTextPacks = CLibburnSupport::MakeCdTextPacks(session);
-        return true;
-    }
-};
-
-// Runs a started libburn job to its end: waits while it spawns, then
-// reports its phase and progress every 200 ms.
-template <typename Report>
-void WatchDrive(burn_drive* drive, CDiscJob::Control& control, bool cancellable, Report report)
-{
-    while (burn_drive_get_status(drive, nullptr) == BURN_DRIVE_SPAWNING)
-        std::this_thread::sleep_for(std::chrono::milliseconds(20));
-    bool cancelled = false;
-    for (;;)
-    {
-        burn_progress progress = {};
-        const burn_drive_status status = burn_drive_get_status(drive, &progress);
-        if (status == BURN_DRIVE_IDLE)
-            break;
-        report(status, progress);
-        if (cancellable && !cancelled && control.IsCancelRequested())
-        {
-            burn_drive_cancel(drive);
-            cancelled = true;
-        }
-        CLibburnSupport::DrainMessages(nullptr);
-        std::this_thread::sleep_for(std::chrono::milliseconds(kPollMs));
-    }
-}
-
-float Percent(int done, int total)
-{
-    return total > 0 ? static_cast<float>(100.0 * std::clamp(done, 0, total) / total) : 0.0f;
-}
 // A drive grabbed for a look at its medium or for a job.
 class DriveGrab
 {
@@ -290,7 +179,7 @@ public:
     explicit DriveGrab(const std::string& address)
     {
         if (CLibburnSupport::Initialize() &&
-            burn_drive_scan_and_grab(&m_infos, const_cast<char*>(address.c_str()), 0) == 1)
+            Grab(address))
             m_drive = m_infos[0].drive;
         else
             m_infos = nullptr;
@@ -301,15 +190,13 @@ public:
 
     burn_drive* Drive() const { return m_drive; }
 
-    // The disc's state once the drive has settled.
-    burn_disc_status Status() const
+    // The disc's state once the drive has settled (10 s at the most);
+    // BURN_DISC_UNREADY when it hasn't or the wait was abandoned.
+    burn_disc_status Status(CDriveSettleWait& settle) const
     {
         burn_disc_status status = burn_disc_get_status(m_drive);
-        for (int i = 0; i < 100 && status == BURN_DISC_UNREADY; ++i)
-        {
-            std::this_thread::sleep_for(std::chrono::milliseconds(100));
+        for (int i = 0; i < 100 && status == BURN_DISC_UNREADY && settle.Pause(100); ++i)
             status = burn_disc_get_status(m_drive);
-        }
         return status;
     }
 
@@ -324,26 +211,52 @@ public:
     }
 
 private:
+    bool Grab(const std::string& address)
+    {
+        const bool grabbed = burn_drive_scan_and_grab(&m_infos, const_cast<char*>(address.c_str()), 0) == 1;
+        // The grab leaves the address as libburn's only allowed drive; later
+        // scans list every drive again.
+        burn_drive_clear_whitelist();
+        return grabbed;
+    }
+
     burn_drive_info* m_infos = nullptr;
     burn_drive* m_drive = nullptr;
 };
 
+// The write options of a burn.
+class BurnWriteOptions
+{
+public:
+    ~BurnWriteOptions()
+    {
+        if (m_opts != nullptr)
+            burn_write_opts_free(m_opts);
+    }
+    burn_write_opts* Get() const { return m_opts; }
+    void Reset(burn_write_opts* opts) { m_opts = opts; }
+
+private:
+    burn_write_opts* m_opts = nullptr;
+};
+
 // The body of a burn job: writes the layout and watches the drive to the
 // end, then releases it.
-CDiscJob::Outcome RunBurnJob(DriveGrab& grab, BurnLayout& layout, CDiscJob::Control& control)
+CDiscJob::Outcome RunBurnJob(DriveGrab& grab, CLibburnAudioLayout& layout, BurnWriteOptions& opts,
+                             CDiscJob::Control& control)
 {
-    burn_disc_write(layout.opts, layout.disc);
-    WatchDrive(
-        grab.Drive(), control, true,
-        [&](burn_drive_status status, const burn_progress& p)
-        { control.SetProgress(CLibburnSupport::PhaseOfDriveStatus(status), Percent(p.sector, p.sectors)); });
-    const bool ok = burn_drive_wrote_well(grab.Drive()) != 0;
+    burn_disc_write(opts.Get(), layout.Disc());
+    const std::unique_ptr<CLibburnJobWatch::Drive> drive = CLibburnJobWatch::Of(grab.Drive());
+    CLibburnJobWatch watch(*drive, layout.TrackSectors(), kPollMs);
+    const CLibburnJobWatch::Result result =
+        watch.Watch([&] { return control.IsCancelRequested(); },
+                    [&](eBurnStatus phase, float percent) { control.SetProgress(phase, percent); });
     std::wstring failures;
     CLibburnSupport::DrainMessages(&failures);
     grab.Release(false);
-    if (ok)
+    if (result.ok)
         return {true, {}};
-    if (control.IsCancelRequested())
+    if (result.cancelled || control.IsCancelRequested())
         return {false, CDiscJob::Text(DiscMessageKeys::kCancelled)};
     return {false, CDiscJob::WithDetail(CDiscJob::Text(DiscMessageKeys::kFailed), failures)};
 }
@@ -352,27 +265,27 @@ CDiscJob::Outcome RunBurnJob(DriveGrab& grab, BurnLayout& layout, CDiscJob::Cont
 CDiscJob::Outcome RunEraseJob(DriveGrab& grab, bool quick, CDiscJob::Control& control)
 {
     burn_disc_erase(grab.Drive(), quick ? 1 : 0);
-    WatchDrive(grab.Drive(), control, false,
-               [&](burn_drive_status, const burn_progress& p)
-               { control.SetProgress(kBurnStatusIdle, Percent(p.sector, p.sectors)); });
-    const bool ok = burn_drive_wrote_well(grab.Drive()) != 0;
+    const std::unique_ptr<CLibburnJobWatch::Drive> drive = CLibburnJobWatch::Of(grab.Drive());
+    CLibburnJobWatch watch(*drive, {}, kPollMs);
+    const CLibburnJobWatch::Result result =
+        watch.Watch(nullptr, [&](eBurnStatus phase, float percent) { control.SetProgress(phase, percent); });
     std::wstring failures;
     CLibburnSupport::DrainMessages(&failures);
     grab.Release(false);
-    if (ok)
+    if (result.ok)
         return {true, {}};
     return {false, CDiscJob::WithDetail(CDiscJob::Text(DiscMessageKeys::kEraseFailed), failures)};
 }
 
 // Why a burn cannot start on the grabbed drive; empty when it may.
-std::wstring CheckBurnStart(DriveGrab& grab, const AudioCDAlbumTrackList* album)
+std::wstring CheckBurnStart(DriveGrab& grab, CDriveSettleWait& settle, const AudioCDAlbumTrackList* album)
 {
     if (album == nullptr || album->tracks.empty())
         return CDiscJob::Text(DiscMessageKeys::kNoSongToExport);
     if (grab.Drive() == nullptr)
         return CDiscJob::Text(DiscMessageKeys::kCannotOpenDrive);
-    const burn_disc_status status = grab.Status();
-    if (status == BURN_DISC_EMPTY)
+    const burn_disc_status status = grab.Status(settle);
+    if (status == BURN_DISC_EMPTY || status == BURN_DISC_UNREADY)
         return CDiscJob::Text(DiscMessageKeys::kDiscNotFound);
     if (status != BURN_DISC_BLANK)
         return CDiscJob::Text(burn_disc_erasable(grab.Drive()) != 0 ? DiscMessageKeys::kUsedErasableDisc
@@ -383,19 +296,17 @@ std::wstring CheckBurnStart(DriveGrab& grab, const AudioCDAlbumTrackList* album)
 // The write options of an SAO audio burn at a speed (0: the most); the
 // refusal of libburn's check of the job against drive and medium, empty
 // when it may start.
-std::wstring PrepareWrite(DriveGrab& grab, BurnLayout& layout, uint32_t kbps)
+std::wstring PrepareWrite(DriveGrab& grab, CLibburnAudioLayout& layout, BurnWriteOptions& opts, uint32_t kbps)
 {
-    layout.opts = burn_write_opts_new(grab.Drive());
-    burn_write_opts_set_write_type(layout.opts, BURN_WRITE_SAO, BURN_BLOCK_SAO);
-    burn_write_opts_set_perform_opc(layout.opts, 1);
-    burn_write_opts_set_underrun_proof(layout.opts, 1);
-    burn_write_opts_set_simulate(layout.opts, 0);
-    if (!layout.cdTextPacks.empty())
-        burn_write_opts_set_leadin_text(layout.opts, layout.cdTextPacks.data(),
-                                        static_cast<int>(layout.cdTextPacks.size() / 18), 0);
+    opts.Reset(burn_write_opts_new(grab.Drive()));
+    burn_write_opts_set_write_type(opts.Get(), BURN_WRITE_SAO, BURN_BLOCK_SAO);
+    burn_write_opts_set_perform_opc(opts.Get(), 1);
+    burn_write_opts_set_underrun_proof(opts.Get(), 1);
+    burn_write_opts_set_simulate(opts.Get(), 0);
+    layout.SetLeadInText(opts.Get());
     burn_drive_set_speed(grab.Drive(), 0, static_cast<int>(kbps));
     char reasons[BURN_REASONS_LEN] = {};
-    if (burn_precheck_write(layout.opts, layout.disc, reasons, 0) > 0)
+    if (burn_precheck_write(opts.Get(), layout.Disc(), reasons, 0) > 0)
         return {};
     return CDiscJob::WithDetail(CDiscJob::Text(DiscMessageKeys::kFailed),
                                 Wide(juce::String(reasons).trim().toStdString()));
@@ -447,7 +358,11 @@ private:
     static void AddPseudoDrive(const std::string& address, std::vector<DriveEntry>& entries)
     {
         burn_drive_info* infos = nullptr;
-        if (burn_drive_scan_and_grab(&infos, const_cast<char*>(address.c_str()), 0) != 1)
+        const bool grabbed = burn_drive_scan_and_grab(&infos, const_cast<char*>(address.c_str()), 0) == 1;
+        // The grab leaves the address as libburn's only allowed drive; later
+        // scans list every drive again.
+        burn_drive_clear_whitelist();
+        if (!grabbed)
             return;
         DriveEntry entry = EntryOf(infos[0], true);
         // libburn names a pseudo-drive by its path alone.
@@ -630,7 +545,13 @@ void CDiscBurnImpLinux::RefreshMediaLocked()
     DriveGrab grab(entry.address);
     if (grab.Drive() != nullptr)
     {
-        const burn_disc_status status = grab.Status();
+        const burn_disc_status status = grab.Status(m_settle);
+        if (status == BURN_DISC_UNREADY)
+        {
+            m_media = Media();
+            m_media.type = kDiscTypeInTransition;
+            return;
+        }
         int profile = 0;
         char name[80] = {};
         burn_disc_get_profile(grab.Drive(), &profile, name);
@@ -727,20 +648,21 @@ int CDiscBurnImpLinux::StartBurnAudioCD(const AudioCDAlbumTrackList* album)
     if (!IsOpen() || !m_job.TryBegin())
         return 1;
     auto grab = std::make_shared<DriveGrab>(OpenEntry().address);
-    std::wstring refusal = CheckBurnStart(*grab, album);
-    auto layout = std::make_shared<BurnLayout>();
+    std::wstring refusal = CheckBurnStart(*grab, m_settle, album);
+    auto layout = std::make_shared<CLibburnAudioLayout>();
+    auto opts = std::make_shared<BurnWriteOptions>();
     std::wstring error;
     if (refusal.empty() && !layout->Build(*album, CanBurnCDTextLocked(), &error))
         refusal = CDiscJob::WithDetail(CDiscJob::Text(DiscMessageKeys::kFailed), error);
     if (refusal.empty())
-        refusal = PrepareWrite(*grab, *layout, m_writeSpeed);
+        refusal = PrepareWrite(*grab, *layout, *opts, m_writeSpeed);
     CLibburnSupport::DrainMessages(nullptr);
     m_media = Media();
     if (!refusal.empty())
         grab->Release(false);
     return m_job.LaunchUnlessRefused(refusal, CDiscJob::kBurning,
-                                     [grab, layout](CDiscJob::Control& control)
-                                     { return RunBurnJob(*grab, *layout, control); });
+                                     [grab, layout, opts](CDiscJob::Control& control)
+                                     { return RunBurnJob(*grab, *layout, *opts, control); });
 }
 
 int CDiscBurnImpLinux::StartEraseDisc(bool quick)
@@ -752,7 +674,8 @@ int CDiscBurnImpLinux::StartEraseDisc(bool quick)
     std::wstring refusal;
     if (grab->Drive() == nullptr)
         refusal = CDiscJob::Text(DiscMessageKeys::kCannotOpenDrive);
-    else if (grab->Status() == BURN_DISC_EMPTY)
+    else if (const burn_disc_status status = grab->Status(m_settle);
+             status == BURN_DISC_EMPTY || status == BURN_DISC_UNREADY)
         refusal = CDiscJob::Text(DiscMessageKeys::kDiscNotFound);
     else if (burn_disc_erasable(grab->Drive()) == 0)
         refusal = CDiscJob::Text(DiscMessageKeys::kNotErasableDisc);
@@ -762,7 +685,7 @@ int CDiscBurnImpLinux::StartEraseDisc(bool quick)
         grab->Release(false);
     // A blank rewritable disc is erased as well (libburn asks for a written
     // one).
-    else if (grab->Status() == BURN_DISC_BLANK)
+    else if (grab->Status(m_settle) == BURN_DISC_BLANK)
         burn_disc_pretend_full(grab->Drive());
     return m_job.LaunchUnlessRefused(refusal, CDiscJob::kErasing,
                                      [grab, quick](CDiscJob::Control& control)

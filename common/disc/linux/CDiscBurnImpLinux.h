@@ -2,6 +2,7 @@
 
 #include "common/disc/CDiscBurnImp.h"
 #include "common/disc/CDiscJob.h"
+#include "common/disc/CDriveSettleWait.h"
 
 #include <condition_variable>
 #include <cstdint>
@@ -23,12 +24,13 @@
 // The medium is looked at cheaply first (the drive's status through the
 // kernel: no disc, tray open, not ready); the drive is grabbed to ask about
 // the medium only when a disc is there and it may have changed, and the
-// answers are kept until then.
+// answers are kept until then. A grabbed drive whose disc is not ready yet
+// is waited for up to 10 s, a wait SetMediumWaitsAbandoned ends.
 //
 // An audio CD is burnt in one session at once (SAO) from the staged AIFF
 // files, each track's pre-gap as the album gives it (at least two seconds
 // before the first) and the album's texts as CD-Text where the drive writes
-// it (see CLibburnSupport::SetCdText); libburn checks the job against drive
+// it (see CLibburnSupport::MakeCdTextPacks); libburn checks the job against drive
 // and medium before it starts and a refusal carries its reasons. A burn or
 // erase runs on the job's worker, which watches the drive's state every
 // 200 ms (see CDiscJob for how its end is delivered). Erasing works on
@@ -55,6 +57,7 @@ public:
     bool CanControlAudioCDPreGaps() override;
     bool AudioCdGapSettingsMayFail() override;
     int ReloadDisc() override;
+    void SetMediumWaitsAbandoned(bool abandoned) override { m_settle.SetAbandoned(abandoned); }
     eDiscType GetInsertedDiscType() override;
     bool IsErasableDisc() override;
     bool IsBlankDisc() override;
@@ -121,4 +124,6 @@ private:
     uint32_t m_writeSpeed = 0;
     wchar_t m_rootPath[4097] = {};
     CDiscJob m_job;
+    // The wait for a drive to settle, abandoned by a stopping watcher.
+    CDriveSettleWait m_settle;
 };

@@ -280,10 +280,42 @@ bool CDiscBurnImpSimulated::AudioCdGapSettingsMayFail()
     return IsOpen() && !m_drives[static_cast<size_t>(m_open)].canBurnGapless;
 }
 
+void CDiscBurnImpSimulated::SetSettleDelay(int ms)
+{
+    m_settleMs = ms;
+}
+
+bool CDiscBurnImpSimulated::WaitUntilSettling(int timeoutMs)
+{
+    std::unique_lock<std::mutex> lock(m_settleLock);
+    return m_settlingChanged.wait_for(lock, std::chrono::milliseconds(timeoutMs), [this] { return m_settling > 0; });
+}
+
+bool CDiscBurnImpSimulated::Settle()
+{
+    const int ms = m_settleMs.load();
+    if (ms <= 0)
+        return true;
+    {
+        std::lock_guard<std::mutex> guard(m_settleLock);
+        ++m_settling;
+    }
+    m_settlingChanged.notify_all();
+    const bool settled = m_settle.Pause(ms);
+    {
+        std::lock_guard<std::mutex> guard(m_settleLock);
+        --m_settling;
+    }
+    m_settlingChanged.notify_all();
+    return settled;
+}
+
 int CDiscBurnImpSimulated::ReloadDisc()
 {
     std::lock_guard<std::mutex> guard(m_lock);
-    return IsOpen() && IsPresent(OpenMedium().type) ? 0 : 1;
+    if (!IsOpen() || !IsPresent(OpenMedium().type))
+        return 1;
+    return Settle() ? 0 : 1;
 }
 
 eDiscType CDiscBurnImpSimulated::GetInsertedDiscType()
@@ -476,29 +508,6 @@ void CDiscBurnImpSimulated::SpoilMedium(size_t drive, int64_t written)
     medium.imagePath.clear();
 }
 
-std::vector<uint8_t> CDiscBurnImpSimulated::MakeCdTextPacks(const AudioCDAlbumTrackList& album) const
-{
-    if (!CLibburnSupport::Initialize())
-        return {};
-    burn::burn_session* session = burn::burn_session_create();
-    std::vector<burn::burn_track*> tracks;
-    for (size_t i = 0; i < album.tracks.size(); ++i)
-    {
-        burn::burn_track* track = burn::burn_track_create();
-        burn::burn_track_define_data(track, 0, 0, 1, BURN_AUDIO);
-        burn::burn_session_add_track(session, track, BURN_POS_END);
-        tracks.push_back(track);
-    }
-    std::vector<uint8_t> packs;
-    if (CLibburnSupport::SetCdText(session, tracks.data(), album))
-        packs = CLibburnSupport::MakeCdTextPacks(session);
-    for (burn::burn_track* track : tracks)
-        burn::burn_track_free(track);
-    burn::burn_session_free(session);
-    CLibburnSupport::DrainMessages(nullptr);
-    return packs;
-}
-
 CDiscJob::Outcome CDiscBurnImpSimulated::RunBurn(CDiscJob::Control& control, size_t drive,
                                                  std::shared_ptr<CCdImageWriter> writer,
                                                  AudioCDAlbumTrackList album, std::wstring cuePath,
@@ -548,7 +557,7 @@ CDiscJob::Outcome CDiscBurnImpSimulated::RunBurn(CDiscJob::Control& control, siz
     if (!stop.empty())
         return fail(stop, true);
     const bool cdText = m_drives[drive].canBurnCdText;
-    if (!writer->Finish(cdText ? MakeCdTextPacks(album) : std::vector<uint8_t>(), &error))
+    if (!writer->Finish(cdText ? CLibburnSupport::MakeCdTextPacks(album) : std::vector<uint8_t>(), &error))
         return fail(CDiscJob::WithDetail(CDiscJob::Text(DiscMessageKeys::kFailed), error), true);
     PaceUntil(Now(), kLeadOutSeconds / speedup, control, false);
 

@@ -2,6 +2,7 @@
 
 #include "common/disc/CDiscBurnImp.h"
 #include "common/disc/CDiscJob.h"
+#include "common/disc/CDriveSettleWait.h"
 
 #include <atomic>
 #include <condition_variable>
@@ -32,8 +33,12 @@ class CCdImageWriter;
 // then lets the burn complete. An erase can't be cancelled.
 //
 // Tests can make the next job fail at a point (InjectFailure), stop it at a
-// point until released (HoldAt, WaitUntilHeld, ReleaseHold), and refuse
-// starts as if another program held the drive (SetDriveLocked).
+// point until released (HoldAt, WaitUntilHeld, ReleaseHold), refuse starts
+// as if another program held the drive (SetDriveLocked), and make every
+// look at a present medium (ReloadDisc) wait for the drive to settle, as a
+// slow real drive does, holding the back end's lock meanwhile
+// (SetSettleDelay, WaitUntilSettling); SetMediumWaitsAbandoned ends that
+// wait.
 //
 // Threads. Any thread may call; the job's body runs on its own worker (see
 // CDiscJob). Locks. m_lock guards the drives, their media and the test
@@ -106,6 +111,10 @@ public:
     bool WaitUntilHeld(int timeoutMs);
     void ReleaseHold();
     void SetDriveLocked(bool locked);
+    // How long each look at a present medium waits for the drive (0: none).
+    void SetSettleDelay(int ms);
+    // True once a look is waiting for the drive to settle.
+    bool WaitUntilSettling(int timeoutMs);
 
     const std::vector<CDDrive>& GetAvailableCDDrives() override;
     void RefreshCDDriveList() override;
@@ -117,6 +126,7 @@ public:
     bool CanControlAudioCDPreGaps() override;
     bool AudioCdGapSettingsMayFail() override;
     int ReloadDisc() override;
+    void SetMediumWaitsAbandoned(bool abandoned) override { m_settle.SetAbandoned(abandoned); }
     eDiscType GetInsertedDiscType() override;
     bool IsErasableDisc() override;
     bool IsBlankDisc() override;
@@ -165,7 +175,9 @@ private:
     // false when cancelled meanwhile (and cancellable).
     bool PaceUntil(double start, double seconds, CDiscJob::Control& control, bool cancellable);
     void SpoilMedium(size_t drive, int64_t written);
-    std::vector<uint8_t> MakeCdTextPacks(const AudioCDAlbumTrackList& album) const;
+    // The wait of a look at the medium for the drive to settle; false when
+    // abandoned.
+    bool Settle();
 
     const std::wstring m_imageFolder;
     const Options m_options;
@@ -180,4 +192,11 @@ private:
     uint32_t m_writeSpeed = 0;
     wchar_t m_rootPath[1026] = {};
     CDiscJob m_job;
+    CDriveSettleWait m_settle;
+    std::atomic<int> m_settleMs{0};
+    // The looks waiting for the drive, under m_settleLock (not m_lock, which
+    // a waiting look holds).
+    std::mutex m_settleLock;
+    std::condition_variable m_settlingChanged;
+    int m_settling = 0;
 };

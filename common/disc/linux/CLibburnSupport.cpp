@@ -1,6 +1,7 @@
 #include "common/disc/linux/CLibburnSupport.h"
 
 #include "common/disc/CCdTextBlocks.h"
+#include "common/disc/CCdTextPacker.h"
 
 #include <juce_core/juce_core.h>
 
@@ -16,14 +17,10 @@ using namespace burn;
 
 namespace
 {
-constexpr int kPackTitle = 0x80;
-constexpr int kPackPerformer = 0x81;
-// The last pack type that carries text in the block's character code.
-constexpr int kPackLastText = 0x85;
-constexpr int kPackSizeInfo = 0x8F;
-constexpr size_t kPackSize = 18;
 constexpr int kBlockEnglish = 0;
 constexpr int kBlockJapanese = 1;
+constexpr uint8_t kLanguageEnglish = 0x09;
+constexpr uint8_t kLanguageJapanese = 0x69;
 
 // A text of the album as CD-Text payload bytes: its encoded form and the
 // terminator of its character code.
@@ -57,53 +54,21 @@ wchar_t FullWidth(wchar_t c)
     return c;
 }
 
-std::vector<unsigned char> Terminated(const Payload& payload)
+// The block of the album's texts in a character code.
+CCdTextPacker::Block BlockOf(const AudioCDAlbumTrackList& album, int block)
 {
-    std::vector<unsigned char> bytes(payload.bytes.begin(), payload.bytes.end());
-    bytes.insert(bytes.end(), payload.doubleByte ? 2 : 1, 0);
-    return bytes;
-}
-
-bool SetSessionText(burn_session* session, int block, int packType, const std::wstring& text)
-{
-    const Payload payload = Encode(text, block);
-    std::vector<unsigned char> bytes = Terminated(payload);
-    return burn_session_set_cdtext(session, block, packType, nullptr, bytes.data(),
-                                   static_cast<int>(bytes.size()), payload.doubleByte ? 1 : 0) > 0;
-}
-
-bool SetTrackText(burn_track* track, int block, int packType, const std::wstring& text)
-{
-    const Payload payload = Encode(text, block);
-    std::vector<unsigned char> bytes = Terminated(payload);
-    return burn_track_set_cdtext(track, block, packType, nullptr, bytes.data(),
-                                 static_cast<int>(bytes.size()), payload.doubleByte ? 1 : 0) > 0;
-}
-
-bool AttachBlock(burn_session* session, burn_track* const* tracks, const AudioCDAlbumTrackList& album,
-                 int block)
-{
-    bool ok = SetSessionText(session, block, kPackTitle, album.title) &&
-              SetSessionText(session, block, kPackPerformer, album.performer);
-    for (size_t i = 0; ok && i < album.tracks.size(); ++i)
+    CCdTextPacker::Block out;
+    out.doubleByte = block == kBlockJapanese;
+    out.languageCode = out.doubleByte ? kLanguageJapanese : kLanguageEnglish;
+    out.characterCode = out.doubleByte ? CCdTextBlocks::kCharCodeMsJis : CCdTextBlocks::kCharCodeLatin1;
+    out.texts[0].push_back(Encode(album.title, block).bytes);
+    out.texts[1].push_back(Encode(album.performer, block).bytes);
+    for (const AudioCDTrackInfo& track : album.tracks)
     {
-        ok = SetTrackText(tracks[i], block, kPackTitle, album.tracks[i].title) &&
-             SetTrackText(tracks[i], block, kPackPerformer, album.tracks[i].performer);
+        out.texts[0].push_back(Encode(track.title, block).bytes);
+        out.texts[1].push_back(Encode(track.performer, block).bytes);
     }
-    return ok;
-}
-
-void DisposeBlock(burn_session* session, burn_track* const* tracks, size_t numTracks, int block)
-{
-    burn_session_dispose_cdtext(session, block);
-    for (size_t i = 0; i < numTracks; ++i)
-        burn_track_dispose_cdtext(tracks[i], block);
-}
-
-// Whether libburn can make packs of what is attached.
-bool PacksCanBeMade(burn_session* session)
-{
-    return burn_cdtext_from_session(session, nullptr, nullptr, 1) > 0;
+    return out;
 }
 
 template <typename F>
@@ -209,88 +174,34 @@ bool CLibburnSupport::ToMsJis(const std::wstring& text, std::string* out)
     return true;
 }
 
-bool CLibburnSupport::SetCdText(burn_session* session, burn_track* const* tracks,
-                                const AudioCDAlbumTrackList& album)
+std::vector<uint8_t> CLibburnSupport::MakeCdTextPacks(const AudioCDAlbumTrackList& album)
 {
-    if (!Initialize() || !AnyText(album, [](const std::wstring& t) { return !t.empty(); }))
-        return false;
+    if (!AnyText(album, [](const std::wstring& t) { return !t.empty(); }))
+        return {};
     const bool japanese = AnyText(album,
                                   [](const std::wstring& t)
                                   {
                                       std::string bytes;
                                       return !ToLatin1(t, &bytes);
                                   });
-    int charCodes[8] = {0x00, japanese ? 0x80 : 0x00, 0, 0, 0, 0, 0, 0};
-    int copyrights[8] = {};
-    int languages[8] = {0x09, japanese ? 0x69 : 0x00, 0, 0, 0, 0, 0, 0};
-    if (burn_session_set_cdtext_par(session, charCodes, copyrights, languages, 0) <= 0)
-        return false;
-
-    const size_t n = album.tracks.size();
-    const bool english = AttachBlock(session, tracks, album, kBlockEnglish);
-    if (english && (!japanese || AttachBlock(session, tracks, album, kBlockJapanese)) &&
-        PacksCanBeMade(session))
-        return true;
+    const int numTracks = static_cast<int>(album.tracks.size());
+    std::vector<CCdTextPacker::Block> blocks{BlockOf(album, kBlockEnglish)};
+    if (japanese)
+        blocks.push_back(BlockOf(album, kBlockJapanese));
+    std::vector<uint8_t> packs = CCdTextPacker::Pack(blocks, numTracks);
+    if (!packs.empty())
+        return packs;
     if (japanese)
     {
         syslog(LOG_USER | LOG_WARNING,
                "Vextal: the CD-Text of the album is too large; its Japanese block is left out");
-        DisposeBlock(session, tracks, n, kBlockJapanese);
-        if (english && PacksCanBeMade(session))
-            return true;
+        blocks.pop_back();
+        packs = CCdTextPacker::Pack(blocks, numTracks);
+        if (!packs.empty())
+            return packs;
     }
-    syslog(LOG_USER | LOG_WARNING,
-           "Vextal: the CD-Text of the album is too large; the disc is burnt without it");
-    DisposeBlock(session, tracks, n, -1);
-    DrainMessages(nullptr);
-    return false;
-}
-
-std::vector<uint8_t> CLibburnSupport::MakeCdTextPacks(burn_session* session)
-{
-    unsigned char* packs = nullptr;
-    int count = 0;
-    std::vector<uint8_t> out;
-    if (burn_cdtext_from_session(session, &packs, &count, 0) > 0 && packs != nullptr && count > 0)
-        out.assign(packs, packs + static_cast<size_t>(count) * kPackSize);
-    std::free(packs);
-    MarkDoubleBytePacks(out);
-    return out;
-}
-
-void CLibburnSupport::MarkDoubleBytePacks(std::vector<uint8_t>& packs)
-{
-    // The character code of each block, from the first pack of its size
-    // information.
-    uint8_t characterCodes[8] = {};
-    for (size_t at = 0; at + kPackSize <= packs.size(); at += kPackSize)
-    {
-        const uint8_t* p = packs.data() + at;
-        if (p[0] == kPackSizeInfo && p[1] == 0)
-            characterCodes[(p[3] >> 4) & 0x07] = p[4];
-    }
-    for (int block = 0; block < 8; ++block)
-    {
-        if (characterCodes[block] != CCdTextBlocks::kCharCodeMsJis)
-            continue;
-        for (int type = kPackTitle; type <= kPackLastText; ++type)
-        {
-            // Characters of the text in progress that earlier packs held.
-            int chars = 0;
-            for (size_t at = 0; at + kPackSize <= packs.size(); at += kPackSize)
-            {
-                uint8_t* p = packs.data() + at;
-                if (p[0] != type || ((p[3] >> 4) & 0x07) != block)
-                    continue;
-                p[3] = static_cast<uint8_t>(0x80 | (block << 4) | std::min(chars, 15));
-                for (size_t k = 4; k + 1 < 16; k += 2)
-                    chars = p[k] == 0 && p[k + 1] == 0 ? 0 : chars + 1;
-                const uint16_t crc = CCdTextBlocks::PackCrc(p);
-                p[16] = static_cast<uint8_t>(crc >> 8);
-                p[17] = static_cast<uint8_t>(crc);
-            }
-        }
-    }
+    syslog(LOG_USER | LOG_WARNING, "Vextal: the CD-Text of the album is too large; the disc is burnt without it");
+    return {};
 }
 
 eDiscType CLibburnSupport::DiscTypeOfProfile(int profile)

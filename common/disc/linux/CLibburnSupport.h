@@ -6,15 +6,9 @@
 #include <string>
 #include <vector>
 
-namespace burn
-{
-struct burn_session;
-struct burn_track;
-} // namespace burn
-
 // What both disc back ends of this platform share of libburn: the library's
-// one-time set-up, its messages, the CD-Text of a session, and the
-// translations of its media profiles and drive states.
+// one-time set-up, its messages, the of its media profiles and drive states; and the CD-Text of
+// an album.
 //
 // Threads. Initialize may be called from any thread, as often as wanted.
 // libburn's message queue is process-wide: DrainMessages may be called from
@@ -31,26 +25,14 @@ public:
     // line, when it is given.
     static void DrainMessages(std::wstring* failures);
 
-    // Attaches the album's titles and performers to a session and its tracks
-    // (one track per album track, in order) as CD-Text: block 0 in English
-    // and ISO 8859-1 holds every text that character set can write; when
-    // some cannot, block 1 in Japanese and MS-JIS holds those (a reader
-    // takes the others from block 0). A text neither can write stays empty.
-    // A set of texts too large for CD-Text loses block 1, then all CD-Text
-    // (written to the system log). False when the album has no text at all
-    // or none could be attached.
-    static bool SetCdText(burn::burn_session* session, burn::burn_track* const* tracks,
-                          const AudioCDAlbumTrackList& album);
-
-    // The raw CD-Text packs of a session (18 bytes each, without a header);
-    // empty when it has none. The text packs of an MS-JIS block are
-    // corrected by MarkDoubleBytePacks.
-    static std::vector<uint8_t> MakeCdTextPacks(burn::burn_session* session);
-    // In every text pack of a block whose character code is MS-JIS: sets the
-    // double-byte flag (libburn sets it on title packs only) and counts the
-    // characters a text carried over from earlier packs in characters of
-    // two bytes, not in bytes; then the pack's CRC anew.
-    static void MarkDoubleBytePacks(std::vector<uint8_t>& packs);
+    // The album's titles and performers as raw CD-Text packs (18 bytes
+    // each, without a header; see CCdTextPacker): block 0 in English and
+    // ISO 8859-1 holds every text that character set can write; when some
+    // cannot, block 1 in Japanese and MS-JIS holds those (a reader takes the
+    // others from block 0). A text neither can write stays empty. A set of
+    // texts too large for CD-Text loses block 1, then all CD-Text (written
+    // to the system log). Empty when the album has no text at all.
+    static std::vector<uint8_t> MakeCdTextPacks(const AudioCDAlbumTrackList& album);
 
     // The medium of an MMC profile number; 0 for one this system doesn't
     // name.

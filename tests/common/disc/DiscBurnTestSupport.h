@@ -5,8 +5,10 @@
 // frame shows), staged track files read back, the frames a file should
 // hold, and the wait for a job to end.
 
+#include "common/disc/CAudioCDTempFileCreator.h"
 #include "common/disc/CDiscBurnImp.h"
 #include "common/file/CAiffFileRead.h"
+#include "common/file/CAudioMetaData.h"
 
 #include "tests/common/disc/CdTestImages.h"
 #include "tests/common/file/PcmTestFiles.h"
@@ -107,6 +109,38 @@ inline std::vector<Frame> RampThenSilence(int64_t first, int64_t count, int64_t 
     for (int64_t i = 0; i < count && i < size; ++i)
         frames[static_cast<size_t>(i)] = RampFrame(first + i);
     return frames;
+}
+
+// A song to stage: its ramp frames, its pre-gap in CD frames and its texts.
+struct SongSpec
+{
+    int64_t frames;
+    uint32_t preGap;
+    const wchar_t* title;
+    const wchar_t* performer;
+};
+
+// Stages songs of one running ramp into folder, each with its pre-gap and
+// texts, and answers the staged album.
+inline const AudioCDAlbumTrackList& StageAlbum(CAudioCDTempFileCreator& stager, const std::filesystem::path& folder,
+                                               const std::wstring& title, const std::wstring& performer,
+                                               const std::vector<SongSpec>& songs)
+{
+    EXPECT_TRUE(stager.OpenDisc(cdtest::Wide(folder).c_str()));
+    EXPECT_TRUE(stager.OpenAlbum(title.c_str(), performer.c_str()));
+    int64_t first = 0;
+    for (const SongSpec& song : songs)
+    {
+        EXPECT_TRUE(stager.OpenNewTrack(song.preGap, 0));
+        CAudioMetaData* meta = stager.GetMetaDataPtrCurrentTrack();
+        meta->GetStringPtr(CAudioMetaData::kTitle)->SetString(song.title, -1, false);
+        meta->GetStringPtr(CAudioMetaData::kArtist)->SetString(song.performer, -1, false);
+        const auto write = [&stager](int32_t** f, uint32_t n) { return stager.WriteAudioData(f, n); };
+        EXPECT_EQ(WriteRamp(write, first, song.frames), song.frames);
+        first += song.frames;
+    }
+    EXPECT_TRUE(stager.CloseTrack(false));
+    return stager.GetAlbumTrackList();
 }
 
 // Waits for the job of a burner or a back end to end, a minute at the most;

@@ -21,14 +21,6 @@ using cdtest::Wide;
 
 namespace
 {
-struct SongSpec
-{
-    int64_t frames;
-    uint32_t preGap;
-    const wchar_t* title;
-    const wchar_t* performer;
-};
-
 // A drive and a folder of staged tracks, with a stager that writes them.
 class SimulatedDrive : public ::testing::Test
 {
@@ -50,21 +42,7 @@ protected:
     const AudioCDAlbumTrackList& Stage(const std::wstring& title, const std::wstring& performer,
                                        const std::vector<SongSpec>& songs)
     {
-        EXPECT_TRUE(m_stager.OpenDisc(Wide(m_folder / "staged").c_str()));
-        EXPECT_TRUE(m_stager.OpenAlbum(title.c_str(), performer.c_str()));
-        int64_t first = 0;
-        for (const SongSpec& song : songs)
-        {
-            EXPECT_TRUE(m_stager.OpenNewTrack(song.preGap, 0));
-            CAudioMetaData* meta = m_stager.GetMetaDataPtrCurrentTrack();
-            meta->GetStringPtr(CAudioMetaData::kTitle)->SetString(song.title, -1, false);
-            meta->GetStringPtr(CAudioMetaData::kArtist)->SetString(song.performer, -1, false);
-            const auto write = [this](int32_t** f, uint32_t n) { return m_stager.WriteAudioData(f, n); };
-            EXPECT_EQ(WriteRamp(write, first, song.frames), song.frames);
-            first += song.frames;
-        }
-        EXPECT_TRUE(m_stager.CloseTrack(false));
-        return m_stager.GetAlbumTrackList();
+        return StageAlbum(m_stager, m_folder / "staged", title, performer, songs);
     }
 
     const AudioCDAlbumTrackList& StageShortAlbum()
