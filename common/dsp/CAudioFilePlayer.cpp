@@ -16,6 +16,8 @@ static_assert(std::atomic<float>::is_always_lock_free, "the output rate must be 
 namespace
 {
 constexpr double kNoSeek = std::numeric_limits<double>::quiet_NaN();
+// SeekInState's state for a seek that leaves the transport state alone.
+constexpr int kKeepState = -1;
 
 // Cue play: pieces of this length are heard, and the song jumps by
 // kCueJumpSeconds after each.
@@ -128,8 +130,9 @@ void CAudioFilePlayerBase::Play()
     SettlePreviewEnd();
     const int state = m_transportState.load(std::memory_order_acquire);
     if (state == kTransportCueForward || state == kTransportCueBackward)
-        SetCurTimeSecond(GetCurTimeSecond());
-    m_transportState.store(kTransportPlaying, std::memory_order_release);
+        SeekInState(GetCurTimeSecond(), kTransportPlaying);
+    else
+        m_transportState.store(kTransportPlaying, std::memory_order_release);
 }
 
 void CAudioFilePlayerBase::Pause()
@@ -158,8 +161,7 @@ void CAudioFilePlayerBase::FastForward()
     SettlePreviewEnd();
     const double t = GetCurTimeSecond();
     // The seek also restarts both cue counts.
-    SetCurTimeSecond(t > 0.0 ? t + kFastForwardStartSeconds : 0.0);
-    m_transportState.store(kTransportCueForward, std::memory_order_release);
+    SeekInState(t > 0.0 ? t + kFastForwardStartSeconds : 0.0, kTransportCueForward);
 }
 
 void CAudioFilePlayerBase::Rewind()
@@ -168,8 +170,7 @@ void CAudioFilePlayerBase::Rewind()
         m_transportState.load(std::memory_order_acquire) == kTransportCueBackward)
         return;
     SettlePreviewEnd();
-    SetCurTimeSecond(GetCurTimeSecond() - kRewindStartSeconds);
-    m_transportState.store(kTransportCueBackward, std::memory_order_release);
+    SeekInState(GetCurTimeSecond() - kRewindStartSeconds, kTransportCueBackward);
 }
 
 void CAudioFilePlayerBase::PlayFrom()
@@ -494,6 +495,11 @@ void CAudioFilePlayerPcmOutput::SetupConverter()
 
 double CAudioFilePlayerPcmOutput::SetCurTimeSecond(double seconds)
 {
+    return SeekInState(seconds, kKeepState);
+}
+
+double CAudioFilePlayerPcmOutput::SeekInState(double seconds, int state)
+{
     {
         CScopedCriticalSection input(m_inputLock);
         // Any seek supersedes the pending seek of a preview that just ended.
@@ -513,9 +519,15 @@ double CAudioFilePlayerPcmOutput::SetCurTimeSecond(double seconds)
                 // The fades follow the material, which starts where the
                 // source landed.
                 m_dynamicControl->SetCurTimeSecond(reached);
+                if (state != kKeepState)
+                    m_transportState.store(state, std::memory_order_release);
             }
             m_framesRead = 0;
             m_sourceExhausted.store(source->GetNumSamplesLeft() <= 0, std::memory_order_release);
+        }
+        else if (state != kKeepState)
+        {
+            m_transportState.store(state, std::memory_order_release);
         }
     }
     m_markerJumpTime.store(-1.0, std::memory_order_release);

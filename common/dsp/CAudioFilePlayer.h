@@ -91,6 +91,10 @@ protected:
     virtual bool ReachedEndOfAudioFile() = 0;
     // Performs a preview end's pending seek, if any, before a command acts.
     virtual void SettlePreviewEnd() = 0;
+    // Seeks as SetCurTimeSecond and enters the transport state `state` under
+    // the same locks, so that the reader never writes the new position's
+    // material in the old state (a cue's jumps would be missed).
+    virtual double SeekInState(double seconds, int state) = 0;
 
     // The callback's part of both previews (state kTransportPlayFrom or
     // kTransportPlayTo): plays until the preview's frames are used up,
@@ -177,6 +181,7 @@ public:
     ~CAudioFilePlayerPcmOutput() override;
 
     double SetCurTimeSecond(double seconds) override;
+    double SeekInState(double seconds, int state) override;
     double GetBufferFilledPercent() override;
     int Process(const float* const* in, float* const* out, uint32_t n) override;
 
