@@ -1,6 +1,7 @@
 #include "common/dsp/CThread.h"
 
 #include <cerrno>
+#include <chrono>
 #include <cstdio>
 #include <ctime>
 #include <sched.h>
@@ -69,9 +70,8 @@ void CThread::JoinWorker(int budgetMs)
         return;
     if (budgetMs >= 0)
     {
-        for (int waited = 0; waited < budgetMs && IsThreadRunning(); waited += 10)
-            Sleep(10);
-        if (IsThreadRunning())
+        std::unique_lock<std::mutex> lock(m_endLock);
+        if (!m_ended.wait_for(lock, std::chrono::milliseconds(budgetMs), [this] { return !IsThreadRunning(); }))
             std::fprintf(stderr, "CThread: worker still running after %d ms, waiting for it to end\n",
                          budgetMs);
     }
@@ -110,6 +110,13 @@ void* CThread::Callback(void* self)
     t_currentWorker = thread;
     thread->Run();
     t_currentWorker = nullptr;
-    thread->m_running.store(false, std::memory_order_release);
+    {
+        // Under the lock, so that a stop cannot miss the signal between its
+        // look at the flag and its wait. The object outlives this: whoever
+        // ends it joins this thread first.
+        std::lock_guard<std::mutex> lock(thread->m_endLock);
+        thread->m_running.store(false, std::memory_order_release);
+    }
+    thread->m_ended.notify_all();
     return nullptr;
 }

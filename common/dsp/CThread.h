@@ -3,6 +3,7 @@
 #include <pthread.h>
 
 #include <atomic>
+#include <condition_variable>
 #include <mutex>
 
 // Base of the library's long-running workers. A subclass implements Run(), which
@@ -66,14 +67,20 @@ protected:
 private:
     static void* Callback(void* self);
 
-    // Joins the worker if one was started; waits budgetMs before reporting a
-    // worker that is slow to end. The caller holds m_control.
+    // Joins the worker if one was started; waits up to budgetMs for its end
+    // before reporting a worker that is slow to end. The caller holds
+    // m_control.
     void JoinWorker(int budgetMs);
 
     bool IsCallerWorker() const;
 
     std::atomic<bool> m_exit{false};
     std::atomic<bool> m_running{false};
+
+    // Signalled by the worker once Run() has returned, so that a stop wakes at
+    // the worker's end instead of looking at it now and then.
+    std::mutex m_endLock;
+    std::condition_variable m_ended;
 
     // Guarded by m_control: the worker's handle and whether it still needs a join.
     std::mutex m_control;
