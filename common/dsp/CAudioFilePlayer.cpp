@@ -659,6 +659,10 @@ void CAudioFilePlayerPcmOutput::Run()
         }
         if (!m_ring->BufferWriteReady(kMinimumFreeFrames))
         {
+            // The reader looks for room every millisecond instead of being
+            // woken by the callback: a wake would put a system call into the
+            // audio callback, which raises its slowest times
+            // (PlayerReaderWakeBench).
             Sleep(1);
             continue;
         }
