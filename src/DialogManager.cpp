@@ -1,5 +1,6 @@
 #include "src/DialogManager.h"
 
+#include "library/util/CCheckUtil.h"
 #include "library/vextal_juce/CZJEResource.h"
 #include "src/CVXPreferences.h"
 #include "src/JuceDialogPresenter.h"
@@ -211,7 +212,7 @@ DialogBox DialogManager::makeYesNoCancelBox(juce::MessageBoxIconType icon, const
 int DialogManager::showModalDialog(const juce::String& title, juce::Component* content,
                                    juce::Component* centreAround)
 {
-    JUCE_ASSERT_MESSAGE_THREAD
+    VX_ASSERT_MESSAGE_THREAD();
     if (content == nullptr)
         return 0;
     return getPresenter().runDialog(title, *content, centreAround);
@@ -221,7 +222,7 @@ void DialogManager::showMessageBox(juce::MessageBoxIconType icon, const juce::St
                                    const juce::String& message, const juce::String& buttonText,
                                    const juce::String& detail)
 {
-    JUCE_ASSERT_MESSAGE_THREAD
+    VX_ASSERT_MESSAGE_THREAD();
     getPresenter().runBox(makeMessageBox(icon, title, message, buttonText, detail));
 }
 
@@ -229,7 +230,7 @@ bool DialogManager::showOkCancelBox(juce::MessageBoxIconType icon, const juce::S
                                     const juce::String& message, const juce::String& okText,
                                     const juce::String& cancelText, const juce::String& detail)
 {
-    JUCE_ASSERT_MESSAGE_THREAD
+    VX_ASSERT_MESSAGE_THREAD();
     return getPresenter().runBox(makeOkCancelBox(icon, title, message, okText, cancelText, detail)) != 0;
 }
 
@@ -238,7 +239,7 @@ int DialogManager::showYesNoCancelBox(juce::MessageBoxIconType icon, const juce:
                                       const juce::String& noText, const juce::String& cancelText,
                                       const juce::String& detail)
 {
-    JUCE_ASSERT_MESSAGE_THREAD
+    VX_ASSERT_MESSAGE_THREAD();
     return getPresenter().runBox(
         makeYesNoCancelBox(icon, title, message, yesText, noText, cancelText, detail));
 }
@@ -278,7 +279,7 @@ juce::File DialogManager::startFolderFor(const juce::String& place)
 
 bool DialogManager::browseToOpen(juce::StringArray& results, int category)
 {
-    JUCE_ASSERT_MESSAGE_THREAD
+    VX_ASSERT_MESSAGE_THREAD();
     DialogChooser chooser;
     if (!makeOpenChooser(category, chooser))
     {
@@ -315,7 +316,7 @@ bool DialogManager::browseToOpen(juce::String& path, int category)
 
 bool DialogManager::browseToSave(juce::String& path, bool)
 {
-    JUCE_ASSERT_MESSAGE_THREAD
+    VX_ASSERT_MESSAGE_THREAD();
     const DialogChooser chooser{ChooserMode::saveFile, Text("Menu_Item_SaveAs"), kSonglistFilter,
                                 CurrentSonglistFile(), false};
     juce::Array<juce::File> chosen;

@@ -1,5 +1,7 @@
 #include "src/ThreadWithCustomProgressWindow.h"
 
+#include "library/util/CCheckUtil.h"
+
 ThreadWithCustomProgressWindow::ThreadWithCustomProgressWindow(const juce::String& title, bool hasProgressBar,
                                                                bool hasCancelButton,
                                                                int timeOutMsWhenCancelling,
@@ -59,7 +61,7 @@ void ThreadWithCustomProgressWindow::showStatus()
 
 bool ThreadWithCustomProgressWindow::runThread(juce::Thread::Priority priority)
 {
-    JUCE_ASSERT_MESSAGE_THREAD
+    VX_ASSERT_MESSAGE_THREAD();
     buildAlert();
     startThread(priority);
     startTimer(100);

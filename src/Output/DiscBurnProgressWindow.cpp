@@ -1,5 +1,6 @@
 #include "src/Output/DiscBurnProgressWindow.h"
 
+#include "library/util/CCheckUtil.h"
 #include "library/vextal_juce/CZJEResource.h"
 
 namespace Vextal
@@ -70,7 +71,7 @@ void DiscBurnProgressWindow::showButtons(juce::Component& buttons)
 
 bool DiscBurnProgressWindow::exportShouldRepeat(ExportSession* session)
 {
-    JUCE_ASSERT_MESSAGE_THREAD
+    VX_ASSERT_MESSAGE_THREAD();
     if (session == nullptr || session->getSessionNameKey() != ExportSessionNames::kDiscBurn)
         return false;
     if (m_window == nullptr)

@@ -5,6 +5,7 @@
 #include "common/disc/linux/CCdioDisc.h"
 #include "common/file/CAudioCDRead.h"
 #include "common/file/CPlaylistSong.h"
+#include "library/util/CCheckUtil.h"
 #include "library/vextal_juce/CZJEResource.h"
 #include "src/CVXHost.h"
 #include "src/TrackInfo.h"
@@ -111,7 +112,7 @@ juce::SparseSet<int> DiscEraseSession::songsOnDisc(const juce::File& root, int d
 
 bool DiscEraseSession::start()
 {
-    JUCE_ASSERT_MESSAGE_THREAD
+    VX_ASSERT_MESSAGE_THREAD();
     stopTimer();
     m_state = State::kIdle;
     m_refusedByBurner = false;

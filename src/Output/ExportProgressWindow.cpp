@@ -1,5 +1,6 @@
 #include "src/Output/ExportProgressWindow.h"
 
+#include "library/util/CCheckUtil.h"
 #include "library/vextal_juce/CZJEResource.h"
 #include "library/zfc/CZfcSheet.h"
 #include "src/CustomAlertWindow.h"
@@ -33,7 +34,7 @@ ExportProgressWindow::~ExportProgressWindow()
 
 void ExportProgressWindow::show()
 {
-    JUCE_ASSERT_MESSAGE_THREAD
+    VX_ASSERT_MESSAGE_THREAD();
     if (m_window == nullptr)
     {
         m_window = std::make_unique<SemiModalAlertWindow>(getWindowTitle(), juce::String(),

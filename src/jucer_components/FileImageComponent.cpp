@@ -2,6 +2,7 @@
 
 #include "common/file/CImageFileReadBase.h"
 #include "common/file/VextalFileUtil.h"
+#include "library/util/CCheckUtil.h"
 #include "library/vextal_juce/CZJEResource.h"
 #include "library/vextal_juce/common/CZJEImageLoader.h"
 #include "src/DialogManager.h"
@@ -84,7 +85,7 @@ FileImageComponent::~FileImageComponent()
 
 void FileImageComponent::setFilePath(const juce::String& path, bool notify)
 {
-    JUCE_ASSERT_MESSAGE_THREAD
+    VX_ASSERT_MESSAGE_THREAD();
     {
         const juce::ScopedLock sl(m_lock);
         if (m_path.isNotEmpty() && m_path == path)
@@ -122,7 +123,7 @@ juce::String FileImageComponent::getFilePath() const
 
 void FileImageComponent::setMessage(const juce::String& text, bool replacePicture)
 {
-    JUCE_ASSERT_MESSAGE_THREAD
+    VX_ASSERT_MESSAGE_THREAD();
     m_label.setText(text, juce::dontSendNotification);
     if (!replacePicture)
         return;
