@@ -289,6 +289,36 @@ struct CFfmpegAudioDecoder::Input
     }
 };
 
+void CFfmpegAudioDecoder::FormatClose::operator()(AVFormatContext* format) const
+{
+    avformat_close_input(&format);
+}
+
+void CFfmpegAudioDecoder::CodecFree::operator()(AVCodecContext* codec) const
+{
+    avcodec_free_context(&codec);
+}
+
+void CFfmpegAudioDecoder::PacketFree::operator()(AVPacket* packet) const
+{
+    av_packet_free(&packet);
+}
+
+void CFfmpegAudioDecoder::FrameFree::operator()(AVFrame* frame) const
+{
+    av_frame_free(&frame);
+}
+
+void CFfmpegAudioDecoder::ConverterFree::operator()(SwrContext* converter) const
+{
+    swr_free(&converter);
+}
+
+void CFfmpegAudioDecoder::DictionaryFree::operator()(AVDictionary* tags) const
+{
+    av_dict_free(&tags);
+}
+
 CFfmpegAudioDecoder::CFfmpegAudioDecoder() = default;
 
 CFfmpegAudioDecoder::~CFfmpegAudioDecoder()
@@ -324,7 +354,7 @@ int CFfmpegAudioDecoder::Open(const char* utf8Path)
     Close();
     if (!Initialise() || utf8Path == nullptr || *utf8Path == 0)
         return kCannotOpen;
-    m_path = utf8Path;
+    m_state.path = utf8Path;
     if (!OpenFile() || IsRefusedMp4Header() || !OpenContainer())
     {
         Close();
@@ -338,7 +368,7 @@ int CFfmpegAudioDecoder::Open(const char* utf8Path)
     }
     DescribeStream();
     ReadTagsAndCover();
-    m_bOpen = true;
+    m_state.open = true;
     return kOpened;
 }
 
@@ -352,7 +382,7 @@ bool CFfmpegAudioDecoder::FindTheAudioStream()
         if (st->codecpar->codec_type == AVMEDIA_TYPE_AUDIO)
         {
             ++audioStreams;
-            m_streamIndex = static_cast<int>(i);
+            m_state.streamIndex = static_cast<int>(i);
         }
         else if (st->codecpar->codec_type == AVMEDIA_TYPE_VIDEO &&
                  (st->disposition & AV_DISPOSITION_ATTACHED_PIC) == 0)
@@ -368,7 +398,7 @@ bool CFfmpegAudioDecoder::OpenFile()
     // Non-blocking, so that a FIFO doesn't wait for a writer; then only a
     // regular file is read.
     auto input = std::make_unique<Input>();
-    input->fd = ::open(m_path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+    input->fd = ::open(m_state.path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
     struct stat st;
     if (input->fd < 0 || ::fstat(input->fd, &st) != 0 || !S_ISREG(st.st_mode))
         return false;
@@ -393,22 +423,22 @@ bool CFfmpegAudioDecoder::OpenContainer()
     m_input->pos = 0;
     m_input->io.reset(
         avio_alloc_context(buffer, kIoBufferSize, 0, m_input.get(), &Input::Read, nullptr, &Input::Seek));
-    m_format = m_input->io != nullptr ? avformat_alloc_context() : nullptr;
-    if (m_format == nullptr)
+    AVFormatContext* format = m_input->io != nullptr ? avformat_alloc_context() : nullptr;
+    if (format == nullptr)
     {
         if (m_input->io == nullptr)
             av_free(buffer);
         m_input->io.reset();
         return false;
     }
-    m_format->pb = m_input->io.get();
-    m_format->interrupt_callback.callback = &Input::IsLate;
-    m_format->interrupt_callback.opaque = m_input.get();
+    format->pb = m_input->io.get();
+    format->interrupt_callback.callback = &Input::IsLate;
+    format->interrupt_callback.opaque = m_input.get();
     m_input->deadline = ThreadCpuTimeNs() + kOpenCpuBudgetNs;
 
     // The name only guides the probe: the demuxer reads the open file. The
     // "file:" prefix keeps a colon in the path from naming a protocol.
-    const std::string url = "file:" + m_path;
+    const std::string url = "file:" + m_state.path;
     AVDictionary* options = nullptr;
     av_dict_set(&options, "format_whitelist", kAllowedFormats, 0);
     av_dict_set(&options, "protocol_whitelist", kAllowedProtocols, 0);
@@ -418,17 +448,17 @@ bool CFfmpegAudioDecoder::OpenContainer()
     // length come from the track's own boxes (ReadMp4Presentation), and
     // no packet is dropped for an edit list rounded to the movie's ticks.
     av_dict_set(&options, "ignore_editlist", "1", 0);
-    const int opened = avformat_open_input(&m_format, url.c_str(), nullptr, &options);
+    const int opened = avformat_open_input(&format, url.c_str(), nullptr, &options);
     av_dict_free(&options);
     if (opened < 0)
     {
         // The context is gone; the I/O context is ours.
-        m_format = nullptr;
         m_input->deadline = 0;
         m_input->io.reset();
         return false;
     }
-    const bool found = avformat_find_stream_info(m_format, nullptr) >= 0;
+    m_format.reset(format);
+    const bool found = avformat_find_stream_info(format, nullptr) >= 0;
     m_input->deadline = 0;
     if (!found)
     {
@@ -440,33 +470,39 @@ bool CFfmpegAudioDecoder::OpenContainer()
 
 void CFfmpegAudioDecoder::CloseContainer()
 {
-    if (m_format != nullptr)
-        avformat_close_input(&m_format);
-    m_format = nullptr;
+    // The demuxer first: it reads through the I/O context.
+    m_format.reset();
     if (m_input != nullptr)
         m_input->io.reset();
 }
 
 void CFfmpegAudioDecoder::DescribeStream()
 {
-    const AVStream* st = m_format->streams[m_streamIndex];
+    const AVStream* st = m_format->streams[m_state.streamIndex];
     const AVCodecParameters* par = st->codecpar;
-    m_description = Description();
-    m_description.codec = CodecFromId(par->codec_id);
-    m_description.sampleRate = ClampToUint32(par->sample_rate);
-    m_description.channels = static_cast<uint16_t>(std::clamp(par->ch_layout.nb_channels, 0, 65535));
-    if (m_description.codec == ECodec::kAlac || m_description.codec == ECodec::kWmaLossless)
-        m_description.bitsPerRawSample = static_cast<uint16_t>(std::clamp(par->bits_per_raw_sample, 0, 64));
-    m_description.nominalBitRate = ClampToUint32(par->bit_rate);
-    m_description.averageBitRate = ClampToUint32(par->bit_rate > 0 ? par->bit_rate : m_format->bit_rate);
+    m_state.description = Description();
+    m_state.description.codec = CodecFromId(par->codec_id);
+    m_state.description.sampleRate = ClampToUint32(par->sample_rate);
+    m_state.description.channels = static_cast<uint16_t>(std::clamp(par->ch_layout.nb_channels, 0, 65535));
+    if (m_state.description.codec == ECodec::kAlac || m_state.description.codec == ECodec::kWmaLossless)
+        m_state.description.bitsPerRawSample =
+            static_cast<uint16_t>(std::clamp(par->bits_per_raw_sample, 0, 64));
+    m_state.description.nominalBitRate = ClampToUint32(par->bit_rate);
+    m_state.description.averageBitRate =
+        ClampToUint32(par->bit_rate > 0 ? par->bit_rate : m_format->bit_rate);
     if (st->duration > 0 && st->duration != AV_NOPTS_VALUE && par->sample_rate > 0)
-        m_description.numFrames = av_rescale_q(st->duration, st->time_base, AVRational{1, par->sample_rate});
+        m_state.description.numFrames =
+            av_rescale_q(st->duration, st->time_base, AVRational{1, par->sample_rate});
 }
 
 void CFfmpegAudioDecoder::ReadTagsAndCover()
 {
-    av_dict_copy(&m_fileTags, m_format->metadata, 0);
-    av_dict_copy(&m_streamTags, m_format->streams[m_streamIndex]->metadata, 0);
+    AVDictionary* fileTags = nullptr;
+    AVDictionary* streamTags = nullptr;
+    av_dict_copy(&fileTags, m_format->metadata, 0);
+    av_dict_copy(&streamTags, m_format->streams[m_state.streamIndex]->metadata, 0);
+    m_fileTags.reset(fileTags);
+    m_streamTags.reset(streamTags);
 
     const AVStream* cover = nullptr;
     for (unsigned i = 0; i < m_format->nb_streams; ++i)
@@ -482,12 +518,12 @@ void CFfmpegAudioDecoder::ReadTagsAndCover()
             break;
     }
     if (cover != nullptr && static_cast<uint32_t>(cover->attached_pic.size) <= kMaxPictureSize)
-        m_cover.assign(cover->attached_pic.data, cover->attached_pic.data + cover->attached_pic.size);
+        m_state.cover.assign(cover->attached_pic.data, cover->attached_pic.data + cover->attached_pic.size);
 }
 
 std::string CFfmpegAudioDecoder::GetTag(const char* key) const
 {
-    for (const AVDictionary* tags : {m_fileTags, m_streamTags})
+    for (const AVDictionary* tags : {m_fileTags.get(), m_streamTags.get()})
     {
         const AVDictionaryEntry* e = av_dict_get(tags, key, nullptr, 0);
         if (e != nullptr && e->value != nullptr && *e->value != 0)
@@ -499,35 +535,36 @@ std::string CFfmpegAudioDecoder::GetTag(const char* key) const
 bool CFfmpegAudioDecoder::OpenCodec()
 {
     const AVCodecParameters* par =
-        m_mode == EMode::kMp3Frames ? nullptr : m_format->streams[m_streamIndex]->codecpar;
+        m_state.mode == EMode::kMp3Frames ? nullptr : m_format->streams[m_state.streamIndex]->codecpar;
     const AVCodec* decoder = avcodec_find_decoder(par != nullptr ? par->codec_id : AV_CODEC_ID_MP3);
     if (decoder == nullptr)
         return false;
-    m_codec = avcodec_alloc_context3(decoder);
+    m_codec.reset(avcodec_alloc_context3(decoder));
     if (m_codec == nullptr)
         return false;
     if (par != nullptr)
     {
-        if (avcodec_parameters_to_context(m_codec, par) < 0)
+        if (avcodec_parameters_to_context(m_codec.get(), par) < 0)
             return false;
-        m_codec->pkt_timebase = m_format->streams[m_streamIndex]->time_base;
+        m_codec->pkt_timebase = m_format->streams[m_state.streamIndex]->time_base;
     }
     m_codec->thread_count = 1;
     // Timestamped streams keep their priming and padding: the timestamps say
     // which samples belong to the stream.
-    if (m_mode == EMode::kTimestamps)
+    if (m_state.mode == EMode::kTimestamps)
         m_codec->flags2 |= AV_CODEC_FLAG2_SKIP_MANUAL;
-    if (avcodec_open2(m_codec, decoder, nullptr) < 0)
+    if (avcodec_open2(m_codec.get(), decoder, nullptr) < 0)
         return false;
     if (m_packet == nullptr)
-        m_packet = av_packet_alloc();
+        m_packet.reset(av_packet_alloc());
     if (m_frame == nullptr)
-        m_frame = av_frame_alloc();
+        m_frame.reset(av_frame_alloc());
     if (m_packet == nullptr || m_frame == nullptr)
         return false;
-    if ((m_description.codec == ECodec::kAlac || m_description.codec == ECodec::kWmaLossless) &&
+    if ((m_state.description.codec == ECodec::kAlac || m_state.description.codec == ECodec::kWmaLossless) &&
         m_codec->bits_per_raw_sample > 0)
-        m_description.bitsPerRawSample = static_cast<uint16_t>(std::min(m_codec->bits_per_raw_sample, 64));
+        m_state.description.bitsPerRawSample =
+            static_cast<uint16_t>(std::min(m_codec->bits_per_raw_sample, 64));
     return true;
 }
 
@@ -536,21 +573,21 @@ void CFfmpegAudioDecoder::RenewDecoder()
     // A new decoder rather than a flushed one: decoders keep state a flush
     // leaves alone (the noise generator of AAC), and a fresh one makes what
     // follows a seek depend on the target only.
-    avcodec_free_context(&m_codec);
+    m_codec.reset();
     if (!OpenCodec())
     {
-        avcodec_free_context(&m_codec);
-        m_bEnded = true;
-        m_bReadError = true;
+        m_codec.reset();
+        m_state.ended = true;
+        m_state.readError = true;
     }
 }
 
 void CFfmpegAudioDecoder::CloseCodec()
 {
-    avcodec_free_context(&m_codec);
-    av_packet_free(&m_packet);
-    av_frame_free(&m_frame);
-    swr_free(&m_converter);
+    m_codec.reset();
+    m_packet.reset();
+    m_frame.reset();
+    m_converter.reset();
     m_converterFormat = -1;
     m_converterRate = 0;
     m_converterLayoutHash = 0;
@@ -558,12 +595,12 @@ void CFfmpegAudioDecoder::CloseCodec()
 
 bool CFfmpegAudioDecoder::StartDecoding()
 {
-    if (!m_bOpen)
+    if (!m_state.open)
         return false;
-    if (m_bDecoding)
+    if (m_state.decoding)
         return true;
     ChooseMode();
-    const bool ok = m_mode == EMode::kMp3Frames ? StartMp3Frames() : StartContainerDecoding();
+    const bool ok = m_state.mode == EMode::kMp3Frames ? StartMp3Frames() : StartContainerDecoding();
     if (!ok)
     {
         Close();
@@ -574,47 +611,48 @@ bool CFfmpegAudioDecoder::StartDecoding()
 
 void CFfmpegAudioDecoder::ChooseMode()
 {
-    const AVStream* st = m_format->streams[m_streamIndex];
-    m_timeBaseNum = st->time_base.num;
-    m_timeBaseDen = st->time_base.den;
+    const AVStream* st = m_format->streams[m_state.streamIndex];
+    m_state.timeBaseNum = st->time_base.num;
+    m_state.timeBaseDen = st->time_base.den;
     const int headerRate = st->codecpar->sample_rate;
 
-    m_mode = EMode::kSequential;
-    if (m_description.codec == ECodec::kMp3 && IsMp3Container(m_format))
+    m_state.mode = EMode::kSequential;
+    if (m_state.description.codec == ECodec::kMp3 && IsMp3Container(m_format.get()))
     {
         m_mp3 = std::make_unique<CMp3StreamScanner>();
-        if (m_mp3->Open(m_path.c_str()))
-            m_mode = EMode::kMp3Frames;
+        if (m_mp3->Open(m_state.path.c_str()))
+            m_state.mode = EMode::kMp3Frames;
         else
             m_mp3.reset();
     }
-    else if (IsMp4Family(m_format) && m_timeBaseNum > 0 && m_timeBaseDen > 0 && headerRate > 0 &&
-             (static_cast<int64_t>(m_timeBaseNum) * headerRate) % m_timeBaseDen == 0)
+    else if (IsMp4Family(m_format.get()) && m_state.timeBaseNum > 0 && m_state.timeBaseDen > 0 &&
+             headerRate > 0 &&
+             (static_cast<int64_t>(m_state.timeBaseNum) * headerRate) % m_state.timeBaseDen == 0)
     {
-        m_mode = EMode::kTimestamps;
+        m_state.mode = EMode::kTimestamps;
         ReadMp4Presentation();
     }
 }
 
 void CFfmpegAudioDecoder::ReadMp4Presentation()
 {
-    const AVStream* st = m_format->streams[m_streamIndex];
-    m_timestampOrigin = st->start_time != AV_NOPTS_VALUE ? st->start_time : 0;
-    m_presentedTicks = -1;
+    const AVStream* st = m_format->streams[m_state.streamIndex];
+    m_state.timestampOrigin = st->start_time != AV_NOPTS_VALUE ? st->start_time : 0;
+    m_state.presentedTicks = -1;
     // The stream's ID is the track's; its time base, the track's time scale.
     // The gapless information counts samples at the stream's rate: it
     // applies where the track's ticks are those samples.
     const std::string gapless =
-        st->codecpar->sample_rate == m_timeBaseDen ? GetTag("iTunSMPB") : std::string();
+        st->codecpar->sample_rate == m_state.timeBaseDen ? GetTag("iTunSMPB") : std::string();
     CMp4TrackTiming::Timing timing;
     Presentation presentation;
-    if (st->id > 0 && m_timeBaseNum == 1 &&
+    if (st->id > 0 && m_state.timeBaseNum == 1 &&
         CMp4TrackTiming::Read(m_input->fd, static_cast<uint32_t>(st->id), &timing) &&
-        timing.mediaTimeScale == static_cast<uint32_t>(m_timeBaseDen) &&
+        timing.mediaTimeScale == static_cast<uint32_t>(m_state.timeBaseDen) &&
         PresentationOf(timing, gapless, &presentation))
     {
-        m_timestampOrigin = presentation.firstTick;
-        m_presentedTicks = presentation.ticks;
+        m_state.timestampOrigin = presentation.firstTick;
+        m_state.presentedTicks = presentation.ticks;
     }
 }
 
@@ -624,22 +662,22 @@ bool CFfmpegAudioDecoder::StartMp3Frames()
     const int64_t dataBytes =
         m_mp3->GetTagBytes() > 0 ? m_mp3->GetTagBytes() : m_mp3->GetAudioEnd() - m_mp3->GetAudioStart();
     CloseContainer();
-    m_description.sampleRate = m_mp3->GetSampleRate();
-    m_description.channels = m_mp3->GetNumChannels();
-    m_block.assign(m_description.channels, std::vector<int32_t>());
-    m_bOutputFixed = true;
+    m_state.description.sampleRate = m_mp3->GetSampleRate();
+    m_state.description.channels = m_mp3->GetNumChannels();
+    m_state.block.assign(m_state.description.channels, std::vector<int32_t>());
+    m_state.outputFixed = true;
     if (!OpenCodec())
         return false;
-    m_mp3Origin = m_mp3->HasEncoderDelay() ? m_mp3->GetEncoderDelay() + kMp3DecoderDelay : 0;
-    m_description.numFrames = std::max<int64_t>(0, Mp3DecodedEnd() - m_mp3Origin);
+    m_state.mp3Origin = m_mp3->HasEncoderDelay() ? m_mp3->GetEncoderDelay() + kMp3DecoderDelay : 0;
+    m_state.description.numFrames = std::max<int64_t>(0, Mp3DecodedEnd() - m_state.mp3Origin);
 
     CMp3StreamScanner::Frame first;
     const bool vbr = m_mp3->IsVbrTag() || !m_mp3->IsConstantBitRateSoFar();
-    m_description.nominalBitRate = !vbr && m_mp3->GetFrame(0, &first) ? first.bitRate : 0;
-    m_description.averageBitRate =
-        AverageBitRate(dataBytes, m_description.sampleRate, m_description.numFrames);
-    m_bDecoding = true;
-    m_nextBlockStart = kUnknownStart;
+    m_state.description.nominalBitRate = !vbr && m_mp3->GetFrame(0, &first) ? first.bitRate : 0;
+    m_state.description.averageBitRate =
+        AverageBitRate(dataBytes, m_state.description.sampleRate, m_state.description.numFrames);
+    m_state.decoding = true;
+    m_state.nextBlockStart = kUnknownStart;
     SeekExact(0);
     return true;
 }
@@ -662,40 +700,41 @@ bool CFfmpegAudioDecoder::StartContainerDecoding()
 {
     if (!OpenCodec())
         return false;
-    m_bDecoding = true;
+    m_state.decoding = true;
     // The first block tells the rate and channels of the decoded audio.
-    m_bOutputFixed = false;
-    m_nextBlockStart = m_mode == EMode::kTimestamps ? kUnknownStart : 0;
+    m_state.outputFixed = false;
+    m_state.nextBlockStart = m_state.mode == EMode::kTimestamps ? kUnknownStart : 0;
     SeekExact(0);
-    if (!DecodeNextBlock() || m_description.sampleRate == 0 || m_description.channels == 0)
+    if (!DecodeNextBlock() || m_state.description.sampleRate == 0 || m_state.description.channels == 0)
         return false;
-    const int rate = static_cast<int>(m_description.sampleRate);
-    if (m_mode == EMode::kTimestamps && (static_cast<int64_t>(m_timeBaseNum) * rate) % m_timeBaseDen != 0)
+    const int rate = static_cast<int>(m_state.description.sampleRate);
+    if (m_state.mode == EMode::kTimestamps &&
+        (static_cast<int64_t>(m_state.timeBaseNum) * rate) % m_state.timeBaseDen != 0)
     {
         // Timestamps that don't count whole samples of the decoded audio.
-        m_mode = EMode::kSequential;
+        m_state.mode = EMode::kSequential;
         if (!Restart() || !DecodeNextBlock())
             return false;
     }
-    const int64_t stated = m_mode == EMode::kTimestamps ? StatedTimestampLength() : -1;
-    m_description.numFrames = stated >= 0 ? stated : CountByDecoding();
-    if (m_mode == EMode::kTimestamps)
+    const int64_t stated = m_state.mode == EMode::kTimestamps ? StatedTimestampLength() : -1;
+    m_state.description.numFrames = stated >= 0 ? stated : CountByDecoding();
+    if (m_state.mode == EMode::kTimestamps)
         SetIndexedAverageBitRate();
-    m_bReadError = false;
+    m_state.readError = false;
     SeekExact(0);
     return true;
 }
 
 int64_t CFfmpegAudioDecoder::StatedTimestampLength()
 {
-    AVStream* st = m_format->streams[m_streamIndex];
-    int64_t ticks = m_presentedTicks;
+    AVStream* st = m_format->streams[m_state.streamIndex];
+    int64_t ticks = m_state.presentedTicks;
     if (ticks < 0 && st->duration > 0 && st->duration != AV_NOPTS_VALUE)
         ticks = st->duration;
     if (ticks < 0)
         return -1;
-    const AVRational tb{m_timeBaseNum, m_timeBaseDen};
-    const AVRational frames{1, static_cast<int>(m_description.sampleRate)};
+    const AVRational tb{m_state.timeBaseNum, m_state.timeBaseDen};
+    const AVRational frames{1, static_cast<int>(m_state.description.sampleRate)};
     const int64_t length = av_rescale_q(ticks, tb, frames);
 
     // The stated length comes from the file: it may not run past the last
@@ -706,19 +745,20 @@ int64_t CFfmpegAudioDecoder::StatedTimestampLength()
         lastStart = std::max(lastStart, avformat_index_get_entry(st, i)->timestamp);
     if (lastStart < 0)
         return length;
-    return std::min(length, av_rescale_q(lastStart - m_timestampOrigin, tb, frames) + kMaxFramesPerPacket);
+    return std::min(length,
+                    av_rescale_q(lastStart - m_state.timestampOrigin, tb, frames) + kMaxFramesPerPacket);
 }
 
 void CFfmpegAudioDecoder::SetIndexedAverageBitRate()
 {
-    AVStream* st = m_format->streams[m_streamIndex];
+    AVStream* st = m_format->streams[m_state.streamIndex];
     int64_t bytes = 0;
     const int entries = avformat_index_get_entries_count(st);
     for (int i = 0; i < entries; ++i)
         bytes += avformat_index_get_entry(st, i)->size;
     if (bytes > 0)
-        m_description.averageBitRate =
-            AverageBitRate(bytes, m_description.sampleRate, m_description.numFrames);
+        m_state.description.averageBitRate =
+            AverageBitRate(bytes, m_state.description.sampleRate, m_state.description.numFrames);
 }
 
 void CFfmpegAudioDecoder::Close()
@@ -727,41 +767,15 @@ void CFfmpegAudioDecoder::Close()
     CloseContainer();
     m_input.reset();
     m_mp3.reset();
-    av_dict_free(&m_fileTags);
-    av_dict_free(&m_streamTags);
-    m_cover.clear();
-    m_cover.shrink_to_fit();
-    m_path.clear();
-    m_description = Description();
-    m_bOpen = false;
-    m_bDecoding = false;
-    m_bOutputFixed = false;
-    m_mode = EMode::kSequential;
-    m_streamIndex = -1;
-    m_timeBaseNum = 0;
-    m_timeBaseDen = 1;
-    m_timestampOrigin = 0;
-    m_presentedTicks = -1;
-    m_mp3Origin = 0;
-    m_mp3NextFrame = 0;
-    m_block.clear();
-    m_blockStart = 0;
-    m_blockLength = 0;
-    m_nextBlockStart = 0;
-    m_bFirstBlockAfterSeek = false;
-    m_bBlockIsFirstAfterSeek = false;
-    m_bSeekRetried = false;
-    m_bDrainSent = false;
-    m_bEnded = false;
-    m_exactFrom = INT64_MIN;
-    m_pos = 0;
-    m_bReadError = false;
+    m_fileTags.reset();
+    m_streamTags.reset();
+    m_state = State();
 }
 
 bool CFfmpegAudioDecoder::Restart()
 {
-    const int streamIndex = m_streamIndex;
-    m_blockLength = 0;
+    const int streamIndex = m_state.streamIndex;
+    m_state.blockLength = 0;
     CloseCodec();
     CloseContainer();
     if (!OpenContainer() || streamIndex < 0 || static_cast<unsigned>(streamIndex) >= m_format->nb_streams ||
@@ -769,45 +783,45 @@ bool CFfmpegAudioDecoder::Restart()
     {
         // The file changed or went away: what follows is silence.
         CloseContainer();
-        m_bReadError = true;
-        m_bEnded = true;
+        m_state.readError = true;
+        m_state.ended = true;
         return false;
     }
-    m_streamIndex = streamIndex;
+    m_state.streamIndex = streamIndex;
     if (!OpenCodec())
     {
         CloseCodec();
         CloseContainer();
-        m_bReadError = true;
-        m_bEnded = true;
+        m_state.readError = true;
+        m_state.ended = true;
         return false;
     }
-    m_blockLength = 0;
-    m_nextBlockStart = m_mode == EMode::kTimestamps ? kUnknownStart : 0;
-    m_bFirstBlockAfterSeek = m_mode == EMode::kTimestamps;
-    m_exactFrom = INT64_MIN;
-    m_bDrainSent = false;
-    m_bEnded = false;
+    m_state.blockLength = 0;
+    m_state.nextBlockStart = m_state.mode == EMode::kTimestamps ? kUnknownStart : 0;
+    m_state.firstBlockAfterSeek = m_state.mode == EMode::kTimestamps;
+    m_state.exactFrom = INT64_MIN;
+    m_state.drainSent = false;
+    m_state.ended = false;
     return true;
 }
 
 void CFfmpegAudioDecoder::Seek(int64_t frame)
 {
-    if (!m_bDecoding)
+    if (!m_state.decoding)
         return;
-    SeekExact(std::clamp<int64_t>(frame, 0, m_description.numFrames));
+    SeekExact(std::clamp<int64_t>(frame, 0, m_state.description.numFrames));
 }
 
 void CFfmpegAudioDecoder::SeekExact(int64_t frame)
 {
-    m_pos = frame;
-    m_bSeekRetried = false;
+    m_state.pos = frame;
+    m_state.seekRetried = false;
     if (IsReachedByDecodingOn(frame))
         return;
-    m_blockLength = 0;
-    m_bEnded = false;
-    m_bDrainSent = false;
-    switch (m_mode)
+    m_state.blockLength = 0;
+    m_state.ended = false;
+    m_state.drainSent = false;
+    switch (m_state.mode)
     {
     case EMode::kMp3Frames:
         SeekMp3Frames(frame);
@@ -824,25 +838,25 @@ void CFfmpegAudioDecoder::SeekExact(int64_t frame)
 bool CFfmpegAudioDecoder::IsReachedByDecodingOn(int64_t frame) const
 {
     // Targets a little ahead of what is decoded are reached by decoding on.
-    const int64_t current = m_blockLength > 0 ? m_blockStart : m_nextBlockStart;
-    if (m_nextBlockStart == kUnknownStart || frame < current || frame < m_exactFrom ||
-        (m_codec == nullptr && !m_bEnded))
+    const int64_t current = m_state.blockLength > 0 ? m_state.blockStart : m_state.nextBlockStart;
+    if (m_state.nextBlockStart == kUnknownStart || frame < current || frame < m_state.exactFrom ||
+        (m_codec == nullptr && !m_state.ended))
         return false;
     int64_t reach = INT64_MAX;
-    if (m_mode == EMode::kMp3Frames)
+    if (m_state.mode == EMode::kMp3Frames)
         reach = 2 * kMp3PrerollFrames * m_mp3->GetSamplesPerFrame();
-    else if (m_mode == EMode::kTimestamps)
+    else if (m_state.mode == EMode::kTimestamps)
         reach = 2 * kTimestampPrerollFrames;
-    return frame - m_nextBlockStart <= reach;
+    return frame - m_state.nextBlockStart <= reach;
 }
 
 void CFfmpegAudioDecoder::SeekMp3Frames(int64_t frame)
 {
     const int64_t spf = m_mp3->GetSamplesPerFrame();
-    const int64_t k = (frame + m_mp3Origin) / spf;
-    m_mp3NextFrame = std::max<int64_t>(0, k - kMp3PrerollFrames);
-    m_nextBlockStart = m_mp3NextFrame * spf - m_mp3Origin;
-    m_exactFrom = m_mp3NextFrame == 0 ? INT64_MIN : frame;
+    const int64_t k = (frame + m_state.mp3Origin) / spf;
+    m_state.mp3NextFrame = std::max<int64_t>(0, k - kMp3PrerollFrames);
+    m_state.nextBlockStart = m_state.mp3NextFrame * spf - m_state.mp3Origin;
+    m_state.exactFrom = m_state.mp3NextFrame == 0 ? INT64_MIN : frame;
     RenewDecoder();
 }
 
@@ -850,26 +864,27 @@ void CFfmpegAudioDecoder::SeekTimestamps(int64_t frame)
 {
     if ((m_format == nullptr || m_codec == nullptr) && !Restart())
         return;
-    const AVRational tb{m_timeBaseNum, m_timeBaseDen};
-    const AVRational samples{1, static_cast<int>(m_description.sampleRate)};
-    const int64_t ts = m_timestampOrigin + av_rescale_q_rnd(frame - kTimestampPrerollFrames, samples, tb,
-                                                            static_cast<AVRounding>(AV_ROUND_DOWN));
-    if (av_seek_frame(m_format, m_streamIndex, ts, AVSEEK_FLAG_BACKWARD) < 0)
+    const AVRational tb{m_state.timeBaseNum, m_state.timeBaseDen};
+    const AVRational samples{1, static_cast<int>(m_state.description.sampleRate)};
+    const int64_t ts = m_state.timestampOrigin + av_rescale_q_rnd(frame - kTimestampPrerollFrames, samples,
+                                                                  tb, static_cast<AVRounding>(AV_ROUND_DOWN));
+    if (av_seek_frame(m_format.get(), m_state.streamIndex, ts, AVSEEK_FLAG_BACKWARD) < 0)
     {
         Restart();
         return;
     }
     RenewDecoder();
-    m_nextBlockStart = kUnknownStart;
-    m_bFirstBlockAfterSeek = true;
-    m_exactFrom = frame - kTimestampPrerollFrames <= 0 ? INT64_MIN : frame;
+    m_state.nextBlockStart = kUnknownStart;
+    m_state.firstBlockAfterSeek = true;
+    m_state.exactFrom = frame - kTimestampPrerollFrames <= 0 ? INT64_MIN : frame;
 }
 
 uint32_t CFfmpegAudioDecoder::Read(int32_t* const* bufs, uint32_t n, uint32_t dstOffset)
 {
-    if (!m_bDecoding || bufs == nullptr)
+    if (!m_state.decoding || bufs == nullptr)
         return 0;
-    const uint32_t limit = static_cast<uint32_t>(std::clamp<int64_t>(m_description.numFrames - m_pos, 0, n));
+    const uint32_t limit =
+        static_cast<uint32_t>(std::clamp<int64_t>(m_state.description.numFrames - m_state.pos, 0, n));
     uint32_t done = 0;
     while (done < limit)
         done += ReadStep(bufs, dstOffset + done, limit - done);
@@ -878,65 +893,68 @@ uint32_t CFfmpegAudioDecoder::Read(int32_t* const* bufs, uint32_t n, uint32_t ds
 
 uint32_t CFfmpegAudioDecoder::ReadStep(int32_t* const* bufs, uint32_t at, uint32_t n)
 {
-    if (m_blockLength > 0 && m_pos >= m_blockStart && m_pos < m_blockStart + m_blockLength)
+    if (m_state.blockLength > 0 && m_state.pos >= m_state.blockStart &&
+        m_state.pos < m_state.blockStart + m_state.blockLength)
         return CopyFromBlock(bufs, at, n);
-    if (m_blockLength > 0 && m_blockStart > m_pos)
+    if (m_state.blockLength > 0 && m_state.blockStart > m_state.pos)
     {
-        if (m_bBlockIsFirstAfterSeek && !m_bSeekRetried && m_mode == EMode::kTimestamps)
+        if (m_state.blockIsFirstAfterSeek && !m_state.seekRetried && m_state.mode == EMode::kTimestamps)
         {
             // The seek landed after its target: decode from the start.
-            m_bSeekRetried = true;
+            m_state.seekRetried = true;
             if (Restart())
                 return 0;
         }
         // A gap in the timestamps is silence.
-        return DeliverSilence(bufs, at, static_cast<uint32_t>(std::min<int64_t>(m_blockStart - m_pos, n)));
+        return DeliverSilence(bufs, at,
+                              static_cast<uint32_t>(std::min<int64_t>(m_state.blockStart - m_state.pos, n)));
     }
     if (DecodeNextBlock())
         return 0;
     // The decoder ended before the stated length: the rest of the file is
     // missing or can't be read. Silence stands in for it up to the length.
-    m_bReadError = true;
+    m_state.readError = true;
     return DeliverSilence(bufs, at, n);
 }
 
 uint32_t CFfmpegAudioDecoder::CopyFromBlock(int32_t* const* bufs, uint32_t at, uint32_t n)
 {
-    const uint32_t count = static_cast<uint32_t>(std::min<int64_t>(m_blockStart + m_blockLength - m_pos, n));
-    const size_t from = static_cast<size_t>(m_pos - m_blockStart);
-    for (uint16_t c = 0; c < m_description.channels; ++c)
+    const uint32_t count =
+        static_cast<uint32_t>(std::min<int64_t>(m_state.blockStart + m_state.blockLength - m_state.pos, n));
+    const size_t from = static_cast<size_t>(m_state.pos - m_state.blockStart);
+    for (uint16_t c = 0; c < m_state.description.channels; ++c)
         if (bufs[c] != nullptr)
-            std::memcpy(bufs[c] + at, m_block[c].data() + from, count * sizeof(int32_t));
-    m_pos += count;
+            std::memcpy(bufs[c] + at, m_state.block[c].data() + from, count * sizeof(int32_t));
+    m_state.pos += count;
     return count;
 }
 
 uint32_t CFfmpegAudioDecoder::DeliverSilence(int32_t* const* bufs, uint32_t at, uint32_t n)
 {
-    for (uint16_t c = 0; c < m_description.channels; ++c)
+    for (uint16_t c = 0; c < m_state.description.channels; ++c)
         if (bufs[c] != nullptr)
             std::memset(bufs[c] + at, 0, n * sizeof(int32_t));
-    m_pos += n;
+    m_state.pos += n;
     return n;
 }
 
 int64_t CFfmpegAudioDecoder::CountByDecoding()
 {
-    int64_t end = m_blockLength > 0 ? m_blockStart + m_blockLength : 0;
+    int64_t end = m_state.blockLength > 0 ? m_state.blockStart + m_state.blockLength : 0;
     while (DecodeNextBlock())
-        end = std::max(end, m_blockStart + static_cast<int64_t>(m_blockLength));
+        end = std::max(end, m_state.blockStart + static_cast<int64_t>(m_state.blockLength));
     return std::max<int64_t>(0, end);
 }
 
 bool CFfmpegAudioDecoder::DecodeNextBlock()
 {
-    if (m_bEnded)
+    if (m_state.ended)
         return false;
-    const bool ok = m_mode == EMode::kMp3Frames ? DecodeNextMp3Block() : DecodeNextContainerBlock();
+    const bool ok = m_state.mode == EMode::kMp3Frames ? DecodeNextMp3Block() : DecodeNextContainerBlock();
     if (!ok)
     {
-        m_bEnded = true;
-        m_blockLength = 0;
+        m_state.ended = true;
+        m_state.blockLength = 0;
     }
     return ok;
 }
@@ -946,43 +964,43 @@ bool CFfmpegAudioDecoder::DecodeNextMp3Block()
     if (m_codec == nullptr)
         return false;
     CMp3StreamScanner::Frame f;
-    if (!m_mp3->GetFrame(m_mp3NextFrame, &f))
+    if (!m_mp3->GetFrame(m_state.mp3NextFrame, &f))
     {
         if (m_mp3->ReadErrorOccurred())
-            m_bReadError = true;
+            m_state.readError = true;
         return false;
     }
     const uint32_t spf = m_mp3->GetSamplesPerFrame();
-    const int64_t start = m_mp3NextFrame * spf - m_mp3Origin;
-    ++m_mp3NextFrame;
-    m_nextBlockStart = start + spf;
+    const int64_t start = m_state.mp3NextFrame * spf - m_state.mp3Origin;
+    ++m_state.mp3NextFrame;
+    m_state.nextBlockStart = start + spf;
 
-    av_packet_unref(m_packet);
-    if (av_new_packet(m_packet, static_cast<int>(f.size)) < 0 || !m_mp3->ReadFrame(f, m_packet->data))
+    av_packet_unref(m_packet.get());
+    if (av_new_packet(m_packet.get(), static_cast<int>(f.size)) < 0 || !m_mp3->ReadFrame(f, m_packet->data))
     {
-        m_bReadError = true;
+        m_state.readError = true;
         return false;
     }
-    m_blockLength = 0;
-    if (avcodec_send_packet(m_codec, m_packet) >= 0)
+    m_state.blockLength = 0;
+    if (avcodec_send_packet(m_codec.get(), m_packet.get()) >= 0)
     {
-        while (avcodec_receive_frame(m_codec, m_frame) >= 0)
+        while (avcodec_receive_frame(m_codec.get(), m_frame.get()) >= 0)
         {
-            if (m_blockLength == 0 && m_frame->nb_samples > 0)
-                TakeFrame(m_frame, start);
-            av_frame_unref(m_frame);
+            if (m_state.blockLength == 0 && m_frame->nb_samples > 0)
+                TakeFrame(m_frame.get(), start);
+            av_frame_unref(m_frame.get());
         }
     }
-    av_packet_unref(m_packet);
+    av_packet_unref(m_packet.get());
     // Every frame stands for its samples, so that the positions of the frames
     // after it stay exact: a frame that doesn't decode is silence.
-    if (m_blockLength == 0)
+    if (m_state.blockLength == 0)
         SetSilentBlock(start, spf);
-    if (m_blockLength != spf)
+    if (m_state.blockLength != spf)
     {
-        for (auto& channel : m_block)
+        for (auto& channel : m_state.block)
             channel.resize(spf, 0);
-        m_blockLength = spf;
+        m_state.blockLength = spf;
     }
     return true;
 }
@@ -993,14 +1011,14 @@ bool CFfmpegAudioDecoder::DecodeNextContainerBlock()
         return false;
     for (;;)
     {
-        const int r = avcodec_receive_frame(m_codec, m_frame);
+        const int r = avcodec_receive_frame(m_codec.get(), m_frame.get());
         if (r == 0)
         {
             if (TakeContainerFrame())
                 return true;
             continue;
         }
-        if (r == AVERROR_EOF || m_bDrainSent)
+        if (r == AVERROR_EOF || m_state.drainSent)
             return false;
         FeedNextPacket();
     }
@@ -1008,47 +1026,48 @@ bool CFfmpegAudioDecoder::DecodeNextContainerBlock()
 
 bool CFfmpegAudioDecoder::TakeContainerFrame()
 {
-    const int64_t start = ContainerFrameStart(m_frame);
+    const int64_t start = ContainerFrameStart(m_frame.get());
     if (m_frame->nb_samples <= 0 || start == kUnknownStart)
     {
         // Without a timestamp just after a seek the frame has no place.
-        av_frame_unref(m_frame);
+        av_frame_unref(m_frame.get());
         return false;
     }
-    TakeFrame(m_frame, start);
-    av_frame_unref(m_frame);
-    m_nextBlockStart = start + m_blockLength;
-    m_bBlockIsFirstAfterSeek = m_bFirstBlockAfterSeek;
-    m_bFirstBlockAfterSeek = false;
+    TakeFrame(m_frame.get(), start);
+    av_frame_unref(m_frame.get());
+    m_state.nextBlockStart = start + m_state.blockLength;
+    m_state.blockIsFirstAfterSeek = m_state.firstBlockAfterSeek;
+    m_state.firstBlockAfterSeek = false;
     return true;
 }
 
 int64_t CFfmpegAudioDecoder::ContainerFrameStart(const AVFrame* frame) const
 {
-    if (m_mode != EMode::kTimestamps)
-        return m_nextBlockStart;
+    if (m_state.mode != EMode::kTimestamps)
+        return m_state.nextBlockStart;
     const int64_t ts = frame->pts != AV_NOPTS_VALUE ? frame->pts : frame->best_effort_timestamp;
-    const int rate = m_bOutputFixed ? static_cast<int>(m_description.sampleRate) : frame->sample_rate;
+    const int rate =
+        m_state.outputFixed ? static_cast<int>(m_state.description.sampleRate) : frame->sample_rate;
     if (ts == AV_NOPTS_VALUE || rate <= 0)
-        return m_nextBlockStart;
-    return av_rescale_q(ts - m_timestampOrigin, AVRational{m_timeBaseNum, m_timeBaseDen},
+        return m_state.nextBlockStart;
+    return av_rescale_q(ts - m_state.timestampOrigin, AVRational{m_state.timeBaseNum, m_state.timeBaseDen},
                         AVRational{1, rate});
 }
 
 void CFfmpegAudioDecoder::FeedNextPacket()
 {
-    const int r = av_read_frame(m_format, m_packet);
+    const int r = av_read_frame(m_format.get(), m_packet.get());
     if (r < 0)
     {
         if (r != AVERROR_EOF)
-            m_bReadError = true;
-        avcodec_send_packet(m_codec, nullptr);
-        m_bDrainSent = true;
+            m_state.readError = true;
+        avcodec_send_packet(m_codec.get(), nullptr);
+        m_state.drainSent = true;
         return;
     }
-    if (m_packet->stream_index == m_streamIndex)
-        avcodec_send_packet(m_codec, m_packet); // a packet that doesn't decode is skipped
-    av_packet_unref(m_packet);
+    if (m_packet->stream_index == m_state.streamIndex)
+        avcodec_send_packet(m_codec.get(), m_packet.get()); // a packet that doesn't decode is skipped
+    av_packet_unref(m_packet.get());
 }
 
 bool CFfmpegAudioDecoder::ConfigureConverter(const AVFrame* frame)
@@ -1057,17 +1076,19 @@ bool CFfmpegAudioDecoder::ConfigureConverter(const AVFrame* frame)
     if (m_converter != nullptr && m_converterFormat == frame->format &&
         m_converterRate == frame->sample_rate && m_converterLayoutHash == layoutHash)
         return true;
-    swr_free(&m_converter);
+    m_converter.reset();
     AVChannelLayout in = SourceLayout(frame->ch_layout);
-    AVChannelLayout out = DefaultLayout(m_description.channels);
+    AVChannelLayout out = DefaultLayout(m_state.description.channels);
+    SwrContext* converter = nullptr;
     const int r =
-        swr_alloc_set_opts2(&m_converter, &out, AV_SAMPLE_FMT_S32P, frame->sample_rate, &in,
+        swr_alloc_set_opts2(&converter, &out, AV_SAMPLE_FMT_S32P, frame->sample_rate, &in,
                             static_cast<AVSampleFormat>(frame->format), frame->sample_rate, 0, nullptr);
     av_channel_layout_uninit(&in);
     av_channel_layout_uninit(&out);
-    if (r < 0 || swr_init(m_converter) < 0)
+    m_converter.reset(converter);
+    if (r < 0 || swr_init(converter) < 0)
     {
-        swr_free(&m_converter);
+        m_converter.reset();
         return false;
     }
     m_converterFormat = frame->format;
@@ -1078,32 +1099,33 @@ bool CFfmpegAudioDecoder::ConfigureConverter(const AVFrame* frame)
 
 void CFfmpegAudioDecoder::TakeFrame(const AVFrame* frame, int64_t start)
 {
-    if (!m_bOutputFixed)
+    if (!m_state.outputFixed)
     {
         // The first decoded frame fixes the rate and channels of the output.
-        m_description.sampleRate = ClampToUint32(frame->sample_rate);
-        m_description.channels = static_cast<uint16_t>(std::clamp(frame->ch_layout.nb_channels, 0, 65535));
-        m_block.assign(m_description.channels, std::vector<int32_t>());
-        m_bOutputFixed = true;
+        m_state.description.sampleRate = ClampToUint32(frame->sample_rate);
+        m_state.description.channels =
+            static_cast<uint16_t>(std::clamp(frame->ch_layout.nb_channels, 0, 65535));
+        m_state.block.assign(m_state.description.channels, std::vector<int32_t>());
+        m_state.outputFixed = true;
     }
     const uint32_t length = static_cast<uint32_t>(frame->nb_samples);
-    const uint16_t channels = m_description.channels;
-    for (auto& channel : m_block)
+    const uint16_t channels = m_state.description.channels;
+    for (auto& channel : m_state.block)
         channel.resize(length);
-    m_blockStart = start;
-    m_blockLength = length;
+    m_state.blockStart = start;
+    m_state.blockLength = length;
 
-    if (static_cast<uint32_t>(frame->sample_rate) != m_description.sampleRate)
+    if (static_cast<uint32_t>(frame->sample_rate) != m_state.description.sampleRate)
     {
         // A change of rate within the stream can't keep the positions: silence.
-        for (auto& channel : m_block)
+        for (auto& channel : m_state.block)
             std::fill(channel.begin(), channel.end(), 0);
         return;
     }
     if (frame->format == AV_SAMPLE_FMT_S32P && frame->ch_layout.nb_channels == channels)
     {
         for (uint16_t c = 0; c < channels; ++c)
-            std::memcpy(m_block[c].data(), frame->extended_data[c], length * sizeof(int32_t));
+            std::memcpy(m_state.block[c].data(), frame->extended_data[c], length * sizeof(int32_t));
         return;
     }
     int converted = -1;
@@ -1111,19 +1133,19 @@ void CFfmpegAudioDecoder::TakeFrame(const AVFrame* frame, int64_t start)
     {
         std::vector<uint8_t*> out(channels);
         for (uint16_t c = 0; c < channels; ++c)
-            out[c] = reinterpret_cast<uint8_t*>(m_block[c].data());
-        converted = swr_convert(m_converter, out.data(), static_cast<int>(length),
+            out[c] = reinterpret_cast<uint8_t*>(m_state.block[c].data());
+        converted = swr_convert(m_converter.get(), out.data(), static_cast<int>(length),
                                 const_cast<const uint8_t**>(frame->extended_data), static_cast<int>(length));
     }
     const uint32_t kept = converted > 0 ? static_cast<uint32_t>(converted) : 0;
-    for (auto& channel : m_block)
+    for (auto& channel : m_state.block)
         std::fill(channel.begin() + kept, channel.end(), 0);
 }
 
 void CFfmpegAudioDecoder::SetSilentBlock(int64_t start, uint32_t length)
 {
-    for (auto& channel : m_block)
+    for (auto& channel : m_state.block)
         channel.assign(length, 0);
-    m_blockStart = start;
-    m_blockLength = length;
+    m_state.blockStart = start;
+    m_state.blockLength = length;
 }

@@ -124,23 +124,23 @@ public:
     // stream cannot be decoded (the object is closed then).
     bool StartDecoding();
     void Close();
-    bool IsOpen() const { return m_bOpen; }
-    bool IsDecoding() const { return m_bDecoding; }
+    bool IsOpen() const { return m_state.open; }
+    bool IsDecoding() const { return m_state.decoding; }
 
-    const Description& GetDescription() const { return m_description; }
+    const Description& GetDescription() const { return m_state.description; }
     // The tag's value (UTF-8): the file's, else the stream's; empty if none.
     std::string GetTag(const char* key) const;
     // The attached cover picture's bytes (the front cover when there are
     // several); empty when there is none or it is larger than kMaxPictureSize.
-    const std::vector<uint8_t>& GetCoverPicture() const { return m_cover; }
+    const std::vector<uint8_t>& GetCoverPicture() const { return m_state.cover; }
 
-    int64_t GetPosition() const { return m_pos; }
+    int64_t GetPosition() const { return m_state.pos; }
     // Positions outside 0 .. length are limited to it.
     void Seek(int64_t frame);
     // Reads min(n, length - position) frames into each channel buffer from
     // dstOffset and returns that number.
     uint32_t Read(int32_t* const* bufs, uint32_t n, uint32_t dstOffset);
-    bool ReadErrorOccurred() const { return m_bReadError; }
+    bool ReadErrorOccurred() const { return m_state.readError; }
 
 private:
     enum class EMode
@@ -190,17 +190,17 @@ private:
     uint32_t CopyFromBlock(int32_t* const* bufs, uint32_t at, uint32_t n);
     uint32_t DeliverSilence(int32_t* const* bufs, uint32_t at, uint32_t n);
 
-    // Decodes the next block into m_block; false at the end of the stream.
+    // Decodes the next block into m_state.block; false at the end of the stream.
     bool DecodeNextBlock();
     bool DecodeNextMp3Block();
     bool DecodeNextContainerBlock();
-    // Takes the decoded m_frame as the block; false when it has no place.
+    // Takes the decoded frame as the block; false when it has no place.
     bool TakeContainerFrame();
     int64_t ContainerFrameStart(const AVFrame* frame) const;
     // Sends the next packet of the stream to the decoder, or the drain at
     // the end of the file.
     void FeedNextPacket();
-    // Converts a decoded frame into m_block starting at output frame start.
+    // Converts a decoded frame into the block starting at output frame start.
     void TakeFrame(const AVFrame* frame, int64_t start);
     void SetSilentBlock(int64_t start, uint32_t length);
     bool ConfigureConverter(const AVFrame* frame);
@@ -208,56 +208,92 @@ private:
     // The open file and the demuxer's position in it.
     struct Input;
 
-    std::string m_path;
-    std::unique_ptr<Input> m_input;
-    bool m_bOpen = false;
-    bool m_bDecoding = false;
-    EMode m_mode = EMode::kSequential;
-    Description m_description;
-    std::vector<uint8_t> m_cover;
-    AVDictionary* m_fileTags = nullptr;
-    AVDictionary* m_streamTags = nullptr;
+    // Owners of the libraries' objects, each freed by the library's own
+    // function.
+    struct FormatClose
+    {
+        void operator()(AVFormatContext* format) const;
+    };
+    struct CodecFree
+    {
+        void operator()(AVCodecContext* codec) const;
+    };
+    struct PacketFree
+    {
+        void operator()(AVPacket* packet) const;
+    };
+    struct FrameFree
+    {
+        void operator()(AVFrame* frame) const;
+    };
+    struct ConverterFree
+    {
+        void operator()(SwrContext* converter) const;
+    };
+    struct DictionaryFree
+    {
+        void operator()(AVDictionary* tags) const;
+    };
 
-    AVFormatContext* m_format = nullptr;
-    int m_streamIndex = -1;
-    AVCodecContext* m_codec = nullptr;
-    AVPacket* m_packet = nullptr;
-    AVFrame* m_frame = nullptr;
-    SwrContext* m_converter = nullptr;
+    // What an opening and its decoding find and keep, apart from the
+    // libraries' objects: Close() starts a fresh one.
+    struct State
+    {
+        std::string path;
+        bool open = false;
+        bool decoding = false;
+        EMode mode = EMode::kSequential;
+        Description description;
+        std::vector<uint8_t> cover;
+        int streamIndex = -1;
+        // The rate and channels of the output are set (by the first frame).
+        bool outputFixed = false;
+
+        // Timestamps: the stream's time base and the timestamp of frame 0.
+        int timeBaseNum = 0;
+        int timeBaseDen = 1;
+        int64_t timestampOrigin = 0;
+        // MP4 family: the ticks presented from the origin; -1 when unknown.
+        int64_t presentedTicks = -1;
+        // MP3: the decoded samples before frame 0 (encoder and decoder delay).
+        int64_t mp3Origin = 0;
+        int64_t mp3NextFrame = 0;
+
+        // The decoded block: planar samples of output frames blockStart ..
+        // blockStart + blockLength - 1 (the start may be negative).
+        std::vector<std::vector<int32_t>> block;
+        int64_t blockStart = 0;
+        uint32_t blockLength = 0;
+        // The output frame where the next decoded block begins when it
+        // carries no timestamp of its own; kUnknownStart (in the source)
+        // just after a seek.
+        int64_t nextBlockStart = 0;
+        // The next decoded block is the first after a seek; the present one is.
+        bool firstBlockAfterSeek = false;
+        bool blockIsFirstAfterSeek = false;
+        bool seekRetried = false;
+        // The first output frame the present decoding delivers as a read from
+        // the start would (the frames decoded to run up to a seek target are
+        // not).
+        int64_t exactFrom = INT64_MIN;
+        bool drainSent = false;
+        bool ended = false;
+        int64_t pos = 0;
+        bool readError = false;
+    };
+
+    State m_state;
+    std::unique_ptr<Input> m_input;
+    std::unique_ptr<AVDictionary, DictionaryFree> m_fileTags;
+    std::unique_ptr<AVDictionary, DictionaryFree> m_streamTags;
+    std::unique_ptr<AVFormatContext, FormatClose> m_format;
+    std::unique_ptr<AVCodecContext, CodecFree> m_codec;
+    std::unique_ptr<AVPacket, PacketFree> m_packet;
+    std::unique_ptr<AVFrame, FrameFree> m_frame;
+    std::unique_ptr<SwrContext, ConverterFree> m_converter;
+    // What the converter was set up for.
     int m_converterFormat = -1;
     int m_converterRate = 0;
     uint64_t m_converterLayoutHash = 0;
-    // The rate and channels of the output are set (by the first frame).
-    bool m_bOutputFixed = false;
     std::unique_ptr<CMp3StreamScanner> m_mp3;
-
-    // Timestamps: the stream's time base and the timestamp of frame 0.
-    int m_timeBaseNum = 0;
-    int m_timeBaseDen = 1;
-    int64_t m_timestampOrigin = 0;
-    // MP4 family: the ticks presented from the origin; -1 when unknown.
-    int64_t m_presentedTicks = -1;
-    // MP3: the decoded samples before frame 0 (encoder and decoder delay).
-    int64_t m_mp3Origin = 0;
-    int64_t m_mp3NextFrame = 0;
-
-    // The decoded block: planar samples of output frames blockStart ..
-    // blockStart + blockLength - 1 (the start may be negative).
-    std::vector<std::vector<int32_t>> m_block;
-    int64_t m_blockStart = 0;
-    uint32_t m_blockLength = 0;
-    // The output frame where the next decoded block begins when it carries no
-    // timestamp of its own; kUnknownStart (in the source) just after a seek.
-    int64_t m_nextBlockStart = 0;
-    // The next decoded block is the first after a seek; the present one is.
-    bool m_bFirstBlockAfterSeek = false;
-    bool m_bBlockIsFirstAfterSeek = false;
-    bool m_bSeekRetried = false;
-    // The first output frame the present decoding delivers as a read from
-    // the start would (the frames decoded to run up to a seek target are not).
-    int64_t m_exactFrom = INT64_MIN;
-    bool m_bDrainSent = false;
-    bool m_bEnded = false;
-    int64_t m_pos = 0;
-    bool m_bReadError = false;
 };
