@@ -5,6 +5,25 @@
 #include <algorithm>
 #include <limits>
 
+namespace
+{
+// The dot products of the taps c over kWindows windows, with AVX-512 where
+// `wide`, else with AVX2 (which takes up to 4 windows at a time).
+template <uint32_t kWindows>
+void DotWindows(bool wide, const float* c, const float* const* x, uint32_t taps, float* y)
+{
+    if constexpr (kWindows <= 4)
+    {
+        if (!wide)
+        {
+            FirKernels::DotWindowsAvx<kWindows>(c, x, taps, y);
+            return;
+        }
+    }
+    FirKernels::DotWindowsAvx512<kWindows>(c, x, taps, y);
+}
+} // namespace
+
 CFscBase::CFscBase(int channels) : CFirLpfBase(std::make_unique<COversamplingFilterCoeffs>())
 {
     m_ram.numChannels = static_cast<uint32_t>(ClampChannels(channels));
@@ -54,9 +73,12 @@ bool CFscBase::SetFilterCoeffs(int length, int sampleRate, int cutoffHz, int L, 
     uint32_t tapsPerPhase = (taps + phases - 1) / phases;
     tapsPerPhase = std::max<uint32_t>(4, (tapsPerPhase + 3) & ~3u);
 
-    // The ring must hold a whole phase of history.
+    // The ring must hold a whole phase of history, and where it can, the
+    // history a whole tile of outputs spans (see RunPhaseTile).
     uint32_t ringSize = kMinRingSize;
-    while (ringSize < tapsPerPhase)
+    const uint64_t tileSpan = uint64_t{tapsPerPhase} + uint64_t{kMaxTileGroup} * static_cast<uint64_t>(M) + 2;
+    const uint64_t wanted = std::max<uint64_t>(tapsPerPhase, std::min<uint64_t>(tileSpan, kMaxTileRingSize));
+    while (ringSize < wanted)
         ringSize *= 2;
     if (ringSize != m_ram.ringMask + 1)
         ResizeRings(ringSize);
@@ -114,6 +136,28 @@ template <int kKernel>
 void CFscBase::DotFrame(const float* c, uint32_t start, float* const* out, size_t index)
 {
     const uint32_t taps = m_ram.tapsPerPhase;
+    if (kKernel == kAvxKernel && FirKernels::HasAvx512())
+    {
+        // In the order of the tiles' sums (RunPhaseTile), so that an output
+        // does not depend on whether a tile or a single step computed it.
+        if (m_ram.numChannels == 2 && out[0] != nullptr && out[1] != nullptr)
+        {
+            const float* x[2] = {m_ram.history[0].data() + start, m_ram.history[1].data() + start};
+            float y[2];
+            FirKernels::DotWindowsAvx512<2>(c, x, taps, y);
+            out[0][index] = y[0];
+            out[1][index] = y[1];
+            return;
+        }
+        for (uint32_t ch = 0; ch < m_ram.numChannels; ++ch)
+        {
+            if (out[ch] == nullptr)
+                continue;
+            const float* x = m_ram.history[ch].data() + start;
+            FirKernels::DotWindowsAvx512<1>(c, &x, taps, &out[ch][index]);
+        }
+        return;
+    }
     if (kKernel == kAvxKernel && m_ram.numChannels == 2 && out[0] != nullptr && out[1] != nullptr)
     {
         FirKernels::DotStereoAvx(c, m_ram.history[0].data() + start, m_ram.history[1].data() + start, taps,
@@ -132,6 +176,89 @@ void CFscBase::DotFrame(const float* c, uint32_t start, float* const* out, size_
         else
             out[ch][index] = FirKernels::DotScalar(c, x, taps);
     }
+}
+
+template <uint32_t kGroup>
+void CFscBase::DotPhaseTile(float* const* out, int produced, uint64_t t, int next)
+{
+    const uint32_t taps = m_ram.tapsPerPhase;
+    const uint32_t ringSize = m_ram.ringMask + 1;
+    const uint64_t perInput = GetPositionsPerInput();
+    const uint64_t step = m_ram.positionStep;
+    const uint32_t L = m_ram.oversampling;
+    const bool wide = FirKernels::HasAvx512();
+    for (uint32_t j = 0; j < L; ++j)
+    {
+        // Window 2g + channel: the output g x L after output j.
+        const float* x[2 * kGroup];
+        uint32_t phase = 0;
+        for (uint32_t g = 0; g < kGroup; ++g)
+        {
+            // The output's position, its newest input (counted in this
+            // block) and how far that lies behind the newest input taken.
+            const uint64_t p = t + (j + uint64_t{g} * L) * step;
+            const uint64_t newest = p / perInput;
+            phase = static_cast<uint32_t>(p - newest * perInput);
+            const uint32_t back = static_cast<uint32_t>(static_cast<uint64_t>(next) - 1 - newest);
+            const uint32_t start = ((m_ram.writeIndex - back) & m_ram.ringMask) + ringSize + 1 - taps;
+            x[2 * g] = m_ram.history[0].data() + start;
+            x[2 * g + 1] = m_ram.history[1].data() + start;
+        }
+        float y[2 * kGroup];
+        DotWindows<2 * kGroup>(wide, m_ram.phaseCoeffs.data() + static_cast<size_t>(phase) * taps, x, taps,
+                               y);
+        for (uint32_t g = 0; g < kGroup; ++g)
+        {
+            const size_t index = static_cast<size_t>(produced) + j + static_cast<size_t>(g) * L;
+            out[0][index] = y[2 * g];
+            out[1][index] = y[2 * g + 1];
+        }
+    }
+}
+
+int CFscBase::RunPhaseTile(const float* const* in, float* const* out, int produced, uint64_t t,
+                           uint64_t total, uint64_t& u, int& next)
+{
+    const uint64_t L = m_ram.oversampling;
+    const uint64_t step = m_ram.positionStep;
+    const uint64_t perInput = GetPositionsPerInput();
+    if (m_ram.numChannels != 2 || out[0] == nullptr || out[1] == nullptr || m_ram.fractionBits != 0 || L < 2)
+        return 0;
+    // Outputs of the same phase lie L outputs (M inputs) apart.
+    const uint64_t remaining = (total - t + step - 1) / step;
+    // AVX2 has registers for the partial sums of two stereo outputs.
+    const uint64_t largest = FirKernels::HasAvx512() ? kMaxTileGroup : 2;
+    uint64_t group = std::min<uint64_t>(largest, remaining / L);
+    // The first output's window must still be in the ring when the last
+    // output's inputs have been taken.
+    const uint64_t ringSize = m_ram.ringMask + 1;
+    while (group > 0 && (group * L * step) / perInput + 2 + m_ram.tapsPerPhase > ringSize)
+        --group;
+    if (group == 0)
+        return 0;
+    const uint64_t count = group * L;
+    const uint64_t last = t + (count - 1) * step;
+    while (u <= last)
+    {
+        PushInput(in, next++);
+        u += perInput;
+    }
+    switch (group)
+    {
+    case 1:
+        DotPhaseTile<1>(out, produced, t, next);
+        break;
+    case 2:
+        DotPhaseTile<2>(out, produced, t, next);
+        break;
+    case 3:
+        DotPhaseTile<3>(out, produced, t, next);
+        break;
+    default:
+        DotPhaseTile<4>(out, produced, t, next);
+        break;
+    }
+    return static_cast<int>(count);
 }
 
 template <int kKernel, bool kInterpolate>
@@ -154,8 +281,18 @@ int CFscBase::RunPolyphase(const float* const* in, float* const* out, int n)
     uint64_t u = 0; // upsampled position just past the newest input taken
     int next = 0;   // next input frame
     int produced = 0;
+    // Tiles while whole ones remain, then single outputs.
+    bool tiles = kKernel == kAvxKernel && !kInterpolate;
     while (t < total)
     {
+        if (tiles)
+        {
+            const int tile = RunPhaseTile(in, out, produced, t, total, u, next);
+            produced += tile;
+            t += static_cast<uint64_t>(tile) * step;
+            tiles = tile > 0;
+            continue;
+        }
         while (u <= t)
         {
             PushInput(in, next++);

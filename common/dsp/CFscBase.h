@@ -41,6 +41,10 @@ class CFscBase : public CFirLpfBase
 public:
     static constexpr int kMaxOversampling = 511;
     static constexpr uint32_t kMinRingSize = 1024;
+    // The most outputs of one phase a tile computes together, and the ring
+    // size up to which the ring grows to hold a tile's history.
+    static constexpr uint32_t kMaxTileGroup = 4;
+    static constexpr uint32_t kMaxTileRingSize = 16384;
 
     explicit CFscBase(int channels);
     ~CFscBase() override;
@@ -98,6 +102,16 @@ private:
     // window that starts at ring index start.
     template <int kKernel>
     void DotFrame(const float* c, uint32_t start, float* const* out, size_t index);
+    // A tile of g x L outputs of a stereo rational converter from position t
+    // on (g up to kMaxTileGroup, as many whole rows of L as remain): outputs
+    // j, j + L, j + 2L, ... share a phase, whose taps are read once for all
+    // of them. Every output equals the one DotFrame computes. Takes the inputs the tile needs (u and next
+    // as in RunPolyphase) and writes the outputs from index `produced` on.
+    // Returns the outputs written; 0 where the tile does not apply.
+    int RunPhaseTile(const float* const* in, float* const* out, int produced, uint64_t t, uint64_t total,
+                     uint64_t& u, int& next);
+    template <uint32_t kGroup>
+    void DotPhaseTile(float* const* out, int produced, uint64_t t, int next);
 
     void PushInput(const float* const* in, int index);
     void ResizeRings(uint32_t ringSize);

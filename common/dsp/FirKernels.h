@@ -111,6 +111,117 @@ __attribute__((target("avx2,fma"))) inline void DotStereoAvx(const float* c, con
     y1 = HorizontalSum(sb);
 }
 
+// Dot products of one set of taps c over kWindows windows x[w]: y[w] = the
+// sum of c[k] x[w][k] over k < taps (a multiple of 4). Every tap is loaded
+// once for all windows, so that a converter whose outputs share a phase
+// reads its coefficients once for all of them. Each sum is formed in
+// DotAvx's order, so that every result equals DotAvx's over its window bit
+// for bit. Only where HasAvx2Fma(); up to 4 windows, which keep their
+// partial sums in registers.
+template <uint32_t kWindows>
+__attribute__((target("avx2,fma"))) inline void DotWindowsAvx(const float* c, const float* const* x,
+                                                              uint32_t taps, float* y)
+{
+    static_assert(kWindows >= 1 && kWindows <= 4, "two partial sums per window must fit the registers");
+    __m256 a0[kWindows], a1[kWindows];
+#pragma GCC unroll 4
+    for (uint32_t w = 0; w < kWindows; ++w)
+        a0[w] = a1[w] = _mm256_setzero_ps();
+    uint32_t k = 0;
+    for (; k + 16 <= taps; k += 16)
+    {
+        const __m256 c0 = _mm256_loadu_ps(c + k);
+        const __m256 c1 = _mm256_loadu_ps(c + k + 8);
+#pragma GCC unroll 4
+        for (uint32_t w = 0; w < kWindows; ++w)
+        {
+            a0[w] = _mm256_fmadd_ps(c0, _mm256_loadu_ps(x[w] + k), a0[w]);
+            a1[w] = _mm256_fmadd_ps(c1, _mm256_loadu_ps(x[w] + k + 8), a1[w]);
+        }
+    }
+    const bool eight = k + 8 <= taps;
+    const __m256 c0 = eight ? _mm256_loadu_ps(c + k) : _mm256_setzero_ps();
+    const __m128 c4 = k + (eight ? 8 : 0) < taps ? _mm_loadu_ps(c + k + (eight ? 8 : 0)) : _mm_setzero_ps();
+#pragma GCC unroll 4
+    for (uint32_t w = 0; w < kWindows; ++w)
+    {
+        uint32_t at = k;
+        if (eight)
+        {
+            a0[w] = _mm256_fmadd_ps(c0, _mm256_loadu_ps(x[w] + at), a0[w]);
+            at += 8;
+        }
+        const __m256 a = _mm256_add_ps(a0[w], a1[w]);
+        __m128 sum = _mm_add_ps(_mm256_castps256_ps128(a), _mm256_extractf128_ps(a, 1));
+        if (at < taps)
+            sum = _mm_fmadd_ps(c4, _mm_loadu_ps(x[w] + at), sum);
+        y[w] = HorizontalSum(sum);
+    }
+}
+
+// Whether the processor has AVX-512 F, for the kernel below.
+inline bool HasAvx512()
+{
+    static const bool has = __builtin_cpu_supports("avx512f");
+    return has;
+}
+
+// The same sums thirty-two taps at a time in two partial sums of sixteen,
+// then sixteen into the first, then the last 4 to 12 taps through a masked
+// load into the second; the two added, the upper half folded onto the lower
+// down to four lanes, and those added as HorizontalSum adds them. Every
+// result depends on its own window and the taps only, not on the number of
+// windows. Only where HasAvx512(); up to 8 windows. (GCC 12's AVX-512 headers
+// fill unused lanes from a deliberately undefined value and warn about it.)
+#pragma GCC diagnostic push
+#pragma GCC diagnostic ignored "-Wuninitialized"
+template <uint32_t kWindows>
+__attribute__((target("avx512f"))) inline void DotWindowsAvx512(const float* c, const float* const* x,
+                                                                uint32_t taps, float* y)
+{
+    static_assert(kWindows >= 1 && kWindows <= 8, "two partial sums per window must fit the registers");
+    __m512 a0[kWindows], a1[kWindows];
+#pragma GCC unroll 8
+    for (uint32_t w = 0; w < kWindows; ++w)
+        a0[w] = a1[w] = _mm512_setzero_ps();
+    uint32_t k = 0;
+    for (; k + 32 <= taps; k += 32)
+    {
+        const __m512 c0 = _mm512_loadu_ps(c + k);
+        const __m512 c1 = _mm512_loadu_ps(c + k + 16);
+#pragma GCC unroll 8
+        for (uint32_t w = 0; w < kWindows; ++w)
+        {
+            a0[w] = _mm512_fmadd_ps(c0, _mm512_loadu_ps(x[w] + k), a0[w]);
+            a1[w] = _mm512_fmadd_ps(c1, _mm512_loadu_ps(x[w] + k + 16), a1[w]);
+        }
+    }
+    if (k + 16 <= taps)
+    {
+        const __m512 c0 = _mm512_loadu_ps(c + k);
+#pragma GCC unroll 8
+        for (uint32_t w = 0; w < kWindows; ++w)
+            a0[w] = _mm512_fmadd_ps(c0, _mm512_loadu_ps(x[w] + k), a0[w]);
+        k += 16;
+    }
+    if (k < taps)
+    {
+        const __mmask16 m = static_cast<__mmask16>((1u << (taps - k)) - 1);
+        const __m512 c1 = _mm512_maskz_loadu_ps(m, c + k);
+#pragma GCC unroll 8
+        for (uint32_t w = 0; w < kWindows; ++w)
+            a1[w] = _mm512_fmadd_ps(c1, _mm512_maskz_loadu_ps(m, x[w] + k), a1[w]);
+    }
+#pragma GCC unroll 8
+    for (uint32_t w = 0; w < kWindows; ++w)
+    {
+        const __m512 a = _mm512_add_ps(a0[w], a1[w]);
+        const __m256 half = _mm512_castps512_ps256(_mm512_add_ps(a, _mm512_shuffle_f32x4(a, a, 0x4e)));
+        y[w] = HorizontalSum(_mm_add_ps(_mm256_castps256_ps128(half), _mm256_extractf128_ps(half, 1)));
+    }
+}
+#pragma GCC diagnostic pop
+
 // The same sums without vector instructions, in the same order: four
 // partial sums over taps k, k + 4, ..., combined as (s3 + s1) + (s2 + s0), so
 // that both forms give the same results.
