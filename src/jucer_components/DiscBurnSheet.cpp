@@ -20,8 +20,6 @@ namespace
 {
 constexpr const char* kBurnShortcut = "ctrl + shift + B";
 constexpr const char* kCancelShortcut = "escape";
-constexpr int kStopMs = 2000;
-constexpr int kBurnStopMs = 10000;
 constexpr int kToggleHeight = 24;
 
 juce::String Text(const char* key)
@@ -41,7 +39,7 @@ CAudioDiscBurnProxy& BurnerOf(CAudioDiscBurnProxy* burner)
 } // namespace
 
 DiscBurnSheet::DiscBurnSheet(const juce::String& cancelPropertyName, CVXHost* host, CAudioDiscBurnProxy* burner)
-    : juce::Thread("Disc Reload Thread"), m_cancelPropertyName(cancelPropertyName), m_host(host),
+    : m_cancelPropertyName(cancelPropertyName), m_host(host),
       m_burner(BurnerOf(burner)), m_common(OutputSheetControls::hasSelectedSongs(host)), m_burnParam(m_burner), m_sourceCaption("Export_Source", "Songs"),
       m_source("Source"), m_discFormatCaption("DiscBurn_DiscFormat", "Disc Format"), m_discFormat("DiscFormat"),
       m_driveCaption("DiscBurn_Drive", "Drive"), m_drive("Drive"), m_discState("DiscState", "No disc"),
@@ -101,12 +99,26 @@ DiscBurnSheet::DiscBurnSheet(const juce::String& cancelPropertyName, CVXHost* ho
         const juce::ScopedLock lock(set->ObtainCriticalSection());
         set->AddListener(this);
     }
+    m_poller = std::make_unique<DiscDrivePoller>(
+        [this] { return this->burner(); },
+        [](CAudioDiscBurnBase* b)
+        {
+            DiscDrivePoller::Observation seen;
+            seen.stateText = b != nullptr ? discStateText(*b) : Text("DiscBurn_NoDisc");
+            if (b != nullptr)
+            {
+                seen.discType = b->GetInsertedDiscType();
+                seen.writeSpeedsKbps = b->GetAvailableWriteSpeedsKbps();
+            }
+            return seen;
+        },
+        [this](const DiscDrivePoller::Observation& seen) { showObservation(seen); }, kPollMs);
     setSize(kWidth, kHeight);
 }
 
 DiscBurnSheet::~DiscBurnSheet()
 {
-    stopPolling(kBurnStopMs);
+    stopPolling();
     addAsSessionListener(false);
     for (ExportParameter* set : {static_cast<ExportParameter*>(&m_common), static_cast<ExportParameter*>(&m_burnParam)})
     {
@@ -178,7 +190,7 @@ void DiscBurnSheet::resized() {}
 
 void DiscBurnSheet::DoBeforeOpen()
 {
-    stopPolling(kStopMs);
+    stopPolling();
     m_common.updateEnablements(CommonExportParameter::kSource);
     m_common.readPreferences();
     if (CAudioDiscBurnBase* b = burner())
@@ -238,7 +250,7 @@ void DiscBurnSheet::buttonClicked(juce::Button* button)
 
 void DiscBurnSheet::startBurn()
 {
-    stopPolling(kBurnStopMs);
+    stopPolling();
     ExportManager* manager = ExportManager::GetInstance();
     std::unique_ptr<ExportSession> session =
         std::make_unique<DiscBurnSession>(m_burner, m_common, m_burnParam, m_host);
@@ -288,13 +300,13 @@ void DiscBurnSheet::startErase()
     if (chosen != 1)
         return;
 
-    m_reload = false;
+    stopPolling();
     m_burnParam.setParameterValue(DiscBurnParameter::kEraseMode, quick.getToggleState() ? 0 : 1, true);
     m_burnParam.writePreference(DiscBurnParameter::kEraseMode);
     std::unique_ptr<ExportSession> session =
         std::make_unique<DiscEraseSession>(b, m_burnParam.getWriteSpeed(), m_burnParam.getEraseMode(), m_host);
     if (!manager->start(session))
-        m_reload = true;
+        startPolling();
 }
 
 void DiscBurnSheet::showOptionDialog()
@@ -365,7 +377,7 @@ void DiscBurnSheet::exportParameterChanged(ExportParameter* set, int index)
 void DiscBurnSheet::cancel()
 {
     setCancelled(true);
-    stopPolling(kStopMs);
+    stopPolling();
     if (CAudioDiscBurnBase* b = burner())
         b->CloseDrive();
     Close();
@@ -384,7 +396,7 @@ void DiscBurnSheet::exportBoundComponentChangedInternally(ExportParameter*, int,
 
 void DiscBurnSheet::exportAboutToStart(ExportSession* session)
 {
-    stopPolling(kStopMs);
+    stopPolling();
     if (session != nullptr && session->getSessionNameKey() == ExportSessionNames::kDiscErase)
         m_cancel.clearShortcuts();
 }
@@ -400,56 +412,20 @@ void DiscBurnSheet::exportEnded(ExportSession* session, bool)
         m_cancel.addShortcut(juce::KeyPress::createFromDescription(kCancelShortcut));
 }
 
-void DiscBurnSheet::stopPolling(int timeoutMs)
+void DiscBurnSheet::stopPolling()
 {
-    m_reload = false;
-    signalThreadShouldExit();
-    notify();
-    stopThread(timeoutMs);
-    cancelPendingUpdate();
+    m_poller->stop();
 }
 
 void DiscBurnSheet::startPolling()
 {
-    m_reload = true;
-    startThread();
+    m_poller->start();
 }
 
-void DiscBurnSheet::run()
+void DiscBurnSheet::showObservation(const DiscDrivePoller::Observation& seen)
 {
-    if (wait(kPollMs), threadShouldExit())
-        return;
-    while (!threadShouldExit())
-    {
-        if (m_reload)
-        {
-            CAudioDiscBurnBase* b = burner();
-            const juce::String text = b != nullptr ? discStateText(*b) : Text("DiscBurn_NoDisc");
-            bool changed = false;
-            {
-                const juce::ScopedLock lock(m_stateLock);
-                if (text != m_stateText)
-                {
-                    m_stateText = text;
-                    changed = true;
-                }
-            }
-            if (changed)
-                triggerAsyncUpdate();
-        }
-        wait(kPollMs);
-    }
-}
-
-void DiscBurnSheet::handleAsyncUpdate()
-{
-    juce::String text;
-    {
-        const juce::ScopedLock lock(m_stateLock);
-        text = m_stateText;
-    }
-    m_discState.setText(text, juce::dontSendNotification);
+    m_discState.setText(seen.stateText, juce::dontSendNotification);
     // The speeds offered follow the disc in the drive.
-    m_burnParam.updateChoices(DiscBurnParameter::kWriteSpeed);
+    m_burnParam.setObservedMedium(seen.discType, seen.writeSpeedsKbps);
 }
 } // namespace Vextal

@@ -4,10 +4,10 @@
 #include "src/Output/ExportParameter/CommonExportParameter.h"
 #include "src/Output/ExportParameter/DiscBurnParameter.h"
 #include "src/Output/ExportSession.h"
+#include "src/jucer_components/DiscDrivePoller.h"
 
 #include <juce_gui_basics/juce_gui_basics.h>
 
-#include <atomic>
 #include <memory>
 
 class CAudioDiscBurnBase;
@@ -38,26 +38,24 @@ class ExportParameterDisplay;
 // when the sheet opens and when the drive or format changes, until the user
 // ticks the warning's check box for that drive.
 //
-// While the sheet is open and no session runs, a thread ("Disc Reload
-// Thread") asks the burner every 500 ms what medium its drive holds and the
-// sheet shows it beside the drive: no disc, a disc being loaded, an unknown
-// disc, or the medium's name with "(blank)" or "(used)". The thread is
-// stopped whenever a session is about to use the burner and started again
-// when the session has ended while the sheet is showing.
+// While the sheet is open and no session runs, its drive watcher
+// (DiscDrivePoller) asks the burner every 500 ms what medium its drive holds
+// and the sheet shows it beside the drive: no disc, a disc being loaded, an
+// unknown disc, or the medium's name with "(blank)" or "(used)"; the write
+// speeds offered follow what it saw. The watcher is stopped (never killed)
+// whenever a session is about to use the burner and when the sheet closes,
+// and started again when the session has ended while the sheet is showing.
 //
 // The sheet's component property named by the constructor tells the owner
 // how the last opening ended: true after Cancel, false after a started
 // burn.
 //
-// Threads. The sheet is used on the message thread; its reload thread only
-// asks the burner (which serialises those calls under its own lock) and
-// writes the state text under the sheet's lock; the label changes on the
-// message thread through the asynchronous update.
+// Threads. The sheet is used on the message thread; its watcher's thread
+// only asks the burner (which serialises those calls under its own lock),
+// and the label and speeds change on the message thread.
 class DiscBurnSheet : public CZfcSheet,
                       public ExportParameterListener,
                       public ExportSessionListener,
-                      public juce::Thread,
-                      public juce::AsyncUpdater,
                       public juce::ComboBox::Listener,
                       public juce::Button::Listener
 {
@@ -97,8 +95,8 @@ public:
     juce::TextButton& getBurnButton() { return m_burn; }
     juce::TextButton& getEjectButton() { return m_eject; }
     juce::TextButton& getEditButton() { return m_edit; }
-    // Whether the reload thread is watching the drive.
-    bool isPolling() const { return isThreadRunning() && m_reload.load(); }
+    // Whether the watcher is watching the drive.
+    bool isPolling() const { return m_poller->isPolling(); }
 
     void paint(juce::Graphics& g) override;
     void resized() override;
@@ -110,9 +108,6 @@ public:
     void exportBoundComponentChangedInternally(ExportParameter* set, int index, juce::Component* component) override;
     void exportAboutToStart(ExportSession* session) override;
     void exportEnded(ExportSession* session, bool aborted) override;
-
-    void run() override;
-    void handleAsyncUpdate() override;
 
     // The option dialog: the album texts (when the drive writes CD-Text),
     // the gap between songs and the normalization; cancelled, it puts their
@@ -129,10 +124,10 @@ private:
     void setupComboBox(juce::ComboBox& box, juce::Rectangle<int> bounds);
     void localize();
     CAudioDiscBurnBase* burner();
-    // Clears the reload flag, tells the thread to exit, wakes it and waits
-    // for it; drops a pending label update.
-    void stopPolling(int timeoutMs);
+    void stopPolling();
     void startPolling();
+    // What the watcher saw, on the message thread.
+    void showObservation(const DiscDrivePoller::Observation& seen);
     void cancel();
     void startBurn();
     void startErase();
@@ -153,13 +148,6 @@ private:
     DiscBurnParameter m_burnParam;
     std::unique_ptr<ComboBoxLookAndFeel> m_comboLook;
 
-    // Set while the reload thread is to look at the drive.
-    std::atomic<bool> m_reload{false};
-    // The last state text: written by the reload thread, read by the
-    // message thread, both under m_stateLock.
-    juce::CriticalSection m_stateLock;
-    juce::String m_stateText;
-
     juce::Label m_sourceCaption;
     juce::ComboBox m_source;
     juce::Label m_discFormatCaption;
@@ -176,6 +164,8 @@ private:
     juce::GroupComponent m_optionGroup;
     std::unique_ptr<ExportParameterDisplay> m_optionTable;
     juce::TextButton m_edit;
+    // Made last and stopped first: its changes reach the controls above.
+    std::unique_ptr<DiscDrivePoller> m_poller;
 
     JUCE_DECLARE_NON_COPYABLE(DiscBurnSheet)
 };

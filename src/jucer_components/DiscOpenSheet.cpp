@@ -13,7 +13,6 @@ namespace Vextal
 {
 namespace
 {
-constexpr int kStopTimeoutMs = 2000;
 constexpr int kWaitSliceMs = 1000;
 constexpr float kLabelFontHeight = 15.0f;
 constexpr int kMinTitleWidth = 40;
@@ -183,7 +182,8 @@ void DiscOpenSheet::stopReloadThread()
     signalThreadShouldExit();
     m_rescan.signal();
     m_shownEvent.signal();
-    stopThread(kStopTimeoutMs);
+    // Never a kill: the scan ends by its own code, releasing what it holds.
+    waitForThreadToExit(-1);
     m_rescan.reset();
     m_shownEvent.reset();
 }

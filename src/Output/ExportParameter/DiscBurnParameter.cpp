@@ -255,11 +255,11 @@ juce::Array<int> DiscBurnParameter::getIntChoices(int index) const
     case kWriteSpeed:
     {
         juce::Array<int> speeds{0};
-        const int medium = m_burner->GetInsertedDiscType();
+        const int medium = m_bObservedMedium ? m_observedDiscType : m_burner->GetInsertedDiscType();
         const bool cd = getDiscFormat() == kFormatAudioCD;
         if ((cd && cdMedia.contains(medium)) || (!cd && dvdMedia.contains(medium)))
         {
-            for (const uint32_t kbps : m_burner->GetAvailableWriteSpeedsKbps())
+            for (const uint32_t kbps : m_bObservedMedium ? m_observedSpeeds : m_burner->GetAvailableWriteSpeedsKbps())
                 speeds.add(static_cast<int>(kbps));
             return speeds;
         }
@@ -377,8 +377,18 @@ bool DiscBurnParameter::fixToValidText(int index, juce::String& text) const
     return VX_CHECK(index == kAlbumTitle || index == kAlbumArtist);
 }
 
+void DiscBurnParameter::setObservedMedium(int discType, const std::vector<uint32_t>& speedsKbps)
+{
+    m_bObservedMedium = true;
+    m_observedDiscType = discType;
+    m_observedSpeeds = speedsKbps;
+    updateChoices(kWriteSpeed);
+}
+
 void DiscBurnParameter::resolveRestrictions(int index)
 {
+    if (index == kDrive)
+        m_bObservedMedium = false;
     if (index == kDiscFormat)
         updateChoices(kWriteSpeed);
     else if (index == kWriteSpeed)

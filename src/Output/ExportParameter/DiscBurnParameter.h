@@ -3,6 +3,7 @@
 #include "src/Output/ExportParameter/ExportParameter.h"
 
 #include <cstdint>
+#include <vector>
 
 class CAudioDiscBurnProxy;
 class CVXHost;
@@ -116,11 +117,19 @@ public:
     // Product names of the drives whose gap warning the user silenced.
     juce::StringArray drivesHidingPreGapWarning;
 
+    // Offers the write speeds of the medium a watcher of the drive saw (see
+    // DiscDrivePoller), so the speed choices are made without asking the
+    // drive on the calling thread; a change of drive forgets it.
+    void setObservedMedium(int discType, const std::vector<uint32_t>& speedsKbps);
+
 private:
     // The product name of the chosen drive; empty when none is chosen.
     juce::String CurrentDriveProduct() const;
     void WriteHideList(CZadPreferences& store) const;
 
     CAudioDiscBurnProxy& m_burner;
+    bool m_bObservedMedium = false;
+    int m_observedDiscType = -1;
+    std::vector<uint32_t> m_observedSpeeds;
 };
 } // namespace Vextal

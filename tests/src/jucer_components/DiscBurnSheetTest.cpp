@@ -152,6 +152,27 @@ TEST_F(DiscBurnSheetTest, WatchesTheDiscWhileOpen)
     EXPECT_EQ(m_burner->GetInstance()->GetInsertedDiscType(), kDiscTypeNone);
 }
 
+// A drive that takes an hour to settle holds the burner while the watcher
+// looks at it: Cancel still closes the sheet at once (the look is abandoned,
+// never killed), and the drive answers afterwards.
+TEST_F(DiscBurnSheetTest, ClosesWhileASlowDriveIsBeingLookedAt)
+{
+    Open();
+    ASSERT_TRUE(StateShows("CD-R (blank)"));
+    m_drive->SetSettleDelay(3600 * 1000);
+    ASSERT_TRUE(m_drive->WaitUntilSettling(60000));
+
+    Click(m_sheet->getCancelButton());
+    ASSERT_TRUE(uitest::PumpUntil([&] { return m_sheet->GetState() == CZfcSheet::kClosed; }));
+    EXPECT_FALSE(m_sheet->isPolling());
+
+    m_drive->SetSettleDelay(1);
+    CAudioDiscBurnBase& burner = *m_burner->GetInstance();
+    ASSERT_EQ(burner.OpenDrive(0), 0);
+    EXPECT_EQ(burner.ReloadDisc(), 0) << "a look after the abandoned one waits again";
+    EXPECT_TRUE(burner.IsBlankDisc());
+}
+
 // A session about to start stops the watching (the burner is the session's
 // then); its end starts it again while the sheet is showing.
 TEST_F(DiscBurnSheetTest, StopsWatchingWhileASessionRuns)
