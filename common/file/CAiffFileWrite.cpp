@@ -1,9 +1,9 @@
 #include "common/file/CAiffFileWrite.h"
 
-#include "common/file/CAiffFileRead.h"
 #include "common/file/CID3v2_3Create.h"
+#include "common/file/CImageFileReadBase.h"
+#include "common/file/VextalFileUtil.h"
 #include "library/util/CDataUtil.h"
-#include "library/util/CImageUtil.h"
 #include "library/util/CPcmUtil.h"
 
 #include <algorithm>
@@ -97,45 +97,16 @@ std::vector<uint8_t> CAiffFileWrite::LoadFrontCover()
     if (path == nullptr || path[0] == 0)
         return {};
 
-    // A JPEG or PNG file is embedded byte for byte.
-    // TODO: take the picture through the picture-reader factory once it
-    // exists; it also reads the pictures embedded in other audio files.
-    {
-        CBinaryFile64 file(false);
-        if (file.Open(path) == -1)
-            return {};
-        uint8_t head[16] = {};
-        const int got = file.Read(head, sizeof(head));
-        const uint32_t headSize = static_cast<uint32_t>(std::max(got, 0));
-        if (CImageUtil::IsJPEG(head, headSize) || CImageUtil::IsPNG(head, headSize))
-        {
-            const int64_t size = file.GetFileSize();
-            if (size <= 0 || size > CID3v2_3Create::kMaxPictureSize)
-                return {};
-            std::vector<uint8_t> bytes(static_cast<size_t>(size));
-            file.Seek(0, SEEK_SET);
-            if (file.Read(bytes.data(), static_cast<uint32_t>(size)) != static_cast<int>(size))
-                return {};
-            return bytes;
-        }
-    }
-
-    // The picture path of a song read from an AIFF file is that file itself.
-    std::unique_ptr<CAiffFileRead> readers[] = {std::make_unique<CAiffFileRead>(),
-                                                std::make_unique<CAifcSowtFileRead>()};
-    for (auto& reader : readers)
-    {
-        if (reader->OpenFile(path) != kAudioFileOpened)
-            continue;
-        const uint32_t size = reader->GetAttachedPictureSize();
-        if (size == 0 || size > CID3v2_3Create::kMaxPictureSize)
-            return {};
-        std::vector<uint8_t> bytes(size);
-        if (reader->ReadAttachedPicture(bytes.data(), size) != size)
-            return {};
-        return bytes;
-    }
-    return {};
+    // The picture is read as the song's picture is shown: a JPEG or PNG file
+    // byte for byte, or the picture embedded in an AIFF, MP3 or M4A file.
+    std::unique_ptr<CImageFileReadBase> reader(VextalFileUtil::CreateImageFileReadObject(path));
+    if (reader == nullptr)
+        return {};
+    const uint32_t size = reader->GetImageSize();
+    if (size == 0 || size > CID3v2_3Create::kMaxPictureSize || reader->LoadImage() != size)
+        return {};
+    const uint8_t* bytes = reader->GetImagePtr();
+    return std::vector<uint8_t>(bytes, bytes + size);
 }
 
 bool CAiffFileWrite::WriteID3v2Chunk()

@@ -778,6 +778,8 @@ TEST(CAiffFile, Id3ChunkCarriesTextsAndFrontCover)
 {
     rifftest::TempFolder folder;
     const Planar samples = MakeSamples(2, 3001, 24, 4);
+    // The picture file is read as the song's picture is shown: by its
+    // name's extension and its signature.
     struct Case
     {
         const char* name;
@@ -785,14 +787,16 @@ TEST(CAiffFile, Id3ChunkCarriesTextsAndFrontCover)
         bool embedded;
     };
     const Case cases[] = {
-        {"JPEG", Picture(false, 3001), true},
-        {"PNG", Picture(true, 20000), true},
-        {"neither JPEG nor PNG", rifftest::Text("GIF89a and some more bytes"), false},
+        {"cover.jpg", Picture(false, 3001), true},
+        {"cover.png", Picture(true, 20000), true},
+        {"cover", Picture(false, 5000), true},
+        {"gif.png", rifftest::Text("GIF89a and some more bytes"), false},
+        {"png.jpg", Picture(true, 400), false},
     };
     for (const Case& c : cases)
     {
         SCOPED_TRACE(c.name);
-        const auto picture = folder / "cover.img";
+        const auto picture = folder / c.name;
         const auto path = folder / "with-cover.aif";
         rifftest::WriteBytes(picture, c.picture);
         ASSERT_TRUE(WriteAiff(path, 44100, 24, samples, true, picture));

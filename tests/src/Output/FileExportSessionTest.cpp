@@ -20,6 +20,7 @@
 #include <iterator>
 #include <memory>
 #include <string>
+#include <utility>
 #include <vector>
 
 using Vextal::CommonExportParameter;
@@ -36,6 +37,7 @@ using hosttest::RangesOf;
 namespace fs = std::filesystem;
 
 constexpr int kWavFormat = 0;
+constexpr int kAiffFormat = 2;
 constexpr int kAacFormat = 8;
 constexpr int kDitherTpdf = 1;
 constexpr int kNormalizeEach = 1;
@@ -614,6 +616,49 @@ TEST_F(FileExportSessionTest, ExportsWavAiffAndMp3SongsToWavAndAac)
         const double seconds =
             std::atof(Capture("ffprobe -v error -show_entries format=duration -of csv=p=0 " + q).c_str());
         EXPECT_NEAR(seconds, 1.0, 0.05);
+    }
+}
+
+// The cover of an MP3 song (an ID3 picture frame) and of an M4A song (the
+// MP4 cover item) reaches the ID3 chunk of its AIFF export byte for byte, as
+// another program reads it.
+TEST_F(FileExportSessionTest, CoversOfMp3AndM4aSongsReachTheirAiffExports)
+{
+    if (!rifftest::HaveTool("ffmpeg") || !rifftest::HaveTool("exiftool"))
+        GTEST_SKIP() << "ffmpeg and exiftool are needed";
+    const std::string ffmpeg = "ffmpeg -nostdin -hide_banner -loglevel error -y ";
+    const fs::path cover = m_folder / "cover.png";
+    ASSERT_EQ(rifftest::RunQuietly(ffmpeg + "-f lavfi -i color=c=teal:s=24x16 -frames:v 1 '" +
+                                   cover.string() + "'"),
+              0);
+    const std::pair<const char*, const char*> sources[] = {
+        {"m.mp3", "-c:a libmp3lame -b:a 128k -id3v2_version 3"},
+        {"a.m4a", "-c:a aac"},
+    };
+    for (const auto& [file, codec] : sources)
+    {
+        const fs::path path = m_folder / file;
+        ASSERT_EQ(rifftest::RunQuietly(ffmpeg +
+                                       "-f lavfi -i sine=frequency=440:duration=1:sample_rate=44100 -i '" +
+                                       cover.string() + "' -map 0 -map 1 -ac 2 " + codec +
+                                       " -c:v copy -disposition:v attached_pic '" + path.string() + "'"),
+                  0)
+            << file;
+        ASSERT_NE(AddSong(path), nullptr) << file;
+    }
+
+    SetUpParameters(kAiffFormat);
+    ASSERT_TRUE(Start(MakeSession()));
+    ASSERT_TRUE(WaitForEnd());
+    ASSERT_EQ(m_recorder.notices.back(), "end");
+    const rifftest::Bytes expected = rifftest::ReadBytes(cover);
+    ASSERT_FALSE(expected.empty());
+    for (const char* name : {"m", "a"})
+    {
+        SCOPED_TRACE(name);
+        const fs::path out = m_out / (std::string(name) + ".aif");
+        const std::string picture = rifftest::RunCapture("exiftool -b -Picture '" + out.string() + "'");
+        EXPECT_EQ(rifftest::Bytes(picture.begin(), picture.end()), expected);
     }
 }
 } // namespace
