@@ -285,7 +285,7 @@ TrackInfo* CVXConverterThread::TargetSong(size_t i) const
     return i < m_targets.size() ? m_host->GetSong(m_targets[i].index) : nullptr;
 }
 
-bool CVXConverterThread::BindSong(size_t i)
+bool CVXConverterThread::TakeSnapshot(size_t i, SongSnapshot& snapshot)
 {
     const int index = m_targets[i].index;
     const juce::MessageManagerLock lock(this);
@@ -294,18 +294,41 @@ bool CVXConverterThread::BindSong(size_t i)
     const TrackInfo* song = TargetSong(i);
     if (song == nullptr || !song->isPresent())
         return FailSong(index);
-    std::unique_ptr<ConverterSongOutput> output = MakeOutput(*song, i);
+    // A copy of its own: the record may be edited or deleted meanwhile.
+    snapshot.song = std::make_unique<TrackInfo>(*song);
+    snapshot.song->setNormalize(song->isNormalize());
+    snapshot.song->setNormalizeOffset(song->getNormalizeOffset());
+    const TrackInfo* previous = i > 0 ? TargetSong(i - 1) : nullptr;
+    const TrackInfo* next = TargetSong(i + 1);
+    snapshot.connectsToNext = song->canConnectTo(next);
+    snapshot.connectedFromPrevious = previous != nullptr && previous->canConnectTo(song);
+    snapshot.isLast = next == nullptr;
+    return true;
+}
+
+bool CVXConverterThread::BindSong(size_t i)
+{
+    const int index = m_targets[i].index;
+    SongSnapshot snapshot;
+    if (!TakeSnapshot(i, snapshot))
+        return false;
+    // The song's files and the output are opened without the message-manager
+    // lock: a compressed song is scanned while it opens.
+    const TrackInfo& song = *snapshot.song;
+    std::unique_ptr<ConverterSongOutput> output = MakeOutput(snapshot, i);
     if (output == nullptr)
         return FailSong(index);
-    if (!m_songReader->OpenSong(song->getSong(), false))
+    const bool opened = m_songReader->OpenSong(song.getSong(), false);
+    // The reader's earlier song goes only once the reader has let it go.
+    m_boundSong = std::move(snapshot.song);
+    if (!opened)
     {
         output->Discard();
         return FailSong(index);
     }
-    song->copyMetaDataTo(m_songReader.get());
-    song->copyControlsTo(m_converter->GetDynamicControlParamsPtr(), true);
-    const bool connectsToNext =
-        GaplessAllowed() && song->canConnectTo(TargetSong(i + 1)) && output->Sink().CanDoGapless();
+    m_boundSong->copyMetaDataTo(m_songReader.get());
+    m_boundSong->copyControlsTo(m_converter->GetDynamicControlParamsPtr(), true);
+    const bool connectsToNext = GaplessAllowed() && snapshot.connectsToNext && output->Sink().CanDoGapless();
     m_owedAtBind = OwedOutputs();
     // What came of the binding (and of finishing a chain it breaks), the
     // song's Process tells.
@@ -314,16 +337,16 @@ bool CVXConverterThread::BindSong(size_t i)
     CountDoneSeconds();
     m_boundOutput = output.get();
     m_outputs.push_back(std::move(output));
-    m_host->SetCurPlayTrack(index, true, false);
+    SetHostSong(index);
     return true;
 }
 
-std::unique_ptr<ConverterSongOutput> CVXConverterThread::MakeOutput(const TrackInfo& song, size_t i)
+std::unique_ptr<ConverterSongOutput> CVXConverterThread::MakeOutput(const SongSnapshot& snapshot, size_t i)
 {
     if (m_params.discBurner != nullptr)
-        return MakeBurnerTrack(song, i);
+        return MakeBurnerTrack(snapshot, i);
     bool opened = false;
-    std::unique_ptr<CSongWrite> writer = createOutput(song, opened);
+    std::unique_ptr<CSongWrite> writer = createOutput(*snapshot.song, opened);
     if (writer == nullptr)
         return nullptr;
     if (!opened)
@@ -334,15 +357,14 @@ std::unique_ptr<ConverterSongOutput> CVXConverterThread::MakeOutput(const TrackI
     return std::make_unique<Vextal::ConverterFileOutput>(m_targets[i].index, std::move(writer));
 }
 
-std::unique_ptr<ConverterSongOutput> CVXConverterThread::MakeBurnerTrack(const TrackInfo& song, size_t i)
+std::unique_ptr<ConverterSongOutput> CVXConverterThread::MakeBurnerTrack(const SongSnapshot& snapshot,
+                                                                         size_t i)
 {
     CAudioDiscBurnBase& burner = *m_params.discBurner;
-    const TrackInfo* previous = i > 0 ? TargetSong(i - 1) : nullptr;
     Vextal::ConverterBurnerTrack::Track track;
-    track.title = song.getText(TrackInfo::kTitle);
-    track.connectedFromPrevious =
-        GaplessAllowed() && previous != nullptr && previous->canConnectTo(&song) && burner.CanDoGapless();
-    track.isLast = TargetSong(i + 1) == nullptr;
+    track.title = snapshot.song->getText(TrackInfo::kTitle);
+    track.connectedFromPrevious = GaplessAllowed() && snapshot.connectedFromPrevious && burner.CanDoGapless();
+    track.isLast = snapshot.isLast;
     track.gapSeconds = m_params.gapBetweenSongs;
     track.secondGapSeconds = m_params.secondGap;
     return std::make_unique<Vextal::ConverterBurnerTrack>(m_targets[i].index, burner, track);

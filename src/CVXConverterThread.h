@@ -45,12 +45,14 @@ class TrackInfo;
 // are failed together. Whatever happens, the run ends with hasFinished true.
 //
 // Threads. run() and everything it calls run on this thread. Reading the
-// songlist, opening a song, copying its information and controls, binding
-// the converter and telling the host the exported song happen under the
+// songlist (the targets, the file-name check and a copy of each song's
+// record) and telling the host the exported song happen under the
 // message-manager lock, taken with this thread as the one to check: a
 // request to exit (the destructor) abandons a wait for it, so deleting the
 // thread from the message thread, or while the message thread is blocked,
-// never deadlocks. The conversion itself runs without that lock. pause,
+// never deadlocks. Opening the song's files and the output, binding the
+// converter and the conversion itself run without that lock, on the copy, so
+// an edit or a deletion of the record meanwhile does not reach them. pause,
 // resume, cancel and the queries may come from any thread; they touch only
 // the converter's and this object's atomic state.
 //
@@ -153,11 +155,25 @@ private:
     bool Prepare();
     bool CheckFileNames();
     void convertSong(int i);
-    // Under the message-manager lock: output, song, controls, binding and the
-    // host's exported song. False when the song failed or the run stops.
+    // What binding a song needs of the songlist, copied under the
+    // message-manager lock.
+    struct SongSnapshot
+    {
+        // A copy of the record, its normalization included.
+        std::unique_ptr<Vextal::TrackInfo> song;
+        bool connectsToNext = false;
+        bool connectedFromPrevious = false;
+        bool isLast = false;
+    };
+    // Under the message-manager lock: the target song's snapshot. False when
+    // the song failed (missing or not present) or the lock was abandoned.
+    bool TakeSnapshot(size_t i, SongSnapshot& snapshot);
+    // Output, song, controls and binding from the snapshot, without the
+    // message-manager lock; then the host's exported song under it. False
+    // when the song failed or the run stops.
     bool BindSong(size_t i);
-    std::unique_ptr<Vextal::ConverterSongOutput> MakeOutput(const Vextal::TrackInfo& song, size_t i);
-    std::unique_ptr<Vextal::ConverterSongOutput> MakeBurnerTrack(const Vextal::TrackInfo& song, size_t i);
+    std::unique_ptr<Vextal::ConverterSongOutput> MakeOutput(const SongSnapshot& snapshot, size_t i);
+    std::unique_ptr<Vextal::ConverterSongOutput> MakeBurnerTrack(const SongSnapshot& snapshot, size_t i);
     Vextal::TrackInfo* TargetSong(size_t i) const;
     void RenderBoundSong(size_t target);
     void ActOnResult(int result, size_t target);
@@ -183,6 +199,8 @@ private:
     CVXHost* const m_host;
     std::unique_ptr<CAudioFileConverterPcmOutput> m_converter;
     std::unique_ptr<CSongRead> m_songReader;
+    // The copy of the record of the song the reader has open.
+    std::unique_ptr<Vextal::TrackInfo> m_boundSong;
 
     std::vector<Target> m_targets;
     // The outputs still open, oldest first; the last is the bound song's

@@ -112,28 +112,43 @@ void NormalizeGainDetectThread::run()
         onFinished();
 }
 
+std::unique_ptr<TrackInfo> NormalizeGainDetectThread::CopyRecord(int index, bool& exiting)
+{
+    exiting = false;
+    const juce::MessageManagerLock lock(this);
+    if (!lock.lockWasGained())
+    {
+        exiting = true;
+        return nullptr;
+    }
+    const TrackInfo* song = m_host != nullptr ? m_host->GetSong(index) : nullptr;
+    if (song == nullptr || !song->isPresent())
+        return nullptr;
+    return std::make_unique<TrackInfo>(*song);
+}
+
 double NormalizeGainDetectThread::MeasureSong(int index)
 {
+    bool exiting = false;
+    // A copy of its own: the record may be edited or deleted while the song
+    // opens and is scanned, without the message-manager lock.
+    const std::unique_ptr<TrackInfo> song = CopyRecord(index, exiting);
+    if (exiting)
+        return 0.0;
     CSongRead reader;
+    if (song == nullptr || !reader.OpenSong(song->getSong(), false))
     {
-        const juce::MessageManagerLock lock(this);
-        if (!lock.lockWasGained())
-            return 0.0; // asked to exit
-        const TrackInfo* song = m_host != nullptr ? m_host->GetSong(index) : nullptr;
-        if (song == nullptr || !song->isPresent() || !reader.OpenSong(song->getSong(), false))
-        {
-            FailSong(index);
-            return 0.0;
-        }
-        // A 1-bit source has no detector: it keeps its gain (0 dB).
-        if (!m_detector->SetInputFile(&reader, m_outputSampleRate))
-            return 0.0;
-        CAudioFileConverterPcmOutput* converter = m_detector->GetConverterPtr();
-        if (converter != nullptr)
-        {
-            song->copyControlsTo(converter->GetDynamicControlParamsPtr(), false);
-            converter->SetDsdOutbandFilterType(m_dsdFilter);
-        }
+        FailSong(index);
+        return 0.0;
+    }
+    // A 1-bit source has no detector: it keeps its gain (0 dB).
+    if (!m_detector->SetInputFile(&reader, m_outputSampleRate))
+        return 0.0;
+    CAudioFileConverterPcmOutput* converter = m_detector->GetConverterPtr();
+    if (converter != nullptr)
+    {
+        song->copyControlsTo(converter->GetDynamicControlParamsPtr(), false);
+        converter->SetDsdOutbandFilterType(m_dsdFilter);
     }
     const double gain = m_detector->StartDetection();
     if (m_detector->GetDetectionResult() == kNormalizeDetectFailed)

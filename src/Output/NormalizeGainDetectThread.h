@@ -13,6 +13,8 @@ class CVXHost;
 
 namespace Vextal
 {
+class TrackInfo;
+
 // The worker "Normalize Gain Detect": measures, song by song, the gain that
 // brings each song to full scale as the export will render it (the song's
 // own gain, fades, DC cut and balance applied, at the output rate). With
@@ -25,10 +27,10 @@ namespace Vextal
 // with a gain nobody measured. Failed songs take no part in the smallest
 // gain.
 //
-// Threads. run() measures on this thread. Reading a song record and opening
-// the song happen under the message-manager lock (taken with this thread as
-// the one to check, so a request to exit abandons the wait); the scan runs
-// without it. cancel, hasFinished, getCurrentSong and getProgressPercent
+// Threads. run() measures on this thread. Copying a song's record happens
+// under the message-manager lock (taken with this thread as the one to
+// check, so a request to exit abandons the wait); opening the song from the
+// copy and the scan run without it. cancel, hasFinished, getCurrentSong and getProgressPercent
 // may be called from any thread; the results are read once hasFinished is
 // true. Locks. The results and failed songs are guarded by a lock of their
 // own; the position and the finished flag are atomic.
@@ -69,6 +71,10 @@ public:
 private:
     // One song's gain; fails the song and gives 0 when it cannot be read.
     double MeasureSong(int index);
+    // Under the message-manager lock: a copy of the song's record; null when
+    // there is no such song, its files are not present or the lock was
+    // abandoned (exiting is then set).
+    std::unique_ptr<TrackInfo> CopyRecord(int index, bool& exiting);
     void FailSong(int index);
 
     const juce::SparseSet<int> m_songs;

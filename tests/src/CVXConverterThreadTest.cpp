@@ -609,6 +609,46 @@ TEST_F(ConverterThreadTest, CancelStopsAtOnce)
     EXPECT_EQ(thread.Log("third"), nullptr);
 }
 
+// A song and its output are opened without the message-manager lock, from a
+// copy of the song's record: the window goes on while a compressed song is
+// scanned, and the record may be deleted meanwhile without reaching the
+// export.
+TEST_F(ConverterThreadTest, SongsOpenWithoutTheLockFromACopyOfTheirRecord)
+{
+    class HeldThread : public FakeWriterThread
+    {
+    public:
+        using FakeWriterThread::FakeWriterThread;
+        std::atomic<bool> reached{false};
+        std::atomic<bool> lockHeld{false};
+        juce::WaitableEvent recordGone;
+
+    protected:
+        std::unique_ptr<CSongWrite> createOutput(const Vextal::TrackInfo& song, bool& opened) override
+        {
+            lockHeld = juce::MessageManager::getInstance()->currentThreadHasLockedMessageManager();
+            reached = true;
+            // Bounded only so that a binding under the lock, which blocks
+            // the message thread, fails instead of hanging.
+            recordGone.wait(60000);
+            return FakeWriterThread::createOutput(song, opened);
+        }
+    };
+    AddNamedSong("kept", 22050);
+    HeldThread thread(FileParams({0}), m_host.get());
+    ASSERT_TRUE(thread.startThread());
+    ASSERT_TRUE(DispatchUntil([&thread] { return thread.reached.load(); }, 60.0, 2));
+    EXPECT_FALSE(thread.lockHeld.load());
+    EXPECT_NE(m_host->RemoveTrack(0, true, true), nullptr);
+    thread.recordGone.signal();
+    ASSERT_TRUE(DispatchUntil([&thread] { return thread.hasFinished(); }, 120.0, 2));
+    ASSERT_TRUE(thread.waitForThreadToExit(10000));
+    EXPECT_TRUE(thread.getErrorSongs().isEmpty());
+    ASSERT_NE(thread.Log("kept"), nullptr);
+    EXPECT_TRUE(thread.Log("kept")->completed);
+    EXPECT_EQ(thread.Log("kept")->Frames(), 22050);
+}
+
 // Deleting the thread while it waits for the message-manager lock (the
 // message thread is busy deleting it) returns: the wait is abandoned.
 TEST_F(ConverterThreadTest, DeletingTheThreadWhileItWaitsForTheLockReturns)
