@@ -1,6 +1,5 @@
 #include "common/dsp/CAudioFileConverterBase.h"
 
-#include "common/dsp/CThread.h"
 #include "library/util/CDataUtil.h"
 
 #include <algorithm>
@@ -337,9 +336,13 @@ void CAudioFileConverterBase::SettleOwedSongs()
 
 void CAudioFileConverterBase::Cancel()
 {
-    m_cancel.store(true, std::memory_order_release);
-    m_pause.store(false, std::memory_order_release);
+    {
+        const std::lock_guard<std::mutex> lock(m_pauseLock);
+        m_cancel.store(true, std::memory_order_release);
+        m_pause.store(false, std::memory_order_release);
+    }
     m_connectsToNext.store(false, std::memory_order_release);
+    m_pauseEnded.notify_all();
 }
 
 void CAudioFileConverterBase::ClearCancel()
@@ -354,7 +357,11 @@ void CAudioFileConverterBase::Pause()
 
 void CAudioFileConverterBase::Resume()
 {
-    m_pause.store(false, std::memory_order_release);
+    {
+        const std::lock_guard<std::mutex> lock(m_pauseLock);
+        m_pause.store(false, std::memory_order_release);
+    }
+    m_pauseEnded.notify_all();
 }
 
 void CAudioFileConverterBase::GetCurTime(int* hours, int* minutes, float* seconds) const
@@ -435,16 +442,6 @@ int CAudioFileConverterBase::Process()
     }
     if (input == nullptr || output == nullptr || m_converter == nullptr)
         return kConvertNotReady;
-    if (IsCancelled())
-        return kConvertCancelled;
-
-    input->GiveInternalProcessPriority();
-    while (input->IsProcessingInternally())
-    {
-        if (IsCancelled())
-            return kConvertCancelled;
-        CThread::Sleep(kPreparePollMs);
-    }
     if (IsCancelled())
         return kConvertCancelled;
 
@@ -552,8 +549,10 @@ uint32_t CAudioFileConverterBase::ReadInput(int32_t** bufs, uint32_t n)
 
 void CAudioFileConverterBase::WaitWhilePaused() const
 {
-    while (IsPaused() && !IsCancelled())
-        CThread::Sleep(kPausePollMs);
+    if (!IsPaused())
+        return;
+    std::unique_lock<std::mutex> lock(m_pauseLock);
+    m_pauseEnded.wait(lock, [this] { return !IsPaused() || IsCancelled(); });
 }
 
 void CAudioFileConverterBase::Fail(int result)

@@ -8,6 +8,7 @@
 #include "common/file/CAudioRecorderOutput.h"
 
 #include <atomic>
+#include <condition_variable>
 #include <cstdint>
 #include <memory>
 #include <mutex>
@@ -65,8 +66,6 @@ public:
     // Channels a source or a sink may have.
     static constexpr uint16_t kMaxChannels = 2;
     static constexpr uint32_t kInputBufferFrames = 8192;
-    static constexpr int kPausePollMs = 200;
-    static constexpr int kPreparePollMs = 500;
 
     // numChannels (limited to 1 .. 2) is the number of level-meter channels.
     explicit CAudioFileConverterBase(int numChannels);
@@ -251,7 +250,7 @@ protected:
     uint32_t ReadInput(int32_t** bufs, uint32_t n);
     // Reads floats into bufs.
     uint32_t ReadInput(float** bufs, uint32_t n);
-    // Sleeps while paused and not cancelled.
+    // Waits while paused and not cancelled; Resume and Cancel end the wait.
     void WaitWhilePaused() const;
     // Records the first failure of a run.
     void Fail(int result);
@@ -315,6 +314,11 @@ private:
 
     std::atomic<bool> m_cancel{false};
     std::atomic<bool> m_pause{false};
+    // Resume and Cancel change the flags above under this lock and wake the
+    // paused conversion, so that no wake is lost between its look and its
+    // wait.
+    mutable std::mutex m_pauseLock;
+    mutable std::condition_variable m_pauseEnded;
     std::atomic<bool> m_directMode{false};
     std::atomic<bool> m_connectsToNext{false};
     // Rates match and the source is lossless: direct mode when the controls

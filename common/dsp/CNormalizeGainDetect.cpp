@@ -8,6 +8,10 @@
 
 namespace
 {
+// How often the scan looks whether its source has finished work of its own
+// before the scan starts.
+constexpr int kInputReadyPollMs = 500;
+
 float ChannelPeak(CPeakValueDetectVirtualFile& sink, uint16_t channels)
 {
     float peak = 0.0f;
@@ -41,7 +45,7 @@ void CNormalizeGainDetectProcessBase::WaitForFileToGetReady()
         return;
     m_input->GiveInternalProcessPriority();
     while (!IsCancelled() && m_input->IsProcessingInternally())
-        CThread::Sleep(CAudioFileConverterBase::kPreparePollMs);
+        CThread::Sleep(kInputReadyPollMs);
 }
 
 void CNormalizeGainDetectProcessBase::Cancel()
