@@ -25,7 +25,11 @@
 //
 // Every pair of export rates is then raced against
 //   sox --single-threaded in.wav -b 24 out.wav rate -h OUT dither
-// on 2 minutes of the same kind of song made at the input rate, and, for
+//   ffmpeg -threads 1 -i in.wav -af aresample=OUT:resampler=soxr:precision=28 -c:a pcm_s24le out.wav
+// on 2 minutes of the same kind of song made at the input rate, in turns in
+// one run; the table gives our time as a fraction of each command's and
+// whether it is at most half of the sox command's and at most the ffmpeg
+// command's on every pair. And, for
 // every pair, the normalization gain detection against one plain render of
 // the song with the export filter into a peak sink (what the detection must
 // never be slower than); each table prints the ratios.
@@ -501,11 +505,23 @@ enum PairCase
 {
     kPairOurs,
     kPairSox,
+    kPairSoxr,
     kPairDetect,
     kPairRender,
 };
-const char* const kPairCaseNames[] = {"pair/ours/", "pair/sox-command/", "normalize/detect/",
-                                      "normalize/one-render/"};
+const char* const kPairCaseNames[] = {"pair/ours/", "pair/sox-command/", "pair/ffmpeg-soxr-28/",
+                                      "normalize/detect/", "normalize/one-render/"};
+
+// The most of each command's time our export of a rate pair may take.
+constexpr double kGoalOfSox = 0.5;
+constexpr double kGoalOfSoxr = 1.0;
+
+std::string SoxrCommand(const std::filesystem::path& in, const std::filesystem::path& out, uint32_t outRate)
+{
+    return "ffmpeg -v error -nostdin -y -threads 1 -i '" + in.string() +
+           "' -af aresample=" + std::to_string(outRate) + ":resampler=soxr:precision=28 -c:a pcm_s24le '" +
+           out.string() + "'";
+}
 
 // The normalization gain of a song at an output rate: by the detection (which
 // chooses its way), or by one plain render with the export filter.
@@ -538,6 +554,8 @@ bool RunPairCase(PairCase c, const RatePair& p, const std::filesystem::path& in,
         return ExportWithOurs(in, out, p.out);
     case kPairSox:
         return std::system(SoxCommand(in, out, p.out).c_str()) == 0;
+    case kPairSoxr:
+        return std::system(SoxrCommand(in, out, p.out).c_str()) == 0;
     case kPairDetect:
         return DetectGain(in, p.out, true);
     case kPairRender:
@@ -557,31 +575,63 @@ bool TimePairCase(Fixture& f, PairCase c, const RatePair& p, const std::filesyst
     return ok;
 }
 
-// Races two cases on one rate pair: every iteration runs both, in turns
-// first, after one untimed run of each (so that both find the input in the
-// page cache), so that the load of the machine falls on both alike.
-void RunPair(benchmark::State& state, PairCase a, PairCase b, RatePair p)
+// Races cases on one rate pair: every iteration runs each once, in an
+// order that moves on by one each iteration, after one untimed run of each
+// (so that all find the input in the page cache), so that the load of the
+// machine falls on all alike.
+void RunPair(benchmark::State& state, std::vector<PairCase> cases, RatePair p)
 {
     Fixture& f = Shared();
     const std::filesystem::path in = f.ready ? f.PairInput(p.in) : std::filesystem::path();
-    if (in.empty() || !RunPairCase(a, p, in, f.folder / "pair.out.wav") ||
-        !RunPairCase(b, p, in, f.folder / "pair.out.wav"))
-    {
-        state.SkipWithError("the input could not be made or a run failed");
-        return;
-    }
-    bool swap = false;
+    for (PairCase c : cases)
+        if (in.empty() || !RunPairCase(c, p, in, f.folder / "pair.out.wav"))
+        {
+            state.SkipWithError("the input could not be made or a run failed");
+            return;
+        }
+    size_t first = 0;
     for (auto _ : state)
     {
-        double first = 0.0, second = 0.0;
-        if (!TimePairCase(f, swap ? b : a, p, in, &first) || !TimePairCase(f, swap ? a : b, p, in, &second))
+        double total = 0.0;
+        for (size_t k = 0; k < cases.size(); ++k)
         {
-            state.SkipWithError("a run failed");
-            break;
+            double seconds = 0.0;
+            if (!TimePairCase(f, cases[(first + k) % cases.size()], p, in, &seconds))
+            {
+                state.SkipWithError("a run failed");
+                return;
+            }
+            total += seconds;
         }
-        state.SetIterationTime(first + second);
-        swap = !swap;
+        state.SetIterationTime(total);
+        first = (first + 1) % cases.size();
     }
+}
+
+// Our export of every rate pair against both commands: the medians, our
+// time as a fraction of each, and whether the goals are met on every pair.
+void PrintRaceTable(Fixture& f, const char* title)
+{
+    std::printf("\n%s\n", title);
+    std::printf("%-18s %10s %10s %12s %10s %12s\n", "pair", "ours", "sox -h", "soxr 28", "ours/sox",
+                "ours/soxr");
+    bool met = true, measured = false;
+    for (const RatePair& p : ConvertedPairs())
+    {
+        const double ours = Median(f.pairSeconds[kPairCaseNames[kPairOurs] + PairName(p)]);
+        const double sox = Median(f.pairSeconds[kPairCaseNames[kPairSox] + PairName(p)]);
+        const double soxr = Median(f.pairSeconds[kPairCaseNames[kPairSoxr] + PairName(p)]);
+        if (ours <= 0.0 || sox <= 0.0 || soxr <= 0.0)
+            continue;
+        measured = true;
+        const bool pairMet = ours / sox <= kGoalOfSox && ours / soxr <= kGoalOfSoxr;
+        met = met && pairMet;
+        std::printf("%-18s %10.3f %10.3f %12.3f %10.2f %12.2f%s\n", PairName(p).c_str(), ours, sox, soxr,
+                    ours / sox, ours / soxr, pairMet ? "" : "  (goal missed)");
+    }
+    if (measured)
+        std::printf("Goal, ours at most %.1f of sox -h and %.1f of soxr 28 on every pair: %s\n", kGoalOfSox,
+                    kGoalOfSoxr, met ? "met" : "NOT met");
 }
 
 // One table of a pair of cases for every rate pair, with the ratio of the
@@ -616,13 +666,17 @@ int main(int argc, char** argv)
         ->Iterations(3);
     for (const RatePair& p : ConvertedPairs())
     {
-        benchmark::RegisterBenchmark(("pair/ours-and-sox/" + PairName(p)).c_str(),
-                                     [p](benchmark::State& s) { RunPair(s, kPairOurs, kPairSox, p); })
+        benchmark::RegisterBenchmark(("pair/ours-sox-soxr/" + PairName(p)).c_str(),
+                                     [p](benchmark::State& s) {
+                                         RunPair(s, {kPairOurs, kPairSox, kPairSoxr}, p);
+                                     })
             ->Unit(benchmark::kMillisecond)
             ->UseManualTime()
             ->Iterations(6);
         benchmark::RegisterBenchmark(("normalize/detect-and-render/" + PairName(p)).c_str(),
-                                     [p](benchmark::State& s) { RunPair(s, kPairDetect, kPairRender, p); })
+                                     [p](benchmark::State& s) {
+                                         RunPair(s, {kPairDetect, kPairRender}, p);
+                                     })
             ->Unit(benchmark::kMillisecond)
             ->UseManualTime()
             ->Iterations(6);
@@ -645,11 +699,11 @@ int main(int argc, char** argv)
     }
     if (f.ready)
         PrintQuality(f);
-    const std::string pairTitle =
-        "Every rate pair: " + std::to_string(kPairSeconds) +
-        " s of stereo 16-bit audio to 24-bit with TPDF dither, ours against the sox "
-        "command (seconds, median of 6; ratio = sox / ours)";
-    PrintPairTable(f, kPairOurs, kPairSox, pairTitle.c_str());
+    const std::string pairTitle = "Every rate pair: " + std::to_string(kPairSeconds) +
+                                  " s of stereo 16-bit audio to 24-bit, ours (TPDF dither) against the sox "
+                                  "command (rate -h, dither) and the ffmpeg command (soxr, precision 28), "
+                                  "raced in turns (seconds, median of 6)";
+    PrintRaceTable(f, pairTitle.c_str());
     PrintPairTable(f, kPairDetect, kPairRender,
                    "Normalization gain detection against one plain render with the export filter (seconds, "
                    "median of 6; ratio = render / detect)");
