@@ -130,14 +130,16 @@ public:
 // the current index follows the record it named (an index that names no
 // song is kept as it is, and moves as the list shifts).
 //
-// Threads. Every public operation runs on the message thread (or with the
-// message-manager lock held), except: InsertTrack and the song notices it
-// causes, which the add-songs worker also calls under the song lock;
+// Threads. Every public operation runs on the message thread, or on a
+// thread that holds the message-manager lock (the converter's and the output
+// sessions' threads, which read songs, tell the exported song and stop the
+// player so; their notices reach the listeners on that thread), except:
 // OnVXAudioDeviceIOCallback, on the platform audio thread; and the two
 // transport notices, which arrive on the player's reader thread and are
 // handed to the message thread as posted messages (the reader may be joined
 // by the message thread at any time, so it never waits for it or calls the
-// listeners itself). The player status is atomic.
+// listeners itself). The player status is atomic. The add-songs worker never
+// calls the host: the records it finishes are inserted on the message thread.
 //
 // Locks. The song lock guards structural changes of the song list (insert,
 // remove, moves and the edits built on them) and the index of song names,

@@ -80,7 +80,9 @@ void InternalProcessProgressWindow::OnVXHostPlayerStatusChanged(CVXHost*, int)
 
 void InternalProcessProgressWindow::showIfProcessing()
 {
-    const juce::MessageManagerLock lock;
+    const juce::MessageManagerLock lock(juce::Thread::getCurrentThread());
+    if (!lock.lockWasGained())
+        return;
     if (m_source.getHostMode() != 0 || m_source.getPlayerStatus() == CVXHost::kStatusStopped)
         return;
     m_progress = m_source.getCurrentSongProcessPercent() * 0.01;

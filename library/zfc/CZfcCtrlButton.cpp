@@ -14,7 +14,9 @@ CZfcCtrlButton::~CZfcCtrlButton() = default;
 void CZfcCtrlButton::SetImage(juce::Image* strip, int stateCount, bool pressedRows, bool resize, int frameWidth,
                               int frameHeight)
 {
-    const juce::MessageManagerLock lock;
+    const juce::MessageManagerLock lock(juce::Thread::getCurrentThread());
+    if (!lock.lockWasGained())
+        return;
     m_pImage = strip;
     const int count = std::max(stateCount, 1);
     const bool countChanged = count != m_iStateCount;
@@ -129,7 +131,9 @@ void CZfcCtrlButton::RepaintPressedFrame()
 
 void CZfcCtrlButton::enablementChanged()
 {
-    const juce::MessageManagerLock lock;
+    const juce::MessageManagerLock lock(juce::Thread::getCurrentThread());
+    if (!lock.lockWasGained())
+        return;
     repaint();
 }
 

@@ -1,6 +1,5 @@
 #include "library/zfc/CZfcSheet.h"
 
-#include "library/util/CCheckUtil.h"
 #include "library/zfc/CZfcFadeIn.h"
 
 namespace
@@ -23,7 +22,7 @@ CZfcSheet::~CZfcSheet()
 
 bool CZfcSheet::Open()
 {
-    VX_ASSERT_MESSAGE_THREAD();
+    JUCE_ASSERT_MESSAGE_THREAD
     auto* parent = getParentComponent();
     if (m_iState != kClosed || parent == nullptr)
         return false;
@@ -65,14 +64,15 @@ void CZfcSheet::CompleteOpening()
 
 bool CZfcSheet::Close()
 {
-    VX_ASSERT_MESSAGE_THREAD();
+    JUCE_ASSERT_MESSAGE_THREAD
     if (m_iState != kOpen)
         return false;
     m_iState = kClosed;
     DoBeforeClose();
     {
-        const juce::MessageManagerLock lock;
-        SlideOut();
+        const juce::MessageManagerLock lock(juce::Thread::getCurrentThread());
+        if (lock.lockWasGained())
+            SlideOut();
     }
     exitModalState(0);
     --sm_iNumSheetsOpened;

@@ -21,14 +21,18 @@ void CVXCtrlIcon::SetImage(juce::Image* strip, int frames)
 
 void CVXCtrlIcon::StartAnimation()
 {
-    const juce::MessageManagerLock lock;
+    const juce::MessageManagerLock lock(juce::Thread::getCurrentThread());
+    if (!lock.lockWasGained())
+        return;
     m_animating = true;
     startTimer(kFrameMs);
 }
 
 void CVXCtrlIcon::StopAnimation()
 {
-    const juce::MessageManagerLock lock;
+    const juce::MessageManagerLock lock(juce::Thread::getCurrentThread());
+    if (!lock.lockWasGained())
+        return;
     stopTimer();
     m_stillFrame = 1;
     if (m_animating)
@@ -40,7 +44,9 @@ void CVXCtrlIcon::StopAnimation()
 
 void CVXCtrlIcon::SetInitialState()
 {
-    const juce::MessageManagerLock lock;
+    const juce::MessageManagerLock lock(juce::Thread::getCurrentThread());
+    if (!lock.lockWasGained())
+        return;
     m_animating = false;
     m_stillFrame = 0;
 }

@@ -15,7 +15,9 @@ CVXCtrlLevelMeter::CVXCtrlLevelMeter(Vextal::ViewClock clock)
 
 void CVXCtrlLevelMeter::SetImage(const juce::Image& off, const juce::Image& on, bool resize)
 {
-    const juce::MessageManagerLock lock;
+    const juce::MessageManagerLock lock(juce::Thread::getCurrentThread());
+    if (!lock.lockWasGained())
+        return;
     m_off = off;
     m_on = on;
     m_width = off.isValid() ? off.getWidth() : 0;
@@ -122,7 +124,9 @@ void CVXCtrlLevelMeter::paint(juce::Graphics& g)
 
 void CVXCtrlLevelMeter::enablementChanged()
 {
-    const juce::MessageManagerLock lock;
+    const juce::MessageManagerLock lock(juce::Thread::getCurrentThread());
+    if (!lock.lockWasGained())
+        return;
     repaint();
 }
 

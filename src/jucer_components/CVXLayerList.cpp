@@ -112,7 +112,11 @@ std::optional<int> LeadingInteger(const juce::String& text)
 
 juce::String CVXLayerList::GainText(float gain)
 {
-    return (gain > 0.0f ? "+" : "") + juce::String::formatted("%.1f", static_cast<double>(gain));
+    // A gain that shows as zero (-0.0 among them) shows without a sign.
+    const juce::String text = juce::String::formatted("%.1f", static_cast<double>(gain));
+    if (text == "0.0" || text == "-0.0")
+        return "0.0";
+    return (gain > 0.0f ? "+" : "") + text;
 }
 
 juce::String CVXLayerList::BalanceText(float balance)
@@ -578,7 +582,9 @@ void CVXLayerList::buttonClicked(juce::Button* button)
 
 void CVXLayerList::OnZfcComponentListBoxSelectedRowsChanged(CZfcComponent*, int)
 {
-    const juce::MessageManagerLock lock;
+    const juce::MessageManagerLock lock(juce::Thread::getCurrentThread());
+    if (!lock.lockWasGained())
+        return;
     m_host.SetSelectedSongs(m_listBox->getSelectedRows(), false);
     UpdateTrackInfo();
     RefreshButtons();
@@ -586,13 +592,17 @@ void CVXLayerList::OnZfcComponentListBoxSelectedRowsChanged(CZfcComponent*, int)
 
 void CVXLayerList::OnVXHostNumTracksChanged(CVXHost*, int)
 {
-    const juce::MessageManagerLock lock;
+    const juce::MessageManagerLock lock(juce::Thread::getCurrentThread());
+    if (!lock.lockWasGained())
+        return;
     m_listBox->updateContent();
 }
 
 void CVXLayerList::OnVXHostSelectedSongsChanged(CVXHost*, const juce::SparseSet<int>& selection, bool scroll)
 {
-    const juce::MessageManagerLock lock;
+    const juce::MessageManagerLock lock(juce::Thread::getCurrentThread());
+    if (!lock.lockWasGained())
+        return;
     m_listBox->setSelectedRows(selection);
     if (scroll && !selection.isEmpty())
         m_listBox->scrollToEnsureRowIsOnscreen(selection.getRange(selection.getNumRanges() - 1).getEnd() - 1);
@@ -622,7 +632,9 @@ void CVXLayerList::OnVXHostCurPlayTrackChanged(CVXHost*, int index)
 
 void CVXLayerList::OnVXHostPlayerStatusChanged(CVXHost*, int)
 {
-    const juce::MessageManagerLock lock;
+    const juce::MessageManagerLock lock(juce::Thread::getCurrentThread());
+    if (!lock.lockWasGained())
+        return;
     m_listBox->repaint();
 }
 
@@ -663,7 +675,9 @@ void CVXLayerList::OnVXHostTimerCallback(CVXHost*)
 
 void CVXLayerList::songControlChanged(TrackInfo* song, int controlId)
 {
-    const juce::MessageManagerLock lock;
+    const juce::MessageManagerLock lock(juce::Thread::getCurrentThread());
+    if (!lock.lockWasGained())
+        return;
     if (song == nullptr || song != FirstSelectedSong())
         return;
     switch (controlId)

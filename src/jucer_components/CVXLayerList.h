@@ -35,10 +35,13 @@ class CommandManager;
 // value before the drag. A fade toggle steps none, linear, squared (mixed
 // types go to none first).
 //
-// Threads. Message thread; the song-count, player-status, selection and song
-// notices may come from the add-songs worker and take the message-manager
-// lock; the current-song notice during an export is handed to the message
-// thread.
+// Threads. Message thread. The add-songs worker never reaches the panel: its
+// records are inserted on the message thread with the host's listeners off.
+// The player-status and current-song notices may come from an output
+// session's or the converter's thread, which holds the message-manager lock
+// then; the notices take that lock for the thread that sends them, and a
+// thread being stopped gets no lock and leaves the view alone. The
+// current-song notice during an export is handed to the message thread.
 class CVXLayerList : public juce::Component,
                      public CZfcComponentListener,
                      public juce::ComponentListener,

@@ -172,8 +172,9 @@ juce::Component* CVXListBox::refreshComponentForRow(int row, bool, juce::Compone
     if (name.isBeingEdited())
         name.hideEditor(true);
     item->Update(row);
-    const juce::MessageManagerLock lock;
-    item->repaint();
+    const juce::MessageManagerLock lock(juce::Thread::getCurrentThread());
+    if (lock.lockWasGained())
+        item->repaint();
     return item;
 }
 
@@ -358,6 +359,8 @@ void CVXListBox::UpdateInsertPosition(int x, int y)
 
 void CVXListBox::RepaintLocked()
 {
-    const juce::MessageManagerLock lock;
+    const juce::MessageManagerLock lock(juce::Thread::getCurrentThread());
+    if (!lock.lockWasGained())
+        return;
     repaint();
 }

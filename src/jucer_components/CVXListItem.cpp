@@ -155,7 +155,9 @@ void CVXListItem::songTextChanged(Vextal::TrackInfo* song, int id)
 {
     if (id != Vextal::TrackInfo::kSongName || song == nullptr)
         return;
-    const juce::MessageManagerLock lock;
+    const juce::MessageManagerLock lock(juce::Thread::getCurrentThread());
+    if (!lock.lockWasGained())
+        return;
     GetLabel(kNameLabel).setText(song->getText(Vextal::TrackInfo::kSongName), juce::dontSendNotification);
 }
 
@@ -163,7 +165,9 @@ void CVXListItem::songReloaded(Vextal::TrackInfo* song)
 {
     if (song == nullptr)
         return;
-    const juce::MessageManagerLock lock;
+    const juce::MessageManagerLock lock(juce::Thread::getCurrentThread());
+    if (!lock.lockWasGained())
+        return;
     GetLabel(kTimeLabel).setText(Vextal::convertTimeToString(song->getTotalTimeSecond(), 1),
                                  juce::dontSendNotification);
     GetLabel(kRateLabel).setText(song->getFormatID() + " (" +

@@ -19,7 +19,9 @@ void MatrixImageButton::setStateIndex(int index)
     const int clamped = std::clamp(index, 0, m_numStates - 1);
     if (m_stateIndex.exchange(clamped) == clamped)
         return;
-    const juce::MessageManagerLock lock;
+    const juce::MessageManagerLock lock(juce::Thread::getCurrentThread());
+    if (!lock.lockWasGained())
+        return;
     repaint();
 }
 

@@ -52,7 +52,9 @@ void SongInfoViewer::SetText(const juce::String& text)
 
 void SongInfoViewer::RefreshLocked()
 {
-    const juce::MessageManagerLock lock;
+    const juce::MessageManagerLock lock(juce::Thread::getCurrentThread());
+    if (!lock.lockWasGained())
+        return;
     refresh();
 }
 
@@ -113,7 +115,9 @@ void SongTimeViewerBase::OnVXHostCurPlayTrackChanged(CVXHost*, int)
 
 void SongTimeViewerBase::OnVXHostNumTracksChanged(CVXHost*, int count)
 {
-    const juce::MessageManagerLock lock;
+    const juce::MessageManagerLock lock(juce::Thread::getCurrentThread());
+    if (!lock.lockWasGained())
+        return;
     m_label.setFont(CVXLookAndFeel::GetFontOrDefault(FontIdForCount(count), kFontHeight, juce::Font::bold));
     refresh();
 }

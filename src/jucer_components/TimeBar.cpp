@@ -91,7 +91,9 @@ void TimeBar::OnVXHostTimerCallback(CVXHost*)
 
 void TimeBar::OnVXHostCurPlayTrackChanged(CVXHost*, int index)
 {
-    const juce::MessageManagerLock lock;
+    const juce::MessageManagerLock lock(juce::Thread::getCurrentThread());
+    if (!lock.lockWasGained())
+        return;
     const Vextal::TrackInfo* song = m_host.GetSong(index);
     m_songPresent = song != nullptr && song->isPresent();
     repaint();
@@ -101,7 +103,9 @@ void TimeBar::OnVXHostCurPlayTrackChanged(CVXHost*, int index)
 // another song's files coming or going change nothing here.
 void TimeBar::songReloaded(Vextal::TrackInfo* song)
 {
-    const juce::MessageManagerLock lock;
+    const juce::MessageManagerLock lock(juce::Thread::getCurrentThread());
+    if (!lock.lockWasGained())
+        return;
     if (song == nullptr || song != ShownSong())
         return;
     m_songPresent = song->isPresent();

@@ -224,13 +224,17 @@ void TransportComponent::OnVXHostModeChanged(CVXHost*, int mode)
 
 void TransportComponent::OnVXHostNumTracksChanged(CVXHost*, int count)
 {
-    const juce::MessageManagerLock lock;
+    const juce::MessageManagerLock lock(juce::Thread::getCurrentThread());
+    if (!lock.lockWasGained())
+        return;
     UpdateEnablement(m_host.GetMode(), count);
 }
 
 void TransportComponent::OnVXHostPlayerStatusChanged(CVXHost*, int status)
 {
-    const juce::MessageManagerLock lock;
+    const juce::MessageManagerLock lock(juce::Thread::getCurrentThread());
+    if (!lock.lockWasGained())
+        return;
     const Vextal::TrackInfo* song = m_host.GetSong(m_host.GetCurPlayTrack(0));
     if (song == nullptr || !song->isPresent() || m_host.GetMode() != 0)
     {
