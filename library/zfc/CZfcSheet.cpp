@@ -1,5 +1,6 @@
 #include "library/zfc/CZfcSheet.h"
 
+#include "library/util/CCheckUtil.h"
 #include "library/zfc/CZfcFadeIn.h"
 
 namespace
@@ -22,7 +23,7 @@ CZfcSheet::~CZfcSheet()
 
 bool CZfcSheet::Open()
 {
-    JUCE_ASSERT_MESSAGE_THREAD
+    VX_ASSERT_MESSAGE_THREAD();
     auto* parent = getParentComponent();
     if (m_iState != kClosed || parent == nullptr)
         return false;
@@ -64,7 +65,7 @@ void CZfcSheet::CompleteOpening()
 
 bool CZfcSheet::Close()
 {
-    JUCE_ASSERT_MESSAGE_THREAD
+    VX_ASSERT_MESSAGE_THREAD();
     if (m_iState != kOpen)
         return false;
     m_iState = kClosed;
