@@ -329,14 +329,14 @@ bool ActionManager::performCommand(const InvocationInfo& info)
         case kAdd: return performAdd();
         case kOpenFolder: return performOpenFolder();
         case kRemoveSongs:
-            return push(new RemoveSongAction(host, host.GetSelection()), true,
+            return push(std::make_unique<RemoveSongAction>(host, host.GetSelection()), true,
                         CommandManager::transactionName("Action_RemoveSongs"));
         case kCropSongs: return performCropSongs();
         case kUndo: return commands != nullptr && commands->undo();
         case kRedo: return commands != nullptr && commands->redo();
         case kDivide:
-            return push(new DivideSongAction(host, host.GetCurPlayTrack(host.GetMode()),
-                                             host.GetPlayer()->GetCurTimeSecond()),
+            return push(std::make_unique<DivideSongAction>(host, host.GetCurPlayTrack(host.GetMode()),
+                                                           host.GetPlayer()->GetCurTimeSecond()),
                         true, CommandManager::transactionName("Action_Divide"));
         case kCombine: return performCombine();
         case kChannelLink: return performChannelLink();
@@ -392,15 +392,13 @@ bool ActionManager::performFamily(int id)
     return false;
 }
 
-bool ActionManager::push(juce::UndoableAction* action, bool newTransaction, const juce::String& name)
+bool ActionManager::push(std::unique_ptr<juce::UndoableAction> action, bool newTransaction,
+                         const juce::String& name)
 {
     CommandManager* commands = CommandManager::GetInstance();
     if (commands == nullptr)
-    {
-        delete action;
         return false;
-    }
-    return commands->stackActionInUndoList(action, newTransaction, name);
+    return commands->stackActionInUndoList(std::move(action), newTransaction, name);
 }
 
 void ActionManager::reregisterCueCommands(juce::ApplicationCommandManager& commands)
@@ -470,7 +468,8 @@ bool ActionManager::performAdd()
         return true;
     if (paths.size() == 1 && paths[0].endsWithIgnoreCase(SonglistFile::kExtension) && m_host->GetNumSongs() == 0)
         return m_host->OpenProject(juce::File(paths[0]), true);
-    return push(new AddSongAction(*m_host, paths), true, CommandManager::transactionName("Action_AddAudioFiles"));
+    return push(std::make_unique<AddSongAction>(*m_host, paths), true,
+                CommandManager::transactionName("Action_AddAudioFiles"));
 }
 
 bool ActionManager::performOpenFolder()
@@ -478,7 +477,8 @@ bool ActionManager::performOpenFolder()
     juce::StringArray paths;
     if (m_host == nullptr || !DialogManager::browseToOpen(paths, DialogManager::kFolder))
         return true;
-    return push(new AddSongAction(*m_host, paths), true, CommandManager::transactionName("Action_OpenFolder"));
+    return push(std::make_unique<AddSongAction>(*m_host, paths), true,
+                CommandManager::transactionName("Action_OpenFolder"));
 }
 
 bool ActionManager::performCropSongs()
@@ -490,15 +490,16 @@ bool ActionManager::performCropSongs()
     // step and no modified mark.
     if (unselected.isEmpty())
         return true;
-    push(new SelectionRetriever(*m_host, false), true, CommandManager::transactionName("Menu_Item_CropSongs"));
-    return push(new RemoveSongAction(*m_host, unselected), false, {});
+    push(std::make_unique<SelectionRetriever>(*m_host, false), true,
+         CommandManager::transactionName("Menu_Item_CropSongs"));
+    return push(std::make_unique<RemoveSongAction>(*m_host, unselected), false, {});
 }
 
 bool ActionManager::performCombine()
 {
     if (m_host == nullptr || !m_host->CanCombine())
         return false;
-    return push(new CombineSongAction(*m_host, m_host->GetSelection()), true,
+    return push(std::make_unique<CombineSongAction>(*m_host, m_host->GetSelection()), true,
                 CommandManager::transactionName("Action_Combine"));
 }
 
@@ -507,7 +508,8 @@ bool ActionManager::performChannelLink()
     if (m_host == nullptr || !m_host->CanLink())
         return false;
     const std::vector<int> selected = CZJESparseSet::valuesOf(m_host->GetSelection());
-    push(new SelectionRetriever(*m_host, false), true, CommandManager::transactionName("Action_ChannelLink"));
+    push(std::make_unique<SelectionRetriever>(*m_host, false), true,
+         CommandManager::transactionName("Action_ChannelLink"));
     // Each link makes two songs one, so the later pairs move up by one per
     // link made.
     juce::SparseSet<int> linked;
@@ -520,7 +522,7 @@ bool ActionManager::performChannelLink()
         juce::SparseSet<int> pair;
         pair.addRange({first, first + 1});
         pair.addRange({second, second + 1});
-        if (push(new ChannelLinkAction(*m_host, pair), false, {}))
+        if (push(std::make_unique<ChannelLinkAction>(*m_host, pair), false, {}))
         {
             linked.addRange({first, first + 1});
             --offset;
@@ -542,7 +544,7 @@ bool ActionManager::performChangePicture()
     juce::String path;
     if (!DialogManager::browseToOpen(path, DialogManager::kPictureFile))
         return true;
-    return push(new ChangePictureAction(*m_host, song, path), true,
+    return push(std::make_unique<ChangePictureAction>(*m_host, song, path), true,
                 CommandManager::transactionName("Action_Change", "ChangeTarget_AttachedPicture"));
 }
 
@@ -550,8 +552,9 @@ bool ActionManager::performRemovePicture()
 {
     if (m_host == nullptr)
         return false;
-    return push(new ChangePictureAction(*m_host, m_host->GetCurPlayTrack(m_host->GetMode()), {}), true,
-                CommandManager::transactionName("Action_RemovePicture"));
+    return push(std::make_unique<ChangePictureAction>(*m_host, m_host->GetCurPlayTrack(m_host->GetMode()),
+                                                      juce::String()),
+                true, CommandManager::transactionName("Action_RemovePicture"));
 }
 
 // ---------------------------------------------------------------------------
@@ -647,7 +650,9 @@ void SpeedNormal(CVXHost& host)
     if (host.GetFromToPlayStatus() != 0)
         return;
     // Also reached from key-state callbacks.
-    const juce::MessageManagerLock lock;
+    const juce::MessageManagerLock lock(juce::Thread::getCurrentThread());
+    if (!lock.lockWasGained())
+        return;
     host.SetPlayerSpeedStatus(0);
 }
 

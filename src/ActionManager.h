@@ -3,6 +3,7 @@
 #include <juce_gui_basics/juce_gui_basics.h>
 
 #include <functional>
+#include <memory>
 
 class CVXHost;
 
@@ -134,7 +135,7 @@ private:
     void fillFamilyInfo(int commandID, const HostState& state, juce::ApplicationCommandInfo& result) const;
     bool performCommand(const InvocationInfo& info);
     bool performFamily(int commandID);
-    bool push(juce::UndoableAction* action, bool newTransaction, const juce::String& name);
+    bool push(std::unique_ptr<juce::UndoableAction> action, bool newTransaction, const juce::String& name);
 
     CVXHost* const m_host;
     juce::Component::SafePointer<juce::Component> m_parent;

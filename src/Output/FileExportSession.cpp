@@ -267,8 +267,8 @@ CVXConverterThread::ParameterSet FileExportSession::ConverterParameters() const
 
 void FileExportSession::run()
 {
-    const bool aborted = !calcNormalizeGains() || ConvertSongs();
-    notifyEnd(aborted);
+    const bool completed = calcNormalizeGains() && ConvertSongs();
+    notifyEnd(!completed);
     deleteConverter();
 }
 
@@ -277,7 +277,7 @@ bool FileExportSession::ConvertSongs()
     notifySongProcessStart();
     // Not started when a cancel came first.
     if (!startConverter())
-        return true;
+        return false;
     while (!converterHasFinished())
     {
         notifyProgress(converterProgressPercent(), nullptr, {});
@@ -287,8 +287,8 @@ bool FileExportSession::ConvertSongs()
     if (!failed.isEmpty())
     {
         notifyError(kErrorCannotOpenOutputFileKey, failed, {});
-        return true;
+        return false;
     }
-    return isCancelled();
+    return !isCancelled();
 }
 } // namespace Vextal

@@ -96,7 +96,8 @@ private:
     // The names of a target song's files.
     juce::StringArray FileNamesOf(int songIndex) const;
     CVXConverterThread::ParameterSet ConverterParameters() const;
-    // Converts and reports; true when the run was aborted.
+    // Converts and reports; true when every song was converted, false when
+    // the run was cancelled or a song failed.
     bool ConvertSongs();
 };
 } // namespace Vextal
