@@ -2,6 +2,7 @@
 
 #include <immintrin.h>
 
+#include <atomic>
 #include <climits>
 #include <type_traits>
 
@@ -340,6 +341,101 @@ PCM_AVX2 size_t EncodeStereo(Width<32>, const Sample* s0, const Sample* s1, unsi
 }
 
 // ---------------------------------------------------------------------------
+// Encoding float stereo with AVX-512 (F and BW), sixteen frames at a time
+
+#define PCM_AVX512 __attribute__((target("avx512f,avx512bw")))
+
+// GCC 12's AVX-512 headers fill unused lanes from a deliberately undefined
+// value and warn about it.
+#pragma GCC diagnostic push
+#pragma GCC diagnostic ignored "-Wuninitialized"
+#pragma GCC diagnostic ignored "-Wmaybe-uninitialized"
+
+bool HasAvx512()
+{
+    static const bool has = []
+    {
+        __builtin_cpu_init();
+        return __builtin_cpu_supports("avx512f") != 0 && __builtin_cpu_supports("avx512bw") != 0;
+    }();
+    return has;
+}
+
+// Rounded8 for sixteen float samples, with the same operations in the same
+// order (the limit first, so that NaN reaches the conversion).
+template <unsigned Bits>
+PCM_AVX512 inline __m512i Rounded16(const float* s)
+{
+    const __m512 v = _mm512_mul_ps(_mm512_loadu_ps(s), _mm512_set1_ps(2147483648.0f));
+    const __m512 limited = _mm512_min_ps(_mm512_set1_ps(static_cast<float>(kRoundingLimit<Bits>)), v);
+    return _mm512_add_epi32(_mm512_cvttps_epi32(limited), _mm512_set1_epi32(1 << (31 - Bits)));
+}
+
+PCM_AVX512 inline __m512i Shuffle16(__m512i x, const LaneShuffle& s)
+{
+    return _mm512_shuffle_epi8(x, _mm512_broadcast_i32x4(Load128(s.bytes)));
+}
+
+template <bool Msb>
+PCM_AVX512 size_t EncodeStereoWide(Width<16>, const float* s0, const float* s1, unsigned char* p, size_t n)
+{
+    size_t i = 0;
+    for (; i + 16 <= n; i += 16)
+    {
+        const __m512i l = Rounded16<16>(s0 + i);
+        const __m512i r = Rounded16<16>(s1 + i);
+        // Each frame's word: the left sample's top half below the right one's.
+        __m512i x = _mm512_mask_blend_epi16(0xAAAAAAAA, _mm512_srli_epi32(l, 16), r);
+        if (Msb)
+            x = Shuffle16(x, kSwap16);
+        _mm512_storeu_si512(p + 4 * i, x);
+    }
+    return i;
+}
+
+// Sixteen frames are 96 bytes: two 64-byte stores of 48 bytes each, the
+// second writing over the 16 bytes the first wrote past its samples, and
+// itself writing 16 past the frames that the next round or the caller's
+// form writes over.
+template <bool Msb>
+PCM_AVX512 size_t EncodeStereoWide(Width<24>, const float* s0, const float* s1, unsigned char* p, size_t n)
+{
+    const LaneShuffle& pack = Msb ? kMsb24Pack : kLsb24Pack;
+    // Lane k of a holds frames 4k and 4k + 1 in its first 12 bytes, of b
+    // frames 4k + 2 and 4k + 3: frames 0 .. 7 from lanes 0 and 1, 8 .. 15
+    // from lanes 2 and 3.
+    const __m512i firstHalf = _mm512_setr_epi32(0, 1, 2, 16, 17, 18, 4, 5, 6, 20, 21, 22, 0, 0, 0, 0);
+    const __m512i secondHalf = _mm512_setr_epi32(8, 9, 10, 24, 25, 26, 12, 13, 14, 28, 29, 30, 0, 0, 0, 0);
+    size_t i = 0;
+    for (; 6 * i + 112 <= 6 * n; i += 16)
+    {
+        const __m512i l = Rounded16<24>(s0 + i);
+        const __m512i r = Rounded16<24>(s1 + i);
+        const __m512i a = Shuffle16(_mm512_unpacklo_epi32(l, r), pack);
+        const __m512i b = Shuffle16(_mm512_unpackhi_epi32(l, r), pack);
+        unsigned char* q = p + 6 * i;
+        _mm512_storeu_si512(q, _mm512_permutex2var_epi32(a, firstHalf, b));
+        _mm512_storeu_si512(q + 48, _mm512_permutex2var_epi32(a, secondHalf, b));
+    }
+    return i;
+}
+
+#pragma GCC diagnostic pop
+
+// The frames the AVX-512 kernels take (16 and 24 bits), 0 for other widths.
+size_t EncodeStereoWideAny(unsigned bits, bool msb, const float* src0, const float* src1,
+                           unsigned char* bytes, size_t n)
+{
+    if (bits == 16)
+        return msb ? EncodeStereoWide<true>(Width<16>{}, src0, src1, bytes, n)
+                   : EncodeStereoWide<false>(Width<16>{}, src0, src1, bytes, n);
+    if (bits == 24)
+        return msb ? EncodeStereoWide<true>(Width<24>{}, src0, src1, bytes, n)
+                   : EncodeStereoWide<false>(Width<24>{}, src0, src1, bytes, n);
+    return 0;
+}
+
+// ---------------------------------------------------------------------------
 // Choosing a kernel
 
 // Calls op with the width as a type; 0 for a width without kernels.
@@ -415,6 +511,11 @@ PCM_AVX2 size_t FloatToIntAvx2(const float* in, int32_t* out, size_t n)
 
 namespace PcmKernelsAvx2
 {
+namespace
+{
+std::atomic<bool> g_avx512Disabled{false};
+} // namespace
+
 bool Available()
 {
     static const bool available = []
@@ -465,7 +566,24 @@ size_t EncodeStereo(unsigned bits, bool msb, const int32_t* src0, const int32_t*
 size_t EncodeStereo(unsigned bits, bool msb, const float* src0, const float* src1, unsigned char* bytes,
                     size_t n)
 {
-    return EncodeStereoAny(bits, msb, src0, src1, bytes, n);
+    const size_t wide = UseAvx512() ? EncodeStereoWideAny(bits, msb, src0, src1, bytes, n) : 0;
+    const size_t frameBytes = 2 * size_t{bits / 8};
+    return wide + EncodeStereoAny(bits, msb, src0 + wide, src1 + wide, bytes + wide * frameBytes, n - wide);
+}
+
+bool UseAvx512()
+{
+    return HasAvx512() && !g_avx512Disabled.load(std::memory_order_relaxed);
+}
+
+bool HasAvx512Hardware()
+{
+    return HasAvx512();
+}
+
+void DisableAvx512ForTests(bool disabled)
+{
+    g_avx512Disabled.store(disabled, std::memory_order_relaxed);
 }
 
 size_t IntToFloat(const int32_t* in, float* out, size_t n)

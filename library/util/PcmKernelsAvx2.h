@@ -28,6 +28,16 @@ size_t EncodeStereo(unsigned bits, bool msb, const int32_t* src0, const int32_t*
 size_t EncodeStereo(unsigned bits, bool msb, const float* src0, const float* src1, unsigned char* bytes,
                     size_t n);
 
+// Whether EncodeStereo of float samples to 16 or 24 bits runs its AVX-512
+// form (where the processor has AVX-512 F and BW): sixteen frames at a time,
+// then the AVX2 form for the rest, the same bytes either way.
+bool UseAvx512();
+// Whether the processor has AVX-512 F and BW.
+bool HasAvx512Hardware();
+// Keeps EncodeStereo to its AVX2 form while `disabled`, so that tests can
+// compare both forms on a processor that has AVX-512.
+void DisableAvx512ForTests(bool disabled);
+
 // out = in x 2^-31.
 size_t IntToFloat(const int32_t* in, float* out, size_t n);
 // out = in x 2^31 truncated, limited to +-2147483647, NaN to -2147483647.

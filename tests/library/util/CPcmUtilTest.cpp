@@ -1,4 +1,5 @@
 #include "library/util/CPcmUtil.h"
+#include "library/util/PcmKernelsAvx2.h"
 
 #include <gtest/gtest.h>
 
@@ -318,6 +319,48 @@ TEST(CPcmUtil, FloatStreamPathsEqualTheIntegerPathAndTheConversion)
         CPcmUtil::EncodeStream(Form::Scalar, msb, ints.p(), expected.data(), n, channels, bits, offset);
         ASSERT_EQ(n, CPcmUtil::EncodeStream(form, msb, direct.p(), actual.data(), n, channels, bits, offset));
         ASSERT_EQ(expected, actual) << "encoded";
+    }
+}
+
+// Encoding float stereo to 16 and 24 bits takes sixteen frames at a time with
+// AVX-512 where the processor has it, then the AVX2 form: both give the bytes
+// of the scalar path (rounding half up, the limits, NaN as the negative end)
+// at lengths around the rounds of either form, and write nothing past the
+// frames asked for.
+TEST(CPcmUtil, FloatStereoEncodingIsTheSameWithAndWithoutAvx512)
+{
+    if (!CPcmUtil::HasVectorForm(Form::AVX2))
+        GTEST_SKIP() << "no AVX2";
+    std::mt19937 rng(11);
+    const float specials[] = {1.0f, -1.0f, 1.5f, -1.5f, 1e30f, -1e30f, std::numeric_limits<float>::quiet_NaN(),
+                              -std::numeric_limits<float>::infinity(), 0.99999994f, 0x7FFF7F00 / 2147483648.0f,
+                              0x7FFFFF00 / 2147483648.0f, (0x1234 + 0.5f) / 32768.0f,
+                              (0x123456 + 0.5f) / 8388608.0f, -0.0f};
+    std::uniform_real_distribution<float> dist(-1.1f, 1.1f);
+    std::vector<bool> wideChoices = {false};
+    if (PcmKernelsAvx2::HasAvx512Hardware())
+        wideChoices.push_back(true);
+    for (uint16_t bits : {16, 24})
+    for (bool msb : {false, true})
+    for (uint32_t n : {15u, 16u, 18u, 19u, 33u, 35u, 48u, 100u, 1001u})
+    {
+        SCOPED_TRACE(testing::Message() << "bits " << bits << " msb " << msb << " n " << n);
+        const uint32_t offset = n % 3;
+        Planar<float> samples(2, n + offset);
+        for (auto& d : samples.data)
+            for (auto& f : d)
+                f = rng() % 4 == 0 ? specials[rng() % std::size(specials)] : dist(rng);
+        const size_t size = size_t{n} * 2 * (bits / 8);
+        Bytes expected(size + 32, 0xAA);
+        CPcmUtil::EncodeStream(Form::Scalar, msb, samples.p(), expected.data(), n, 2, bits, offset);
+        for (bool wide : wideChoices)
+        {
+            PcmKernelsAvx2::DisableAvx512ForTests(!wide);
+            Bytes actual(size + 32, 0xAA);
+            ASSERT_EQ(n, CPcmUtil::EncodeStream(Form::AVX2, msb, samples.p(), actual.data(), n, 2, bits, offset));
+            EXPECT_EQ(expected, actual) << (wide ? "AVX-512" : "AVX2");
+        }
+        PcmKernelsAvx2::DisableAvx512ForTests(false);
     }
 }
 
