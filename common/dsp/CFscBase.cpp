@@ -345,12 +345,29 @@ int CFscBase::RunOversamplingLoop(const float* const* in, float* const* out, int
     const uint32_t phases = m_ram.oversampling;
     const uint32_t ringSize = m_ram.ringMask + 1;
     const float* coeffs = m_ram.phaseCoeffs.data();
+    // With AVX-512, stereo phases go two at a time over the window they
+    // share, each output equal to DotFrame's.
+    const bool pairs = kKernel == kAvxKernel && FirKernels::HasAvx512() && m_ram.numChannels == 2 &&
+                       out[0] != nullptr && out[1] != nullptr;
     for (int i = 0; i < n; ++i)
     {
         PushInput(in, i);
         const uint32_t start = m_ram.writeIndex + ringSize + 1 - taps;
         const size_t first = static_cast<size_t>(i) * phases;
-        for (uint32_t p = 0; p < phases; ++p)
+        uint32_t p = 0;
+        for (; pairs && p + 2 <= phases; p += 2)
+        {
+            const float* c[2] = {coeffs + static_cast<size_t>(p) * taps,
+                                 coeffs + static_cast<size_t>(p + 1) * taps};
+            const float* x[2] = {m_ram.history[0].data() + start, m_ram.history[1].data() + start};
+            float y[4];
+            FirKernels::DotGridAvx512<2, 2>(c, x, taps, y);
+            out[0][first + p] = y[0];
+            out[1][first + p] = y[1];
+            out[0][first + p + 1] = y[2];
+            out[1][first + p + 1] = y[3];
+        }
+        for (; p < phases; ++p)
             DotFrame<kKernel>(coeffs + static_cast<size_t>(p) * taps, start, out, first + p);
     }
     const uint64_t count = static_cast<uint64_t>(n) * phases;

@@ -166,61 +166,88 @@ inline bool HasAvx512()
     return has;
 }
 
-// The same sums thirty-two taps at a time in two partial sums of sixteen,
-// then sixteen into the first, then the last 4 to 12 taps through a masked
-// load into the second; the two added, the upper half folded onto the lower
-// down to four lanes, and those added as HorizontalSum adds them. Every
-// result depends on its own window and the taps only, not on the number of
-// windows. Only where HasAvx512(); up to 8 windows. (GCC 12's AVX-512 headers
-// fill unused lanes from a deliberately undefined value and warn about it.)
+// The sums of kTapSets sets of taps c[t] over kWindows windows x[w] with
+// AVX-512: y[t kWindows + w] = the sum of c[t][k] x[w][k] over k < taps (a
+// multiple of 4), every tap set and every window loaded once for all the sums
+// that use it. Each sum runs thirty-two taps at a time in two partial sums
+// of sixteen, then sixteen into the first, then the last 4 to 12 taps
+// through a masked load into the second; the two added, the upper half
+// folded onto the lower down to four lanes, and those added as HorizontalSum
+// adds them. So every result depends on its own taps and window only, not on
+// how many were computed together. Only where HasAvx512(); up to 8 sums.
+// (GCC 12's AVX-512 headers fill unused lanes from a deliberately undefined
+// value and warn about it.)
 #pragma GCC diagnostic push
 #pragma GCC diagnostic ignored "-Wuninitialized"
-template <uint32_t kWindows>
-__attribute__((target("avx512f"))) inline void DotWindowsAvx512(const float* c, const float* const* x,
-                                                                uint32_t taps, float* y)
+template <uint32_t kTapSets, uint32_t kWindows>
+__attribute__((target("avx512f"))) inline void DotGridAvx512(const float* const* c, const float* const* x,
+                                                             uint32_t taps, float* y)
 {
-    static_assert(kWindows >= 1 && kWindows <= 8, "two partial sums per window must fit the registers");
-    __m512 a0[kWindows], a1[kWindows];
+    constexpr uint32_t kSums = kTapSets * kWindows;
+    static_assert(kSums >= 1 && kSums <= 8, "two partial sums per sum must fit the registers");
+    __m512 a0[kSums], a1[kSums];
 #pragma GCC unroll 8
-    for (uint32_t w = 0; w < kWindows; ++w)
-        a0[w] = a1[w] = _mm512_setzero_ps();
+    for (uint32_t s = 0; s < kSums; ++s)
+        a0[s] = a1[s] = _mm512_setzero_ps();
     uint32_t k = 0;
     for (; k + 32 <= taps; k += 32)
     {
-        const __m512 c0 = _mm512_loadu_ps(c + k);
-        const __m512 c1 = _mm512_loadu_ps(c + k + 16);
-#pragma GCC unroll 8
-        for (uint32_t w = 0; w < kWindows; ++w)
+#pragma GCC unroll 2
+        for (uint32_t t = 0; t < kTapSets; ++t)
         {
-            a0[w] = _mm512_fmadd_ps(c0, _mm512_loadu_ps(x[w] + k), a0[w]);
-            a1[w] = _mm512_fmadd_ps(c1, _mm512_loadu_ps(x[w] + k + 16), a1[w]);
+            const __m512 c0 = _mm512_loadu_ps(c[t] + k);
+            const __m512 c1 = _mm512_loadu_ps(c[t] + k + 16);
+#pragma GCC unroll 8
+            for (uint32_t w = 0; w < kWindows; ++w)
+            {
+                const uint32_t s = t * kWindows + w;
+                a0[s] = _mm512_fmadd_ps(c0, _mm512_loadu_ps(x[w] + k), a0[s]);
+                a1[s] = _mm512_fmadd_ps(c1, _mm512_loadu_ps(x[w] + k + 16), a1[s]);
+            }
         }
     }
     if (k + 16 <= taps)
     {
-        const __m512 c0 = _mm512_loadu_ps(c + k);
+#pragma GCC unroll 2
+        for (uint32_t t = 0; t < kTapSets; ++t)
+        {
+            const __m512 c0 = _mm512_loadu_ps(c[t] + k);
 #pragma GCC unroll 8
-        for (uint32_t w = 0; w < kWindows; ++w)
-            a0[w] = _mm512_fmadd_ps(c0, _mm512_loadu_ps(x[w] + k), a0[w]);
+            for (uint32_t w = 0; w < kWindows; ++w)
+                a0[t * kWindows + w] = _mm512_fmadd_ps(c0, _mm512_loadu_ps(x[w] + k), a0[t * kWindows + w]);
+        }
         k += 16;
     }
     if (k < taps)
     {
         const __mmask16 m = static_cast<__mmask16>((1u << (taps - k)) - 1);
-        const __m512 c1 = _mm512_maskz_loadu_ps(m, c + k);
+#pragma GCC unroll 2
+        for (uint32_t t = 0; t < kTapSets; ++t)
+        {
+            const __m512 c1 = _mm512_maskz_loadu_ps(m, c[t] + k);
 #pragma GCC unroll 8
-        for (uint32_t w = 0; w < kWindows; ++w)
-            a1[w] = _mm512_fmadd_ps(c1, _mm512_maskz_loadu_ps(m, x[w] + k), a1[w]);
+            for (uint32_t w = 0; w < kWindows; ++w)
+                a1[t * kWindows + w] =
+                    _mm512_fmadd_ps(c1, _mm512_maskz_loadu_ps(m, x[w] + k), a1[t * kWindows + w]);
+        }
     }
 #pragma GCC unroll 8
-    for (uint32_t w = 0; w < kWindows; ++w)
+    for (uint32_t s = 0; s < kSums; ++s)
     {
-        const __m512 a = _mm512_add_ps(a0[w], a1[w]);
+        const __m512 a = _mm512_add_ps(a0[s], a1[s]);
         const __m256 half = _mm512_castps512_ps256(_mm512_add_ps(a, _mm512_shuffle_f32x4(a, a, 0x4e)));
-        y[w] = HorizontalSum(_mm_add_ps(_mm256_castps256_ps128(half), _mm256_extractf128_ps(half, 1)));
+        y[s] = HorizontalSum(_mm_add_ps(_mm256_castps256_ps128(half), _mm256_extractf128_ps(half, 1)));
     }
 }
 #pragma GCC diagnostic pop
+
+// One set of taps c over kWindows windows (DotGridAvx512).
+template <uint32_t kWindows>
+__attribute__((target("avx512f"))) inline void DotWindowsAvx512(const float* c, const float* const* x, uint32_t taps,
+                                                                float* y)
+{
+    DotGridAvx512<1, kWindows>(&c, x, taps, y);
+}
 
 // The same sums without vector instructions, in the same order: four
 // partial sums over taps k, k + 4, ..., combined as (s3 + s1) + (s2 + s0), so
