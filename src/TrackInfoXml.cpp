@@ -21,6 +21,7 @@
 #include <cstdint>
 #include <limits>
 #include <optional>
+#include <vector>
 
 namespace Vextal
 {
@@ -368,13 +369,16 @@ bool TrackInfo::deserializeFromXml(const juce::XmlElement* track, juce::String& 
         deserializeFileInfo(*fileInfo, songlistFolder);
     if (const juce::XmlElement* marker = track->getChildByName("Marker"))
     {
+        // Sorted once: a songlist may list many markers in any order.
+        std::vector<double> times;
         for (const juce::XmlElement* mark : marker->getChildWithTagNameIterator("Mark"))
         {
             const juce::String text = StringOf(*mark, "Time");
             const std::optional<double> seconds = text.isEmpty() ? std::nullopt : ParseDecimal(text);
             if (seconds && *seconds >= 0.0)
-                m_markers->Add(*seconds);
+                times.push_back(*seconds);
         }
+        m_markers->AddAll(times);
     }
     m_vbr = false;
     m_numSamples = 0;

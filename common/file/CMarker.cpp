@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <utility>
 
 namespace
 {
@@ -56,20 +57,32 @@ bool CMarker::Add(double t)
     if (!std::isfinite(t))
         return false;
 
+    // The key rises with the time, so the list is ordered by key as well.
     const double key = MillisecondKey(t);
-    for (auto it = m_times.begin(); it != m_times.end(); ++it)
-    {
-        const double presentKey = MillisecondKey(*it);
-        if (presentKey == key)
-            return false;
-        if (key < presentKey)
-        {
-            m_times.insert(it, t);
-            return true;
-        }
-    }
-    m_times.push_back(t);
+    const auto at = std::lower_bound(m_times.begin(), m_times.end(), key,
+                                     [](double present, double k) { return MillisecondKey(present) < k; });
+    if (at != m_times.end() && MillisecondKey(*at) == key)
+        return false;
+    m_times.insert(at, t);
     return true;
+}
+
+void CMarker::AddAll(const std::vector<double>& times)
+{
+    // The present times first, then the new ones in their given order: the
+    // stable sort keeps that order within a millisecond, so the earliest
+    // given time of each millisecond is the one kept.
+    std::vector<double> all = m_times;
+    all.reserve(all.size() + times.size());
+    for (const double t : times)
+        if (std::isfinite(t))
+            all.push_back(t);
+    std::stable_sort(all.begin(), all.end(),
+                     [](double a, double b) { return MillisecondKey(a) < MillisecondKey(b); });
+    const auto last = std::unique(all.begin(), all.end(),
+                                  [](double a, double b) { return MillisecondKey(a) == MillisecondKey(b); });
+    all.erase(last, all.end());
+    m_times = std::move(all);
 }
 
 bool CMarker::AddAligned(double t)
@@ -109,10 +122,8 @@ void CMarker::CopyAll(const CMarker* other)
         return;
 
     DeleteAll();
-    if (other == nullptr)
-        return;
-    for (const double m : other->m_times)
-        Add(m);
+    if (other != nullptr)
+        m_times = other->m_times;
 }
 
 void CMarker::DeleteAll()

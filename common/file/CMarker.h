@@ -30,7 +30,13 @@ public:
 
     // Inserts t in order. Returns false, leaving the list unchanged, when a
     // present time falls on the same millisecond or t is not finite.
+    // Logarithmic search; appending in ascending order costs no move.
     bool Add(double t);
+
+    // Add of every time in turn, with the same result (the first time of a
+    // millisecond stays), but sorted once: n log n for any order, where Add
+    // in turn moves the list on each insert.
+    void AddAll(const std::vector<double>& times);
 
     // Add of t cut to whole milliseconds (toward zero).
     bool AddAligned(double t);

@@ -21,6 +21,7 @@
 #include <memory>
 #include <string>
 #include <vector>
+#include <algorithm>
 
 using Vextal::SonglistFile;
 using Vextal::TrackInfo;
@@ -485,4 +486,20 @@ TEST_F(SonglistFileTest, FailedWriteKeepsTheOldFile)
     const bool existed = file.existsAsFile();
     EXPECT_FALSE(SonglistFile::write({song.get()}, file));
     EXPECT_EQ(file.existsAsFile(), existed);
+}
+
+// Markers stand in time order whatever order the songlist lists them in;
+// the first of one millisecond is kept.
+TEST_F(SonglistFileTest, MarkersInAnyOrderReadInTimeOrder)
+{
+    std::string marks;
+    for (int i = 20000; i >= 1; --i)
+        marks += "<Mark><Time>" + juce::String(i * 0.01, 2).toStdString() + "</Time></Mark>";
+    marks += "<Mark><Time>0.0104</Time></Mark>";
+    auto song = ReadTrack(TrackWith({}, {}, "<Marker>" + juce::String(marks) + "</Marker>"), Folder());
+    const std::vector<double> times = songtest::MarkerTimes(song->getMarkers());
+    ASSERT_EQ(times.size(), 20000u);
+    EXPECT_TRUE(std::is_sorted(times.begin(), times.end()));
+    EXPECT_DOUBLE_EQ(times.front(), 0.01);
+    EXPECT_DOUBLE_EQ(times.back(), 200.0);
 }
