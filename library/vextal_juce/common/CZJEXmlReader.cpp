@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <cstring>
 #include <limits>
+#include <string_view>
+#include <unordered_set>
 #include <utility>
 #include <vector>
 
@@ -77,6 +79,14 @@ private:
         return m_p != start;
     }
 
+    // The name of an element or attribute that ends at m_p, counted among
+    // the document's distinct names; false past kMaxNames.
+    bool CountName(const unsigned char* start)
+    {
+        m_names.emplace(reinterpret_cast<const char*>(start), static_cast<size_t>(m_p - start));
+        return m_names.size() <= static_cast<size_t>(CZJEXmlReader::kMaxNames);
+    }
+
     // Outside the root element: white space, comments and processing
     // instructions (the XML declaration among them).
     bool SkipMisc()
@@ -133,7 +143,8 @@ private:
     // At the name of an attribute: name = "value".
     bool ScanAttribute()
     {
-        if (!SkipName())
+        const unsigned char* name = m_p;
+        if (!SkipName() || !CountName(name))
             return false;
         SkipSpaces();
         if (m_p == m_end || *m_p != '=')
@@ -164,7 +175,7 @@ private:
     {
         ++m_p;
         const unsigned char* name = m_p;
-        if (!SkipName())
+        if (!SkipName() || !CountName(name))
             return false;
         const size_t nameLength = static_cast<size_t>(m_p - name);
         for (;;)
@@ -254,6 +265,7 @@ private:
     const unsigned char* m_p;
     const unsigned char* const m_end;
     std::vector<std::pair<const unsigned char*, size_t>> m_open;
+    std::unordered_set<std::string_view> m_names;
 };
 
 // The bytes after a leading byte-order mark.

@@ -19,7 +19,9 @@
 // stack); quoted attribute values without '<'; every '&' starting a whole
 // character or entity reference; no document type declaration (its entities
 // could expand into elements) and no processing instruction inside the root
-// element (the parser loops forever on one followed by text). Anything else
+// element (the parser loops forever on one followed by text); at most
+// kMaxNames distinct element and attribute names (the framework pools every
+// name, at a cost that grows with the square of their number). Anything else
 // is not well-formed or not a document the application writes.
 //
 // Keeps no state: safe from any thread.
@@ -27,6 +29,9 @@ class CZJEXmlReader
 {
 public:
     static constexpr int kMaxDepth = 256;
+    // A songlist or the settings use a few dozen names, the string table one
+    // per message key (a few hundred).
+    static constexpr int kMaxNames = 4096;
     // The largest file ParseFile reads unless told otherwise.
     static constexpr int64_t kMaxFileBytes = 64 * 1024 * 1024;
 

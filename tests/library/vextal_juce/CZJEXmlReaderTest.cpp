@@ -84,4 +84,36 @@ TEST(CZJEXmlReader, FilesAreReadUpToABound)
     ASSERT_TRUE(deep.replaceWithText(Nested(30000)));
     EXPECT_EQ(CZJEXmlReader::ParseFile(deep), nullptr);
 }
+// A document of more distinct element and attribute names than kMaxNames is
+// refused by the scan, before the framework's parser pools them; a name used
+// again and again counts once. (300,000 distinct attribute names kept the
+// parser busy for most of a minute.)
+TEST(CZJEXmlReader, DistinctNamesAreBounded)
+{
+    // The root, then half the names as elements and half as attributes.
+    const auto withNames = [](int count)
+    {
+        std::string text = "<r>";
+        for (int i = 1; i < count; i += 2)
+        {
+            text += "<e" + std::to_string(i);
+            if (i + 1 < count)
+                text += " a" + std::to_string(i + 1) + "=\"1\"";
+            text += "/>";
+        }
+        return text + "</r>";
+    };
+    EXPECT_NE(Parse(withNames(CZJEXmlReader::kMaxNames)), nullptr);
+    EXPECT_EQ(Parse(withNames(CZJEXmlReader::kMaxNames + 1)), nullptr);
+
+    std::string hostile = "<r";
+    for (int i = 0; i < 300000; ++i)
+        hostile += " n" + std::to_string(i) + "=''";
+    EXPECT_EQ(Parse(hostile + "/>"), nullptr);
+
+    std::string repeated = "<r>";
+    for (int i = 0; i < 2 * CZJEXmlReader::kMaxNames; ++i)
+        repeated += "<e a='1' b='2'/>";
+    EXPECT_NE(Parse(repeated + "</r>"), nullptr);
+}
 } // namespace
