@@ -14,6 +14,13 @@
 //       sox --single-threaded in.wav -b 24 out.wav rate -h 48000 dither
 // Wall-clock medians are printed with the ratios between the cases, and the
 // longest the message thread was kept from its loop while a session ran.
+//
+// A second race exports songs of each readable kind in turn (four of the
+// one-minute songs as WAV, as AIFF, and as MP3 and AAC made by the ffmpeg
+// command) through the normalized session, whose scan and converter both
+// open every song, and prints the message thread's longest stall for each
+// kind: opening a compressed song scans it, which must never happen while
+// the interface waits.
 
 #include "src/CVXHost.h"
 #include "src/Output/ExportManager.h"
@@ -25,7 +32,6 @@
 #include "bench/ExportSupport.h"
 #include "bench/TimingSupport.h"
 #include "common/file/CAudioFileReadBase.h"
-#include "common/file/CWavFileWrite.h"
 #include "common/file/VextalFileUtil.h"
 
 #include <benchmark/benchmark.h>
@@ -48,13 +54,19 @@ constexpr uint32_t kInRate = 44100;
 constexpr uint32_t kOutRate = 48000;
 constexpr int kSongs = 10;
 constexpr int kRuns = 5;
+// The songs of each kind in the stall race, and its goal: one frame.
+constexpr int kKindSongs = 4;
+constexpr double kStallGoalMs = 16.0;
 
-// One minute of a few tones with a little noise, as 16-bit samples.
-bool WriteSong(const std::filesystem::path& path, int seed)
+// One minute of a few tones with a little noise, as 16-bit samples, in a
+// file of the writer format ("wav" or "aiff").
+bool WriteSong(const std::filesystem::path& path, int seed, const char* format = "wav")
 {
-    CWavFileWrite w;
-    if (w.OpenFile(benchexport::WidePath(path).c_str(), kInRate, 16, 2, 0) != 0)
+    std::unique_ptr<CAudioFileWriteBase> writer(VextalFileUtil::CreateAudioFileWriteObject(
+        benchexport::WidePath(path).c_str(), format, kInRate, 16, 2, 0));
+    if (writer == nullptr)
         return false;
+    CAudioFileWriteBase& w = *writer;
     std::mt19937 rng(static_cast<uint32_t>(seed));
     std::normal_distribution<double> noise(0.0, 0.003);
     const double tones[] = {110.0, 440.0, 1760.0, 7040.0};
@@ -90,6 +102,30 @@ enum Case
 const char* const kCaseNames[] = {"file export session", "file export session, normalized",
                                   "bare export converter (ExportBench)", "sox -h command"};
 
+// The kinds of song of the stall race.
+enum Kind
+{
+    kWav,
+    kAiff,
+    kMp3,
+    kAac,
+    kNumKinds
+};
+const char* const kKindNames[] = {"WAV", "AIFF", "MP3", "AAC (M4A)"};
+
+// Tells when the export manager relays a session's end to the message
+// thread.
+struct EndWatch : Vextal::ExportSessionListener
+{
+    void exportEnded(Vextal::ExportSession*, bool) override { ended = true; }
+    bool ended = false;
+};
+
+bool RunQuietly(const std::string& cmd)
+{
+    return std::system((cmd + " >/dev/null 2>&1").c_str()) == 0;
+}
+
 struct Fixture
 {
     Fixture()
@@ -106,15 +142,66 @@ struct Fixture
             inputs.push_back(scratch / ("in" + std::to_string(s + 1) + ".wav"));
             if (!WriteSong(inputs.back(), s + 1))
                 return;
-            std::unique_ptr<CAudioFileReadBase> reader(
-                VextalFileUtil::CreateAudioFileReadObject(benchexport::WidePath(inputs.back()).c_str(), true));
-            if (reader == nullptr)
-                return;
-            auto song = std::make_unique<Vextal::TrackInfo>(reader.get());
-            song->setText(Vextal::TrackInfo::kSongName, "song " + juce::String(s + 1), false);
-            host->InsertTrack(s, std::move(song));
         }
+        if (!UseSongs(inputs))
+            return;
         ready = true;
+        kindsReady = MakeKinds();
+    }
+
+    // The same songs as AIFF, MP3 and AAC beside the first WAV files.
+    bool MakeKinds()
+    {
+        if (std::system("command -v ffmpeg >/dev/null 2>&1") != 0)
+            return false;
+        for (int s = 0; s < kKindSongs; ++s)
+        {
+            const std::filesystem::path& wav = inputs[static_cast<size_t>(s)];
+            const std::string stem = "kind" + std::to_string(s + 1);
+            kinds[kWav].push_back(wav);
+            kinds[kAiff].push_back(scratch / (stem + ".aif"));
+            kinds[kMp3].push_back(scratch / (stem + ".mp3"));
+            kinds[kAac].push_back(scratch / (stem + ".m4a"));
+            const std::string ffmpeg = "ffmpeg -v error -nostdin -y -i '" + wav.string() + "' ";
+            if (!WriteSong(kinds[kAiff].back(), s + 1, "aiff") ||
+                !RunQuietly(ffmpeg + "-c:a libmp3lame -b:a 192k '" + kinds[kMp3].back().string() + "'") ||
+                !RunQuietly(ffmpeg + "-c:a aac -b:a 192k '" + kinds[kAac].back().string() + "'"))
+                return false;
+        }
+        return true;
+    }
+
+    // Makes the files the host's songs, named "song 1", "song 2" and so on.
+    bool UseSongs(const std::vector<std::filesystem::path>& files)
+    {
+        while (host->GetNumSongs() > 0)
+            host->RemoveTrack(host->GetNumSongs() - 1, false, false);
+        for (size_t s = 0; s < files.size(); ++s)
+        {
+            std::unique_ptr<CAudioFileReadBase> reader(
+                VextalFileUtil::CreateAudioFileReadObject(benchexport::WidePath(files[s]).c_str(), true));
+            if (reader == nullptr)
+                return false;
+            auto song = std::make_unique<Vextal::TrackInfo>(reader.get());
+            song->setText(Vextal::TrackInfo::kSongName, "song " + juce::String(static_cast<int>(s) + 1),
+                          false);
+            host->InsertTrack(static_cast<int>(s), std::move(song));
+        }
+        return true;
+    }
+
+    // The normalized session over the songs of a kind; the ten WAV songs
+    // come back afterwards.
+    bool ExportKind(Kind kind)
+    {
+        if (!UseSongs(kinds[kind]))
+            return false;
+        double stall = 0.0;
+        double end = 0.0;
+        const bool ok = ExportWithSession(true, kKindSongs, stall, &end);
+        kindStall[kind] = std::max(kindStall[kind], stall);
+        kindEnd[kind] = std::max(kindEnd[kind], end);
+        return UseSongs(inputs) && ok;
     }
 
     ~Fixture()
@@ -131,9 +218,14 @@ struct Fixture
         std::filesystem::create_directory(out, ec);
     }
 
+    bool ExportWithSession(bool normalize) { return ExportWithSession(normalize, kSongs, longestStall); }
+
     // The session through the export manager; this thread is the message
-    // thread and runs the message loop until the session has ended.
-    bool ExportWithSession(bool normalize)
+    // thread and runs the message loop until the session has ended. stall
+    // becomes the longest turn of the loop, if longer; with end given, the
+    // turn that delivers the session's end (where the host leaves export
+    // mode and loads its current song again) goes to end instead.
+    bool ExportWithSession(bool normalize, int songs, double& stall, double* end = nullptr)
     {
         Vextal::CommonExportParameter common([] { return false; });
         common.setParameterValue(Vextal::CommonExportParameter::kNormalizeMode, normalize ? 1 : 0, false);
@@ -148,15 +240,21 @@ struct Fixture
             return false;
         // Each turn of the loop runs what is waiting for the message thread;
         // the longest turn is the longest the interface would freeze.
+        EndWatch watch;
+        manager->AddListener(&watch);
         auto last = std::chrono::steady_clock::now();
         while (manager->isBusy())
         {
+            const bool endedBefore = watch.ended;
             juce::MessageManager::getInstance()->runDispatchLoopUntil(1);
             const auto now = std::chrono::steady_clock::now();
-            longestStall = std::max(longestStall, std::chrono::duration<double>(now - last).count());
+            const double turn = std::chrono::duration<double>(now - last).count();
+            double& longest = end != nullptr && watch.ended && !endedBefore ? *end : stall;
+            longest = std::max(longest, turn);
             last = now;
         }
-        return std::distance(std::filesystem::directory_iterator(out), {}) == kSongs;
+        manager->RemoveListener(&watch);
+        return std::distance(std::filesystem::directory_iterator(out), {}) == songs;
     }
 
     bool ExportWithConverter()
@@ -184,8 +282,14 @@ struct Fixture
     Vextal::ExportManager* manager = nullptr;
     std::unique_ptr<CVXHost> host;
     bool ready = false;
+    bool kindsReady = false;
     std::vector<double> wall[kNumCases];
     double longestStall = 0.0;
+    std::vector<std::filesystem::path> kinds[kNumKinds];
+    // The longest stall of every kind's sessions; -1 before the first.
+    double kindStall[kNumKinds] = {-1.0, -1.0, -1.0, -1.0};
+    // The longest turn that delivered a session's end, per kind.
+    double kindEnd[kNumKinds] = {};
 };
 
 // Every iteration runs the four cases in turns (see RunInTurns).
@@ -200,6 +304,35 @@ void RunRace(benchmark::State& state, Fixture& f)
     benchsupport::RunInTurns(state, f.ready, cases, kSession, [&f] { f.ClearOutput(); },
                              [&f](size_t c, double wall, double) { f.wall[c].push_back(wall); });
 }
+
+// Every iteration exports the songs of each kind in turns.
+void RunKindRace(benchmark::State& state, Fixture& f)
+{
+    std::vector<std::function<bool()>> cases;
+    for (int k = 0; k < kNumKinds; ++k)
+        cases.push_back([&f, k] { return f.ExportKind(static_cast<Kind>(k)); });
+    benchsupport::RunInTurns(
+        state, f.ready && f.kindsReady, cases, kMp3, [&f] { f.ClearOutput(); },
+        [](size_t, double, double) {});
+}
+
+void PrintKindStalls(const Fixture& f)
+{
+    if (f.kindStall[kWav] < 0.0)
+        return;
+    std::printf("\nLongest message-thread stall while a normalized session exports %d one-minute songs "
+                "(goal: at most %.0f ms, one frame)\n",
+                kKindSongs, kStallGoalMs);
+    std::printf("%-40s %10s %8s %16s\n", "songs", "stall ms", "goal", "at the end ms");
+    for (int k = 0; k < kNumKinds; ++k)
+    {
+        const double ms = f.kindStall[k] * 1000.0;
+        std::printf("%-40s %10.1f %8s %16.1f\n", kKindNames[k], ms, ms <= kStallGoalMs ? "met" : "MISSED",
+                    f.kindEnd[k] * 1000.0);
+    }
+    std::printf("(at the end: the turn that delivers the session's end, in which the host leaves export mode "
+                "and loads its current song on the message thread)\n");
+}
 } // namespace
 
 int main(int argc, char** argv)
@@ -207,8 +340,11 @@ int main(int argc, char** argv)
     Fixture fixture;
     benchsupport::RegisterRace("file-export-session/ten-songs", kRuns,
                                [&fixture](benchmark::State& s) { RunRace(s, fixture); });
+    benchsupport::RegisterRace("file-export-session/stall-by-kind", kRuns,
+                               [&fixture](benchmark::State& s) { RunKindRace(s, fixture); });
     if (!benchsupport::RunBenchmarks(&argc, argv))
         return 1;
+    PrintKindStalls(fixture);
 
     double wall[kNumCases];
     for (int c = 0; c < kNumCases; ++c)
