@@ -360,7 +360,12 @@ bool CVXHost::CanCombineSongs(const std::vector<int>& indices) const
         if (first == nullptr || !first->canCombineWith(GetSong(indices[k]), false))
             return false;
     }
-    return true;
+    // The combined song holds at most the parts of all of them (a mono song
+    // keeps one section), and must stay a song the songlist reads back.
+    CPlaylistSong::PartCounts parts;
+    for (const int index : indices)
+        parts += GetSong(index)->getSong()->CountParts();
+    return parts.IsWithinLimit();
 }
 
 // ---------------------------------------------------------------------------

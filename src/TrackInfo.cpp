@@ -633,9 +633,15 @@ bool TrackInfo::canCombineWith(const TrackInfo* other, bool allowCompressed) con
 bool TrackInfo::canLinkWith(const TrackInfo* other) const
 {
     // The second song's tracks join the first song's sections of the same
-    // index, so both must have as many sections.
-    return m_numChannels == 1 && canCombineWith(other, false) &&
-           m_song->GetNumSections() == other->m_song->GetNumSections();
+    // index, so both must have as many sections; the tracks and files of both
+    // must stay within a song's limit.
+    if (m_numChannels != 1 || !canCombineWith(other, false) ||
+        m_song->GetNumSections() != other->m_song->GetNumSections())
+        return false;
+    CPlaylistSong::PartCounts parts = m_song->CountParts();
+    parts += other->m_song->CountParts();
+    parts.sections = m_song->GetNumSections();
+    return parts.IsWithinLimit();
 }
 
 bool TrackInfo::canConnectTo(const TrackInfo* next) const

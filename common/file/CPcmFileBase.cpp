@@ -37,10 +37,10 @@ void CPcmFileReadBase::SetPcmData(int64_t dataStart, int64_t dataEnd, const PcmS
     m_pcmBlockAlign = layout.BlockAlign();
     m_dataStart = m_windowStart = dataStart;
     m_dataEnd = m_windowEnd = std::max(dataStart, dataEnd);
-    const uint32_t align = std::max<uint32_t>(1, m_pcmBlockAlign);
-    const uint32_t bufferFrames = std::max<uint32_t>(1, kBufferTarget / align);
-    m_pcmBuffer.assign(static_cast<size_t>(bufferFrames) * align, 0);
-    m_pcmScratch.assign(static_cast<size_t>(kScratchFrames) * std::max<uint16_t>(1, layout.channels), 0);
+    // The buffers are made at the first read: a song of many files keeps
+    // them all open, and most are not read for a long time.
+    std::vector<uint8_t>().swap(m_pcmBuffer);
+    std::vector<int32_t>().swap(m_pcmScratch);
     SeekToFile(m_windowStart);
 }
 
@@ -104,6 +104,12 @@ void CPcmFileReadBase::ExtractData(int64_t start, int64_t end)
 
 bool CPcmFileReadBase::FillPcmBuffer(bool* shortRead)
 {
+    if (m_pcmBuffer.empty())
+    {
+        const uint32_t align = std::max<uint32_t>(1, m_pcmBlockAlign);
+        const uint32_t bufferFrames = std::max<uint32_t>(1, kBufferTarget / align);
+        m_pcmBuffer.assign(static_cast<size_t>(bufferFrames) * align, 0);
+    }
     // A partial frame left by a short read stays at the front.
     const uint32_t left = m_bufFilled - m_bufPos;
     if (left > 0 && m_bufPos > 0)
@@ -168,11 +174,14 @@ uint32_t CPcmFileReadBase::ReadAudioData(float** dst, uint32_t n, uint32_t dstOf
 {
     if (dst == nullptr)
         return 0;
-    if (!IsFileOpen() || m_pcmScratch.empty())
+    if (!IsFileOpen() || m_pcmBlockAlign == 0)
     {
         CPcmUtil::FillSilence(dst, n, GetNumChannels(), dstOffset);
         return 0;
     }
+    if (m_pcmScratch.empty())
+        m_pcmScratch.assign(static_cast<size_t>(kScratchFrames) * std::max<uint16_t>(1, m_layout.channels),
+                            0);
     const uint16_t channels = m_layout.channels;
     int32_t* scratch[2] = {m_pcmScratch.data(), m_pcmScratch.data() + (channels > 1 ? kScratchFrames : 0)};
     uint32_t done = 0;

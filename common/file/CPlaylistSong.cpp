@@ -186,3 +186,29 @@ bool CPlaylistSong::ContinuesTo(const CPlaylistSong* next) const
         return false;
     return m_sections.back()->ContinuesTo(next->GetSectionPtr(0));
 }
+
+CPlaylistSong::PartCounts& CPlaylistSong::PartCounts::operator+=(const PartCounts& other)
+{
+    sections += other.sections;
+    tracks += other.tracks;
+    files += other.files;
+    return *this;
+}
+
+bool CPlaylistSong::PartCounts::IsWithinLimit() const
+{
+    return sections <= kMaxParts && tracks <= kMaxParts && files <= kMaxParts;
+}
+
+CPlaylistSong::PartCounts CPlaylistSong::CountParts() const
+{
+    PartCounts counts;
+    counts.sections = GetNumSections();
+    for (const auto& section : m_sections)
+    {
+        counts.tracks += section->GetNumTracks();
+        for (int t = 0; t < section->GetNumTracks(); ++t)
+            counts.files += section->GetTrackPtr(static_cast<unsigned>(t))->GetNumFiles();
+    }
+    return counts;
+}

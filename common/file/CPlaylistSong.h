@@ -105,6 +105,22 @@ private:
 class CPlaylistSong
 {
 public:
+    // The most sections a song holds, and likewise the most tracks and the
+    // most file parts, each counted over the whole song. No real song comes
+    // near it; every part costs a reader while the song plays, so a song of
+    // thousands of sections would take gigabytes.
+    static constexpr int kMaxParts = 400;
+
+    struct PartCounts
+    {
+        int sections = 0;
+        int tracks = 0;
+        int files = 0;
+
+        PartCounts& operator+=(const PartCounts& other);
+        bool IsWithinLimit() const;
+    };
+
     CPlaylistSong() = default;
     virtual ~CPlaylistSong() = default;
 
@@ -128,6 +144,9 @@ public:
     void CopyAll(const CPlaylistSong* other);
 
     bool ContinuesTo(const CPlaylistSong* next) const;
+
+    // The sections, tracks and file parts of the whole song.
+    PartCounts CountParts() const;
 
 private:
     std::vector<std::unique_ptr<CPlaylistSection>> m_sections;

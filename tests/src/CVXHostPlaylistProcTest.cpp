@@ -446,3 +446,23 @@ TEST_F(CVXHostPlaylistProcTest, SonglistPathAndModifiedFlag)
     EXPECT_EQ(m_host->GetSonglistFile(), juce::File());
     EXPECT_EQ(m_host->GetRecentSonglists().size(), 10);
 }
+
+// A combined song must stay one the songlist reads back: songs whose parts
+// together pass a song's limit are not combined (nor offered for it).
+TEST_F(CVXHostPlaylistProcTest, CombinedSongStaysWithinThePartLimit)
+{
+    AddLayout("SS");
+    CPlaylistSong* model = m_host->GetSong(0)->getSong();
+    while (model->GetNumSections() < CPlaylistSong::kMaxParts)
+        model->CreateNewSection()->CopyAll(model->GetSectionPtr(0));
+    m_host->SetSelectedSongs(0, 2, false);
+    EXPECT_FALSE(m_host->CanCombine());
+    CVXHost::TakenSongs taken;
+    EXPECT_FALSE(m_host->CombineTracks(SetOf({0, 1}), taken));
+    EXPECT_EQ(m_host->GetNumSongs(), 2);
+
+    model->DeleteLast();
+    m_host->SetSelectedSongs(0, 1, false);
+    m_host->SetSelectedSongs(0, 2, false);
+    EXPECT_TRUE(m_host->CanCombine());
+}

@@ -503,3 +503,46 @@ TEST_F(SonglistFileTest, MarkersInAnyOrderReadInTimeOrder)
     EXPECT_DOUBLE_EQ(times.front(), 0.01);
     EXPECT_DOUBLE_EQ(times.back(), 200.0);
 }
+
+// A song of more sections, tracks or file parts than kMaxParts is no song
+// the program writes: the whole songlist is refused as invalid before any
+// song is made (20,000 sections took gigabytes to load). At the limit it
+// reads.
+TEST_F(SonglistFileTest, SongOfTooManyPartsRefusesTheSonglist)
+{
+    const auto repeat = [](const juce::String& text, int count)
+    {
+        std::string out;
+        for (int i = 0; i < count; ++i)
+            out += text.toStdString();
+        return juce::String(out);
+    };
+    const juce::String file = "<File><FilePath option=\"absolute\">/gone.wav</FilePath></File>";
+    const juce::String section = "<Section><Track>" + file + "</Track></Section>";
+    const int limit = CPlaylistSong::kMaxParts;
+    const struct
+    {
+        const char* name;
+        juce::String fileInfo;
+        bool accepted;
+    } cases[] = {
+        {"sections at the limit", repeat(section, limit), true},
+        {"one section more", repeat(section, limit + 1), false},
+        {"20,000 sections", repeat(section, 20000), false},
+        {"tracks of one section", "<Section>" + repeat("<Track/>", limit + 1) + "</Section>", false},
+        {"files of the plain list", repeat(file, limit + 1), false},
+        {"files of one track", "<Section><Track>" + repeat(file, limit + 1) + "</Track></Section>", false},
+    };
+    const juce::File list = Folder().getChildFile("parts.vxsl");
+    for (const auto& c : cases)
+    {
+        SCOPED_TRACE(c.name);
+        ASSERT_TRUE(list.replaceWithText("<VextalProject><Track><Name>fine</Name></Track><Track><FileInfo>" +
+                                         c.fileInfo + "</FileInfo></Track></VextalProject>"));
+        juce::String error;
+        const auto songs = ReadAll(list, &error);
+        EXPECT_EQ(songs.size(), c.accepted ? 2u : 0u);
+        if (!c.accepted)
+            EXPECT_EQ(error, CZJEResource::GetText("Songlist_Invalid"));
+    }
+}
