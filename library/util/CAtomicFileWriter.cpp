@@ -111,14 +111,15 @@ bool ProcessIsGone(pid_t pid)
     return ::kill(pid, 0) != 0 && errno == ESRCH;
 }
 
-// The permission bits the target will have; false when it may not be
-// replaced (a folder, not a regular file, or not writable by this user).
-bool TargetMode(const std::string& target, unsigned* mode)
+// The permission bits the target will have (newMode when it does not exist
+// yet); false when it may not be replaced (a folder, not a regular file, or
+// not writable by this user).
+bool TargetMode(const std::string& target, unsigned newMode, unsigned* mode)
 {
     struct stat st;
     if (::stat(target.c_str(), &st) != 0)
     {
-        *mode = CAtomicFileWriter::kNewFileMode;
+        *mode = newMode;
         return errno == ENOENT;
     }
     if (!S_ISREG(st.st_mode) || ::faccessat(AT_FDCWD, target.c_str(), W_OK, AT_EACCESS) != 0)
@@ -184,22 +185,26 @@ bool CAtomicFileWriter::Open(const std::string& target)
     Discard();
     const std::string name = NameOf(target);
     unsigned mode = 0;
-    if (name.empty() || name == "." || name == ".." || name.size() > NAME_MAX || !TargetMode(target, &mode))
+    if (name.empty() || name == "." || name == ".." || name.size() > NAME_MAX ||
+        !TargetMode(target, 0, &mode))
         return false;
     const std::string folder = DirectoryOf(target);
     RemoveStaleTemporaries(folder);
 
     m_target = target;
+    // Created as a new file is, so that the kernel applies the umask (or
+    // the folder's default ACL) to its bits.
     if (m_temporary == ETemporary::kUnnamedWherePossible)
-        m_fd = ::open(folder.c_str(), O_TMPFILE | O_RDWR | O_CLOEXEC, 0600);
+        m_fd = ::open(folder.c_str(), O_TMPFILE | O_RDWR | O_CLOEXEC, kNewFileMode);
     if (m_fd < 0)
         m_fd = CreateNamedTemporary(folder, &m_tempPath);
-    if (m_fd < 0)
+    struct stat st;
+    if (m_fd < 0 || ::fstat(m_fd, &st) != 0)
     {
-        m_fd = -1;
-        m_target.clear();
+        Discard();
         return false;
     }
+    m_newFileMode = st.st_mode & 0777;
     m_failed = false;
     return true;
 }
@@ -212,11 +217,20 @@ void CAtomicFileWriter::SetTarget(const std::string& target)
 
 int CAtomicFileWriter::CreateNamedTemporary(const std::string& folder, std::string* path) const
 {
-    std::string pattern = Join(folder, TemporaryName(NameOf(m_target), "XXXXXX"));
-    const int fd = ::mkostemp(pattern.data(), O_CLOEXEC);
-    if (fd >= 0)
-        *path = pattern;
-    return fd;
+    // Like mkostemp, but asking for the bits of a new file rather than 0600.
+    for (int attempt = 0; attempt < kLinkAttempts; ++attempt)
+    {
+        const std::string name = Join(folder, TemporaryName(NameOf(m_target), RandomSuffix()));
+        const int fd = ::open(name.c_str(), O_CREAT | O_EXCL | O_RDWR | O_CLOEXEC, kNewFileMode);
+        if (fd >= 0)
+        {
+            *path = name;
+            return fd;
+        }
+        if (errno != EEXIST)
+            break;
+    }
+    return -1;
 }
 
 bool CAtomicFileWriter::Write(const void* data, size_t len)
@@ -236,8 +250,8 @@ bool CAtomicFileWriter::PrepareCommit()
     if (!m_readyPath.empty())
         return true;
     unsigned mode = 0;
-    bool ok = IsOpen() && !m_failed && TargetMode(m_target, &mode) && ::fchmod(m_fd, mode) == 0 &&
-              ::fsync(m_fd) == 0;
+    bool ok = IsOpen() && !m_failed && TargetMode(m_target, m_newFileMode, &mode) &&
+              ::fchmod(m_fd, mode) == 0 && ::fsync(m_fd) == 0;
     if (ok)
     {
         m_readyPath = PlaceBesideTarget(mode);

@@ -20,7 +20,10 @@
 // failed write or the destruction of an uncommitted writer leave the target
 // as it was.
 //
-// A replaced target keeps its permission bits; a new one gets kNewFileMode.
+// A replaced target keeps its permission bits; a new one gets the bits the
+// kernel gives any new file there: kNewFileMode less the user's umask (or as
+// the folder's default ACL says). The temporary is created with them, so the
+// umask is never read or changed (umask() is process-wide, not thread-safe).
 // A target that is a folder, or one the user may not write, is refused at
 // Open (and again at Commit), as a folder the user may not write is.
 //
@@ -36,8 +39,9 @@
 class CAtomicFileWriter
 {
 public:
-    // The permission bits of a file that did not exist before.
-    static constexpr unsigned kNewFileMode = 0644;
+    // The permission bits asked for a file that did not exist before, as
+    // every program asks: the umask takes away from them.
+    static constexpr unsigned kNewFileMode = 0666;
 
     enum class ETemporary
     {
@@ -119,5 +123,8 @@ private:
     std::string m_tempPath;
     // Set by PrepareCommit: the name renamed over the target.
     std::string m_readyPath;
+    // The bits the kernel gave the temporary when it was created: those of
+    // a new target.
+    unsigned m_newFileMode = 0600;
     bool m_failed = false;
 };

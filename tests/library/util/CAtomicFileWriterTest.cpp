@@ -45,6 +45,24 @@ unsigned ModeOf(const fs::path& p)
     return ::stat(p.c_str(), &st) == 0 ? (st.st_mode & 07777) : 0;
 }
 
+// The process's umask for one test.
+class ScopedUmask
+{
+public:
+    explicit ScopedUmask(mode_t mask) : m_saved(::umask(mask)) {}
+    ~ScopedUmask() { ::umask(m_saved); }
+
+private:
+    const mode_t m_saved;
+};
+
+mode_t CurrentUmask()
+{
+    const mode_t mask = ::umask(0);
+    ::umask(mask);
+    return mask;
+}
+
 // A PID that named a process that has ended.
 pid_t EndedProcess()
 {
@@ -121,7 +139,8 @@ TEST(CAtomicFileWriter, ReplacesTheTargetOnlyAtCommit)
     }
 }
 
-// A replaced file keeps its permission bits; a new one gets 0644.
+// A replaced file keeps its permission bits; a new one gets 0666 less the
+// umask, as any new file (a user with umask 077 keeps new files private).
 TEST(CAtomicFileWriter, KeepsThePermissionBitsOfTheFileItReplaces)
 {
     for (const Temporary kind : kBothKinds)
@@ -140,10 +159,21 @@ TEST(CAtomicFileWriter, KeepsThePermissionBitsOfTheFileItReplaces)
             ASSERT_TRUE(w.Commit());
             EXPECT_EQ(ModeOf(target), mode);
         }
-        CAtomicFileWriter w(kind);
-        ASSERT_TRUE(w.Open((folder / "new.bin").string()));
-        ASSERT_TRUE(w.Commit());
-        EXPECT_EQ(ModeOf(folder / "new.bin"), CAtomicFileWriter::kNewFileMode);
+        for (const mode_t mask : {077u, 027u, 022u, 0u})
+        {
+            SCOPED_TRACE(mask);
+            const ScopedUmask umask(mask);
+            const fs::path created = folder / ("new" + std::to_string(mask) + ".bin");
+            CAtomicFileWriter w(kind);
+            ASSERT_TRUE(w.Open(created.string()));
+            ASSERT_TRUE(w.Commit());
+            EXPECT_EQ(ModeOf(created), 0666u & ~mask);
+        }
+        // The umask touches new files only.
+        const ScopedUmask umask(077);
+        ASSERT_EQ(::chmod((folder / "kept.bin").c_str(), 0640), 0);
+        ASSERT_TRUE(CAtomicFileWriter::WriteWholeFile((folder / "kept.bin").string(), "x", 1));
+        EXPECT_EQ(ModeOf(folder / "kept.bin"), 0640u);
     }
 }
 
@@ -223,7 +253,7 @@ TEST(CAtomicFileWriter, CommitsToAnotherTarget)
             EXPECT_EQ(w.GetTarget(), moved.string());
             ASSERT_TRUE(w.Commit());
             EXPECT_EQ(ReadText(moved), "moved contents");
-            EXPECT_EQ(ModeOf(moved), CAtomicFileWriter::kNewFileMode);
+            EXPECT_EQ(ModeOf(moved), 0666u & ~CurrentUmask());
             EXPECT_TRUE(rifftest::FolderEntries(folder.Path()) == std::vector<std::string>{"other"});
             EXPECT_EQ(rifftest::FolderEntries(folder / "other").size(), moved == far ? 0u : 1u);
             fs::remove(moved);
