@@ -13,6 +13,9 @@
 #include <juce_gui_basics/juce_gui_basics.h>
 
 #include <cstdlib>
+#include <string>
+
+#include <sys/stat.h>
 
 namespace
 {
@@ -37,6 +40,17 @@ void ReplaceWithCopy(const juce::File& source, const juce::File& target)
         return;
     }
     CAtomicFileWriter::CopyFile(source.getFullPathName().toStdString(), target.getFullPathName().toStdString());
+}
+
+// Lets the owner replace one of the application's own files that was made
+// read-only; nobody else gains a permission (the framework's
+// setReadOnly(false) adds write for everyone).
+void MakeOwnerWritable(const juce::File& file)
+{
+    struct stat st;
+    const std::string path = file.getFullPathName().toStdString();
+    if (::lstat(path.c_str(), &st) == 0 && S_ISREG(st.st_mode) && (st.st_mode & S_IWUSR) == 0)
+        ::chmod(path.c_str(), (st.st_mode & 07777) | S_IWUSR);
 }
 } // namespace
 
@@ -103,8 +117,8 @@ void CVXHost::PrepareSonglistFiles()
     folder.createDirectory();
     m_backupSonglistFile = folder.getChildFile(juce::String(kBackupSonglistName) + kSonglistExtension);
     m_lastSonglistFile = folder.getChildFile(juce::String(kLastSonglistName) + kSonglistExtension);
-    m_backupSonglistFile.setReadOnly(false);
-    m_lastSonglistFile.setReadOnly(false);
+    MakeOwnerWritable(m_backupSonglistFile);
+    MakeOwnerWritable(m_lastSonglistFile);
     // The last songlist is what the previous run left as its backup.
     ReplaceWithCopy(m_backupSonglistFile, m_lastSonglistFile);
 }

@@ -15,12 +15,25 @@
 #include <string>
 #include <vector>
 
+#include <sys/stat.h>
+
 using namespace hosttest;
 using Vextal::CommandManager;
 using Vextal::TrackInfo;
 
 namespace
 {
+// The process's umask for one test.
+class ScopedUmask
+{
+public:
+    explicit ScopedUmask(mode_t mask) : m_saved(::umask(mask)) {}
+    ~ScopedUmask() { ::umask(m_saved); }
+
+private:
+    const mode_t m_saved;
+};
+
 // An edit that changes nothing but the history.
 class NoteAction : public juce::UndoableAction
 {
@@ -199,6 +212,43 @@ TEST_F(SonglistOpenSaveTest, BackupAndLastSonglist)
     m_commands.reset();
     m_host.reset();
     EXPECT_EQ(backup.loadFileAsString(), before);
+}
+
+// The backup and the last songlist never gain permissions over the starts:
+// new ones take the umask (tried with 077), a replaced one keeps its bits,
+// and one made read-only becomes writable for its owner alone.
+TEST_F(SonglistOpenSaveTest, BackupFilesNeverGainPermissions)
+{
+    const ScopedUmask umask(077);
+    const auto restart = [this]
+    {
+        m_scoped.reset();
+        m_commands.reset();
+        MakeHost();
+        m_commands = std::make_unique<CommandManager>(*m_host, [this] { m_host->BackupProject(); });
+        m_scoped = std::make_unique<ScopedSingletonInstance<CommandManager>>(m_commands.get());
+    };
+    const auto modeOf = [](const juce::File& file)
+    {
+        struct stat st;
+        return ::stat(file.getFullPathName().toRawUTF8(), &st) == 0 ? st.st_mode & 07777 : 07777u;
+    };
+    AddSongs(1);
+    for (int start = 0; start < 3; ++start)
+    {
+        SCOPED_TRACE(start);
+        ASSERT_TRUE(m_host->BackupProject());
+        EXPECT_EQ(modeOf(m_host->GetBackupSonglistFile()), 0600u);
+        restart();
+        EXPECT_EQ(modeOf(m_host->GetLastSonglistFile()), 0600u);
+        AddSongs(1);
+    }
+
+    ASSERT_EQ(::chmod(m_host->GetBackupSonglistFile().getFullPathName().toRawUTF8(), 0440), 0);
+    restart();
+    AddSongs(1);
+    ASSERT_TRUE(m_host->BackupProject());
+    EXPECT_EQ(modeOf(m_host->GetBackupSonglistFile()), 0640u);
 }
 
 // Adding songs from a folder: in path order, the first becomes current when
