@@ -148,7 +148,10 @@ bool PeerIsThisUser(int fd)
 }
 
 // Connects to the socket and hands the texts over; true when the
-// acknowledgement came before the deadline.
+// acknowledgement came before the deadline and was confirmed. Once the
+// answer is late this launch reports failure, and closing the connection
+// unconfirmed withdraws the texts: an instance that answers later (it was
+// stopped) drops them.
 bool HandOverTexts(const juce::File& socketFile, const juce::StringArray& texts, Clock::time_point deadline)
 {
     sockaddr_un address;
@@ -164,7 +167,7 @@ bool HandOverTexts(const juce::File& socketFile, const juce::StringArray& texts,
     uint8_t answer = 0;
     const bool ok = ::connect(fd, reinterpret_cast<const sockaddr*>(&address), sizeof(address)) == 0 &&
                     SendAll(fd, message.data(), message.size()) && ReceiveAll(fd, &answer, 1) &&
-                    answer == kAck;
+                    answer == kAck && SendAll(fd, &kAck, 1);
     ::close(fd);
     return ok;
 }
@@ -311,13 +314,17 @@ void SingleInstance::receive(int connection)
     juce::StringArray texts;
     if (!Decode(connection, texts))
         return;
+    // Taken only once the launch confirms the answer: a launch that gave up
+    // waiting has closed the connection and reported failure.
+    uint8_t confirmation = 0;
+    if (!SendAll(connection, &kAck, 1) || !ReceiveAll(connection, &confirmation, 1) || confirmation != kAck)
+        return;
     HandOver handOver;
     handOver.workingDirectory = texts[0];
     texts.remove(0);
     handOver.arguments = texts;
     const std::lock_guard<std::mutex> lock(m_lock);
     m_received.push_back(std::move(handOver));
-    SendAll(connection, &kAck, 1);
     // Under the lock, so that once setReceiver has replaced the notice the
     // old one is not running and will not run again.
     if (m_notice)

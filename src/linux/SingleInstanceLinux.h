@@ -21,14 +21,18 @@ namespace Vextal
 // a socket left by an instance that was killed is replaced. A launch that
 // finds the lock held connects and sends its working folder and its
 // arguments as a list of texts (never joined into one line and split again),
-// waits for the acknowledgement and reports kHandedOver. While the first
-// instance is still starting (lock held, nobody listening yet) it tries again
-// until its time-out.
+// waits for the acknowledgement, confirms it and reports kHandedOver. While
+// the first instance is still starting (lock held, nobody listening yet) it
+// tries again until its time-out. The first instance takes the arguments only
+// once confirmed, so a launch that reported failure (the instance did not
+// answer in time: it was stopped or busy) never has them taken later, and
+// trying again adds nothing twice.
 //
 // Message: "VXHO", a 32-bit count, then per text a 32-bit length and its
 // UTF-8 bytes (little-endian numbers); the working folder is the first text.
 // At most kMaxTexts texts of at most kMaxTextBytes bytes each; anything else,
-// or a peer of another user, is dropped unanswered. Answer: one byte 0x06.
+// or a peer of another user, is dropped unanswered. Answer: one byte 0x06;
+// confirmation from the launch: one byte 0x06.
 //
 // Threads. start and the destructor belong to the thread that owns the
 // object. The first instance runs a listener thread that receives hand-overs,

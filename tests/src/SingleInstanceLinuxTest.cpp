@@ -5,8 +5,11 @@
 #include <gtest/gtest.h>
 
 #include <cerrno>
+#include <csignal>
+#include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <memory>
 #include <string>
 
 #include <fcntl.h>
@@ -14,6 +17,7 @@
 #include <sys/socket.h>
 #include <sys/stat.h>
 #include <sys/un.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 using Vextal::SingleInstance;
@@ -120,6 +124,75 @@ TEST_F(SingleInstanceTest, HeldLockWithoutListenerFailsAfterTheTimeOut)
     EXPECT_GE(std::chrono::steady_clock::now() - started, std::chrono::milliseconds(250));
     ::close(held);
     EXPECT_EQ(launch.start({"a.wav"}, "/", 300), SingleInstance::Result::kFirstInstance);
+}
+
+// A launch whose running instance does not answer in time (stopped with
+// SIGSTOP) reports failure, and its arguments are withdrawn: once the
+// instance goes on, it takes the next launch's arguments but never the ones
+// of the launch that failed, so trying again adds nothing twice.
+TEST_F(SingleInstanceTest, LaunchThatFailedIsNotTakenWhenTheInstanceResumes)
+{
+    int taken[2];
+    ASSERT_EQ(::pipe(taken), 0);
+    const pid_t instance = ::fork();
+    if (instance == 0)
+    {
+        // The running instance: each argument it takes goes down the pipe,
+        // one per line. Its notice only wakes the loop that takes them.
+        ::close(taken[0]);
+        int wake[2];
+        if (::pipe(wake) != 0)
+            ::_exit(1);
+        SingleInstance first(Folder());
+        first.setReceiver([in = wake[1]] { (void)!::write(in, "x", 1); });
+        if (first.start({}, "/", 5000) != SingleInstance::Result::kFirstInstance ||
+            ::write(taken[1], "ready\n", 6) != 6)
+            ::_exit(1);
+        char woken = 0;
+        while (::read(wake[0], &woken, 1) == 1)
+            for (const auto& handOver : first.takeHandOvers())
+                for (const juce::String& argument : handOver.arguments)
+                {
+                    const std::string line = argument.toStdString() + "\n";
+                    if (::write(taken[1], line.data(), line.size()) < 0)
+                        ::_exit(2);
+                }
+        ::_exit(0);
+    }
+    const struct Reaper
+    {
+        pid_t pid;
+        ~Reaper()
+        {
+            ::kill(pid, SIGKILL);
+            int status = 0;
+            ::waitpid(pid, &status, 0);
+        }
+    } reaper{instance};
+    ::close(taken[1]);
+    const std::unique_ptr<FILE, int (*)(FILE*)> lines(::fdopen(taken[0], "r"), &std::fclose);
+    ASSERT_NE(lines, nullptr);
+    const auto nextLine = [&lines]
+    {
+        char line[256] = {};
+        return std::fgets(line, sizeof(line), lines.get()) != nullptr ? std::string(line)
+                                                                      : std::string("(end)");
+    };
+    ASSERT_EQ(nextLine(), "ready\n");
+
+    ASSERT_EQ(::kill(instance, SIGSTOP), 0);
+    int status = 0;
+    ASSERT_EQ(::waitpid(instance, &status, WUNTRACED), instance);
+    ASSERT_TRUE(WIFSTOPPED(status));
+    SingleInstance failed(Folder());
+    EXPECT_EQ(failed.start({"failed.wav"}, "/", 300), SingleInstance::Result::kFailed);
+
+    ASSERT_EQ(::kill(instance, SIGCONT), 0);
+    SingleInstance retried(Folder());
+    EXPECT_EQ(retried.start({"retried.wav"}, "/", 20000), SingleInstance::Result::kHandedOver);
+    // The instance serves connections in order: the failed launch's came
+    // first, so what it took of it would be in the pipe before this.
+    EXPECT_EQ(nextLine(), "retried.wav\n");
 }
 
 // Malformed or oversized messages are dropped unanswered; the listener goes
