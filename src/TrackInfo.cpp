@@ -47,7 +47,9 @@ float RoundSymmetric(float value, double steps)
 {
     const double scaled = static_cast<double>(value) * steps;
     const double whole = std::trunc(value > 0.0f ? scaled + 0.5 : scaled - 0.5);
-    return static_cast<float>(whole / steps);
+    // A value that rounds to zero is +0, never -0 (which would show and be
+    // stored with its sign).
+    return whole == 0.0 ? 0.0f : static_cast<float>(whole / steps);
 }
 
 // value x steps plus one half, truncated toward zero, divided by steps; for

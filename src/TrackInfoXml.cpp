@@ -75,7 +75,8 @@ juce::String FloatText(double value, std::optional<int> significantDigits = std:
 
 void AddFloat(juce::XmlElement& parent, const char* name, double value)
 {
-    AddLeaf(parent, name, "float", FloatText(value));
+    // Zero is written as 0.000000, never with the sign of -0.
+    AddLeaf(parent, name, "float", FloatText(value == 0.0 ? 0.0 : value));
 }
 
 void AddBoolean(juce::XmlElement& parent, const char* name, bool value)

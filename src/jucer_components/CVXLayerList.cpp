@@ -112,7 +112,11 @@ std::optional<int> LeadingInteger(const juce::String& text)
 
 juce::String CVXLayerList::GainText(float gain)
 {
-    return (gain > 0.0f ? "+" : "") + juce::String::formatted("%.1f", static_cast<double>(gain));
+    // A gain that shows as zero (-0.0 among them) shows without a sign.
+    const juce::String text = juce::String::formatted("%.1f", static_cast<double>(gain));
+    if (text == "0.0" || text == "-0.0")
+        return "0.0";
+    return (gain > 0.0f ? "+" : "") + text;
 }
 
 juce::String CVXLayerList::BalanceText(float balance)

@@ -546,3 +546,20 @@ TEST_F(SonglistFileTest, SongOfTooManyPartsRefusesTheSonglist)
             EXPECT_EQ(error, CZJEResource::GetText("Songlist_Invalid"));
     }
 }
+
+// A gain that rounds to zero, or reads as -0, is stored and written as 0,
+// never as -0.000000.
+TEST_F(SonglistFileTest, ZeroGainIsNeverNegative)
+{
+    for (const juce::String& gain : {"-0.000000", "-0.04", "0"})
+    {
+        SCOPED_TRACE(gain);
+        auto song = ReadTrack(TrackWith({}, "<Gain>" + gain + "</Gain>"), Folder());
+        EXPECT_FALSE(std::signbit(song->getControlFloat(TrackInfo::kGain)));
+        song->setControl(TrackInfo::kGain, -0.01f, false);
+        EXPECT_FALSE(std::signbit(song->getControlFloat(TrackInfo::kGain)));
+        const juce::File file = Folder().getChildFile("zero.vxsl");
+        ASSERT_TRUE(SonglistFile::write({song.get()}, file));
+        EXPECT_TRUE(file.loadFileAsString().contains("<Gain type=\"float\">0.000000</Gain>"));
+    }
+}

@@ -22,7 +22,8 @@ TEST(CVXLayerListTexts, ValuesReadAsTheirTexts)
         const char* balance;
     };
     const Case cases[] = {{3.5f, "+3.5", "R350"}, {0.0f, "0.0", "C"},     {-12.0f, "-12.0", "L1200"},
-                          {0.05f, "+0.1", "R5"},  {-0.3f, "-0.3", "L30"}, {1.0f, "+1.0", "R100"}};
+                          {0.05f, "+0.1", "R5"},  {-0.3f, "-0.3", "L30"}, {1.0f, "+1.0", "R100"},
+                          {-0.0f, "0.0", "C"},    {-0.04f, "0.0", "L4"},  {0.04f, "0.0", "R4"}};
     for (const auto& c : cases)
     {
         SCOPED_TRACE(c.value);
