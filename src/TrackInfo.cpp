@@ -225,6 +225,7 @@ void TrackInfo::copyAll(const TrackInfo* other)
     for (int i = 0; i < kNumTexts; ++i)
         m_texts[i] = other->m_texts[i];
     m_picturePath = other->m_picturePath;
+    m_unresolvedPaths = other->m_unresolvedPaths;
     m_gain = other->m_gain;
     m_fadeInType = other->m_fadeInType;
     m_fadeInTime = other->m_fadeInTime;

@@ -6,6 +6,7 @@
 
 #include <cstdint>
 #include <functional>
+#include <map>
 #include <memory>
 #include <vector>
 
@@ -212,7 +213,9 @@ public:
     // The songlist form of the song: one Track element of a songlist file
     // (SonglistFile.h). Paths are written both in full and relative to the
     // songlist's folder. version is the songlist's format version; every
-    // version writes the same elements.
+    // version writes the same elements. A file or picture the songlist named
+    // but that was not found, and is still missing, keeps the full path the
+    // songlist stated, so saving elsewhere while it is away loses nothing.
     std::unique_ptr<juce::XmlElement> serializeToXml(int version, const juce::File& songlistFolder) const;
     // Fills an empty record from a Track element. Every part is read even
     // after a missing one; the result is true when all were there, and error
@@ -299,6 +302,9 @@ private:
     std::unique_ptr<CMarker> m_markers;
     juce::String m_texts[kNumTexts];
     juce::String m_picturePath;
+    // The full paths a songlist stated for the files and the picture it
+    // named that were not found, by the path they were given instead.
+    std::map<juce::String, juce::String> m_unresolvedPaths;
 
     float m_gain = 0.0f;
     int m_fadeInType = 0;

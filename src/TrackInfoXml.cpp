@@ -20,6 +20,7 @@
 #include <cmath>
 #include <cstdint>
 #include <limits>
+#include <map>
 #include <optional>
 #include <vector>
 
@@ -84,6 +85,10 @@ void AddBoolean(juce::XmlElement& parent, const char* name, bool value)
     AddLeaf(parent, name, "boolean", value ? "true" : "false");
 }
 
+// Full paths a songlist stated for files that were not found, by the path
+// the file was given instead (TrackInfo::m_unresolvedPaths).
+using UnresolvedPaths = std::map<juce::String, juce::String>;
+
 // The path relative to the songlist's folder (".." steps); the full path
 // when there is no folder or the path is not a full path.
 juce::String RelativePath(const juce::String& path, const juce::File& folder)
@@ -93,30 +98,46 @@ juce::String RelativePath(const juce::String& path, const juce::File& folder)
     return juce::File(path).getRelativePathFrom(folder);
 }
 
-void AddPathPair(juce::XmlElement& parent, const juce::String& path, const juce::File& folder)
+// The full path to write for path: the one the songlist stated while the
+// file it named is still missing (path then only guesses at it from where
+// the songlist was), else path itself.
+juce::String AbsoluteText(const juce::String& path, const UnresolvedPaths& unresolved)
 {
-    AddString(parent, "FilePath", path)->setAttribute("option", "absolute");
+    const auto stated = unresolved.find(path);
+    if (stated == unresolved.end() || stated->second.isEmpty() ||
+        (juce::File::isAbsolutePath(path) && juce::File(path).existsAsFile()))
+        return path;
+    return stated->second;
+}
+
+void AddPathPair(juce::XmlElement& parent, const juce::String& path, const UnresolvedPaths& unresolved,
+                 const juce::File& folder)
+{
+    AddString(parent, "FilePath", AbsoluteText(path, unresolved))->setAttribute("option", "absolute");
     AddString(parent, "FilePath", RelativePath(path, folder))->setAttribute("option", "relative");
 }
 
-void AddFile(juce::XmlElement& parent, const CPlaylistFile& file, const juce::File& folder)
+void AddFile(juce::XmlElement& parent, const CPlaylistFile& file, const UnresolvedPaths& unresolved,
+             const juce::File& folder)
 {
     juce::XmlElement* element = parent.createNewChildElement("File");
-    AddPathPair(*element, juce::String(file.GetFilePath()), folder);
+    AddPathPair(*element, juce::String(file.GetFilePath()), unresolved, folder);
     AddInteger(*element, "StartSample", file.GetAbsStartSample());
     AddInteger(*element, "StopSample", file.GetAbsStopSample());
     AddInteger(*element, "MediaUniqueID", file.GetMediaUniqueID());
 }
 
-void AddTrackFiles(juce::XmlElement& parent, const CPlaylistTrack& track, const juce::File& folder)
+void AddTrackFiles(juce::XmlElement& parent, const CPlaylistTrack& track, const UnresolvedPaths& unresolved,
+                   const juce::File& folder)
 {
     for (int f = 0; f < track.GetNumFiles(); ++f)
-        AddFile(parent, *track.GetFilePtr(static_cast<unsigned>(f)), folder);
+        AddFile(parent, *track.GetFilePtr(static_cast<unsigned>(f)), unresolved, folder);
 }
 
 // The sections, then the flat list of files when every section has exactly
 // one track.
-void AddSongFiles(juce::XmlElement& fileInfo, const CPlaylistSong& song, const juce::File& folder)
+void AddSongFiles(juce::XmlElement& fileInfo, const CPlaylistSong& song, const UnresolvedPaths& unresolved,
+                  const juce::File& folder)
 {
     bool oneTrackEach = song.GetNumSections() > 0;
     for (int s = 0; s < song.GetNumSections(); ++s)
@@ -125,13 +146,14 @@ void AddSongFiles(juce::XmlElement& fileInfo, const CPlaylistSong& song, const j
         juce::XmlElement* sectionElement = fileInfo.createNewChildElement("Section");
         for (int t = 0; t < section->GetNumTracks(); ++t)
             AddTrackFiles(*sectionElement->createNewChildElement("Track"),
-                          *section->GetTrackPtr(static_cast<unsigned>(t)), folder);
+                          *section->GetTrackPtr(static_cast<unsigned>(t)), unresolved, folder);
         oneTrackEach = oneTrackEach && section->GetNumTracks() == 1;
     }
     if (!oneTrackEach)
         return;
     for (int s = 0; s < song.GetNumSections(); ++s)
-        AddTrackFiles(fileInfo, *song.GetSectionPtr(static_cast<unsigned>(s))->GetTrackPtr(0), folder);
+        AddTrackFiles(fileInfo, *song.GetSectionPtr(static_cast<unsigned>(s))->GetTrackPtr(0), unresolved,
+                      folder);
 }
 
 // ---------------------------------------------------------------------------
@@ -258,11 +280,15 @@ juce::String ResolveFilePath(const PathTexts& texts, const juce::File& folder, b
 }
 
 // One File element into a new file of the track; false when its file was
-// not found.
-bool ReadFile(const juce::XmlElement& element, CPlaylistTrack& track, const juce::File& folder)
+// not found (its stated full path is then kept in unresolved).
+bool ReadFile(const juce::XmlElement& element, CPlaylistTrack& track, const juce::File& folder,
+              UnresolvedPaths& unresolved)
 {
     bool found = false;
-    const juce::String path = ResolveFilePath(PathTextsOf(element), folder, &found);
+    const PathTexts texts = PathTextsOf(element);
+    const juce::String path = ResolveFilePath(texts, folder, &found);
+    if (!found)
+        unresolved[path] = texts.absolute;
     // A start before the file is its first frame; a stop below -1 (the end
     // of the file) means the end.
     const int64_t start = std::max<int64_t>(0, IntegerOf(element, "StartSample"));
@@ -272,11 +298,12 @@ bool ReadFile(const juce::XmlElement& element, CPlaylistTrack& track, const juce
     return found;
 }
 
-bool ReadTrackFiles(const juce::XmlElement& parent, CPlaylistTrack& track, const juce::File& folder)
+bool ReadTrackFiles(const juce::XmlElement& parent, CPlaylistTrack& track, const juce::File& folder,
+                    UnresolvedPaths& unresolved)
 {
     bool allFound = true;
     for (const juce::XmlElement* file : parent.getChildWithTagNameIterator("File"))
-        allFound = ReadFile(*file, track, folder) && allFound;
+        allFound = ReadFile(*file, track, folder, unresolved) && allFound;
     return allFound;
 }
 } // namespace
@@ -326,10 +353,10 @@ std::unique_ptr<juce::XmlElement> TrackInfo::serializeToXml(int version,
     AddInteger(*control, "DCCut", m_dcCut);
 
     juce::XmlElement* fileInfo = track->createNewChildElement("FileInfo");
-    AddSongFiles(*fileInfo, *m_song, songlistFolder);
+    AddSongFiles(*fileInfo, *m_song, m_unresolvedPaths, songlistFolder);
     juce::XmlElement* picture = fileInfo->createNewChildElement("Picture");
     if (m_picturePath.isNotEmpty())
-        AddPathPair(*picture, m_picturePath, songlistFolder);
+        AddPathPair(*picture, m_picturePath, m_unresolvedPaths, songlistFolder);
 
     juce::XmlElement* marker = track->createNewChildElement("Marker");
     for (int i = 0; i < m_markers->GetNumMarkers(); ++i)
@@ -446,6 +473,7 @@ void TrackInfo::deserializeControl(const juce::XmlElement& control)
 void TrackInfo::deserializeFileInfo(const juce::XmlElement& fileInfo, const juce::File& songlistFolder)
 {
     m_song->DeleteAll();
+    m_unresolvedPaths.clear();
     bool present = true;
     if (fileInfo.getChildByName("Section") != nullptr)
     {
@@ -453,12 +481,15 @@ void TrackInfo::deserializeFileInfo(const juce::XmlElement& fileInfo, const juce
         {
             CPlaylistSection* newSection = m_song->CreateNewSection();
             for (const juce::XmlElement* track : section->getChildWithTagNameIterator("Track"))
-                present = ReadTrackFiles(*track, *newSection->CreateNewTrack(), songlistFolder) && present;
+                present = ReadTrackFiles(*track, *newSection->CreateNewTrack(), songlistFolder,
+                                         m_unresolvedPaths) &&
+                          present;
         }
     }
     else
     {
-        present = ReadTrackFiles(fileInfo, *m_song->CreateNewSection()->CreateNewTrack(), songlistFolder);
+        present = ReadTrackFiles(fileInfo, *m_song->CreateNewSection()->CreateNewTrack(), songlistFolder,
+                                 m_unresolvedPaths);
     }
     m_present = present;
     deserializePicture(fileInfo.getChildByName("Picture"), songlistFolder);
@@ -475,6 +506,8 @@ void TrackInfo::deserializePicture(const juce::XmlElement* picture, const juce::
         if (!chosen.existsAsFile() && (absolute.existsAsFile() || chosen == juce::File()))
             chosen = absolute;
         path = chosen != juce::File() ? chosen.getFullPathName() : juce::String();
+        if (chosen != juce::File() && !chosen.existsAsFile())
+            m_unresolvedPaths[path] = texts.absolute;
     }
     else if (m_song->GetNumSections() > 0 && m_song->GetSectionPtr(0)->GetNumTracks() > 0 &&
              m_song->GetSectionPtr(0)->GetTrackPtr(0)->GetNumFiles() > 0)

@@ -563,3 +563,37 @@ TEST_F(SonglistFileTest, ZeroGainIsNeverNegative)
         EXPECT_TRUE(file.loadFileAsString().contains("<Gain type=\"float\">0.000000</Gain>"));
     }
 }
+
+// A songlist saved elsewhere while its songs and picture are away keeps the
+// full paths it read: once they are back where they were, the songlist finds
+// them. (It used to write the paths guessed from its own folder.)
+TEST_F(SonglistFileTest, SavingWhileSongsAreAwayKeepsTheirPaths)
+{
+    const std::wstring audio = AudioFile("home/music/song.wav");
+    const juce::String picture = Folder("home/music").getChildFile("cover.jpg").getFullPathName();
+    ASSERT_TRUE(juce::File(picture).replaceWithText("not really a jpeg"));
+    auto song = SongOf(std::filesystem::path(audio), "S");
+    ASSERT_NE(song, nullptr);
+    song->setAttachedPictureFilePath(picture, false);
+    ASSERT_TRUE(SonglistFile::write({song.get()}, Folder("home").getChildFile("list.vxsl")));
+
+    // The songlist moved alone; the songs go away; it is saved where it now is.
+    const juce::File moved = Folder("elsewhere").getChildFile("list.vxsl");
+    ASSERT_TRUE(Folder("home").getChildFile("list.vxsl").moveFileTo(moved));
+    std::filesystem::rename(m_folder / "home" / "music", m_folder / "away");
+    auto whileAway = ReadAll(moved);
+    ASSERT_EQ(whileAway.size(), 1u);
+    EXPECT_FALSE(whileAway[0]->isPresent());
+    ASSERT_TRUE(SonglistFile::write({whileAway[0].get()}, moved));
+
+    // Back where they were: found, as is the picture.
+    std::filesystem::rename(m_folder / "away", m_folder / "home" / "music");
+    auto back = ReadAll(moved);
+    ASSERT_EQ(back.size(), 1u);
+    EXPECT_TRUE(back[0]->isPresent());
+    juce::Array<CPlaylistFile*> files;
+    back[0]->getAllFiles(files);
+    ASSERT_EQ(files.size(), 1);
+    EXPECT_EQ(std::wstring(files[0]->GetFilePath()), audio);
+    EXPECT_EQ(back[0]->getAttachedPictureFilePath(), picture);
+}
