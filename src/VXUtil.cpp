@@ -27,7 +27,7 @@ juce::String getAudioFileWildcard()
     juce::String wildcard = "*.wav;*.aif;*.aiff;";
     if (CQuickTimeFileRead::IsQuickTimeInstalled())
         wildcard << "*.mp3;*.m4a;*.wma;";
-    return wildcard + "*.cda;*.vxsl";
+    return wildcard + "*.cda;*.cue;*.vxsl";
 }
 
 juce::StringArray getImageFileExtensions(bool withAudioFiles)

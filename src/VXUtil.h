@@ -9,7 +9,8 @@ namespace Vextal
 {
 // The pattern of the audio-file chooser: "*.wav;*.aif;*.aiff;", then
 // "*.mp3;*.m4a;*.wma;" when the compressed-file decoder is available, then
-// "*.cda;*.vxsl" (songlists are added like audio files).
+// "*.cda;*.cue;*.vxsl" (songlists are added like audio files, a disc image
+// like the audio CD it holds).
 juce::String getAudioFileWildcard();
 
 // "jpg", "jpeg", "png"; with withAudioFiles also the audio files that can carry

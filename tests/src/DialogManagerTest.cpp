@@ -213,6 +213,12 @@ TEST_F(DialogManagerTest, EachCategoryHasItsChooser)
         EXPECT_EQ(shown.picturePreview, c.preview);
     }
     EXPECT_TRUE(Vextal::getImageFileWildcard(true).startsWith("*.jpg;*.jpeg;*.png;*.aif;*.aiff;"));
+    // The Add Songs chooser offers songs, songlists and disc images (a cue
+    // sheet stands for an audio CD).
+    const juce::WildcardFileFilter addFilter(Vextal::getAudioFileWildcard(), "*", "songs");
+    for (const char* name : {"a.wav", "a.aiff", "Album.cue", "list.vxsl"})
+        EXPECT_TRUE(addFilter.isFileSuitable(juce::File("/music").getChildFile(name))) << name;
+    EXPECT_FALSE(addFilter.isFileSuitable(juce::File("/music/Album.bin")));
 
     juce::StringArray results{"stale"};
     EXPECT_FALSE(DialogManager::browseToOpen(results, 4));
