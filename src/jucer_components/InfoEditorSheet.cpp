@@ -9,6 +9,10 @@
 #include "src/CommandManager.h"
 #include "src/TrackInfo.h"
 
+#include <algorithm>
+#include <cstdlib>
+#include <vector>
+
 namespace Vextal
 {
 namespace
@@ -81,6 +85,76 @@ int LeadingDigits(const juce::String& text)
         ++n;
     return n;
 }
+
+// The keyboard focus order of the sheet: Tab and Shift-Tab go from text
+// field to text field only, in the given order and round again, so that
+// typing after a Tab always lands in a field. From any other control (a box
+// the mouse ticked) Tab goes to the next field in reading order.
+class TextFieldTraverser : public juce::ComponentTraverser
+{
+public:
+    explicit TextFieldTraverser(std::vector<juce::Component*> fields) : m_fields(std::move(fields)) {}
+
+    juce::Component* getDefaultComponent(juce::Component*) override
+    {
+        const auto fields = usable();
+        return fields.empty() ? nullptr : fields.front();
+    }
+
+    juce::Component* getNextComponent(juce::Component* current) override { return step(current, true); }
+    juce::Component* getPreviousComponent(juce::Component* current) override { return step(current, false); }
+    std::vector<juce::Component*> getAllComponents(juce::Component*) override { return usable(); }
+
+private:
+    std::vector<juce::Component*> usable() const
+    {
+        std::vector<juce::Component*> fields;
+        for (juce::Component* field : m_fields)
+        {
+            if (field->isShowing() && field->isEnabled())
+                fields.push_back(field);
+        }
+        return fields;
+    }
+
+    // Whether a lies before b in reading order (rows, then left to right).
+    static bool readsBefore(const juce::Component& a, const juce::Component& b)
+    {
+        constexpr int kRowTolerance = 4;
+        const int dy = a.getBounds().getCentreY() - b.getBounds().getCentreY();
+        return dy < -kRowTolerance || (std::abs(dy) <= kRowTolerance && a.getX() < b.getX());
+    }
+
+    juce::Component* step(juce::Component* current, bool forward) const
+    {
+        const auto fields = usable();
+        if (fields.empty() || current == nullptr)
+            return nullptr;
+        const auto at = std::find(fields.begin(), fields.end(), current);
+        if (at != fields.end())
+        {
+            const auto n = static_cast<size_t>(at - fields.begin());
+            return fields[forward ? (n + 1) % fields.size() : (n + fields.size() - 1) % fields.size()];
+        }
+        if (forward)
+        {
+            for (juce::Component* field : fields)
+            {
+                if (readsBefore(*current, *field))
+                    return field;
+            }
+            return fields.front();
+        }
+        for (auto it = fields.rbegin(); it != fields.rend(); ++it)
+        {
+            if (readsBefore(**it, *current))
+                return *it;
+        }
+        return fields.back();
+    }
+
+    std::vector<juce::Component*> m_fields;
+};
 
 void SetupEditor(LabelWithInlineEditor& editor, const juce::Font& font, juce::Justification justification)
 {
@@ -251,6 +325,21 @@ void InfoEditorSheet::paint(juce::Graphics& g)
 
 void InfoEditorSheet::resized() {}
 
+std::unique_ptr<juce::ComponentTraverser> InfoEditorSheet::createKeyboardFocusTraverser()
+{
+    std::vector<juce::Component*> fields{&m_separator};
+    for (const ComponentToTextId& row : m_rows)
+        fields.push_back(row.editor);
+    return std::make_unique<TextFieldTraverser>(std::move(fields));
+}
+
+void InfoEditorSheet::commitOpenEditors()
+{
+    m_separator.hideEditor(false);
+    for (const ComponentToTextId& row : m_rows)
+        row.editor->hideEditor(false);
+}
+
 void InfoEditorSheet::DoBeforeOpen()
 {
     fillFromSelection();
@@ -291,6 +380,8 @@ void InfoEditorSheet::buttonClicked(juce::Button* button)
 {
     if (button == &m_ok)
     {
+        // OK from its shortcut leaves the field being typed in open.
+        commitOpenEditors();
         applyChanges();
         Close();
     }

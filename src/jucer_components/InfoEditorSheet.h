@@ -36,6 +36,9 @@ class TrackInfo;
 // count. A song's name is never made empty: a name that is only a number
 // keeps it, and an empty result leaves the name as it was.
 //
+// Keyboard: Tab and Shift-Tab go round the text fields (the separator, then
+// the texts, date and time in order); Return in a field commits it.
+//
 // Message thread only.
 class InfoEditorSheet : public CZfcSheet,
                         public FileImageComponentListener,
@@ -75,6 +78,8 @@ public:
 
     void paint(juce::Graphics& g) override;
     void resized() override;
+    // Tab and Shift-Tab move between the text fields only.
+    std::unique_ptr<juce::ComponentTraverser> createKeyboardFocusTraverser() override;
 
     void fileImageComponentChanged(FileImageComponent* well) override;
     void labelTextChanged(juce::Label* label) override;
@@ -106,6 +111,8 @@ private:
     void compareWith(const TrackInfo& song, bool& dateMixed, bool& timeMixed);
     void fillPicture(const juce::String& path, bool mixed);
 
+    // Commits the text of a field still being edited.
+    void commitOpenEditors();
     void applyChanges();
     void stackTextActions(bool& first);
     void stackNameActions(bool& first);

@@ -224,6 +224,63 @@ TEST_F(InfoEditorSheetTest, WritesOnlyTickedFields)
     EXPECT_EQ(m_host->GetSong(2)->getText(TrackInfo::kGenre), "");
 }
 
+// Typing, Tab, typing and Return, as the keyboard sends them: Tab goes from
+// field to field (never to a check box, which Return would tick), both texts
+// are kept and both are written. Shift-Tab goes back, and Tab from the last
+// field comes round to the first.
+TEST_F(InfoEditorSheetTest, TabGoesFromFieldToFieldAndKeepsWhatIsTyped)
+{
+    AddSongs(2);
+    m_host->GetSong(0)->setText(TrackInfo::kLocation, "Hall", false);
+    m_host->SetSelectedSongs(0, 2, false);
+    Open();
+    auto& genre = m_sheet->getEditor(TrackInfo::kGenre);
+    auto& location = m_sheet->getEditor(TrackInfo::kLocation);
+    Click(genre);
+    ASSERT_TRUE(uitest::PumpUntil([&] { return genre.getCurrentTextEditor() != nullptr; }));
+    uitest::TypeText(*m_sheet, "Rock");
+    uitest::PressKey(*m_sheet, juce::KeyPress(juce::KeyPress::tabKey));
+    ASSERT_TRUE(uitest::PumpUntil([&] { return location.getCurrentTextEditor() != nullptr; }));
+    EXPECT_EQ(Field(TrackInfo::kGenre), "Rock");
+    uitest::TypeText(*m_sheet, "Studio");
+    uitest::PressKey(*m_sheet, juce::KeyPress(juce::KeyPress::returnKey));
+    // The editor tells of Return through a posted message.
+    ASSERT_TRUE(uitest::PumpUntil([&] { return location.getCurrentTextEditor() == nullptr; }));
+    EXPECT_EQ(Field(TrackInfo::kLocation), "Studio");
+    EXPECT_TRUE(m_sheet->getCheckBox(TrackInfo::kLocation).getToggleState());
+    EXPECT_FALSE(m_sheet->getCheckBox(TrackInfo::kLocation).hasKeyboardFocus(true));
+
+    const auto traverser = m_sheet->createKeyboardFocusTraverser();
+    EXPECT_EQ(traverser->getNextComponent(&genre), &location);
+    EXPECT_EQ(traverser->getPreviousComponent(&location), &genre);
+    EXPECT_EQ(traverser->getNextComponent(&m_sheet->getEditor(TrackInfo::kRecSecond)), &m_sheet->getSeparator());
+    EXPECT_EQ(traverser->getNextComponent(&m_sheet->getCheckBox(TrackInfo::kLocation)), &location);
+    for (auto* c : traverser->getAllComponents(m_sheet.get()))
+        EXPECT_NE(dynamic_cast<juce::Label*>(c), nullptr);
+
+    Ok();
+    for (int i = 0; i < 2; ++i)
+    {
+        EXPECT_EQ(m_host->GetSong(i)->getText(TrackInfo::kGenre), "Rock");
+        EXPECT_EQ(m_host->GetSong(i)->getText(TrackInfo::kLocation), "Studio");
+    }
+}
+
+// OK from its shortcut while a field is still being typed in writes what
+// was typed.
+TEST_F(InfoEditorSheetTest, OkWritesTheFieldStillBeingTyped)
+{
+    AddSongs(1);
+    Open();
+    auto& album = m_sheet->getEditor(TrackInfo::kAlbum);
+    album.showEditor();
+    ASSERT_NE(album.getCurrentTextEditor(), nullptr);
+    album.getCurrentTextEditor()->setText("Typed", false);
+    m_sheet->getOkButton().triggerClick();
+    ASSERT_TRUE(uitest::PumpUntil([&] { return m_sheet->GetState() == CZfcSheet::kClosed; }));
+    EXPECT_EQ(m_host->GetSong(0)->getText(TrackInfo::kAlbum), "Typed");
+}
+
 // Songs whose days differ show an empty date; typing only the year writes
 // only the year, each song keeping its month and day.
 TEST_F(InfoEditorSheetTest, EditingPartOfAMixedDateWritesOnlyThatPart)
