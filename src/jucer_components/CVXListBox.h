@@ -41,7 +41,9 @@ public:
     // The right edge of the last column: selection, separators and marker
     // end here.
     static constexpr int kRowWidth = 365;
-    static constexpr juce::uint32 kSelectedColour = 0xB0FFFFFF;
+    // The selection: the blue of the name editor's text highlight over the
+    // list, plainly darker than the list's light grey.
+    static constexpr juce::uint32 kSelectedColour = 0x400111EE;
     static constexpr juce::uint32 kSeparatorColour = 0xFF808080;
     static constexpr juce::uint32 kMarkerColour = 0xFF8080A0;
     static constexpr int kEdgeScrollMs = 100;

@@ -5,6 +5,7 @@
 #include "src/jucer_components/UndoDisabledTextEditor.h"
 
 #include <atomic>
+#include <cmath>
 
 namespace
 {
@@ -90,6 +91,12 @@ juce::TextEditor* LabelWithInlineEditor::createEditorComponent()
         editor->setColour(id, findColour(id));
     editor->setInputRestrictions(m_maxLength, m_allowedCharacters);
     editor->setPopupMenuEnabled(false);
+    // The text centred in the label's height: the framework's fixed top
+    // indent puts a line of a label's own height so low that the bottom edge
+    // cuts its descenders.
+    const int border = editor->getBorder().getTopAndBottom();
+    const int spare = getHeight() - border - juce::roundToInt(std::ceil(getFont().getHeight()));
+    editor->setIndents(editor->getLeftIndent(), juce::jlimit(0, editor->getTopIndent(), spare / 2));
     applyInputMethod(*editor);
     return editor;
 }

@@ -4,6 +4,10 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <cmath>
+#include <map>
+
 using songlistpanel::SongListTest;
 using Vextal::TrackInfo;
 
@@ -127,6 +131,84 @@ TEST_F(CVXListBoxTest, FileDropsNeedSongsAndNormalMode)
     List().returnKeyPressed(1);
     EXPECT_EQ(m_host->GetCurPlayTrack(0), current);
     m_host->SetMode(0);
+}
+
+// The relative luminance of a colour, as contrast ratios use it.
+double Luminance(juce::Colour c)
+{
+    const auto linear = [](juce::uint8 v) {
+        const double s = v / 255.0;
+        return s <= 0.03928 ? s / 12.92 : std::pow((s + 0.055) / 1.055, 2.4);
+    };
+    return 0.2126 * linear(c.getRed()) + 0.7152 * linear(c.getGreen()) + 0.0722 * linear(c.getBlue());
+}
+
+// The colour most of an area is drawn in: a row's background under its
+// texts.
+juce::Colour MostCommonColour(const juce::Image& image, juce::Rectangle<int> area)
+{
+    std::map<juce::uint32, int> counts;
+    const juce::Image::BitmapData data(image, juce::Image::BitmapData::readOnly);
+    for (int y = area.getY(); y < area.getBottom(); ++y)
+        for (int x = area.getX(); x < area.getRight(); ++x)
+            ++counts[data.getPixelColour(x, y).getARGB()];
+    const auto most = std::max_element(counts.begin(), counts.end(),
+                                       [](const auto& a, const auto& b) { return a.second < b.second; });
+    return juce::Colour(most->first);
+}
+
+// A selected row stands out from the list: the contrast of its background
+// with an unselected row's is at least 1.5 (it was 1.08, white over the
+// list's light grey), and the texts keep their contrast on it.
+TEST_F(CVXListBoxTest, TheSelectedRowIsPlainlyVisible)
+{
+    AddSongs(6);
+    ShowPanel();
+    m_host->SetSelectedSongs(2, 1, false);
+    ASSERT_TRUE(uitest::PumpUntil([&] { return List().isRowSelected(2); }));
+    const juce::Image shot = uitest::Snapshot(*m_panel);
+    uitest::SavePng(shot, "SongListSelection");
+    const auto rowArea = [&](int row) {
+        return m_panel->getLocalArea(&List(), List().getRowPosition(row, true))
+            .withWidth(CVXListBox::kRowWidth)
+            .reduced(0, 3);
+    };
+    const juce::Colour selected = MostCommonColour(shot, rowArea(2));
+    const juce::Colour plain = MostCommonColour(shot, rowArea(4));
+    const double ratio = (Luminance(plain) + 0.05) / (Luminance(selected) + 0.05);
+    EXPECT_GE(ratio, 1.5) << selected.toString() << " on " << plain.toString();
+    EXPECT_GE((Luminance(selected) + 0.05) / 0.05, 7.0) << "black text on the selection";
+}
+
+// The name editor of a row holds the whole height of its font: the text's
+// descenders ("gjpqy") end above the editor's bottom edge instead of being
+// cut by it.
+TEST_F(CVXListBoxTest, TheNameEditorHoldsTheDescenders)
+{
+    AddSongs(3);
+    ShowPanel();
+    m_host->SetSelectedSongs(1, 1, false);
+    m_panel->editSongName();
+    auto& name = Row(1).GetLabel(CVXListItem::kNameLabel);
+    juce::TextEditor* editor = name.getCurrentTextEditor();
+    ASSERT_NE(editor, nullptr);
+    editor->setText("gjpqy Song", false);
+    const juce::BorderSize<int> border = editor->getBorder();
+    const float textBottom =
+        static_cast<float>(border.getTop() + editor->getTopIndent()) + name.getFont().getHeight();
+    EXPECT_LE(textBottom, static_cast<float>(editor->getHeight() - border.getBottom() - 1));
+
+    const juce::Image shot = uitest::Snapshot(*editor);
+    uitest::SavePng(shot, "SongNameEditor");
+    int lowestInk = -1;
+    for (int y = 0; y < shot.getHeight(); ++y)
+        for (int x = border.getLeft(); x < shot.getWidth() - border.getRight(); ++x)
+            if (shot.getPixelAt(x, y).getBrightness() < 0.5f)
+                lowestInk = y;
+    ASSERT_GE(lowestInk, 0) << "no text drawn";
+    EXPECT_LT(lowestInk, shot.getHeight() - border.getBottom() - 1) << "descenders reach the bottom edge";
+    editor->setText({}, false);
+    name.hideEditor(true);
 }
 
 // Selecting every song, and the name editor of the last selected row.
