@@ -127,12 +127,12 @@ juce::Font ShortcutKeyEditor::font(float height) const
     return CVXLookAndFeel::GetFontOrDefault(CVXLookAndFeel::kFontLocalUI, height);
 }
 
-void ShortcutKeyEditor::paint(juce::Graphics& g)
+std::vector<ShortcutKeyEditor::Line> ShortcutKeyEditor::layOut() const
 {
-    g.fillAll(kBackground);
-    g.setColour(juce::Colours::white);
+    std::vector<Line> lines;
     const int width = getWidth();
-    const int column = width / 2 - 36;
+    const int column = width / 2 - 2 * kMargin;
+    const juce::Font rowFont = font(kRowFontHeight);
     int x = kMargin;
     int y = kMargin;
     bool secondColumn = false;
@@ -149,10 +149,7 @@ void ShortcutKeyEditor::paint(juce::Graphics& g)
             x = width / 2 + kMargin;
             y = kMargin;
         }
-        g.setFont(font(kHeadingFontHeight));
-        g.drawText(m_groupNames[static_cast<int>(index)], x, y, column, kHeadingHeight,
-                   juce::Justification::centredLeft, true);
-        g.setFont(font(kRowFontHeight));
+        lines.push_back({m_groupNames[static_cast<int>(index)], {x, y, column, kHeadingHeight}, true});
         int row = y + kFirstRowOffset;
         for (int id : group)
         {
@@ -160,16 +157,34 @@ void ShortcutKeyEditor::paint(juce::Graphics& g)
             const auto keys = m_commands->getKeyMappings()->getKeyPressesAssignedToCommand(id);
             if (!keys.isEmpty())
             {
-                // The key at the right; a long name ends short of it.
+                // The key at the right; the name ends short of it.
                 const juce::String key = fixShortcutKeyText(keys.getReference(0).getTextDescription());
-                g.drawText(key, box, juce::Justification::centredRight, false);
-                box.removeFromRight(g.getCurrentFont().getStringWidth(key) + kKeyGap);
+                lines.push_back({key, box, false, juce::Justification::centredRight});
+                box.removeFromRight(rowFont.getStringWidth(key) + kKeyGap);
             }
-            g.drawText(nameOf(id), box, juce::Justification::centredLeft, true);
+            lines.push_back({nameOf(id), box, false});
             row += kRowPitch;
         }
         y = row - kRowPitch + kRowHeight + kGroupGap;
     }
+    return lines;
+}
+
+void ShortcutKeyEditor::paint(juce::Graphics& g)
+{
+    g.fillAll(kBackground);
+    g.setColour(juce::Colours::white);
+    for (const Line& line : layOut())
+    {
+        g.setFont(getLineFont(line));
+        // A long name is narrowed a little rather than cut.
+        g.drawFittedText(line.text, line.box, line.justification, 1, kMinimumHorizontalScale);
+    }
+}
+
+juce::Font ShortcutKeyEditor::getLineFont(const Line& line) const
+{
+    return font(line.heading ? kHeadingFontHeight : kRowFontHeight);
 }
 
 void ShortcutKeyEditor::close(bool deleteSelf)

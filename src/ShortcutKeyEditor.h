@@ -26,6 +26,18 @@ public:
     static constexpr int kFadeMs = 50;
     static constexpr int kPreferencesCommand = 39;
     static constexpr const char* kApplicationTitle = "Vextal";
+    // How far a text that does not fit its box may be narrowed.
+    static constexpr float kMinimumHorizontalScale = 0.8f;
+
+    // One text the overview draws: a group's heading, a command's name or
+    // its key, in its box.
+    struct Line
+    {
+        juce::String text;
+        juce::Rectangle<int> box;
+        bool heading;
+        juce::Justification justification = juce::Justification::centredLeft;
+    };
 
     // Opens the overview over parent (nothing when parent is null): a child
     // of it, centred, modal with the keyboard focus, fading in. The returned
@@ -44,6 +56,9 @@ public:
 
     const juce::StringArray& getGroupNames() const { return m_groupNames; }
     const std::vector<std::vector<int>>& getGroups() const { return m_groups; }
+    // The texts as drawn, in two columns, and the font of each.
+    std::vector<Line> layOut() const;
+    juce::Font getLineFont(const Line& line) const;
 
     void paint(juce::Graphics& g) override;
     bool keyPressed(const juce::KeyPress& key) override;

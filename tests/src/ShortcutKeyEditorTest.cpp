@@ -33,6 +33,20 @@ protected:
         return groups;
     }
 
+    static void ExpectEveryTextFits(const ShortcutKeyEditor& editor)
+    {
+        int lines = 0;
+        for (const auto& line : editor.layOut())
+        {
+            const float needed = editor.getLineFont(line).getStringWidthFloat(line.text) *
+                                 ShortcutKeyEditor::kMinimumHorizontalScale;
+            EXPECT_LE(needed, static_cast<float>(line.box.getWidth())) << line.text;
+            EXPECT_LE(line.box.getRight(), editor.getWidth()) << line.text;
+            ++lines;
+        }
+        EXPECT_GT(lines, 20);
+    }
+
     void Draw(const char* name)
     {
         ShortcutKeyEditor editor(m_commands.get());
@@ -68,7 +82,17 @@ TEST_F(ShortcutKeyEditorTest, GroupsTheCommandsThatHaveKeys)
     EXPECT_EQ(editor.getWidth(), ShortcutKeyEditor::kWidth);
     EXPECT_EQ(editor.getHeight(), ShortcutKeyEditor::kHeight);
     EXPECT_FALSE(editor.isOpaque());
+    ExpectEveryTextFits(editor);
     Draw("ShortcutKeyEditor_en");
+}
+
+// Every heading, name and key fits its box, narrowed at most to the
+// overview's minimum scale: the longest Japanese names
+// ("ソングリストに名前を付けて保存") are not cut.
+TEST_F(ShortcutKeyEditorJapaneseTest, EveryTextFitsItsBox)
+{
+    const ShortcutKeyEditor editor(m_commands.get());
+    ExpectEveryTextFits(editor);
 }
 
 TEST_F(ShortcutKeyEditorJapaneseTest, DrawsInJapanese)
