@@ -18,6 +18,7 @@
 #include "src/CommandManager.h"
 #include "src/DialogManager.h"
 #include "src/SonglistFile.h"
+#include "src/linux/DesktopOpener.h"
 
 #include <numeric>
 #include <vector>
@@ -47,14 +48,10 @@ DocumentOpener& installedOpener()
     return opener;
 }
 
-bool xdgOpen(const juce::File& file)
+void warnCannotOpenUsersGuide(const juce::String& cause)
 {
-    juce::ChildProcess process;
-    if (!process.start(juce::StringArray{"xdg-open", file.getFullPathName()}, 0))
-        return false;
-    if (!process.waitForProcessToFinish(kOpenerWaitMs))
-        return true;
-    return process.getExitCode() == 0;
+    DialogManager::showMessageBox(juce::MessageBoxIconType::WarningIcon, text("Common_ErrorDialogTitle"),
+                                  text("Other_CannotOpenUsersGuide") + "\n\n" + cause);
 }
 
 CVXHost* hostInstance()
@@ -693,22 +690,23 @@ void setDocumentOpener(DocumentOpener opener)
     installedOpener() = std::move(opener);
 }
 
-bool openDocument(const juce::File& file)
+juce::String openDocument(const juce::File& file, std::function<void(const juce::String&)> lateFailure)
 {
     const DocumentOpener& opener = installedOpener();
-    return opener ? opener(file) : xdgOpen(file);
+    return opener ? opener(file) : runDesktopOpener(file, kOpenerWaitMs, std::move(lateFailure));
 }
 
 void Help()
 {
     const juce::File guide = usersGuideFile();
-    const char* problem = nullptr;
     if (!guide.existsAsFile())
-        problem = "Other_UsersGuideNotFound";
-    else if (!openDocument(guide))
-        problem = "Other_CannotOpenUsersGuide";
-    if (problem != nullptr)
+    {
         DialogManager::showMessageBox(juce::MessageBoxIconType::WarningIcon, text("Common_ErrorDialogTitle"),
-                                      text(problem));
+                                      text("Other_UsersGuideNotFound"));
+        return;
+    }
+    const juce::String failure = openDocument(guide, warnCannotOpenUsersGuide);
+    if (failure.isNotEmpty())
+        warnCannotOpenUsersGuide(failure);
 }
 } // namespace Vextal

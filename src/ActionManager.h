@@ -179,14 +179,17 @@ void SpeedNormal(CVXHost& host);
 // Opens the user's guide ("Users Guide(J).pdf" for a user whose first
 // language is Japanese, else "Users Guide.pdf", in the resource folder) with
 // the desktop's default application; a warning box tells when the file is
-// missing or could not be opened.
+// missing or could not be opened, and why (also when the opener fails after
+// it was handed the guide).
 void Help();
 // The guide Help opens for the user's first language.
 juce::File usersGuideFile();
-// Opens a document with the desktop's default application (xdg-open); true
-// when it was handed over. Tests replace it; an empty function goes back to
-// xdg-open.
-using DocumentOpener = std::function<bool(const juce::File&)>;
+// Opens a document with the desktop's default application (xdg-open, see
+// runDesktopOpener); the failure as a text for the user, empty when the
+// document was handed over. A failure of xdg-open after it was handed the
+// document goes to lateFailure on the message thread. Tests replace the
+// opener; an empty function goes back to xdg-open.
+using DocumentOpener = std::function<juce::String(const juce::File&)>;
 void setDocumentOpener(DocumentOpener opener);
-bool openDocument(const juce::File& file);
+juce::String openDocument(const juce::File& file, std::function<void(const juce::String&)> lateFailure = {});
 } // namespace Vextal

@@ -2,7 +2,6 @@
 
 #include "library/util/linux/CLinuxUtil.h"
 #include "library/vextal_juce/CZJEResource.h"
-#include "src/Resource/CVXResourceManager.h"
 #include "src/VXUtil.h"
 #include "src/jucer_components/LabelWithInlineEditor.h"
 #include "src/linux/CVXFontFaces.h"
@@ -12,7 +11,9 @@
 namespace
 {
 // The framework's texts the look translates, with the message keys of their
-// translations.
+// translations: those of its file browser and file chooser dialog (buttons,
+// places, the new-folder and overwrite questions). A text here must be the
+// framework's own, letter for letter.
 const std::pair<const char*, const char*> kFrameworkTexts[] = {
     {"(no recently selected files)", "Juce_NoRecentlySelectedFiles"},
     {"Open", "Juce_Open"},
@@ -20,7 +21,28 @@ const std::pair<const char*, const char*> kFrameworkTexts[] = {
     {"Documents", "Juce_Documents"},
     {"Desktop", "Juce_Desktop"},
     {"file:", "Juce_File"},
+    {"Save", "Juce_Save"},
+    {"Choose", "Juce_Choose"},
+    {"New Folder", "Juce_NewFolder"},
+    {"Go up to parent directory", "Juce_GoUp"},
+    {"Hard Drive", "Juce_HardDrive"},
+    {"CD/DVD drive", "Juce_CdDvdDrive"},
+    {"Music", "Juce_Music"},
+    {"Pictures", "Juce_Pictures"},
+    {"File already exists", "Juce_FileAlreadyExists"},
+    {"There's already a file called: FLNM", "Juce_AlreadyAFileCalled"},
+    {"Are you sure you want to overwrite it?", "Juce_SureToOverwrite"},
+    {"Overwrite", "Juce_Overwrite"},
+    {"Please enter the name for the folder", "Juce_EnterFolderName"},
+    {"Create Folder", "Juce_CreateFolder"},
+    {"Couldn't create the folder!", "Juce_CannotCreateFolder"},
 };
+
+// The icon of an alert box: its side and its distance from the box's top
+// and left edges; the text starts this far right of the text area's left.
+constexpr int kAlertIconSide = 56;
+constexpr int kAlertIconMargin = 12;
+constexpr int kAlertIconSpace = 80;
 
 // text as a quoted string of a translation file.
 juce::String Quoted(const juce::String& text)
@@ -56,14 +78,6 @@ juce::StringArray UserLanguages()
     return languages;
 }
 
-juce::Image FadedCopy(const juce::Image& image, float alpha)
-{
-    if (!image.isValid())
-        return {};
-    juce::Image copy = image.convertedToFormat(juce::Image::ARGB).createCopy();
-    copy.multiplyAllAlphas(alpha);
-    return copy;
-}
 } // namespace
 
 CVXLookAndFeel::CVXLookAndFeel() : CVXLookAndFeel(ResourceLanguage(), UserLanguages()) {}
@@ -71,7 +85,6 @@ CVXLookAndFeel::CVXLookAndFeel() : CVXLookAndFeel(ResourceLanguage(), UserLangua
 CVXLookAndFeel::CVXLookAndFeel(const juce::String& resourceLanguage,
                                const juce::StringArray& preferredLanguages)
 {
-    m_fadedAlertPicture = FadedCopy(CVXResourceManager::Get(Vextal::kImageNoPicture), 0.3f);
     chooseLanguage(resourceLanguage, preferredLanguages);
     m_latinFontName = CVXFontFaces::GetLatinFace();
     m_localTextFontName = CVXFontFaces::GetTextFace();
@@ -293,20 +306,14 @@ void CVXLookAndFeel::drawAlertBox(juce::Graphics& g, juce::AlertWindow& alert,
                                   const juce::Rectangle<int>& textArea, juce::TextLayout& textLayout)
 {
     g.fillAll(alert.findColour(juce::AlertWindow::backgroundColourId));
-    int iconSize = std::min(alert.getHeight() + 20, 130);
-    if (alert.containsAnyExtraComponents() || alert.getNumButtons() >= 3)
-        iconSize = std::min(iconSize, textArea.getHeight() + 50);
-    const juce::Rectangle<int> square(-iconSize / 10, -iconSize / 10, iconSize, iconSize);
     int iconSpace = 0;
-    if (alert.getAlertType() == juce::MessageBoxIconType::NoIcon)
+    if (alert.getAlertType() != juce::MessageBoxIconType::NoIcon)
     {
-        if (m_fadedAlertPicture.isValid())
-            g.drawImage(m_fadedAlertPicture, square.toFloat());
-    }
-    else
-    {
-        drawAlertIcon(g, alert, square);
-        iconSpace = 80;
+        // The icon whole inside the box, in the space left of the text.
+        const int side = std::min(kAlertIconSide, alert.getHeight() - 2 * kAlertIconMargin);
+        if (side > 0)
+            drawAlertIcon(g, alert, {kAlertIconMargin, kAlertIconMargin, side, side});
+        iconSpace = kAlertIconSpace;
     }
     g.setColour(alert.findColour(juce::AlertWindow::textColourId));
     textLayout.draw(g, textArea.withTrimmedLeft(iconSpace).toFloat());

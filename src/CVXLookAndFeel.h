@@ -66,7 +66,6 @@ public:
     float getInterfaceSizeRatio() const { return m_interfaceSizeRatio; }
     const juce::String& getLocalTextFontName() const { return m_localTextFontName; }
     const juce::String& getTranslationText() const { return m_translationText; }
-    const juce::Image& getFadedAlertPicture() const { return m_fadedAlertPicture; }
 
     // The current look's font, or a plain font of that height while none
     // exists.
@@ -75,6 +74,8 @@ public:
     void drawButtonText(juce::Graphics& g, juce::TextButton& button, bool isMouseOver, bool isDown) override;
     void drawToggleButton(juce::Graphics& g, juce::ToggleButton& button, bool isMouseOver,
                           bool isDown) override;
+    // An alert box shows its own icon (the warning triangle, the question or
+    // the information mark) whole in its top-left corner, or none.
     void drawAlertBox(juce::Graphics& g, juce::AlertWindow& alert, const juce::Rectangle<int>& textArea,
                       juce::TextLayout& textLayout) override;
     void drawScrollbarButton(juce::Graphics& g, juce::ScrollBar& scrollbar, int width, int height,
@@ -116,5 +117,4 @@ private:
     juce::String m_latinFontName;
     juce::String m_translationText;
     juce::LookAndFeel_V1 m_oldSchool;
-    juce::Image m_fadedAlertPicture;
 };

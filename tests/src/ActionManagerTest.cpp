@@ -8,6 +8,9 @@
 
 #include <gtest/gtest.h>
 
+#include <cerrno>
+#include <csignal>
+
 #include <memory>
 #include <string>
 
@@ -382,11 +385,11 @@ TEST_F(ActionManagerTest, UsersGuideOpensOrWarns)
     EXPECT_EQ(Vextal::usersGuideFile(), resources.getChildFile("Users Guide.pdf"));
 
     juce::Array<juce::File> opened;
-    bool opens = false;
+    juce::String failure = "xdg-open ended with exit status 3.";
     Vextal::setDocumentOpener([&](const juce::File& file)
     {
         opened.add(file);
-        return opens;
+        return failure;
     });
     Invoke(ActionManager::kUsersGuide);
     ASSERT_EQ(m_dialogs->getShownBoxes().size(), 1u);
@@ -398,8 +401,9 @@ TEST_F(ActionManagerTest, UsersGuideOpensOrWarns)
     ASSERT_TRUE(resources.getChildFile("Users Guide.pdf").create().wasOk());
     Invoke(ActionManager::kUsersGuide);
     ASSERT_EQ(m_dialogs->getShownBoxes().size(), 2u);
-    EXPECT_EQ(m_dialogs->getShownBoxes()[1].message, "The user's guide could not be opened.");
-    opens = true;
+    EXPECT_EQ(m_dialogs->getShownBoxes()[1].message,
+              "The user's guide could not be opened.\n\nxdg-open ended with exit status 3.");
+    failure = {};
     Invoke(ActionManager::kUsersGuide);
     EXPECT_EQ(m_dialogs->getShownBoxes().size(), 2u);
     EXPECT_EQ(opened.size(), 2);
@@ -465,7 +469,8 @@ TEST_F(ActionManagerTest, CueCommandsAreRegisteredAnewWithTheirFlags)
 }
 
 // The desktop's opener: xdg-open's exit status tells whether the document
-// was opened; no xdg-open at all is a failure.
+// was opened, and a failure says what failed; no xdg-open at all is a
+// failure that names it.
 TEST_F(ActionManagerTest, DocumentsOpenWithXdgOpen)
 {
     const juce::File bin((m_folder / "bin").string());
@@ -475,17 +480,59 @@ TEST_F(ActionManagerTest, DocumentsOpenWithXdgOpen)
     const juce::File document((m_folder / "Users Guide.pdf").string());
     uitest::ScopedEnvironment path("PATH", bin.getFullPathName());
     Vextal::setDocumentOpener({});
-    EXPECT_FALSE(Vextal::openDocument(document));
+    EXPECT_EQ(Vextal::openDocument(document), "The program xdg-open, which opens documents, was not found.");
 
-    for (int status : {0, 4})
+    const struct
     {
-        SCOPED_TRACE(status);
-        ASSERT_TRUE(script.replaceWithText("#!/bin/sh\necho \"$1\" > '" + log.getFullPathName() + "'\nexit " +
-                                           juce::String(status) + "\n",
+        const char* ending;
+        const char* failure;
+    } cases[] = {{"exit 0", ""},
+                 {"exit 4", "xdg-open ended with exit status 4."},
+                 {"kill -9 $$", "xdg-open was ended by signal 9."}};
+    for (const auto& c : cases)
+    {
+        SCOPED_TRACE(c.ending);
+        ASSERT_TRUE(script.replaceWithText("#!/bin/sh\necho \"$1\" > '" + log.getFullPathName() + "'\n" + c.ending +
+                                               "\n",
                                            false, false, "\n"));
         ASSERT_TRUE(script.setExecutePermission(true));
-        EXPECT_EQ(Vextal::openDocument(document), status == 0);
+        EXPECT_EQ(Vextal::openDocument(document), c.failure);
         EXPECT_EQ(log.loadFileAsString().trim(), document.getFullPathName());
     }
+}
+
+// An xdg-open still busy when Help stops waiting is reaped when it ends (no
+// zombie stays), and its later failure is still shown, with its cause.
+TEST_F(ActionManagerTest, ALateOpenerFailureIsReapedAndShown)
+{
+    const juce::File resources((m_folder / "Resources").string());
+    ASSERT_TRUE(resources.createDirectory().wasOk());
+    uitest::ScopedResourceRoot root(resources);
+    ASSERT_TRUE(resources.getChildFile("Users Guide.pdf").create().wasOk());
+    const juce::File bin((m_folder / "bin").string());
+    ASSERT_TRUE(bin.createDirectory().wasOk());
+    const juce::File pidFile = bin.getChildFile("pid");
+    const juce::File go = bin.getChildFile("go");
+    const juce::File script = bin.getChildFile("xdg-open");
+    ASSERT_TRUE(script.replaceWithText("#!/bin/sh\necho $$ > '" + pidFile.getFullPathName() +
+                                           ".tmp'\nmv '" + pidFile.getFullPathName() + ".tmp' '" +
+                                           pidFile.getFullPathName() + "'\nwhile [ ! -e '" +
+                                           go.getFullPathName() + "' ]; do sleep 0.05; done\nexit 5\n",
+                                       false, false, "\n"));
+    ASSERT_TRUE(script.setExecutePermission(true));
+    uitest::ScopedEnvironment path("PATH", bin.getFullPathName() + ":/usr/bin:/bin");
+    Vextal::setDocumentOpener({});
+
+    Invoke(ActionManager::kUsersGuide); // the script waits for "go": handed over
+    EXPECT_TRUE(m_dialogs->getShownBoxes().empty());
+    ASSERT_TRUE(uitest::PumpUntil([&] { return pidFile.existsAsFile(); }, 60000));
+    const pid_t pid = pidFile.loadFileAsString().trim().getIntValue();
+    ASSERT_GT(pid, 0);
+    ASSERT_TRUE(go.create().wasOk());
+    // Reaped: the process is gone altogether, not left as a zombie.
+    EXPECT_TRUE(uitest::PumpUntil([&] { return ::kill(pid, 0) != 0 && errno == ESRCH; }, 60000));
+    ASSERT_TRUE(uitest::PumpUntil([&] { return !m_dialogs->getShownBoxes().empty(); }, 60000));
+    EXPECT_EQ(m_dialogs->getShownBoxes()[0].message,
+              "The user's guide could not be opened.\n\nxdg-open ended with exit status 5.");
 }
 } // namespace

@@ -230,14 +230,61 @@ TEST(CVXLookAndFeel, TranslatesTheFrameworksTexts)
     EXPECT_EQ(TRANS("Choose a new file"), "Choose a new file");
 }
 
-// An alert without icon keeps its text centred and shows the faded picture in
-// its top-left corner; a warning draws its triangle there and moves the text
-// right.
-TEST(CVXLookAndFeel, DrawsAlertsWithTheirIconOrTheFadedPicture)
+namespace
+{
+// The texts a component and its children show: button texts, label texts
+// and combo-box items.
+juce::StringArray ShownTexts(juce::Component& component)
+{
+    juce::StringArray texts;
+    if (auto* button = dynamic_cast<juce::Button*>(&component))
+        texts.add(button->getButtonText());
+    if (auto* label = dynamic_cast<juce::Label*>(&component))
+        texts.add(label->getText());
+    if (auto* box = dynamic_cast<juce::ComboBox*>(&component))
+    {
+        for (int i = 0; i < box->getNumItems(); ++i)
+            texts.add(box->getItemText(i));
+    }
+    for (auto* child : component.getChildren())
+        texts.addArray(ShownTexts(*child));
+    texts.removeEmptyStrings();
+    return texts;
+}
+} // namespace
+
+// The framework's file chooser in Japanese, as Save shows it: its buttons,
+// labels and places are in Japanese; none shows the framework's English.
+TEST(CVXLookAndFeel, TheFileChooserShowsItsTextsInJapanese)
+{
+    juce::ScopedJuceInitialiser_GUI gui;
+    uitest::ScopedInterface ui("ja");
+    juce::FileBrowserComponent browser(juce::FileBrowserComponent::saveMode |
+                                           juce::FileBrowserComponent::canSelectFiles,
+                                       juce::File::getSpecialLocation(juce::File::tempDirectory), nullptr,
+                                       nullptr);
+    juce::FileChooserDialogBox dialog("Songlist", {}, browser, true, juce::Colours::lightgrey);
+    dialog.setSize(600, 420);
+    const juce::StringArray shown = ShownTexts(dialog);
+    for (const char* english :
+         {"New Folder", "Save", "Cancel", "file:", "Home folder", "Desktop", "Documents", "Music", "Pictures"})
+        EXPECT_FALSE(shown.contains(english)) << english << " in " << shown.joinIntoString(" | ").toStdString();
+    for (const char* key : {"Juce_NewFolder", "Juce_Save", "Juce_Cancel", "Juce_File"})
+        EXPECT_TRUE(shown.contains(CZJEResource::GetText(key))) << key;
+    EXPECT_NE(TRANS("Overwrite"), "Overwrite");
+    EXPECT_NE(TRANS("Go up to parent directory"), "Go up to parent directory");
+    const juce::Image drawn = dialog.createComponentSnapshot(dialog.getLocalBounds());
+    EXPECT_TRUE(uitest::IsDrawn(drawn));
+    uitest::SavePng(drawn, "FileChooser_ja");
+}
+
+// An alert without icon draws no picture at all; a warning, a question and
+// an information draw their own icon whole in the top-left corner: nothing
+// of it on the top rows, where the box's edge would cut it.
+TEST(CVXLookAndFeel, DrawsAlertsWithTheirOwnIconWhole)
 {
     juce::ScopedJuceInitialiser_GUI gui;
     uitest::ScopedInterface ui("en");
-    ASSERT_TRUE(ui.look().getFadedAlertPicture().isValid());
     for (const auto icon : {juce::MessageBoxIconType::NoIcon, juce::MessageBoxIconType::WarningIcon,
                             juce::MessageBoxIconType::QuestionIcon, juce::MessageBoxIconType::InfoIcon})
     {
@@ -245,13 +292,22 @@ TEST(CVXLookAndFeel, DrawsAlertsWithTheirIconOrTheFadedPicture)
         juce::AlertWindow alert("Title", "A message of the alert", icon);
         alert.addButton("OK", 1);
         const juce::Image drawn = alert.createComponentSnapshot(alert.getLocalBounds());
+        uitest::SavePng(drawn, "AlertIcon_" + juce::String(static_cast<int>(icon)));
         EXPECT_TRUE(uitest::IsDrawn(drawn));
         const juce::Colour background = alert.findColour(juce::AlertWindow::backgroundColourId);
-        int marked = 0;
-        for (int y = 0; y < 60; ++y)
-            for (int x = 0; x < 60; ++x)
-                marked += drawn.getPixelAt(x, y) != background ? 1 : 0;
-        EXPECT_GT(marked, 300) << "nothing drawn in the icon's corner";
-        uitest::SavePng(drawn, "AlertIcon_" + juce::String(static_cast<int>(icon)));
+        const auto marked = [&](juce::Rectangle<int> area) {
+            int n = 0;
+            for (int y = area.getY(); y < area.getBottom(); ++y)
+                for (int x = area.getX(); x < area.getRight(); ++x)
+                    n += drawn.getPixelAt(x, y) != background ? 1 : 0;
+            return n;
+        };
+        // Inside the one-pixel outline: the top rows over the icon, and the
+        // strip left of the text.
+        EXPECT_EQ(marked({1, 1, 79, 6}), 0) << "an icon cut at the top edge";
+        if (icon == juce::MessageBoxIconType::NoIcon)
+            EXPECT_EQ(marked({1, 1, 8, 60}), 0) << "a picture where there is no icon";
+        else
+            EXPECT_GT(marked({1, 1, 79, 79}), 300) << "no icon drawn";
     }
 }
