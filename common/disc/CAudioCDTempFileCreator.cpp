@@ -5,6 +5,7 @@
 #include "common/file/CAudioFileReadBase.h"
 #include "library/util/CFileUtil.h"
 #include "library/util/CPcmUtil.h"
+#include "library/util/CRegularFile.h"
 
 #include <juce_core/juce_core.h>
 
@@ -95,7 +96,7 @@ bool CAudioCDTempFileCreator::LocateTrackSamples(const std::wstring& path, int64
     const int64_t count = reader.GetNumSamples();
     reader.CloseFile();
 
-    const int fd = ::open(juce::String(path.c_str()).toRawUTF8(), O_RDONLY | O_CLOEXEC);
+    const int fd = CRegularFile::OpenForReading(juce::String(path.c_str()).toStdString());
     if (fd < 0)
         return false;
     struct stat st = {};

@@ -2,6 +2,7 @@
 
 #include "library/util/CAtomicFileWriter.h"
 #include "library/util/CDataUtil.h"
+#include "library/util/CRegularFile.h"
 #include "library/util/CTextUtil.h"
 
 #include <algorithm>
@@ -49,13 +50,9 @@ int CBinaryFile64::Open(const wchar_t* path)
 
     if (!m_bForWriting)
     {
-        m_fd = ::open(utf8.c_str(), O_RDONLY | O_CLOEXEC);
-        struct stat st;
-        if (m_fd >= 0 && (::fstat(m_fd, &st) != 0 || S_ISDIR(st.st_mode)))
-        {
-            ::close(m_fd);
-            m_fd = -1;
-        }
+        // Only a regular file is read: a FIFO, device or folder is refused
+        // like a missing file.
+        m_fd = CRegularFile::OpenForReading(utf8);
     }
     else if (!OpenForWriting(utf8))
     {

@@ -14,7 +14,10 @@
 #include "common/file/CWavFileRead.h"
 #include "common/file/CWavFileWrite.h"
 #include "library/util/CFileUtil.h"
+#include "library/util/CRegularFile.h"
 #include "library/util/CTextUtil.h"
+
+#include <juce_core/juce_core.h>
 
 #include <cwchar>
 #include <initializer_list>
@@ -120,11 +123,21 @@ bool IsEmptyPath(const wchar_t* path)
 {
     return path == nullptr || path[0] == 0;
 }
+
+// Whether a path names a regular file (links followed). Files are opened only
+// after this test: a FIFO or a device behind a song's or a picture's name is
+// refused like a missing file before any reader opens it.
+bool IsRegularFile(const wchar_t* path)
+{
+    return CRegularFile::IsRegular(juce::String(path).toStdString());
+}
 } // namespace
 
 CAudioFileReadBase* VextalFileUtil::CreateAudioFileReadObjectNoLimit(const wchar_t* path, bool noCdText)
 {
-    if (IsEmptyPath(path))
+    // Only regular files are read; a CD path names a drive's device or a
+    // track inside a disc image, which the CD reader checks itself.
+    if (IsEmptyPath(path) || (!CAudioCDPath::IsCDPath(path) && !IsRegularFile(path)))
         return nullptr;
     const std::wstring ext = LowerExtension(path);
     CAudioFileReadBase* reader = nullptr;
@@ -160,7 +173,7 @@ CAudioFileReadBase* VextalFileUtil::CreateAudioFileReadObject(const wchar_t* pat
 
 CAudioFileReadBase* VextalFileUtil::CreateAudioFileWithAttachedPictureReadObject(const wchar_t* path)
 {
-    if (IsEmptyPath(path))
+    if (IsEmptyPath(path) || !IsRegularFile(path))
         return nullptr;
     const std::wstring ext = LowerExtension(path);
     CAudioFileReadBase* reader = nullptr;
@@ -202,7 +215,7 @@ CID3v2Read* VextalFileUtil::CreateID3v2ReadObject(const wchar_t* path, int64_t o
 
 CImageFileReadBase* VextalFileUtil::CreateImageFileReadObject(const wchar_t* path)
 {
-    if (IsEmptyPath(path))
+    if (IsEmptyPath(path) || !IsRegularFile(path))
         return nullptr;
     if (CImageFileReadBase* reader = TryOpenImage<CAudioFileAttachedPictureRead>(path))
         return reader;

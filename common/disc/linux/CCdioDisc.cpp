@@ -1,6 +1,7 @@
 #include "common/disc/linux/CCdioDisc.h"
 
 #include "common/disc/linux/CAudioCDPath.h"
+#include "library/util/CRegularFile.h"
 
 #include <juce_core/juce_core.h>
 
@@ -11,7 +12,6 @@
 
 #include <algorithm>
 #include <cstring>
-#include <fstream>
 #include <iterator>
 #include <mutex>
 #include <sys/stat.h>
@@ -33,19 +33,11 @@ int64_t FileSize(const std::string& path)
     return ::stat(path.c_str(), &st) == 0 && S_ISREG(st.st_mode) ? static_cast<int64_t>(st.st_size) : -1;
 }
 
+// The whole of a regular file of at most limit bytes (a cue sheet or a
+// CD-Text file named by one); false for anything else.
 bool ReadWholeFile(const std::string& path, size_t limit, std::string* out)
 {
-    std::ifstream in(path, std::ios::binary);
-    if (!in)
-        return false;
-    out->clear();
-    char buf[4096];
-    while (in && out->size() < limit)
-    {
-        in.read(buf, static_cast<std::streamsize>(std::min(sizeof(buf), limit - out->size())));
-        out->append(buf, static_cast<size_t>(in.gcount()));
-    }
-    return true;
+    return CRegularFile::ReadAll(path, limit, *out);
 }
 
 void InitLibrary()
@@ -96,7 +88,19 @@ bool CCdioDisc::Open(const wchar_t* path)
     {
         m_cuePath = ToUtf8(root);
         m_imageDataPath = ToUtf8(CAudioCDPath::GetImageDataPath(root.c_str()));
-        if (FileSize(m_cuePath) < 0 || FileSize(m_imageDataPath) < 0)
+        // The image driver reads the CD-Text file the cue sheet names as it
+        // opens the image, blocking on a FIFO and reading a device to the
+        // end: only a regular file is let through, anything else is refused
+        // as a missing one is.
+        std::string cue;
+        if (FileSize(m_cuePath) < 0 || FileSize(m_imageDataPath) < 0 ||
+            !ReadWholeFile(m_cuePath, kMaxCueBytes, &cue))
+        {
+            Close();
+            return false;
+        }
+        const std::string textFile = CdTextFileNamedBy(cue);
+        if (!textFile.empty() && !CRegularFile::IsRegular(textFile))
         {
             Close();
             return false;
@@ -242,6 +246,11 @@ std::string CCdioDisc::FindCdTextFileOfCue() const
     std::string cue;
     if (m_cuePath.empty() || !ReadWholeFile(m_cuePath, kMaxCueBytes, &cue))
         return {};
+    return CdTextFileNamedBy(cue);
+}
+
+std::string CCdioDisc::CdTextFileNamedBy(const std::string& cue) const
+{
     const std::string keyword = "CDTEXTFILE";
     size_t lineStart = 0;
     while (lineStart < cue.size())

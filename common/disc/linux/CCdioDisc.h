@@ -85,6 +85,8 @@ public:
 private:
     // The CDTEXTFILE named by the cue sheet, as a path; empty when none.
     std::string FindCdTextFileOfCue() const;
+    // The same in the text of the cue sheet.
+    std::string CdTextFileNamedBy(const std::string& cue) const;
 
     CdIo_t* m_cdio = nullptr;
     std::wstring m_volume;

@@ -1,8 +1,11 @@
 #include "library/vextal_juce/common/CZJEXmlReader.h"
 
+#include "library/util/CRegularFile.h"
+
 #include <algorithm>
 #include <cstring>
 #include <limits>
+#include <string>
 #include <string_view>
 #include <unordered_set>
 #include <utility>
@@ -307,9 +310,11 @@ std::unique_ptr<juce::XmlElement> CZJEXmlReader::Parse(const juce::String& text)
 
 std::unique_ptr<juce::XmlElement> CZJEXmlReader::ParseFile(const juce::File& file, int64_t maxBytes)
 {
-    juce::MemoryBlock data;
-    if (!file.existsAsFile() || file.getSize() > maxBytes || !file.loadFileAsData(data) ||
-        static_cast<int64_t>(data.getSize()) > maxBytes)
+    // Only a regular file is read, and the limit holds for the bytes read: a
+    // device reports a size of 0 and never ends.
+    std::string data;
+    if (file == juce::File() || maxBytes < 0 ||
+        !CRegularFile::ReadAll(file.getFullPathName().toStdString(), static_cast<size_t>(maxBytes), data))
         return nullptr;
-    return Parse(data.getData(), data.getSize());
+    return Parse(data.data(), data.size());
 }

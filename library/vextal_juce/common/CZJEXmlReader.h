@@ -42,7 +42,8 @@ public:
     // The document element of the bytes; null when they are not readable.
     static std::unique_ptr<juce::XmlElement> Parse(const void* data, size_t size);
     static std::unique_ptr<juce::XmlElement> Parse(const juce::String& text);
-    // The document element of the file; null when it is missing, cannot be
-    // read, holds more than maxBytes bytes or is not readable.
+    // The document element of the file; null when it is missing, is no
+    // regular file (a FIFO or device is never read), cannot be read, holds
+    // more than maxBytes bytes or is not readable.
     static std::unique_ptr<juce::XmlElement> ParseFile(const juce::File& file, int64_t maxBytes = kMaxFileBytes);
 };
