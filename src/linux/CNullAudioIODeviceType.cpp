@@ -1,11 +1,11 @@
 #include "src/linux/CNullAudioIODeviceType.h"
 
 #include "common/dsp/CThread.h"
+#include "library/util/CCheckUtil.h"
 
 #include <juce_audio_formats/juce_audio_formats.h>
 
 #include <chrono>
-#include <cstdio>
 #include <limits>
 
 namespace
@@ -132,7 +132,7 @@ protected:
         }
         catch (...)
         {
-            std::fprintf(stderr, "JUCE Assertion failure in %s, line %d\n", __FILE__, __LINE__);
+            CCheckUtil::ReportFailure(__FILE__, __LINE__, "the clock of the null device never throws");
         }
     }
 

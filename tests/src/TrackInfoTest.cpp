@@ -9,6 +9,7 @@
 
 #include "tests/common/disc/CdTestImages.h"
 #include "tests/src/SonglistTestSupport.h"
+#include "tests/support/CheckReports.h"
 
 #include <gtest/gtest.h>
 
@@ -28,19 +29,13 @@ namespace
 using songtest::Part;
 using songtest::SectionParts;
 
-// Runs body with the standard error stream captured; the number of
-// consistency-check reports it printed.
+// The number of consistency-check reports made while body runs.
 template <typename F>
 int ReportsDuring(F&& body)
 {
-    testing::internal::CaptureStderr();
+    TestSupport::ScopedCheckReports reports;
     body();
-    const std::string err = testing::internal::GetCapturedStderr();
-    int count = 0;
-    for (size_t at = err.find("JUCE Assertion failure in"); at != std::string::npos;
-         at = err.find("JUCE Assertion failure in", at + 1))
-        ++count;
-    return count;
+    return reports.Count();
 }
 
 // A source that only carries song information and markers.

@@ -3,6 +3,7 @@
 
 #include "common/file/CAudioDecodeTempFileManager.h"
 #include "tests/src/Output/ExportParameter/ExportParameterTestSupport.h"
+#include "tests/support/CheckReports.h"
 
 using Vextal::CommonExportParameter;
 using Vextal::ExportParameter;
@@ -50,7 +51,13 @@ TEST_F(ExportParameterTest, SettersCorrectAnnounceAndResolve)
 
     recorder.notices.clear();
     EXPECT_FALSE(set.setParameterIndex(FileExportParameter::kQualityOption, 0, true)) << "WAV has no qualities";
-    EXPECT_FALSE(set.setParameterText(FileExportParameter::kFormat, "OGG", true));
+    {
+        // A choice the parameter does not offer is the caller's fault: refused
+        // and reported.
+        TestSupport::ScopedCheckReports reports;
+        EXPECT_FALSE(set.setParameterText(FileExportParameter::kFormat, "OGG", true));
+        EXPECT_EQ(reports.Count(), 1);
+    }
     EXPECT_TRUE(set.setParameterText(FileExportParameter::kFormat, "AIFF", true));
     EXPECT_EQ(set.getFormatUniqueID(), "AIFF");
     EXPECT_EQ(recorder.notices.front(), "changed 1");
