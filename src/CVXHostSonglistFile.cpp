@@ -25,6 +25,16 @@ void ShowError(const juce::String& message)
     Vextal::DialogManager::showMessageBox(juce::MessageBoxIconType::WarningIcon,
                                           CZJEResource::GetText("Common_ErrorDialogTitle"), message);
 }
+
+bool WriteSonglist(const std::vector<std::unique_ptr<TrackInfo>>& songs, const juce::File& file,
+                   bool* tooLarge)
+{
+    std::vector<const TrackInfo*> records;
+    records.reserve(songs.size());
+    for (const auto& song : songs)
+        records.push_back(song.get());
+    return Vextal::SonglistFile::write(records, file, tooLarge);
+}
 } // namespace
 
 bool CVXHost::isReadyToOpen()
@@ -138,7 +148,15 @@ bool CVXHost::SaveProject(bool saveAs)
             return false;
         target = juce::File(path);
     }
-    bool saved = saveProjectInternal(target);
+    bool tooLarge = false;
+    bool saved = WriteSonglist(m_songs, target, &tooLarge);
+    // Another place would not make it smaller: the songlist stays as it is.
+    if (tooLarge)
+    {
+        ShowError(CZJEResource::GetText("Songlist_TooLarge")
+                      .replace("%1", juce::String(Vextal::SonglistFile::kMaxFileBytes / (1024 * 1024))));
+        return false;
+    }
     while (!saved)
     {
         const bool again = Vextal::DialogManager::showOkCancelBox(
@@ -161,11 +179,7 @@ bool CVXHost::SaveProject(bool saveAs)
 
 bool CVXHost::saveProjectInternal(const juce::File& file)
 {
-    std::vector<const TrackInfo*> songs;
-    songs.reserve(m_songs.size());
-    for (const auto& song : m_songs)
-        songs.push_back(song.get());
-    return Vextal::SonglistFile::write(songs, file);
+    return WriteSonglist(m_songs, file, nullptr);
 }
 
 bool CVXHost::BackupProject()

@@ -6,6 +6,7 @@
 #include "src/TrackInfo.h"
 
 #include <algorithm>
+#include <string>
 
 namespace Vextal
 {
@@ -21,6 +22,26 @@ uint64_t VersionPart(const juce::String& digits)
         value = std::min<uint64_t>(0xFFFFFFFFu, value * 10 + static_cast<uint64_t>(c - '0'));
     return value;
 }
+
+// An output stream into a string that grows geometrically: the framework's
+// memory stream grows by at most a megabyte at a time, which copies a large
+// songlist over and over where reallocation moves the bytes.
+class TextOutput : public juce::OutputStream
+{
+public:
+    void flush() override {}
+    bool setPosition(juce::int64) override { return false; }
+    juce::int64 getPosition() override { return static_cast<juce::int64>(m_bytes.size()); }
+    bool write(const void* data, size_t size) override
+    {
+        m_bytes.append(static_cast<const char*>(data), size);
+        return true;
+    }
+    const std::string& Bytes() const { return m_bytes; }
+
+private:
+    std::string m_bytes;
+};
 
 void AddProperties(juce::XmlElement& root)
 {
@@ -63,16 +84,24 @@ juce::MemoryBlock SonglistFile::toBytes(const juce::XmlElement& document)
     juce::XmlElement::TextFormat format;
     format.newLineChars = "\n";
     format.lineWrapLength = 1 << 20;
-    juce::MemoryOutputStream out;
+    TextOutput out;
     document.writeTo(out, format);
-    return out.getMemoryBlock();
+    return juce::MemoryBlock(out.Bytes().data(), out.Bytes().size());
 }
 
-bool SonglistFile::write(const std::vector<const TrackInfo*>& songs, const juce::File& target)
+bool SonglistFile::write(const std::vector<const TrackInfo*>& songs, const juce::File& target, bool* tooLarge)
 {
+    if (tooLarge != nullptr)
+        *tooLarge = false;
     if (target == juce::File())
         return false;
     const juce::MemoryBlock bytes = toBytes(*createDocument(songs, target));
+    if (static_cast<int64_t>(bytes.getSize()) > kMaxFileBytes)
+    {
+        if (tooLarge != nullptr)
+            *tooLarge = true;
+        return false;
+    }
     return CAtomicFileWriter::WriteWholeFile(target.getFullPathName().toStdString(), bytes.getData(),
                                              bytes.getSize());
 }
@@ -87,7 +116,7 @@ SonglistFile::ReadResult SonglistFile::check(const juce::XmlElement* root)
 SonglistFile::ReadResult SonglistFile::read(const juce::File& file, std::unique_ptr<juce::XmlElement>& root)
 {
     root.reset();
-    std::unique_ptr<juce::XmlElement> document = CZJEXmlReader::ParseFile(file);
+    std::unique_ptr<juce::XmlElement> document = CZJEXmlReader::ParseFile(file, kMaxFileBytes);
     const ReadResult result = check(document.get());
     if (result == ReadResult::kOk)
         root = std::move(document);

@@ -29,6 +29,11 @@ public:
     static constexpr const char* kVersionText = "1.0.0.0";
     static constexpr const char* kExtension = ".vxsl";
     static constexpr const char* kRootName = "VextalProject";
+    // The largest songlist file read, and so the largest written: a file we
+    // write must always be one we read. Some 110,000 songs as the program
+    // adds them (a song takes about 2.3 KB); the file is read whole, so the
+    // bound is kept far below the memory of any machine that runs us.
+    static constexpr int64_t kMaxFileBytes = 256 * 1024 * 1024;
 
     SonglistFile() = delete;
 
@@ -49,7 +54,10 @@ public:
     // declaration, no document type).
     static juce::MemoryBlock toBytes(const juce::XmlElement& document);
     // Writes the songs to target; true when the whole file is in place.
-    static bool write(const std::vector<const TrackInfo*>& songs, const juce::File& target);
+    // A document above kMaxFileBytes is not written (tooLarge is then set):
+    // it could not be opened again.
+    static bool write(const std::vector<const TrackInfo*>& songs, const juce::File& target,
+                      bool* tooLarge = nullptr);
 
     enum class ReadResult
     {

@@ -597,3 +597,28 @@ TEST_F(SonglistFileTest, SavingWhileSongsAreAwayKeepsTheirPaths)
     EXPECT_EQ(std::wstring(files[0]->GetFilePath()), audio);
     EXPECT_EQ(back[0]->getAttachedPictureFilePath(), picture);
 }
+
+// A songlist above the reader's old bound of 64 MiB (here a few songs of
+// very long texts) saves and opens again: what we write, we read.
+TEST_F(SonglistFileTest, SonglistAboveSixtyFourMebibytesOpensAgain)
+{
+    const juce::String longText = juce::String::repeatedString("name ", 4 * 1024 * 1024);
+    std::vector<std::unique_ptr<TrackInfo>> songs;
+    for (int i = 0; i < 4; ++i)
+    {
+        songs.push_back(std::make_unique<TrackInfo>());
+        songs.back()->setText(TrackInfo::kTitle, longText + juce::String(i), false);
+    }
+    const juce::File file = Folder().getChildFile("large.vxsl");
+    bool tooLarge = true;
+    ASSERT_TRUE(SonglistFile::write({songs[0].get(), songs[1].get(), songs[2].get(), songs[3].get()}, file,
+                                    &tooLarge));
+    EXPECT_FALSE(tooLarge);
+    ASSERT_GT(file.getSize(), 64 * 1024 * 1024);
+    ASSERT_LE(file.getSize(), SonglistFile::kMaxFileBytes);
+
+    juce::String error;
+    const auto read = ReadAll(file, &error);
+    ASSERT_EQ(read.size(), 4u) << error;
+    EXPECT_EQ(read[3]->getText(TrackInfo::kTitle), longText + "3");
+}
