@@ -1,7 +1,7 @@
 #include "src/DialogManager.h"
 
 #include "library/util/CCheckUtil.h"
-#include "library/vextal_juce/CZJEResource.h"
+#include "library/vextal_juce/CZJEText.h"
 #include "src/CVXPreferences.h"
 #include "src/JuceDialogPresenter.h"
 #include "src/VXUtil.h"
@@ -31,10 +31,7 @@ juce::File CurrentSonglistFile()
     return source != nullptr ? source() : juce::File();
 }
 
-juce::String Text(const char* key)
-{
-    return CZJEResource::GetText(key);
-}
+using CZJEText::Text;
 
 juce::String OrText(const juce::String& text, const char* key)
 {

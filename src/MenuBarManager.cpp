@@ -1,7 +1,7 @@
 #include "src/MenuBarManager.h"
 
 #include "library/util/CCheckUtil.h"
-#include "library/vextal_juce/CZJEResource.h"
+#include "library/vextal_juce/CZJEText.h"
 #include "src/ActionManager.h"
 #include "src/CVXHost.h"
 #include "src/CVXMainWindow.h"
@@ -21,10 +21,7 @@ using MW = CVXMainWindow;
 // A separator in a list of items.
 constexpr int kSeparator = 0;
 
-juce::String text(const char* key)
-{
-    return CZJEResource::GetText(key);
-}
+using CZJEText::Text;
 
 // The command manager the items come from; null when none exists.
 juce::ApplicationCommandManager* commands()
@@ -68,8 +65,8 @@ MenuBarManager::~MenuBarManager() = default;
 
 juce::StringArray MenuBarManager::getMenuBarNames()
 {
-    return {text("Menu_Name_File"),     text("Menu_Name_Edit"),   text("Menu_Name_View"),
-            text("Menu_Name_Controls"), text("Menu_Name_Window"), text("Menu_Name_Help")};
+    return {Text("Menu_Name_File"),     Text("Menu_Name_Edit"),   Text("Menu_Name_View"),
+            Text("Menu_Name_Controls"), Text("Menu_Name_Window"), Text("Menu_Name_Help")};
 }
 
 juce::PopupMenu MenuBarManager::getMenuForIndex(int topLevelMenuIndex, const juce::String&)
@@ -94,7 +91,7 @@ juce::PopupMenu MenuBarManager::fileMenu() const
     juce::PopupMenu menu;
     addItems(menu, {AM::kNew, AM::kOpen});
     const juce::PopupMenu recent = recentMenu();
-    menu.addSubMenu(text("Menu_Item_OpenRecent"), recent, hasActiveItem(recent));
+    menu.addSubMenu(Text("Menu_Item_OpenRecent"), recent, hasActiveItem(recent));
     addItems(menu, {AM::kSave, AM::kSaveAs, kSeparator, AM::kAdd, MC::kOpenDisc, AM::kOpenFolder, kSeparator,
                     AM::kRemoveSongs, AM::kCropSongs, kSeparator, MC::kExport, MC::kBurnDisc});
     // The quit command of the framework, under the application's own text.
@@ -102,7 +99,7 @@ juce::PopupMenu MenuBarManager::fileMenu() const
     if (manager != nullptr && manager->getCommandForID(juce::StandardApplicationCommandIDs::quit) != nullptr)
     {
         menu.addSeparator();
-        menu.addCommandItem(manager, juce::StandardApplicationCommandIDs::quit, text("Menu_Item_Exit"));
+        menu.addCommandItem(manager, juce::StandardApplicationCommandIDs::quit, Text("Menu_Item_Exit"));
     }
     return menu;
 }
@@ -130,7 +127,7 @@ juce::PopupMenu MenuBarManager::recentMenu() const
 juce::String MenuBarManager::recentItemText(const juce::File& file)
 {
     const juce::Time modified = file.getLastModificationTime();
-    const juce::String time = text("Common_Language") == "ja" ? modified.formatted("%Y/%m/%d %H:%M")
+    const juce::String time = Text("Common_Language") == "ja" ? modified.formatted("%Y/%m/%d %H:%M")
                                                               : modified.toString(true, true, false, false);
     return time + " : " + file.getFileName();
 }
@@ -147,8 +144,8 @@ juce::PopupMenu MenuBarManager::editMenu() const
 juce::PopupMenu MenuBarManager::viewMenu() const
 {
     juce::PopupMenu menu;
-    menu.addSubMenu(text("Menu_Item_PeakHold"), commandRange(AM::kFirstPeakHold, AM::kNumHoldTimes), true);
-    menu.addSubMenu(text("Menu_Item_ClipHold"), commandRange(AM::kFirstClipHold, AM::kNumHoldTimes), true);
+    menu.addSubMenu(Text("Menu_Item_PeakHold"), commandRange(AM::kFirstPeakHold, AM::kNumHoldTimes), true);
+    menu.addSubMenu(Text("Menu_Item_ClipHold"), commandRange(AM::kFirstClipHold, AM::kNumHoldTimes), true);
     addItems(menu, {kSeparator, MC::kSongProperty});
     return menu;
 }
@@ -159,7 +156,7 @@ juce::PopupMenu MenuBarManager::controlsMenu() const
     if (juce::ApplicationCommandManager* manager = commands())
     {
         const bool playing = m_host != nullptr && m_host->GetPlayerStatus() == CVXHost::kStatusPlaying;
-        menu.addCommandItem(manager, AM::kPlayPause, text(playing ? "Menu_Item_Pause" : "Menu_Item_Play"));
+        menu.addCommandItem(manager, AM::kPlayPause, Text(playing ? "Menu_Item_Pause" : "Menu_Item_Play"));
     }
     addItems(menu, {AM::kStop, kSeparator, AM::kPlayFrom, AM::kPlayTo, kSeparator, AM::kNextSong,
                     AM::kPreviousSong});

@@ -1,16 +1,13 @@
 #include "src/Output/DiscBurnProgressWindow.h"
 
 #include "library/util/CCheckUtil.h"
-#include "library/vextal_juce/CZJEResource.h"
+#include "library/vextal_juce/CZJEText.h"
 
 namespace Vextal
 {
 namespace
 {
-juce::String text(const char* key)
-{
-    return CZJEResource::GetText(key);
-}
+using CZJEText::Text;
 } // namespace
 
 DiscBurnProgressWindow::DiscBurnProgressWindow()
@@ -18,9 +15,9 @@ DiscBurnProgressWindow::DiscBurnProgressWindow()
       m_yesButton(std::make_unique<juce::TextButton>())
 {
     m_buttonStrip->setSize(224, 24);
-    m_noButton->setButtonText(text("Button_No"));
+    m_noButton->setButtonText(Text("Button_No"));
     m_noButton->setBounds(0, 0, 88, 24);
-    m_yesButton->setButtonText(text("Button_Yes"));
+    m_yesButton->setButtonText(Text("Button_Yes"));
     m_yesButton->setBounds(136, 0, 88, 24);
     for (juce::TextButton* button : {m_noButton.get(), m_yesButton.get()})
     {
@@ -46,7 +43,7 @@ DiscBurnProgressWindow::~DiscBurnProgressWindow()
 
 juce::String DiscBurnProgressWindow::getWindowTitle()
 {
-    return text(ExportSessionNames::kDiscBurn);
+    return Text(ExportSessionNames::kDiscBurn);
 }
 
 void DiscBurnProgressWindow::buttonClicked(juce::Button* button)
@@ -88,17 +85,17 @@ bool DiscBurnProgressWindow::exportShouldRepeat(ExportSession* session)
     m_progress = 0.0;
     if (session->isSucceeded())
     {
-        setMessage(text("DiscBurn_Completed"));
+        setMessage(Text("DiscBurn_Completed"));
         m_window->removeColour(juce::AlertWindow::textColourId);
-        m_yesButton->setButtonText(text("Button_Burn"));
-        m_noButton->setButtonText(text("Button_DontBurn"));
+        m_yesButton->setButtonText(Text("Button_Burn"));
+        m_noButton->setButtonText(Text("Button_DontBurn"));
     }
     else
     {
-        setMessage(session->getLastErrorMessage() + text("DiscBurn_Retry"));
+        setMessage(session->getLastErrorMessage() + Text("DiscBurn_Retry"));
         m_window->setColour(juce::AlertWindow::textColourId, juce::Colours::red);
-        m_yesButton->setButtonText(text("Button_BurnRetry"));
-        m_noButton->setButtonText(text("Button_Stop"));
+        m_yesButton->setButtonText(Text("Button_BurnRetry"));
+        m_noButton->setButtonText(Text("Button_Stop"));
     }
     showButtons(*m_buttonStrip);
 

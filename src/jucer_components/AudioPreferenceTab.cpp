@@ -1,7 +1,7 @@
 #include "src/jucer_components/AudioPreferenceTab.h"
 
 #include "common/dsp/CAudioFilePlayer.h"
-#include "library/vextal_juce/CZJEResource.h"
+#include "library/vextal_juce/CZJEText.h"
 #include "src/CVXHost.h"
 #include "src/CVXLookAndFeel.h"
 #include "src/DialogManager.h"
@@ -18,10 +18,7 @@ constexpr float kLabelFontHeight = 15.0f;
 constexpr int kNoDeviceId = 1;
 constexpr int kFirstDeviceId = 2;
 
-juce::String Text(const char* key)
-{
-    return CZJEResource::GetText(key);
-}
+using CZJEText::Text;
 
 void SetupLabel(juce::Label& label, const char* key)
 {

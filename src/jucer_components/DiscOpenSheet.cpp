@@ -1,7 +1,7 @@
 #include "src/jucer_components/DiscOpenSheet.h"
 
 #include "common/disc/DeviceChangeBroadcaster.h"
-#include "library/vextal_juce/CZJEResource.h"
+#include "library/vextal_juce/CZJEText.h"
 #include "src/AddSongAction.h"
 #include "src/CVXLookAndFeel.h"
 #include "src/CommandManager.h"
@@ -39,10 +39,7 @@ const ColumnSpec kColumns[] = {{kColumnDrive, "DiscOpen_DriveName", 38},
                                {kColumnTracks, "DiscOpen_NumTracks", 40},
                                {kColumnTime, "DiscOpen_TotalTime", 48}};
 
-juce::String Text(const char* key)
-{
-    return CZJEResource::GetText(key);
-}
+using CZJEText::Text;
 
 void SetupLabel(juce::Label& label)
 {

@@ -1,7 +1,7 @@
 #include "src/jucer_components/ExportSheet.h"
 #include "src/jucer_components/OutputSheetControls.h"
 
-#include "library/vextal_juce/CZJEResource.h"
+#include "library/vextal_juce/CZJEText.h"
 #include "src/CVXHost.h"
 #include "src/CVXLookAndFeel.h"
 #include "src/ComboBoxLookAndFeel.h"
@@ -17,10 +17,7 @@ namespace
 constexpr const char* kOkShortcut = "ctrl + shift + E";
 constexpr const char* kCancelShortcut = "escape";
 
-juce::String Text(const char* key)
-{
-    return CZJEResource::GetText(key);
-}
+using CZJEText::Text;
 
 } // namespace
 

@@ -1,5 +1,6 @@
 #include "src/DialogManager.h"
 
+#include "library/vextal_juce/CZJEText.h"
 #include "src/CustomAlertWindow.h"
 #include "src/JuceDialogPresenter.h"
 #include "src/TempDialogWindow.h"
@@ -20,10 +21,7 @@ const juce::KeyPress kEscape(juce::KeyPress::escapeKey);
 const juce::KeyPress kReturn(juce::KeyPress::returnKey);
 const juce::KeyPress kBackspace(juce::KeyPress::backspaceKey);
 
-juce::String Text(const char* key)
-{
-    return CZJEResource::GetText(key);
-}
+using CZJEText::Text;
 
 // Waits for a modal alert, saves its picture as name and checks it is drawn,
 // then presses key in it.

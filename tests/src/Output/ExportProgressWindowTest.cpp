@@ -3,7 +3,7 @@
 #include "src/Output/DiscEraseProgressWindow.h"
 #include "src/Output/ExportManager.h"
 
-#include "library/vextal_juce/CZJEResource.h"
+#include "library/vextal_juce/CZJEText.h"
 #include "library/zfc/CZfcSheet.h"
 #include "tests/src/ModalDriver.h"
 #include "tests/src/ScopedInterface.h"
@@ -52,10 +52,7 @@ private:
     const char* m_key;
 };
 
-juce::String Text(const char* key)
-{
-    return CZJEResource::GetText(key);
-}
+using CZJEText::Text;
 
 // The export manager with a session of the given class running in it.
 class ProgressWindowTest : public testing::TestWithParam<const char*>

@@ -1,6 +1,6 @@
 #include "src/jucer_components/FileImageComponent.h"
 
-#include "library/vextal_juce/CZJEResource.h"
+#include "library/vextal_juce/CZJEText.h"
 #include "src/ScriptedDialogPresenter.h"
 #include "src/DialogManager.h"
 #include "tests/src/ModalDriver.h"
@@ -14,6 +14,7 @@
 
 namespace
 {
+using CZJEText::Text;
 using Vextal::FileImageComponent;
 
 class PathRecorder : public Vextal::FileImageComponentListener
@@ -41,7 +42,6 @@ protected:
     juce::File File(const char* name) const { return juce::File(folder.Path().string()).getChildFile(name); }
     juce::String Message() const { return well.getMessageLabel().getText(); }
     bool MessageShown() const { return well.getMessageLabel().isVisible(); }
-    static juce::String Text(const char* key) { return CZJEResource::GetText(key); }
 
     juce::ScopedJuceInitialiser_GUI gui;
     uitest::ScopedInterface ui;

@@ -1,6 +1,6 @@
 #include "src/jucer_components/MainComponent.h"
 
-#include "library/vextal_juce/CZJEResource.h"
+#include "library/vextal_juce/CZJEText.h"
 #include "library/zfc/CZfcSheet.h"
 #include "src/CommandManager.h"
 #include "src/ScriptedDialogPresenter.h"
@@ -19,10 +19,7 @@ using Vextal::MainComponent;
 
 namespace
 {
-juce::String Text(const char* key)
-{
-    return CZJEResource::GetText(key);
-}
+using CZJEText::Text;
 
 // A session of a given kind whose notices the test sends on the message
 // thread, where the export manager relays them at once.
