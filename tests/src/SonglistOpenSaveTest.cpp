@@ -8,6 +8,7 @@
 #include "tests/src/ReadOnlyFolder.h"
 #include "tests/src/UiTestSupport.h"
 #include "tests/support/ScopedSingletonInstance.h"
+#include "tests/support/ScopedUmask.h"
 
 #include <gtest/gtest.h>
 
@@ -23,17 +24,6 @@ using Vextal::TrackInfo;
 
 namespace
 {
-// The process's umask for one test.
-class ScopedUmask
-{
-public:
-    explicit ScopedUmask(mode_t mask) : m_saved(::umask(mask)) {}
-    ~ScopedUmask() { ::umask(m_saved); }
-
-private:
-    const mode_t m_saved;
-};
-
 // An edit that changes nothing but the history.
 class NoteAction : public juce::UndoableAction
 {

@@ -1,6 +1,7 @@
 #include "library/util/CAtomicFileWriter.h"
 
 #include "tests/common/file/RiffTestFiles.h"
+#include "tests/support/ScopedUmask.h"
 
 #include <gtest/gtest.h>
 
@@ -44,17 +45,6 @@ unsigned ModeOf(const fs::path& p)
     struct stat st;
     return ::stat(p.c_str(), &st) == 0 ? (st.st_mode & 07777) : 0;
 }
-
-// The process's umask for one test.
-class ScopedUmask
-{
-public:
-    explicit ScopedUmask(mode_t mask) : m_saved(::umask(mask)) {}
-    ~ScopedUmask() { ::umask(m_saved); }
-
-private:
-    const mode_t m_saved;
-};
 
 mode_t CurrentUmask()
 {
