@@ -1,4 +1,5 @@
 #include "library/vextal_juce/CZJEResource.h"
+#include "tests/support/ScopedLanguageVariables.h"
 #include "tests/support/TempFolder.h"
 
 #include <gtest/gtest.h>
@@ -66,35 +67,10 @@ protected:
 class ScopedLocale
 {
 public:
-    explicit ScopedLocale(const char* lang)
-    {
-        for (const char* name : {"LANGUAGE", "LC_ALL", "LC_MESSAGES", "LANG"})
-        {
-            const char* value = std::getenv(name);
-            m_saved.push_back({name, value != nullptr, value != nullptr ? value : ""});
-            unsetenv(name);
-        }
-        setenv("LANG", lang, 1);
-    }
-    ~ScopedLocale()
-    {
-        for (const auto& s : m_saved)
-        {
-            if (s.wasSet)
-                setenv(s.name, s.value.c_str(), 1);
-            else
-                unsetenv(s.name);
-        }
-    }
+    explicit ScopedLocale(const char* lang) { setenv("LANG", lang, 1); }
 
 private:
-    struct Saved
-    {
-        const char* name;
-        bool wasSet;
-        std::string value;
-    };
-    std::vector<Saved> m_saved;
+    const ScopedLanguageVariables m_cleared;
 };
 
 // Points the default resource folder at a test folder for one scope.

@@ -1,5 +1,7 @@
 #include "library/util/linux/CLinuxUtil.h"
 
+#include "tests/support/ScopedLanguageVariables.h"
+
 #include <gtest/gtest.h>
 
 #include <cstdlib>
@@ -8,33 +10,10 @@
 
 namespace
 {
-const char* const kVariables[] = {"LANGUAGE", "LC_ALL", "LC_MESSAGES", "LANG"};
-
 // Clears the language variables for the test and puts the caller's back.
 class CLinuxUtilLanguages : public testing::Test
 {
 protected:
-    void SetUp() override
-    {
-        for (const char* name : kVariables)
-        {
-            const char* value = std::getenv(name);
-            m_saved.push_back({name, value != nullptr, value != nullptr ? value : ""});
-            unsetenv(name);
-        }
-    }
-
-    void TearDown() override
-    {
-        for (const Saved& s : m_saved)
-        {
-            if (s.wasSet)
-                setenv(s.name, s.value.c_str(), 1);
-            else
-                unsetenv(s.name);
-        }
-    }
-
     static void SetEnvironment(const char* language, const char* lcAll, const char* lcMessages,
                                const char* lang)
     {
@@ -42,20 +21,14 @@ protected:
         for (int i = 0; i < 4; ++i)
         {
             if (values[i] != nullptr)
-                setenv(kVariables[i], values[i], 1);
+                setenv(kLanguageVariables[i], values[i], 1);
             else
-                unsetenv(kVariables[i]);
+                unsetenv(kLanguageVariables[i]);
         }
     }
 
 private:
-    struct Saved
-    {
-        const char* name;
-        bool wasSet;
-        std::string value;
-    };
-    std::vector<Saved> m_saved;
+    const ScopedLanguageVariables m_languages;
 };
 } // namespace
 
