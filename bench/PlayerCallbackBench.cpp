@@ -63,7 +63,8 @@ private:
 };
 
 using benchsupport::ScopedAudioThreadPriority;
-using benchsupport::WaitForFrames;
+using benchsupport::SetCallbackTimeCounters;
+using benchsupport::TimeCallbacks;
 
 // range(0): source rate (the device runs at 44100 Hz); range(1): 1 with the
 // song's controls on.
@@ -88,34 +89,13 @@ void BM_PlayerCallback512(benchmark::State& state)
     std::vector<float> left(kBlock), right(kBlock);
     float* out[2] = {left.data(), right.data()};
     const ScopedAudioThreadPriority priority;
-    std::vector<double> times;
-    times.reserve(1 << 16);
-    for (auto _ : state)
-    {
-        WaitForFrames(player, CAudioFilePlayerPcmOutput::kStartThreshold + kBlock);
-        const auto start = std::chrono::steady_clock::now();
-        const int taken = player.Process(nullptr, out, kBlock);
-        const auto end = std::chrono::steady_clock::now();
-        benchmark::DoNotOptimize(taken);
-        benchmark::ClobberMemory();
-        const double seconds = std::chrono::duration<double>(end - start).count();
-        state.SetIterationTime(seconds);
-        times.push_back(seconds);
-        if (taken != static_cast<int>(kBlock))
-        {
-            state.SkipWithError("the callback did not take a full block");
-            break;
-        }
-    }
+    const std::vector<double> times = TimeCallbacks(state, player, out, kBlock, [] {});
     player.SetPlayerInput(nullptr);
 
     if (times.empty())
         return;
-    std::sort(times.begin(), times.end());
-    state.counters["median_ns"] = times[times.size() / 2] * 1e9;
-    state.counters["worst_ns"] = times.back() * 1e9;
+    SetCallbackTimeCounters(state, times);
     state.counters["realtime"] = priority.Granted() ? 1 : 0;
-    state.counters["p99_ns"] = times[std::min(times.size() - 1, times.size() * 99 / 100)] * 1e9;
     state.SetItemsProcessed(static_cast<int64_t>(times.size()) * kBlock);
 }
 } // namespace

@@ -129,36 +129,18 @@ void BM_PlayerReaderWake(benchmark::State& state)
     std::vector<float> left(kBlock), right(kBlock);
     float* out[2] = {left.data(), right.data()};
     const benchsupport::ScopedAudioThreadPriority priority;
-    std::vector<double> times;
-    times.reserve(1 << 16);
     int64_t wakes = 0;
-    for (auto _ : state)
-    {
-        benchsupport::WaitForFrames(player, CAudioFilePlayerPcmOutput::kStartThreshold + kBlock);
-        const auto start = std::chrono::steady_clock::now();
-        const int taken = player.Process(nullptr, out, kBlock);
-        if (event && reader.Wake())
-            ++wakes;
-        const auto end = std::chrono::steady_clock::now();
-        benchmark::DoNotOptimize(taken);
-        benchmark::ClobberMemory();
-        const double seconds = std::chrono::duration<double>(end - start).count();
-        state.SetIterationTime(seconds);
-        times.push_back(seconds);
-        if (taken != static_cast<int>(kBlock))
-        {
-            state.SkipWithError("the callback did not take a full block");
-            break;
-        }
-    }
+    const std::vector<double> times = benchsupport::TimeCallbacks(state, player, out, kBlock,
+                                                                  [&]
+                                                                  {
+                                                                      if (event && reader.Wake())
+                                                                          ++wakes;
+                                                                  });
     player.SetPlayerInput(nullptr);
 
     if (times.empty())
         return;
-    std::sort(times.begin(), times.end());
-    state.counters["median_ns"] = times[times.size() / 2] * 1e9;
-    state.counters["p99_ns"] = times[std::min(times.size() - 1, times.size() * 99 / 100)] * 1e9;
-    state.counters["worst_ns"] = times.back() * 1e9;
+    benchsupport::SetCallbackTimeCounters(state, times);
     state.counters["wakes_per_call"] = static_cast<double>(wakes) / static_cast<double>(times.size());
     state.counters["realtime"] = priority.Granted() ? 1 : 0;
 }

@@ -2,17 +2,22 @@
 
 // What the benchmarks that time the file player's audio callback share: a
 // real-time priority for the timing thread, as a device's audio thread has,
-// and the wait for a filled ring between timed callbacks.
+// the wait for a filled ring between timed callbacks, the timed callbacks
+// themselves and the counters of their times.
 
 #include "common/dsp/CAudioFilePlayer.h"
 #include "common/dsp/CThread.h"
 
+#include <benchmark/benchmark.h>
+
 #include <pthread.h>
 #include <sched.h>
 
+#include <algorithm>
 #include <chrono>
 #include <cstdint>
 #include <thread>
+#include <vector>
 
 namespace benchsupport
 {
@@ -53,5 +58,48 @@ inline void WaitForFrames(CAudioFilePlayerPcmOutput& player, uint32_t frames)
     while ((player.IsBuffering() || player.GetBufferFilledFrames() < frames) &&
            std::chrono::steady_clock::now() < deadline)
         std::this_thread::sleep_for(std::chrono::microseconds(50));
+}
+
+// Times one callback of block frames into out per iteration of state, each on
+// its own after an untimed WaitForFrames, with alongside() run right after the
+// callback inside its time; stops with an error at a callback that does not
+// take a full block. Returns the seconds of every timed callback.
+template <typename Alongside>
+std::vector<double> TimeCallbacks(benchmark::State& state, CAudioFilePlayerPcmOutput& player, float** out,
+                                  uint32_t block, Alongside alongside)
+{
+    std::vector<double> times;
+    times.reserve(1 << 16);
+    for (auto _ : state)
+    {
+        WaitForFrames(player, CAudioFilePlayerPcmOutput::kStartThreshold + block);
+        const auto start = std::chrono::steady_clock::now();
+        const int taken = player.Process(nullptr, out, block);
+        alongside();
+        const auto end = std::chrono::steady_clock::now();
+        benchmark::DoNotOptimize(taken);
+        benchmark::ClobberMemory();
+        const double seconds = std::chrono::duration<double>(end - start).count();
+        state.SetIterationTime(seconds);
+        times.push_back(seconds);
+        if (taken != static_cast<int>(block))
+        {
+            state.SkipWithError("the callback did not take a full block");
+            break;
+        }
+    }
+    return times;
+}
+
+// The counters median_ns, p99_ns and worst_ns of the callbacks' times; none
+// for no times.
+inline void SetCallbackTimeCounters(benchmark::State& state, std::vector<double> times)
+{
+    if (times.empty())
+        return;
+    std::sort(times.begin(), times.end());
+    state.counters["median_ns"] = times[times.size() / 2] * 1e9;
+    state.counters["p99_ns"] = times[std::min(times.size() - 1, times.size() * 99 / 100)] * 1e9;
+    state.counters["worst_ns"] = times.back() * 1e9;
 }
 } // namespace benchsupport
