@@ -9,6 +9,7 @@
 #include "common/file/CSongRead.h"
 #include "library/util/CAtomicFileWriter.h"
 #include "library/util/CCheckUtil.h"
+#include "library/util/CRegularFile.h"
 #include "library/vextal_juce/CZJEResource.h"
 #include "src/CommandManager.h"
 #include "src/DialogManager.h"
@@ -82,7 +83,9 @@ bool CVXHost::OpenLastProject()
 
 bool CVXHost::openProjectInternal(const juce::File& file, bool interactive)
 {
-    if (file == juce::File() || !file.existsAsFile())
+    // Only a regular file is read as a songlist: a FIFO or a device under its
+    // name is not found.
+    if (file == juce::File() || !CRegularFile::IsRegular(file.getFullPathName().toStdString()))
     {
         ShowError(CZJEResource::GetText("Songlist_FileNotFound"));
         return false;

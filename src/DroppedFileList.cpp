@@ -1,5 +1,7 @@
 #include "src/DroppedFileList.h"
 
+#include "library/util/CRegularFile.h"
+
 namespace Vextal
 {
 void getFileListFromDroppedFile(const juce::String& path, juce::StringArray& files, juce::Thread* thread)
@@ -14,7 +16,11 @@ void getFileListFromDroppedFile(const juce::String& path, juce::StringArray& fil
     for (const auto& entry : juce::RangedDirectoryIterator(juce::File(path), true, "*", juce::File::findFiles,
                                                            juce::File::FollowSymlinks::noCycles))
     {
-        found.add(entry.getFile().getFullPathName());
+        // Only regular files are songs: FIFOs, devices and sockets in the
+        // folder (or links to them) are left out.
+        const juce::String file = entry.getFile().getFullPathName();
+        if (CRegularFile::IsRegular(file.toStdString()))
+            found.add(file);
         if (thread != nullptr && thread->threadShouldExit())
             break;
     }

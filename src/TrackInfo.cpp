@@ -11,6 +11,7 @@
 #include "common/file/CSongRead.h"
 #include "common/file/VextalFileUtil.h"
 #include "library/util/CCheckUtil.h"
+#include "library/util/CRegularFile.h"
 #include "library/util/CTextUtil.h"
 
 #include <algorithm>
@@ -121,8 +122,10 @@ bool FileIsPresent(const CPlaylistFile& file)
             return false;
         return file.GetMediaUniqueID() == 0 || CDiscUtilLinux::GetCDDBID(path) == file.GetMediaUniqueID();
     }
+    // A FIFO or a device under the song's name is never read: the song is
+    // missing.
     const juce::String fullPath(path);
-    return juce::File::isAbsolutePath(fullPath) && juce::File(fullPath).existsAsFile();
+    return juce::File::isAbsolutePath(fullPath) && CRegularFile::IsRegular(fullPath.toStdString());
 }
 
 std::function<std::vector<juce::String>()>& AudioVolumeSource()

@@ -12,6 +12,7 @@
 #include "common/file/CMarker.h"
 #include "common/file/CPlaylistSong.h"
 #include "library/util/CCheckUtil.h"
+#include "library/util/CRegularFile.h"
 #include "src/VXUtil.h"
 
 #include <algorithm>
@@ -263,6 +264,13 @@ juce::File AbsoluteFile(const juce::String& text)
     return juce::File::isAbsolutePath(text) ? juce::File(text) : juce::File();
 }
 
+// Whether a file is there to be read: a regular file, links followed. A FIFO,
+// a device or a folder under a song's or a picture's name counts as missing.
+bool IsThere(const juce::File& file)
+{
+    return file != juce::File() && CRegularFile::IsRegular(file.getFullPathName().toStdString());
+}
+
 // The path of a file element: the relative file when it exists, else the
 // absolute file when that exists, else the relative file (found is then
 // false).
@@ -270,10 +278,10 @@ juce::String ResolveFilePath(const PathTexts& texts, const juce::File& folder, b
 {
     const juce::File relative = RelativeFile(texts.relative, folder);
     *found = true;
-    if (relative != juce::File() && relative.exists())
+    if (IsThere(relative))
         return relative.getFullPathName();
     const juce::File absolute = AbsoluteFile(texts.absolute);
-    if (absolute != juce::File() && absolute.exists())
+    if (IsThere(absolute))
         return absolute.getFullPathName();
     *found = false;
     return relative.getFullPathName();
@@ -503,7 +511,7 @@ void TrackInfo::deserializePicture(const juce::XmlElement* picture, const juce::
         const PathTexts texts = PathTextsOf(*picture);
         juce::File chosen = RelativeFile(texts.relative, songlistFolder);
         const juce::File absolute = AbsoluteFile(texts.absolute);
-        if (!chosen.existsAsFile() && (absolute.existsAsFile() || chosen == juce::File()))
+        if (!IsThere(chosen) && (IsThere(absolute) || chosen == juce::File()))
             chosen = absolute;
         path = chosen != juce::File() ? chosen.getFullPathName() : juce::String();
         if (chosen != juce::File() && !chosen.existsAsFile())
