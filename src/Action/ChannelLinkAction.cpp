@@ -1,4 +1,5 @@
 #include "src/Action/ChannelLinkAction.h"
+#include "src/Action/MergedSongUndo.h"
 
 #include "library/util/CCheckUtil.h"
 #include "library/vextal_juce/CZJESparseSet.h"
@@ -27,15 +28,6 @@ bool ChannelLinkAction::undo()
     const std::vector<int> pair = CZJESparseSet::valuesOf(m_songs);
     if (!VX_CHECK(pair.size() == 2 && m_sources.size() == 2))
         return false;
-    const bool linkedWasCurrent = m_host.GetCurPlayTrack(0) == pair[0];
-    if (m_host.RemoveTrack(pair[0], true, true) == nullptr)
-        return false;
-    for (size_t k = 0; k < pair.size(); ++k)
-        m_host.InsertTrack(pair[k], std::move(m_sources[k]));
-    m_sources.clear();
-    if (linkedWasCurrent)
-        m_host.SetCurPlayTrack(pair[m_currentSource == 1 ? 1 : 0], true, false);
-    m_host.SetSelectedSongs(m_songs, false);
-    return true;
+    return PutMergedSourcesBack(m_host, m_songs, pair, m_sources, pair[m_currentSource == 1 ? 1 : 0]);
 }
 } // namespace Vextal

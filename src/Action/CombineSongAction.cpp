@@ -1,4 +1,5 @@
 #include "src/Action/CombineSongAction.h"
+#include "src/Action/MergedSongUndo.h"
 
 #include "library/util/CCheckUtil.h"
 #include "library/vextal_juce/CZJESparseSet.h"
@@ -23,16 +24,6 @@ bool CombineSongAction::undo()
     const std::vector<int> indices = CZJESparseSet::valuesOf(m_songs);
     if (!VX_CHECK(!indices.empty() && m_sources.size() == indices.size()))
         return false;
-    const bool combinedWasCurrent = m_host.GetCurPlayTrack(0) == indices[0];
-    if (m_host.RemoveTrack(indices[0], true, true) == nullptr)
-        return false;
-    for (size_t k = 0; k < indices.size(); ++k)
-        m_host.InsertTrack(indices[k], std::move(m_sources[k]));
-    m_sources.clear();
-    // Any other current song has followed its record through the change.
-    if (combinedWasCurrent)
-        m_host.SetCurPlayTrack(m_previousCurrent, true, false);
-    m_host.SetSelectedSongs(m_songs, false);
-    return true;
+    return PutMergedSourcesBack(m_host, m_songs, indices, m_sources, m_previousCurrent);
 }
 } // namespace Vextal
