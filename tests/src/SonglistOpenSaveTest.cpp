@@ -6,6 +6,7 @@
 #include "library/vextal_juce/CZJEResource.h"
 #include "tests/src/HostTestSupport.h"
 #include "tests/src/ReadOnlyFolder.h"
+#include "tests/src/SonglistHostTestSupport.h"
 #include "tests/src/UiTestSupport.h"
 #include "tests/support/ScopedSingletonInstance.h"
 #include "tests/support/ScopedUmask.h"
@@ -32,27 +33,10 @@ public:
     bool undo() override { return true; }
 };
 
-// The host with its undo stack (the command manager as the application has
-// it), scripted dialogs and the interface's texts.
-class SonglistOpenSaveTest : public HostTest
+// The host with its undo stack, scripted dialogs and the interface's texts.
+class SonglistOpenSaveTest : public SonglistHostTest
 {
 protected:
-    SonglistOpenSaveTest() { CZJEResource::CreateInstance(); }
-    ~SonglistOpenSaveTest() override { CZJEResource::DestroyInstance(); }
-
-    void SetUp() override
-    {
-        HostTest::SetUp();
-        m_commands = std::make_unique<CommandManager>(*m_host, [this] { m_host->BackupProject(); });
-        m_scoped = std::make_unique<ScopedSingletonInstance<CommandManager>>(m_commands.get());
-    }
-    void TearDown() override
-    {
-        m_scoped.reset();
-        m_commands.reset();
-        HostTest::TearDown();
-    }
-
     std::vector<std::string> Names() const
     {
         std::vector<std::string> names;
@@ -63,11 +47,6 @@ protected:
     void Edit() { m_commands->stackActionInUndoList(new NoteAction(), true, "Edit"); }
     juce::File File(const std::string& name) const { return juce::File((m_folder / name).string()); }
     juce::String LastBoxMessage() { return m_dialogs->getShownBoxes().back().message; }
-
-    uitest::ScopedLanguage m_english{"en"};
-    Vextal::ScopedScriptedDialogs m_dialogs;
-    std::unique_ptr<CommandManager> m_commands;
-    std::unique_ptr<ScopedSingletonInstance<CommandManager>> m_scoped;
 };
 } // namespace
 
@@ -181,11 +160,9 @@ TEST_F(SonglistOpenSaveTest, BackupAndLastSonglist)
     ASSERT_TRUE(backup.existsAsFile());
 
     // The next run: the backup becomes the last songlist.
-    m_scoped.reset();
-    m_commands.reset();
+    DropCommands();
     MakeHost();
-    m_commands = std::make_unique<CommandManager>(*m_host, [this] { m_host->BackupProject(); });
-    m_scoped = std::make_unique<ScopedSingletonInstance<CommandManager>>(m_commands.get());
+    MakeCommands();
     ASSERT_TRUE(m_host->GetLastSonglistFile().existsAsFile());
     ASSERT_TRUE(m_host->OpenLastProject());
     EXPECT_EQ(Names(), (std::vector<std::string>{"s0", "s1"}));

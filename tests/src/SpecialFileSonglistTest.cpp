@@ -5,6 +5,7 @@
 
 #include "library/vextal_juce/CZJEResource.h"
 #include "tests/src/HostTestSupport.h"
+#include "tests/src/SonglistHostTestSupport.h"
 #include "tests/src/UiTestSupport.h"
 #include "tests/support/OpenWatchdog.h"
 #include "tests/support/ScopedSingletonInstance.h"
@@ -26,25 +27,9 @@ namespace
 {
 // The host as the application opens songlists: its undo stack, scripted
 // dialogs and the interface's texts.
-class SpecialFileSonglistTest : public HostTest
+class SpecialFileSonglistTest : public SonglistHostTest
 {
 protected:
-    SpecialFileSonglistTest() { CZJEResource::CreateInstance(); }
-    ~SpecialFileSonglistTest() override { CZJEResource::DestroyInstance(); }
-
-    void SetUp() override
-    {
-        HostTest::SetUp();
-        m_commands = std::make_unique<CommandManager>(*m_host, [this] { m_host->BackupProject(); });
-        m_scoped = std::make_unique<ScopedSingletonInstance<CommandManager>>(m_commands.get());
-    }
-    void TearDown() override
-    {
-        m_scoped.reset();
-        m_commands.reset();
-        HostTest::TearDown();
-    }
-
     juce::File File(const fs::path& path) const { return juce::File(path.string()); }
 
     // A record of a WAV song whose file is then given the path of target.
@@ -60,11 +45,6 @@ protected:
             f->SetFile(Wide(target).c_str(), f->GetAbsStartSample(), f->GetAbsStopSample(), 0);
         return song;
     }
-
-    uitest::ScopedLanguage m_english{"en"};
-    Vextal::ScopedScriptedDialogs m_dialogs;
-    std::unique_ptr<CommandManager> m_commands;
-    std::unique_ptr<ScopedSingletonInstance<CommandManager>> m_scoped;
 };
 
 // A songlist whose first song is a FIFO without a writer (the song the open
