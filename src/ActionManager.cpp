@@ -3,6 +3,7 @@
 #include "library/util/CCheckUtil.h"
 #include "library/util/linux/CLinuxUtil.h"
 #include "library/vextal_juce/CZJEResource.h"
+#include "library/vextal_juce/CZJEText.h"
 #include "library/vextal_juce/CZJESparseSet.h"
 #include "library/vextal_juce/linux/CZJEResourceFolder.h"
 #include "common/dsp/CAudioFilePlayer.h"
@@ -37,10 +38,7 @@ constexpr int kOption = juce::ModifierKeys::altModifier;
 // is still busy after this has handed the document over.
 constexpr int kOpenerWaitMs = 1500;
 
-juce::String text(const char* key)
-{
-    return CZJEResource::GetText(key);
-}
+using CZJEText::Text;
 
 DocumentOpener& installedOpener()
 {
@@ -50,8 +48,8 @@ DocumentOpener& installedOpener()
 
 void warnCannotOpenUsersGuide(const juce::String& cause)
 {
-    DialogManager::showMessageBox(juce::MessageBoxIconType::WarningIcon, text("Common_ErrorDialogTitle"),
-                                  text("Other_CannotOpenUsersGuide") + "\n\n" + cause);
+    DialogManager::showMessageBox(juce::MessageBoxIconType::WarningIcon, Text("Common_ErrorDialogTitle"),
+                                  Text("Other_CannotOpenUsersGuide") + "\n\n" + cause);
 }
 
 CVXHost* hostInstance()
@@ -198,21 +196,21 @@ void ActionManager::fillCommandInfo(int id, const HostState& s, juce::Applicatio
         {"Menu_Item_UsersGuide", "Menu_Name_Help"},   {"Menu_Item_About", "Menu_Name_Help"},
     };
     const Row& row = rows[id - 1];
-    juce::String name = row.name != nullptr ? text(row.name) : juce::String();
+    juce::String name = row.name != nullptr ? Text(row.name) : juce::String();
     const CommandManager* commands = CommandManager::GetInstance();
     if (id == kUndo)
-        name = commands != nullptr ? commands->getUndoDescription() : text("Menu_Item_Undo");
+        name = commands != nullptr ? commands->getUndoDescription() : Text("Menu_Item_Undo");
     else if (id == kRedo)
-        name = commands != nullptr ? commands->getRedoDescription() : text("Menu_Item_Redo");
+        name = commands != nullptr ? commands->getRedoDescription() : Text("Menu_Item_Redo");
     else if (id == kPlayPause)
-        name = text("Menu_Item_Play") + "/" + text("Menu_Item_Pause");
+        name = Text("Menu_Item_Play") + "/" + Text("Menu_Item_Pause");
 
     // Skip and Rewind cue while a key is held, except while paused, when each
     // press steps.
     int flags = 0;
     if (id == kPlayPause || ((id == kSkip || id == kRewind) && !s.paused))
         flags = Info::wantsKeyUpDownCallbacks;
-    result.setInfo(name, name, text(row.category), flags);
+    result.setInfo(name, name, Text(row.category), flags);
 
     const auto key = [&result](int keyCode, int modifiers = 0)
     { result.addDefaultKeypress(keyCode, juce::ModifierKeys(modifiers)); };
@@ -264,8 +262,8 @@ void ActionManager::fillFamilyInfo(int id, const HostState& s, juce::Application
     if (id >= kFirstRecent && id < kFirstRecent + kNumRecent)
     {
         const juce::String name =
-            text("Menu_Item_OpenRecent") + juce::String::formatted(" : %2d", id - kFirstRecent + 1);
-        result.setInfo(name, name, text("Menu_Name_File"), Info::hiddenFromKeyEditor);
+            Text("Menu_Item_OpenRecent") + juce::String::formatted(" : %2d", id - kFirstRecent + 1);
+        result.setInfo(name, name, Text("Menu_Name_File"), Info::hiddenFromKeyEditor);
         result.setActive(s.normal);
         return;
     }
@@ -275,7 +273,7 @@ void ActionManager::fillFamilyInfo(int id, const HostState& s, juce::Application
         return;
     const int hold = kHoldTimeMilliseconds[id - (peak ? kFirstPeakHold : kFirstClipHold)];
     const juce::String name = holdTimeText(hold);
-    result.setInfo(name, name, text("Menu_Name_View"), Info::hiddenFromKeyEditor);
+    result.setInfo(name, name, Text("Menu_Name_View"), Info::hiddenFromKeyEditor);
     result.setActive(true);
     result.setTicked(hold == (peak ? s.peakHoldMs : s.clipHoldMs));
 }
@@ -283,8 +281,8 @@ void ActionManager::fillFamilyInfo(int id, const HostState& s, juce::Application
 juce::String ActionManager::holdTimeText(int milliseconds)
 {
     if (milliseconds < 0)
-        return text("Symbol_Infinity");
-    return juce::String::formatted("%4.1f ", milliseconds * 0.001) + text("Unit_Second");
+        return Text("Symbol_Infinity");
+    return juce::String::formatted("%4.1f ", milliseconds * 0.001) + Text("Unit_Second");
 }
 
 // ---------------------------------------------------------------------------
@@ -701,8 +699,8 @@ void Help()
     const juce::File guide = usersGuideFile();
     if (!guide.existsAsFile())
     {
-        DialogManager::showMessageBox(juce::MessageBoxIconType::WarningIcon, text("Common_ErrorDialogTitle"),
-                                      text("Other_UsersGuideNotFound"));
+        DialogManager::showMessageBox(juce::MessageBoxIconType::WarningIcon, Text("Common_ErrorDialogTitle"),
+                                      Text("Other_UsersGuideNotFound"));
         return;
     }
     const juce::String failure = openDocument(guide, warnCannotOpenUsersGuide);

@@ -1,6 +1,6 @@
 #include "src/jucer_components/InfoEditorSheet.h"
 
-#include "library/vextal_juce/CZJEResource.h"
+#include "library/vextal_juce/CZJEText.h"
 #include "src/Action/CVXActionRename.h"
 #include "src/Action/ChangePictureAction.h"
 #include "src/Action/SelectionRetriever.h"
@@ -73,10 +73,7 @@ bool IsTimeText(int textId)
     return textId >= TrackInfo::kRecHour && textId <= TrackInfo::kRecSecond;
 }
 
-juce::String Text(const char* key)
-{
-    return CZJEResource::GetText(key);
-}
+using CZJEText::Text;
 
 int LeadingDigits(const juce::String& text)
 {

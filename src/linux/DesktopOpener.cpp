@@ -1,6 +1,6 @@
 #include "src/linux/DesktopOpener.h"
 
-#include "library/vextal_juce/CZJEResource.h"
+#include "library/vextal_juce/CZJEText.h"
 
 #include <fcntl.h>
 #include <spawn.h>
@@ -33,10 +33,7 @@ struct ChildState
     bool late = false; // the caller stopped waiting
 };
 
-juce::String Text(const char* key)
-{
-    return CZJEResource::GetText(key);
-}
+using CZJEText::Text;
 
 // The failure text of an ended child's wait status; empty for exit status 0.
 juce::String FailureOf(int status)
