@@ -59,7 +59,8 @@ std::vector<Pack> TextPacks(const CCdTextPacker::Block& block, int blockNumber, 
     std::vector<Pack> packs;
     for (int t = 0; t < CCdTextPacker::kNumTextTypes; ++t)
     {
-        if (!AnyText(block.texts[t]))
+        // Titles are always written (see the class comment).
+        if (t != 0 && !AnyText(block.texts[t]))
             continue;
         const std::vector<StreamByte> stream = StreamOf(block.texts[t], block.doubleByte);
         for (size_t at = 0; at < stream.size(); at += kPayload)

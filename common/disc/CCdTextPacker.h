@@ -11,7 +11,12 @@
 // Each block gives its language, its character code and, per pack type
 // (0x80 title, 0x81 performer), the texts of the disc (entry 0) and of its
 // tracks (entries 1..n) as encoded bytes without terminator. A block's packs
-// are its text packs, type by type, then its three size-information packs;
+// are its text packs, type by type, then its three size-information packs.
+// Its titles are written even when they are all empty (a terminator each),
+// so every block, and a CD-Text file, begins with a title pack: readers of
+// CD-Text files take a first byte other than a title pack's for a header
+// (a block of Japanese titles alone left the ISO 8859-1 block empty); other
+// types without any text are left out;
 // sequence numbers count from 0 in every block. Every text ends with its
 // terminator, one zero byte or, in a double-byte block, two; a track's text
 // equal to the one before it is written as the "same as previous" marker, a

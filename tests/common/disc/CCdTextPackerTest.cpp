@@ -99,6 +99,23 @@ TEST(CCdTextPacker, CharacterPositionsCountCharactersOfTheBlock)
     EXPECT_EQ(packs[CCdTextBlocks::kPackSize + 2], 1) << "sequence numbers count from 0 in each block";
 }
 
+// A block without text (an album of Japanese titles leaves the ISO 8859-1
+// block empty) still begins with title packs, empty texts each, so the
+// packs begin with a title pack as readers of CD-Text files expect.
+TEST(CCdTextPacker, ABlockWithoutTextBeginsWithItsTitles)
+{
+    const std::vector<uint8_t> packs =
+        CCdTextPacker::Pack({English({"", "", ""}, {"", "", ""}), Japanese({kAi, kU, kAi}, {kAi, kAi, kAi})}, 2);
+    ASSERT_GE(packs.size(), 5 * CCdTextBlocks::kPackSize);
+    EXPECT_EQ(packs[0], 0x80);
+    EXPECT_EQ(std::string(reinterpret_cast<const char*>(&packs[4]), 3), std::string(3, '\0'));
+    EXPECT_EQ(packs[CCdTextBlocks::kPackSize], 0x8F) << "no performer packs where there is no performer";
+    CCdTextBlocks blocks;
+    ASSERT_TRUE(blocks.DecodePacks(packs.data(), packs.size()));
+    EXPECT_EQ(TextOf(blocks, 0, CCdTextBlocks::kTitle, 1), L"");
+    EXPECT_EQ(TextOf(blocks, 1, CCdTextBlocks::kTitle, 1), L"\u3046");
+}
+
 // More text than 256 packs of a block can hold packs to nothing.
 TEST(CCdTextPacker, TooMuchTextGivesNoPacks)
 {

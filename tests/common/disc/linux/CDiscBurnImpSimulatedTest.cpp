@@ -385,3 +385,57 @@ TEST_F(SimulatedDrive, EjectingEmptiesTheDriveOrLoadsABlankDiscWhenAsked)
     app->EjectDisc();
     EXPECT_TRUE(app->IsBlankDisc());
 }
+
+namespace
+{
+// What libcdio's cd-info, as a user runs it on an image, prints of a cue
+// sheet (its complaints included).
+std::string CdInfoOf(const std::wstring& cue)
+{
+    juce::ChildProcess child;
+    const juce::StringArray args{"cd-info", "--no-device-info", "--no-cddb", "--cue-file", juce::String(cue.c_str())};
+    if (!child.start(args, juce::ChildProcess::wantStdOut | juce::ChildProcess::wantStdErr))
+        return {};
+    return child.readAllProcessOutput().toStdString();
+}
+} // namespace
+
+// The images read as a user's tools read them: libcdio's own cue reader
+// takes the CD-Text file of an English and of a Japanese disc without
+// complaint and shows their album, song and performer.
+TEST_F(SimulatedDrive, CdInfoReadsTheCdTextOfEnglishAndJapaneseDiscs)
+{
+    const struct
+    {
+        const char* name;
+        const wchar_t* album;
+        const wchar_t* performer;
+        const wchar_t* song;
+    } cases[] = {
+        {"English", L"Summer Sessions", L"The Harbour Band", L"First Light"},
+        {"Japanese", L"\u590f\u306e\u6b4c", L"\u6771\u4eac\u30c8\u30ea\u30aa", L"\u591c\u660e\u3051"},
+    };
+    int number = 0;
+    for (const auto& c : cases)
+    {
+        SCOPED_TRACE(c.name);
+        m_drive->SetMedium(0, Medium::BlankCdR());
+        const std::filesystem::path staged = m_folder / ("staged " + std::to_string(++number));
+        std::filesystem::create_directory(staged);
+        CAudioCDTempFileCreator stager;
+        const AudioCDAlbumTrackList& album =
+            StageAlbum(stager, staged, c.album, c.performer, {{2 * 44100, 150, c.song, c.performer}});
+        ASSERT_EQ(m_drive->StartBurnAudioCD(&album), 0);
+        ASSERT_TRUE(WaitForEnd(*m_drive));
+        ASSERT_EQ(m_drive->GetLastProcessErrorCode(), 0) << juce::String(m_drive->GetLastProcessErrorMessage());
+        const wchar_t* root = m_drive->GetCurrentDriveRootPath();
+        ASSERT_NE(root, nullptr);
+
+        const std::string info = CdInfoOf(root);
+        ASSERT_NE(info.find("CD-TEXT for Disc"), std::string::npos) << info;
+        EXPECT_EQ(info.find("CD-Text size is too small"), std::string::npos) << info;
+        for (const wchar_t* text : {c.album, c.performer, c.song})
+            EXPECT_NE(info.find(juce::String(text).toStdString()), std::string::npos)
+                << juce::String(text) << " in\n" << info;
+    }
+}
