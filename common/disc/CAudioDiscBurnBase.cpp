@@ -89,6 +89,21 @@ void CAudioDiscBurnBase::EjectDisc()
     m_imp->EjectDisc();
 }
 
+void CAudioDiscBurnBase::EjectDiscLater(std::function<void()> done)
+{
+    m_driveWorker.Post([this] { m_imp->EjectDisc(); }, std::move(done));
+}
+
+bool CAudioDiscBurnBase::AreDrivesKnown()
+{
+    return !m_imp->IsScanningDrives();
+}
+
+void CAudioDiscBurnBase::WhenDrivesKnown(std::function<void()> done)
+{
+    m_driveWorker.Post([this] { m_imp->GetAvailableCDDrives(); }, std::move(done));
+}
+
 float CAudioDiscBurnBase::GetBurnProgressPercent()
 {
     return m_imp->GetBurnProgressPercent();

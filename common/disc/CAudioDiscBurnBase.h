@@ -1,10 +1,12 @@
 #pragma once
 
 #include "common/disc/CDiscBurnImp.h"
+#include "common/disc/CDriveWorker.h"
 #include "common/dsp/CCriticalSection.h"
 #include "common/file/CAudioRecorderOutput.h"
 
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <string>
 #include <vector>
@@ -20,7 +22,9 @@
 //
 // Threads. The converter thread writes while a burn session renders; the
 // session's thread and the message thread drive the rest; the disc-burn
-// sheet's reload thread opens drives and asks about the medium. Locks. The
+// sheet's reload thread opens drives and asks about the medium; the drive
+// worker (EjectDiscLater, WhenDrivesKnown) does for the message thread what
+// may wait on a drive. Locks. The
 // burner lock serialises OpenDrive, CloseDrive, ReloadDisc,
 // GetInsertedDiscType and IsBlankDisc (the reload thread races the message
 // thread there) and guards the burner's own refusal.
@@ -67,6 +71,15 @@ public:
     bool IsProcessing();
     void Cancel();
     void EjectDisc();
+    // Ejects the open drive's disc on the burner's drive worker, so the
+    // caller never waits on the drive; done (may be empty) runs on the
+    // message thread once the eject has been done.
+    void EjectDiscLater(std::function<void()> done);
+    // False while the drives are being scanned (GetAvailableCDDrives would
+    // wait for the scan); answers at once.
+    bool AreDrivesKnown();
+    // Runs done on the message thread once no scan of the drives is running.
+    void WhenDrivesKnown(std::function<void()> done);
     float GetBurnProgressPercent();
     float GetEraseProgressPercent();
     eBurnStatus GetCurrentBurnStatus();
@@ -101,4 +114,6 @@ protected:
 private:
     bool m_bRefused = false;
     std::wstring m_refusal;
+    // Declared after the back end it drives, so it ends first.
+    CDriveWorker m_driveWorker;
 };

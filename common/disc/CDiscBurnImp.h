@@ -140,6 +140,9 @@ public:
     // The drive list; callers index it with the numbers OpenDrive takes.
     virtual const std::vector<CDDrive>& GetAvailableCDDrives() = 0;
     virtual void RefreshCDDriveList() = 0;
+    // Whether a scan of the drives is running, when the drive list waits for
+    // it; answers at once.
+    virtual bool IsScanningDrives() { return false; }
     // Closes any open drive first; 1 when the index is past the list or the
     // drive is gone.
     virtual int OpenDrive(uint32_t index) = 0;

@@ -107,12 +107,19 @@ int ExportManager::getCurrentSessionClass() const
     return kNoSession;
 }
 
-bool ExportManager::canBurnDisc()
+ExportManager::BurnDriveAnswer ExportManager::canBurnDisc()
 {
+    if (!m_discBurner->AreDrivesKnown())
+        return kDrivesNotKnownYet;
     for (const CDDrive& drive : m_discBurner->GetAvailableCDDrives())
         if (drive.canWriteCDR)
-            return true;
-    return false;
+            return kBurnDriveFound;
+    return kNoBurnDrive;
+}
+
+void ExportManager::whenDrivesKnown(std::function<void()> done)
+{
+    m_discBurner->WhenDrivesKnown(std::move(done));
 }
 
 bool ExportManager::RunOnMessageThread(const std::function<void()>& f)

@@ -65,8 +65,20 @@ public:
     void cancel();
     // The running session's class; kNoSession when none runs.
     int getCurrentSessionClass() const;
-    // Whether a drive of the burner can write CD-R discs.
-    bool canBurnDisc();
+    // What canBurnDisc answers.
+    enum BurnDriveAnswer
+    {
+        kNoBurnDrive = 0,
+        kBurnDriveFound = 1,
+        // The drives are still being scanned: ask again when
+        // whenDrivesKnown's notice comes.
+        kDrivesNotKnownYet = 2
+    };
+    // Whether a drive of the burner can write CD-R discs; answers at once,
+    // never waiting for the scan of the drives.
+    BurnDriveAnswer canBurnDisc();
+    // Calls done on the message thread once the drives are known.
+    void whenDrivesKnown(std::function<void()> done);
     // The single burner, made on first use.
     CAudioDiscBurnProxy& getDiscBurner() { return m_discBurner; }
     // From a successful start until the session's end has been relayed.

@@ -240,12 +240,25 @@ void DiscBurnSheet::buttonClicked(juce::Button* button)
     else if (button == &m_erase)
         startErase();
     else if (button == &m_eject)
-    {
-        if (CAudioDiscBurnBase* b = burner())
-            b->EjectDisc();
-    }
+        ejectDisc();
     else if (button == &m_edit)
         showOptionDialog();
+}
+
+void DiscBurnSheet::ejectDisc()
+{
+    CAudioDiscBurnBase* b = burner();
+    if (b == nullptr)
+        return;
+    // The drive may be slow to answer: the eject runs on the burner's drive
+    // worker and the button comes back when it is done.
+    m_eject.setEnabled(false);
+    b->EjectDiscLater(
+        [safe = juce::Component::SafePointer<DiscBurnSheet>(this)]
+        {
+            if (safe != nullptr)
+                safe->m_eject.setEnabled(true);
+        });
 }
 
 void DiscBurnSheet::startBurn()

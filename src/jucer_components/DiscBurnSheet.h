@@ -129,6 +129,8 @@ private:
     // What the watcher saw, on the message thread.
     void showObservation(const DiscDrivePoller::Observation& seen);
     void cancel();
+    // Ejects without waiting for the drive; Eject is disabled meanwhile.
+    void ejectDisc();
     void startBurn();
     void startErase();
     // Whether the album rows (an audio CD only with a drive that writes

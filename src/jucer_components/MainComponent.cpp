@@ -560,7 +560,27 @@ void MainComponent::performBurnDisc()
     if (m_host.GetMode() == 0 && CZfcSheet::sm_iNumSheetsOpened == 0)
     {
         ExportManager* manager = ExportManager::GetInstance();
-        if (manager == nullptr || !manager->canBurnDisc())
+        const ExportManager::BurnDriveAnswer drives =
+            manager != nullptr ? manager->canBurnDisc() : ExportManager::kNoBurnDrive;
+        if (drives == ExportManager::kDrivesNotKnownYet)
+        {
+            // The sheet opens when the scan has ended, never by waiting for
+            // it here.
+            if (!m_bBurnWaitsForDrives)
+            {
+                m_bBurnWaitsForDrives = true;
+                manager->whenDrivesKnown(
+                    [safe = juce::Component::SafePointer<MainComponent>(this)]
+                    {
+                        if (safe == nullptr)
+                            return;
+                        safe->m_bBurnWaitsForDrives = false;
+                        safe->performBurnDisc();
+                    });
+            }
+            return;
+        }
+        if (drives != ExportManager::kBurnDriveFound)
         {
             DialogManager::showMessageBox(juce::MessageBoxIconType::WarningIcon, text("Common_ErrorDialogTitle"),
                                           text("DiscBurn_DriveNotFound"));

@@ -166,6 +166,9 @@ private:
     std::unique_ptr<CZfcSheet> m_preferencesSheet;
     std::unique_ptr<CZfcSheet> m_exportSheet;
     std::unique_ptr<CZfcSheet> m_discBurnSheet;
+    // Burn Disc was chosen while the drives were being scanned; the sheet
+    // opens when the scan ends.
+    bool m_bBurnWaitsForDrives = false;
     std::unique_ptr<CZfcSheet> m_discOpenSheet;
     std::unique_ptr<CZfcSheet> m_infoEditorSheet;
 

@@ -429,7 +429,7 @@ void CDiscBurnImpLinux::TakeScanResult(std::vector<DriveEntry> entries)
 void CDiscBurnImpLinux::WaitForScan()
 {
     std::unique_lock<std::mutex> lock(m_lock);
-    m_scanDone.wait(lock, [this] { return !m_bScanning; });
+    m_scanDone.wait(lock, [this] { return !m_bScanning.load(); });
 }
 
 const std::vector<CDDrive>& CDiscBurnImpLinux::GetAvailableCDDrives()

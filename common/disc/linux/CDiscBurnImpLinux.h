@@ -4,6 +4,7 @@
 #include "common/disc/CDiscJob.h"
 #include "common/disc/CDriveSettleWait.h"
 
+#include <atomic>
 #include <condition_variable>
 #include <cstdint>
 #include <memory>
@@ -49,6 +50,7 @@ public:
 
     const std::vector<CDDrive>& GetAvailableCDDrives() override;
     void RefreshCDDriveList() override;
+    bool IsScanningDrives() override { return m_bScanning.load(); }
     int OpenDrive(uint32_t index) override;
     void CloseDrive() override;
     const wchar_t* GetCurrentDriveRootPath() override;
@@ -114,7 +116,9 @@ private:
     const std::vector<std::string> m_extraAddresses;
     std::mutex m_lock;
     std::condition_variable m_scanDone;
-    bool m_bScanning = false;
+    // Written under m_lock; read without it by IsScanningDrives (a look at
+    // the medium may hold m_lock for seconds).
+    std::atomic<bool> m_bScanning{false};
     std::unique_ptr<ScanThread> m_scan;
     std::vector<DriveEntry> m_entries;
     std::vector<CDDrive> m_driveList;

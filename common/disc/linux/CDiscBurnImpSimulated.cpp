@@ -212,7 +212,24 @@ void CDiscBurnImpSimulated::SetDriveLocked(bool locked)
 
 const std::vector<CDDrive>& CDiscBurnImpSimulated::GetAvailableCDDrives()
 {
+    std::unique_lock<std::mutex> lock(m_scanLock);
+    m_scanChanged.wait(lock, [this] { return !m_bScanHeld; });
     return m_driveList;
+}
+
+bool CDiscBurnImpSimulated::IsScanningDrives()
+{
+    std::lock_guard<std::mutex> guard(m_scanLock);
+    return m_bScanHeld;
+}
+
+void CDiscBurnImpSimulated::SetScanHeld(bool held)
+{
+    {
+        std::lock_guard<std::mutex> guard(m_scanLock);
+        m_bScanHeld = held;
+    }
+    m_scanChanged.notify_all();
 }
 
 void CDiscBurnImpSimulated::RefreshCDDriveList()

@@ -38,7 +38,8 @@ class CCdImageWriter;
 // look at a present medium (ReloadDisc) wait for the drive to settle, as a
 // slow real drive does, holding the back end's lock meanwhile
 // (SetSettleDelay, WaitUntilSettling); SetMediumWaitsAbandoned ends that
-// wait.
+// wait. SetScanHeld keeps a scan of the drives running: the drive list
+// waits until it is released.
 //
 // Threads. Any thread may call; the job's body runs on its own worker (see
 // CDiscJob). Locks. m_lock guards the drives, their media and the test
@@ -115,9 +116,11 @@ public:
     void SetSettleDelay(int ms);
     // True once a look is waiting for the drive to settle.
     bool WaitUntilSettling(int timeoutMs);
+    void SetScanHeld(bool held);
 
     const std::vector<CDDrive>& GetAvailableCDDrives() override;
     void RefreshCDDriveList() override;
+    bool IsScanningDrives() override;
     int OpenDrive(uint32_t index) override;
     void CloseDrive() override;
     const wchar_t* GetCurrentDriveRootPath() override;
@@ -199,4 +202,8 @@ private:
     std::mutex m_settleLock;
     std::condition_variable m_settlingChanged;
     int m_settling = 0;
+    // The held scan, under m_scanLock.
+    std::mutex m_scanLock;
+    std::condition_variable m_scanChanged;
+    bool m_bScanHeld = false;
 };

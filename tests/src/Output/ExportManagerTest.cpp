@@ -1,5 +1,7 @@
 #include "src/Output/ExportManager.h"
 
+#include "common/disc/linux/CDiscBurnImpSimulated.h"
+
 #include "tests/common/file/RiffTestFiles.h"
 #include "tests/src/UiTestSupport.h"
 
@@ -345,6 +347,26 @@ TEST_F(ExportManagerTest, CanBurnWithADriveThatWritesCDR)
 {
     rifftest::TempFolder folder;
     uitest::ScopedEnvironment drive("VEXTAL_SIMULATED_DRIVE", juce::String((folder / "images").string()));
-    EXPECT_TRUE(m_manager->canBurnDisc());
+    EXPECT_EQ(m_manager->canBurnDisc(), Vextal::ExportManager::kBurnDriveFound);
     EXPECT_EQ(&m_manager->getDiscBurner(), &m_manager->getDiscBurner());
+}
+
+// While the drives are being scanned the answer is "not yet", given at once;
+// the notice that they are known follows the scan's end.
+TEST_F(ExportManagerTest, AnswersNotYetWhileTheDrivesAreScanned)
+{
+    rifftest::TempFolder folder;
+    uitest::ScopedEnvironment drive("VEXTAL_SIMULATED_DRIVE", juce::String((folder / "images").string()));
+    auto* simulated = dynamic_cast<CDiscBurnImpSimulated*>(&m_manager->getDiscBurner()->GetBackEnd());
+    ASSERT_NE(simulated, nullptr);
+    simulated->SetScanHeld(true);
+    EXPECT_EQ(m_manager->canBurnDisc(), Vextal::ExportManager::kDrivesNotKnownYet);
+    bool known = false;
+    m_manager->whenDrivesKnown([&] { known = true; });
+    uitest::Pump(50);
+    EXPECT_FALSE(known) << "no notice while the scan runs";
+
+    simulated->SetScanHeld(false);
+    EXPECT_TRUE(uitest::PumpUntil([&] { return known; }));
+    EXPECT_EQ(m_manager->canBurnDisc(), Vextal::ExportManager::kBurnDriveFound);
 }

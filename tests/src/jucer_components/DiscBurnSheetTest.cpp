@@ -142,7 +142,7 @@ TEST_F(DiscBurnSheetTest, WatchesTheDiscWhileOpen)
     m_drive->SetMedium(0, Medium::UsedCdRw());
     EXPECT_TRUE(StateShows("CD-RW (used)"));
     Click(m_sheet->getEjectButton());
-    EXPECT_EQ(m_drive->GetMedium(0).type, kDiscTypeCDR);
+    EXPECT_TRUE(uitest::PumpUntil([&] { return m_drive->GetMedium(0).type == kDiscTypeCDR; }));
     EXPECT_TRUE(StateShows("CD-R (blank)"));
 
     Click(m_sheet->getCancelButton());
@@ -171,6 +171,31 @@ TEST_F(DiscBurnSheetTest, ClosesWhileASlowDriveIsBeingLookedAt)
     ASSERT_EQ(burner.OpenDrive(0), 0);
     EXPECT_EQ(burner.ReloadDisc(), 0) << "a look after the abandoned one waits again";
     EXPECT_TRUE(burner.IsBlankDisc());
+}
+
+// Eject never waits on the drive: while the watcher's look holds a drive
+// that is slow to settle, the click returns with the eject still to come and
+// the button disabled; the eject is done once the drive answers, and its
+// notice gives the button back.
+TEST_F(DiscBurnSheetTest, EjectsWithoutWaitingForASlowDrive)
+{
+    Open();
+    m_drive->SetMedium(0, Medium::UsedCdRw());
+    ASSERT_TRUE(StateShows("CD-RW (used)"));
+    m_drive->SetSettleDelay(3600 * 1000);
+    ASSERT_TRUE(m_drive->WaitUntilSettling(60000));
+
+    // The click has returned while the look still holds the drive (the
+    // medium can't even be asked for now): the eject waits on the worker.
+    Click(m_sheet->getEjectButton());
+    EXPECT_FALSE(m_sheet->getEjectButton().isEnabled());
+
+    m_drive->SetSettleDelay(0);
+    m_drive->SetMediumWaitsAbandoned(true);
+    EXPECT_TRUE(uitest::PumpUntil([&] { return m_sheet->getEjectButton().isEnabled(); }));
+    EXPECT_EQ(m_drive->GetMedium(0).type, kDiscTypeCDR);
+    m_drive->SetMediumWaitsAbandoned(false);
+    EXPECT_TRUE(StateShows("CD-R (blank)"));
 }
 
 // A session about to start stops the watching (the burner is the session's
