@@ -575,7 +575,10 @@ void MainComponent::performBurnDisc()
                         if (safe == nullptr)
                             return;
                         safe->m_bBurnWaitsForDrives = false;
-                        safe->performBurnDisc();
+                        // Only while nothing else has begun meanwhile: a late
+                        // answer never asks to cancel a session.
+                        if (safe->m_host.GetMode() == 0 && CZfcSheet::sm_iNumSheetsOpened == 0)
+                            safe->performBurnDisc();
                     });
             }
             return;
