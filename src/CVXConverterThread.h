@@ -95,7 +95,8 @@ public:
     explicit CVXConverterThread(const ParameterSet& params);
     // Over the given host, which outlives the thread.
     CVXConverterThread(const ParameterSet& params, CVXHost* host);
-    // A running thread is reported, cancelled and waited for (never killed).
+    // A running thread is cancelled and waited for (never killed); one that
+    // does not stop within kStopWaitMs is reported.
     ~CVXConverterThread() override;
 
     void run() override;

@@ -8,6 +8,7 @@
 #include "library/util/CPcmUtil.h"
 
 #include "tests/src/HostTestSupport.h"
+#include "tests/support/CheckReports.h"
 
 #include <gtest/gtest.h>
 
@@ -416,13 +417,15 @@ TEST_F(ConverterThreadTest, FailingSecondSongStopsTheRun)
         // Something happens to the second song's record or file.
         std::function<void(Vextal::TrackInfo*)> damage;
         bool writerMade;
+        // The run reports the unexpected exception as a failed check.
+        bool reported = false;
     };
     const Case cases[] = {
         {"sink writes 0 frames", {false, 0, false, false, {}}, {}, true},
         {"sink takes part of the song", {false, 5000, false, false, {}}, {}, true},
         {"output cannot be created", {true, -1, false, false, {}}, {}, true},
         {"output cannot be put in place", {false, -1, true, false, {}}, {}, true},
-        {"writer throws", {false, -1, false, true, {}}, {}, true},
+        {"writer throws", {false, -1, false, true, {}}, {}, true, true},
         {"song missing (files not present)",
          {},
          [this](Vextal::TrackInfo* song)
@@ -448,6 +451,7 @@ TEST_F(ConverterThreadTest, FailingSecondSongStopsTheRun)
             c.damage(second);
         m_listener.notices.clear();
 
+        const TestSupport::ScopedCheckReports reports;
         FakeWriterThread thread(FileParams({0, 1, 2}), m_host.get());
         thread.behaviours["second"] = c.behaviour;
         std::atomic<int> endNotices{0};
@@ -474,6 +478,7 @@ TEST_F(ConverterThreadTest, FailingSecondSongStopsTheRun)
         }
         EXPECT_EQ(thread.Log("third"), nullptr);
         EXPECT_EQ(ExportedSongNotices().back(), "current -1");
+        EXPECT_EQ(reports.Count(), c.reported ? 1 : 0);
     }
 }
 
