@@ -4,13 +4,17 @@
 
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <cerrno>
+#include <chrono>
 #include <csignal>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <memory>
 #include <string>
+#include <thread>
+#include <vector>
 
 #include <fcntl.h>
 #include <sys/file.h>
@@ -31,6 +35,24 @@ protected:
 
     songlisttest::TempFolder m_folder;
 };
+
+// The first instance queues a hand-over on its listener thread once the
+// launch's confirmation has arrived, a moment after the launch returns: the
+// hand-overs taken until count have come (or 30 s have passed, a guard
+// against a hang that then fails the test's count).
+std::vector<SingleInstance::HandOver> WaitForHandOvers(SingleInstance& first, size_t count)
+{
+    std::vector<SingleInstance::HandOver> taken;
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(30);
+    while (taken.size() < count && std::chrono::steady_clock::now() < deadline)
+    {
+        for (auto& handOver : first.takeHandOvers())
+            taken.push_back(std::move(handOver));
+        if (taken.size() < count)
+            std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    }
+    return taken;
+}
 
 // Connects to the socket and sends raw bytes; the number of bytes answered
 // (at most one; -1 for a reset connection), or -2 when it cannot connect.
@@ -60,7 +82,7 @@ int SendRaw(const juce::File& socketFile, const std::string& bytes)
 TEST_F(SingleInstanceTest, SecondLaunchHandsItsArgumentsToTheFirst)
 {
     SingleInstance first(Folder());
-    int notices = 0;
+    std::atomic<int> notices{0};
     first.setReceiver([&notices] { ++notices; });
     ASSERT_EQ(first.start({"ignored"}, "/first", 2000), SingleInstance::Result::kFirstInstance);
     EXPECT_TRUE(first.isListening());
@@ -71,11 +93,15 @@ TEST_F(SingleInstanceTest, SecondLaunchHandsItsArgumentsToTheFirst)
     EXPECT_EQ(second.start(arguments, "/some/where", 2000), SingleInstance::Result::kHandedOver);
     EXPECT_FALSE(second.isListening());
 
-    const auto received = first.takeHandOvers();
+    const auto received = WaitForHandOvers(first, 1);
     ASSERT_EQ(received.size(), 1u);
     EXPECT_EQ(received[0].workingDirectory, "/some/where");
     EXPECT_EQ(received[0].arguments, arguments);
-    EXPECT_EQ(notices, 1);
+    // The notice follows the queueing on the listener thread.
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(30);
+    while (notices.load() < 1 && std::chrono::steady_clock::now() < deadline)
+        std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    EXPECT_EQ(notices.load(), 1);
     EXPECT_TRUE(first.takeHandOvers().empty());
 }
 
@@ -103,7 +129,7 @@ TEST_F(SingleInstanceTest, StaleSocketIsReplacedAndTheLockFreedAtTheEnd)
     ASSERT_EQ(first->start({}, "/", 2000), SingleInstance::Result::kFirstInstance);
     SingleInstance second(Folder());
     EXPECT_EQ(second.start({"x.wav"}, "/", 2000), SingleInstance::Result::kHandedOver);
-    EXPECT_EQ(first->takeHandOvers().size(), 1u);
+    EXPECT_EQ(WaitForHandOvers(*first, 1).size(), 1u);
 
     first.reset();
     EXPECT_FALSE(socketFile.exists());
@@ -213,7 +239,7 @@ TEST_F(SingleInstanceTest, MalformedMessagesAreDropped)
     EXPECT_TRUE(first.takeHandOvers().empty());
     SingleInstance second(Folder());
     EXPECT_EQ(second.start({"ok.wav"}, "/", 2000), SingleInstance::Result::kHandedOver);
-    EXPECT_EQ(first.takeHandOvers().size(), 1u);
+    EXPECT_EQ(WaitForHandOvers(first, 1).size(), 1u);
 }
 
 // The folder: $XDG_RUNTIME_DIR when only the user may enter it, else a
