@@ -213,6 +213,7 @@ public:
 private:
     bool Grab(const std::string& address)
     {
+        const std::lock_guard<std::mutex> drives(CLibburnSupport::DriveListLock());
         const bool grabbed = burn_drive_scan_and_grab(&m_infos, const_cast<char*>(address.c_str()), 0) == 1;
         // The grab leaves the address as libburn's only allowed drive; later
         // scans list every drive again.
@@ -326,6 +327,7 @@ protected:
         std::vector<DriveEntry> entries;
         if (CLibburnSupport::Initialize())
         {
+            const std::lock_guard<std::mutex> drives(CLibburnSupport::DriveListLock());
             ScanSystemDrives(entries);
             for (const std::string& address : m_owner.m_extraAddresses)
                 AddPseudoDrive(address, entries);

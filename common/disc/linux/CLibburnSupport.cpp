@@ -111,6 +111,12 @@ bool CLibburnSupport::Initialize()
     return ok;
 }
 
+std::mutex& CLibburnSupport::DriveListLock()
+{
+    static std::mutex lock;
+    return lock;
+}
+
 void CLibburnSupport::DrainMessages(std::wstring* failures)
 {
     if (!Initialize())

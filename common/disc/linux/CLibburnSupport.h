@@ -3,6 +3,7 @@
 #include "common/disc/CDiscBurnImp.h"
 
 #include <cstdint>
+#include <mutex>
 #include <string>
 #include <vector>
 
@@ -24,6 +25,10 @@ public:
     // those of severity FAILURE and above are appended to failures, one per
     // line, when it is given.
     static void DrainMessages(std::wstring* failures);
+
+    // libburn keeps one list of drives for the whole process: back ends that
+    // scan or grab drives on their own threads take turns under this lock.
+    static std::mutex& DriveListLock();
 
     // The album's titles and performers as raw CD-Text packs (18 bytes
     // each, without a header; see CCdTextPacker): block 0 in English and
