@@ -1,5 +1,7 @@
 #pragma once
 
+#include "src/CommandIDs.h"
+
 #include <juce_gui_basics/juce_gui_basics.h>
 
 #include <functional>
@@ -39,49 +41,9 @@ inline constexpr int kHoldTimeMilliseconds[8] = {0, 500, 1000, 2000, 3000, 4000,
 // when the status changes.
 //
 // Threads. Message thread only.
-class ActionManager : public juce::ApplicationCommandTarget
+class ActionManager : public juce::ApplicationCommandTarget, public ActionCommandIDs
 {
 public:
-    enum CommandIDs
-    {
-        kNew = 1,
-        kOpen = 2,
-        kOpenAutoSaved = 3,
-        kSave = 4,
-        kSaveAs = 5,
-        kAdd = 6,
-        kOpenFolder = 7,
-        kRemoveSongs = 8,
-        kCropSongs = 9,
-        kUndo = 10,
-        kRedo = 11,
-        kDivide = 12,
-        kCombine = 13,
-        kChannelLink = 14,
-        kSelectPicture = 15,
-        kRemovePicture = 16,
-        kPlayPause = 17,
-        kStop = 18,
-        kPlayFrom = 19,
-        kPlayTo = 20,
-        kNextSong = 21,
-        kPreviousSong = 22,
-        kSkip = 23,
-        kRewind = 24,
-        kSkip1ms = 25,
-        kRewind1ms = 26,
-        kSkip1s = 27,
-        kRewind1s = 28,
-        kUsersGuide = 29,
-        kAbout = 30,
-        kLastCommand = 30,
-
-        kFirstRecent = 256,
-        kFirstPeakHold = 512,
-        kFirstClipHold = 768
-    };
-    static constexpr int kNumRecent = 10;
-    static constexpr int kNumHoldTimes = 8;
 
     // Over the host (not owned; null disables every command that needs it);
     // parent is the main window (not owned), which the about window centres

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "src/CVXHost.h"
+#include "src/CommandIDs.h"
 #include "src/NativeDocumentWindow.h"
 
 #include <juce_gui_basics/juce_gui_basics.h>
@@ -37,17 +38,10 @@ class CVXMainWindow : public NativeDocumentWindow,
                       public juce::ApplicationCommandTarget,
                       public CVXHostListener,
                       public juce::FileDragAndDropTarget,
-                      public juce::FocusChangeListener
+                      public juce::FocusChangeListener,
+                      public Vextal::WindowCommandIDs
 {
 public:
-    // The Window commands.
-    enum CommandIDs
-    {
-        kMinimize = 43,
-        kZoom = 44,
-        kBringAllToFront = 45,
-        kWindowItem = 46
-    };
     static constexpr int kPlayPauseCommand = 17;
     static constexpr int kPreferencesCommand = 39;
     static constexpr int kAboutCommand = 30;

@@ -2,11 +2,9 @@
 
 #include "library/util/CCheckUtil.h"
 #include "library/vextal_juce/CZJEText.h"
-#include "src/ActionManager.h"
 #include "src/CVXHost.h"
-#include "src/CVXMainWindow.h"
+#include "src/CommandIDs.h"
 #include "src/CommandManager.h"
-#include "src/jucer_components/MainComponent.h"
 
 #include <initializer_list>
 
@@ -14,9 +12,9 @@ namespace Vextal
 {
 namespace
 {
-using AM = ActionManager;
-using MC = MainComponent;
-using MW = CVXMainWindow;
+using AM = ActionCommandIDs;
+using MC = ContentCommandIDs;
+using MW = WindowCommandIDs;
 
 // A separator in a list of items.
 constexpr int kSeparator = 0;

@@ -4,12 +4,12 @@
 #include "src/Action/CVXActionRename.h"
 #include "src/CVXHost.h"
 #include "src/CVXLookAndFeel.h"
+#include "src/CommandIDs.h"
 #include "src/CommandManager.h"
 #include "src/Output/ExportManager.h"
 #include "src/Resource/CVXResourceManager.h"
 #include "src/VXUtil.h"
 #include "src/jucer_components/CVXListBox.h"
-#include "src/jucer_components/MainComponent.h"
 
 namespace
 {
@@ -34,11 +34,11 @@ constexpr int kIconFrames = 6;
 constexpr int kRenameSlack = 4;
 
 // The commands of the row's menu, in groups.
-const int kMenuCommandGroups[][2] = {{Vextal::MainComponent::kSelectAll, Vextal::MainComponent::kInvertSelection},
+const int kMenuCommandGroups[][2] = {{Vextal::ContentCommandIDs::kSelectAll, Vextal::ContentCommandIDs::kInvertSelection},
                                      {8, 9}, // remove, crop
                                      {13, 14}, // combine, channel link
-                                     {Vextal::MainComponent::kEditSongInformation, 0},
-                                     {Vextal::MainComponent::kSongProperty, 0}};
+                                     {Vextal::ContentCommandIDs::kEditSongInformation, 0},
+                                     {Vextal::ContentCommandIDs::kSongProperty, 0}};
 constexpr int kPlayThisSongItem = 1;
 
 void SetUpLabel(LabelWithInlineEditor& label, const LabelParam& param)

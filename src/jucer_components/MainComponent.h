@@ -1,6 +1,7 @@
 #pragma once
 
 #include "library/zfc/CZfcSheetListener.h"
+#include "src/CommandIDs.h"
 #include "src/ActionManager.h"
 #include "src/Output/ExportSession.h"
 
@@ -46,24 +47,10 @@ class MainComponent : public juce::Component,
                       public CZfcSheetListener,
                       public juce::Label::Listener,
                       public juce::ComponentListener,
-                      public ExportSessionListener
+                      public ExportSessionListener,
+                      public ContentCommandIDs
 {
 public:
-    // The commands of the content.
-    enum CommandIDs
-    {
-        kOpenDisc = 31,
-        kExport = 32,
-        kBurnDisc = 33,
-        kQuitSafely = 34,
-        kSelectAll = 35,
-        kInvertSelection = 36,
-        kEditSongName = 37,
-        kEditSongInformation = 38,
-        kPreferences = 39,
-        kEditShortcutKeys = 40,
-        kSongProperty = 41
-    };
     // The commands no sheet or modal window blocks: the user's guide and the
     // safe quit.
     static constexpr int kUsersGuideCommand = 29;
