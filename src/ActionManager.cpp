@@ -14,6 +14,7 @@
 #include "src/Action/RemoveSongAction.h"
 #include "src/Action/SelectionRetriever.h"
 #include "src/AddSongAction.h"
+#include "src/AddSongThreadWithProgressWindow.h"
 #include "src/CVXAboutWindow.h"
 #include "src/CVXHost.h"
 #include "src/CommandManager.h"
@@ -463,7 +464,8 @@ bool ActionManager::performAdd()
         return true;
     if (paths.size() == 1 && paths[0].endsWithIgnoreCase(SonglistFile::kExtension) && m_host->GetNumSongs() == 0)
         return m_host->OpenProject(juce::File(paths[0]), true);
-    return push(std::make_unique<AddSongAction>(*m_host, paths), true,
+    return push(std::make_unique<AddSongAction>(*m_host, paths, AddSongAction::kAppend,
+                                                AddSongThreadWithProgressWindow::runWithWindow), true,
                 CommandManager::transactionName("Action_AddAudioFiles"));
 }
 
@@ -472,7 +474,8 @@ bool ActionManager::performOpenFolder()
     juce::StringArray paths;
     if (m_host == nullptr || !DialogManager::browseToOpen(paths, DialogManager::kFolder))
         return true;
-    return push(std::make_unique<AddSongAction>(*m_host, paths), true,
+    return push(std::make_unique<AddSongAction>(*m_host, paths, AddSongAction::kAppend,
+                                                AddSongThreadWithProgressWindow::runWithWindow), true,
                 CommandManager::transactionName("Action_OpenFolder"));
 }
 

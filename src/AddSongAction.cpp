@@ -1,13 +1,13 @@
 #include "src/AddSongAction.h"
 
 #include "library/util/CCheckUtil.h"
-#include "src/AddSongThreadWithProgressWindow.h"
+#include "src/AddSongWorker.h"
 #include "src/CVXHost.h"
-#include "src/CVXMainWindow.h"
 #include "src/HostListenersTakenOff.h"
 #include "src/TrackInfo.h"
 
 #include <atomic>
+#include <thread>
 
 namespace Vextal
 {
@@ -15,22 +15,30 @@ namespace
 {
 std::atomic<int> g_runningWorkers{0};
 
-void SetMainWindowsEnabled(bool enabled)
+// The work on a thread of its own while the message thread waits for it.
+void RunOnWorkerThread(AddSongWorker& worker)
 {
-    for (int i = 0; i < juce::TopLevelWindow::getNumTopLevelWindows(); ++i)
-        if (auto* window = dynamic_cast<CVXMainWindow*>(juce::TopLevelWindow::getTopLevelWindow(i)))
-            window->setEnabled(enabled);
+    class NoFeedback : public AddSongWorker::Feedback
+    {
+    public:
+        bool shouldStop() override { return false; }
+        void setProgress(double) override {}
+        void setStatusMessage(const juce::String&) override {}
+    };
+    std::thread thread([&worker]
+                       {
+                           NoFeedback feedback;
+                           worker.run(feedback);
+                       });
+    thread.join();
+    worker.deliverFinishedSongs();
 }
 
 } // namespace
 
-AddSongAction::AddSongAction(const juce::StringArray& paths, int insertPosition)
-    : AddSongAction(*CVXHost::GetInstance(), paths, insertPosition)
-{
-}
-
-AddSongAction::AddSongAction(CVXHost& host, const juce::StringArray& paths, int insertPosition)
-    : m_host(host), m_paths(paths), m_position(insertPosition < 0 ? host.GetNumSongs() : insertPosition)
+AddSongAction::AddSongAction(CVXHost& host, const juce::StringArray& paths, int insertPosition, Runner runner)
+    : m_host(host), m_runner(runner ? std::move(runner) : Runner(RunOnWorkerThread)), m_paths(paths),
+      m_position(insertPosition < 0 ? host.GetNumSongs() : insertPosition)
 {
 }
 
@@ -67,15 +75,12 @@ void AddSongAction::runWorker()
 {
     {
         const HostListenersTakenOff quiet(m_host);
-        SetMainWindowsEnabled(false);
         ++g_runningWorkers;
-        AddSongThreadWithProgressWindow worker(m_paths);
+        AddSongWorker worker(m_paths);
         worker.setSongSink([this](std::vector<std::unique_ptr<TrackInfo>>& songs) { insertFinished(songs); });
-        worker.runThread(juce::Thread::Priority::normal);
-        worker.deliverFinishedSongs();
+        m_runner(worker);
         m_failedPaths = worker.getNumFailedPaths();
         --g_runningWorkers;
-        SetMainWindowsEnabled(true);
     }
     m_host.CallBackNumTracksChanged();
 }

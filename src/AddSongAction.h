@@ -2,6 +2,7 @@
 
 #include <juce_data_structures/juce_data_structures.h>
 
+#include <functional>
 #include <memory>
 #include <vector>
 
@@ -9,13 +10,16 @@ class CVXHost;
 
 namespace Vextal
 {
-class AddSongThreadWithProgressWindow;
+class AddSongWorker;
 class TrackInfo;
 
 // Adds the songs of files, folders, songlists and audio CDs as one undoable
-// step. Its first perform runs the add-songs worker under its modal progress
-// window (AddSongThreadWithProgressWindow) with the main window disabled and
-// the host's listeners taken off; the records the worker finishes are given
+// step. Its first perform runs the add-songs work (AddSongWorker) through the
+// runner it was made with, with the host's listeners taken off: the
+// interface's runner shows a modal progress window and disables the main
+// window meanwhile (AddSongThreadWithProgressWindow::runWithWindow); without
+// one the work runs on a worker thread while the message thread waits. The
+// records the worker finishes are given
 // unique names and inserted on the message thread, one after the other from
 // the insert position. The listeners then get one song-count notice and the
 // new selection (the added songs, scrolled into view); a songlist that was
@@ -32,9 +36,13 @@ public:
     // The insert position that appends.
     static constexpr int kAppend = -1;
 
-    explicit AddSongAction(const juce::StringArray& paths, int insertPosition = kAppend);
+    // Runs the work to its end (or until it is cancelled) and hands every
+    // finished record to the worker's sink on the message thread.
+    using Runner = std::function<void(AddSongWorker&)>;
+
     // Over a given host (the application's is the host singleton).
-    AddSongAction(CVXHost& host, const juce::StringArray& paths, int insertPosition = kAppend);
+    AddSongAction(CVXHost& host, const juce::StringArray& paths, int insertPosition = kAppend,
+                  Runner runner = {});
     ~AddSongAction() override;
 
     bool perform() override;
@@ -53,6 +61,7 @@ private:
     void insertFinished(std::vector<std::unique_ptr<TrackInfo>>& songs);
 
     CVXHost& m_host;
+    Runner m_runner;
     bool m_performed = false;
     juce::StringArray m_paths;
     int m_position;

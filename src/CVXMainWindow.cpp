@@ -4,6 +4,7 @@
 #include "library/zad/CZadPreferences.h"
 #include "src/ActionManager.h"
 #include "src/AddSongAction.h"
+#include "src/AddSongThreadWithProgressWindow.h"
 #include "src/CVXLookAndFeel.h"
 #include "src/CommandManager.h"
 #include "src/MenuBarManager.h"
@@ -271,7 +272,9 @@ void CVXMainWindow::filesDropped(const juce::StringArray& files, int, int)
         m_host->GetNumSongs() == 0)
         m_host->OpenProject(juce::File(files[0]), true);
     else if (Vextal::CommandManager* commands = Vextal::CommandManager::GetInstance())
-        commands->stackActionInUndoList(std::make_unique<Vextal::AddSongAction>(*m_host, files), true,
+        commands->stackActionInUndoList(std::make_unique<Vextal::AddSongAction>(
+                                              *m_host, files, Vextal::AddSongAction::kAppend,
+                                              Vextal::AddSongThreadWithProgressWindow::runWithWindow), true,
                                         Vextal::CommandManager::transactionName("Action_AddAudioFiles"));
     bringToFront();
 }

@@ -4,7 +4,8 @@
 
 namespace Vextal
 {
-void getFileListFromDroppedFile(const juce::String& path, juce::StringArray& files, juce::Thread* thread)
+void getFileListFromDroppedFile(const juce::String& path, juce::StringArray& files,
+                                const std::function<bool()>& shouldStop)
 {
     files.clear();
     if (!juce::File::isAbsolutePath(path) || !juce::File(path).isDirectory())
@@ -21,7 +22,7 @@ void getFileListFromDroppedFile(const juce::String& path, juce::StringArray& fil
         const juce::String file = entry.getFile().getFullPathName();
         if (CRegularFile::IsRegular(file.toStdString()))
             found.add(file);
-        if (thread != nullptr && thread->threadShouldExit())
+        if (shouldStop && shouldStop())
             break;
     }
     found.sort(true);

@@ -1,6 +1,7 @@
 #include "src/jucer_components/CVXListBox.h"
 
 #include "src/AddSongAction.h"
+#include "src/AddSongThreadWithProgressWindow.h"
 #include "src/Action/PermutateAction.h"
 #include "src/CVXHost.h"
 #include "src/CommandManager.h"
@@ -299,7 +300,8 @@ void CVXListBox::filesDropped(const juce::StringArray& files, int x, int y)
     EndDrag();
     if (!IsNormalMode())
         return;
-    m_commands.stackActionInUndoList(std::make_unique<Vextal::AddSongAction>(m_host, files, insertRow), true,
+    m_commands.stackActionInUndoList(std::make_unique<Vextal::AddSongAction>(m_host, files, insertRow,
+                                      Vextal::AddSongThreadWithProgressWindow::runWithWindow), true,
                                      Vextal::CommandManager::transactionName("Action_AddAudioFiles"));
 }
 

@@ -3,6 +3,7 @@
 #include "common/disc/DeviceChangeBroadcaster.h"
 #include "library/vextal_juce/CZJEText.h"
 #include "src/AddSongAction.h"
+#include "src/AddSongThreadWithProgressWindow.h"
 #include "src/CVXLookAndFeel.h"
 #include "src/CommandManager.h"
 #include "src/VXUtil.h"
@@ -368,7 +369,8 @@ void DiscOpenSheet::openSelectedDiscs()
         if (const DiscOpenManager::DiscInfo* disc = m_shown[rows[i]])
             paths.addArray(disc->paths);
     if (!paths.isEmpty())
-        m_commands.stackActionInUndoList(std::make_unique<AddSongAction>(m_host, paths), true,
+        m_commands.stackActionInUndoList(std::make_unique<AddSongAction>(m_host, paths, AddSongAction::kAppend,
+                                                          AddSongThreadWithProgressWindow::runWithWindow), true,
                                          Text("Action_OpenDisc"));
     Close();
 }

@@ -274,13 +274,13 @@ TEST(DroppedFileList, AFolderYieldsItsFilesSortedWithoutRegardToCase)
     for (const char* name : {"b.wav", "A.wav", "sub/c.wav", ".hidden.wav"})
         ASSERT_TRUE(root.getChildFile(name).create());
     juce::StringArray files{"stale"};
-    Vextal::getFileListFromDroppedFile(root.getFullPathName(), files, nullptr);
+    Vextal::getFileListFromDroppedFile(root.getFullPathName(), files);
     juce::StringArray expected;
     for (const char* name : {".hidden.wav", "A.wav", "b.wav", "sub/c.wav"})
         expected.add(root.getChildFile(name).getFullPathName());
     EXPECT_EQ(files, expected);
-    Vextal::getFileListFromDroppedFile(root.getChildFile("b.wav").getFullPathName(), files, nullptr);
+    Vextal::getFileListFromDroppedFile(root.getChildFile("b.wav").getFullPathName(), files);
     EXPECT_EQ(files, juce::StringArray(root.getChildFile("b.wav").getFullPathName()));
-    Vextal::getFileListFromDroppedFile("/no/such/file.wav", files, nullptr);
+    Vextal::getFileListFromDroppedFile("/no/such/file.wav", files);
     EXPECT_EQ(files, juce::StringArray("/no/such/file.wav"));
 }
