@@ -28,6 +28,21 @@ class ExportManager;
 
 class CVXHost;
 
+// What the host needs of the undo stack that records the songlist's edits:
+// its history forgotten when another songlist is opened or a new one
+// started, and the present state marked as saved. The application's command
+// manager is that undo stack while it exists (CVXHost::SetUndoHistorySource);
+// without one the host keeps its modified flag itself.
+class CVXHostUndoHistory
+{
+public:
+    virtual ~CVXHostUndoHistory() = default;
+    // Drops every step and marks the present state as saved.
+    virtual void forgetHistoryAsSaved() = 0;
+    // The present state is the saved one.
+    virtual void markSaved() = 0;
+};
+
 // The notices of the host. Every operation has an empty default body;
 // currentSongCanBeChanged answers true. Notices arrive on the message thread,
 // except those that songs added on the add-songs worker thread cause (song
@@ -159,6 +174,12 @@ class CVXHost : public CZJESingleton<CVXHost>,
                 public juce::Timer
 {
 public:
+    // Where the undo stack of the songlist is found (see
+    // CVXHostUndoHistory): the command manager installs a source that gives
+    // the application's instance, or null while there is none.
+    static void SetUndoHistorySource(std::function<CVXHostUndoHistory*()> source);
+    static CVXHostUndoHistory* GetUndoHistory();
+
     enum ePlayerMode
     {
         kPlayOneSong = 0,

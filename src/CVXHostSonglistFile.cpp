@@ -11,7 +11,6 @@
 #include "library/util/CCheckUtil.h"
 #include "library/util/CRegularFile.h"
 #include "library/vextal_juce/CZJEResource.h"
-#include "src/CommandManager.h"
 #include "src/DialogManager.h"
 #include "src/HostListenersTakenOff.h"
 #include "src/SonglistFile.h"
@@ -129,15 +128,10 @@ void CVXHost::RemoveAllSongs()
         while (!m_songs.empty())
             RemoveTrack(GetNumSongs() - 1, false, false);
     }
-    if (Vextal::CommandManager* commands = Vextal::CommandManager::GetInstance())
-    {
-        commands->clearUndoHistory();
-        commands->clearNumTransactions();
-    }
+    if (CVXHostUndoHistory* history = GetUndoHistory())
+        history->forgetHistoryAsSaved();
     else
-    {
         setVXSLChanged(false);
-    }
 }
 
 bool CVXHost::SaveProject(bool saveAs)
@@ -173,8 +167,8 @@ bool CVXHost::SaveProject(bool saveAs)
         saved = saveProjectInternal(target);
     }
     SetVXSLPath(target);
-    if (Vextal::CommandManager* commands = Vextal::CommandManager::GetInstance())
-        commands->clearNumTransactions();
+    if (CVXHostUndoHistory* history = GetUndoHistory())
+        history->markSaved();
     else
         setVXSLChanged(false);
     return true;
@@ -191,4 +185,24 @@ bool CVXHost::BackupProject()
     if (m_songs.empty() || m_backupSonglistFile == juce::File())
         return false;
     return saveProjectInternal(m_backupSonglistFile);
+}
+
+namespace
+{
+std::function<CVXHostUndoHistory*()>& UndoHistorySource()
+{
+    static std::function<CVXHostUndoHistory*()> source;
+    return source;
+}
+} // namespace
+
+void CVXHost::SetUndoHistorySource(std::function<CVXHostUndoHistory*()> source)
+{
+    UndoHistorySource() = std::move(source);
+}
+
+CVXHostUndoHistory* CVXHost::GetUndoHistory()
+{
+    const auto& source = UndoHistorySource();
+    return source ? source() : nullptr;
 }

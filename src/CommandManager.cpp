@@ -24,6 +24,16 @@ void Beep()
 
 namespace Vextal
 {
+namespace
+{
+// The host finds the songlist's undo stack in the application's instance.
+const bool g_undoHistoryInstalled = []
+{
+    CVXHost::SetUndoHistorySource([]() -> CVXHostUndoHistory* { return CommandManager::GetInstance(); });
+    return true;
+}();
+} // namespace
+
 CommandManager::CommandManager() : CommandManager(CVXHost::GetInstance(), {}) {}
 
 CommandManager::CommandManager(CVXHost& host, std::function<void()> writeBackup)
@@ -41,6 +51,12 @@ CommandManager::CommandManager(CVXHost* host, std::function<void()> writeBackup)
 CommandManager::~CommandManager()
 {
     stopTimer();
+}
+
+void CommandManager::forgetHistoryAsSaved()
+{
+    clearUndoHistory();
+    clearNumTransactions();
 }
 
 juce::String CommandManager::transactionName(const char* actionKey, const char* targetKey)

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "library/vextal_juce/CZJESingleton.h"
+#include "src/CVXHost.h"
 
 #include <juce_data_structures/juce_data_structures.h>
 #include <juce_gui_basics/juce_gui_basics.h>
@@ -9,8 +10,6 @@
 #include <functional>
 #include <memory>
 #include <vector>
-
-class CVXHost;
 
 namespace Vextal
 {
@@ -38,7 +37,8 @@ namespace Vextal
 class CommandManager : public juce::ApplicationCommandManager,
                        public juce::UndoManager,
                        public CZJESingleton<CommandManager>,
-                       public juce::Timer
+                       public juce::Timer,
+                       public CVXHostUndoHistory
 {
 public:
     // The history keeps transactions until their actions take more than
@@ -80,6 +80,11 @@ public:
     // modified state stays as it is.
     void clearUndoHistory();
     bool isModified() const;
+
+    // The host's view of the history (the application's instance installs
+    // itself as the host's undo history).
+    void forgetHistoryAsSaved() override;
+    void markSaved() override { clearNumTransactions(); }
 
     // Writes the backup.
     void timerCallback() override;
