@@ -1,4 +1,5 @@
 #include "src/jucer_components/DiscBurnSheet.h"
+#include "src/Output/ExportParameter/ExportParameterComponentBinder.h"
 #include "src/jucer_components/OutputSheetControls.h"
 
 #include "common/disc/CAudioDiscBurnProxy.h"
@@ -81,10 +82,10 @@ DiscBurnSheet::DiscBurnSheet(const juce::String& cancelPropertyName, CVXHost* ho
 
     localize();
 
-    m_common.bindComponent(CommonExportParameter::kSource, &m_source);
-    m_burnParam.bindComponent(DiscBurnParameter::kDiscFormat, &m_discFormat);
-    m_burnParam.bindComponent(DiscBurnParameter::kDrive, &m_drive);
-    m_burnParam.bindComponent(DiscBurnParameter::kWriteSpeed, &m_writeSpeed);
+    bindComponent(m_common, CommonExportParameter::kSource, &m_source);
+    bindComponent(m_burnParam, DiscBurnParameter::kDiscFormat, &m_discFormat);
+    bindComponent(m_burnParam, DiscBurnParameter::kDrive, &m_drive);
+    bindComponent(m_burnParam, DiscBurnParameter::kWriteSpeed, &m_writeSpeed);
 
     m_optionTable->add(m_burnParam, DiscBurnParameter::kAlbumTitle, Text("DiscBurn_AlbumTitle") + ":", false);
     m_optionTable->add(m_burnParam, DiscBurnParameter::kAlbumArtist, Text("DiscBurn_AlbumArtist") + ":", false);
@@ -404,7 +405,7 @@ void DiscBurnSheet::setCancelled(bool cancelled)
 void DiscBurnSheet::exportBoundComponentChangedInternally(ExportParameter*, int, juce::Component* component)
 {
     if (dynamic_cast<juce::ComboBox*>(component) != nullptr && component->getParentComponent() == this)
-        ExportParameter::flashChangedComponent(component);
+        flashChangedComponent(component);
 }
 
 void DiscBurnSheet::exportAboutToStart(ExportSession* session)

@@ -1,4 +1,5 @@
 #include "src/jucer_components/ExportSheet.h"
+#include "src/Output/ExportParameter/ExportParameterComponentBinder.h"
 #include "src/jucer_components/OutputSheetControls.h"
 
 #include "library/vextal_juce/CZJEText.h"
@@ -68,13 +69,13 @@ ExportSheet::ExportSheet(const juce::String& cancelPropertyName, CVXHost* host, 
 
     localize();
 
-    m_common.bindComponent(CommonExportParameter::kSource, &m_source);
-    m_file.bindComponent(FileExportParameter::kOutputPath, &m_destination);
-    m_file.bindComponent(FileExportParameter::kFormat, &m_format);
-    m_file.bindComponent(FileExportParameter::kType, &m_type);
-    m_file.bindComponent(FileExportParameter::kSampleRate, &m_sampleRate);
-    m_file.bindComponent(FileExportParameter::kBitDepth, &m_bitDepth);
-    m_file.bindComponent(FileExportParameter::kQualityOption, &m_bitRate);
+    bindComponent(m_common, CommonExportParameter::kSource, &m_source);
+    bindComponent(m_file, FileExportParameter::kOutputPath, &m_destination);
+    bindComponent(m_file, FileExportParameter::kFormat, &m_format);
+    bindComponent(m_file, FileExportParameter::kType, &m_type);
+    bindComponent(m_file, FileExportParameter::kSampleRate, &m_sampleRate);
+    bindComponent(m_file, FileExportParameter::kBitDepth, &m_bitDepth);
+    bindComponent(m_file, FileExportParameter::kQualityOption, &m_bitRate);
 
     m_optionTable->add(m_common, CommonExportParameter::kDsdFilter, Text("Export_Filter") + ":", false);
     m_optionTable->add(m_common, CommonExportParameter::kNormalizeMode, Text("Export_Normalize") + ":", false);
@@ -197,10 +198,10 @@ void ExportSheet::exportBoundComponentChangedInternally(ExportParameter*, int, j
     {
         updateBitVisibility();
         if (m_bitDepth.isVisible())
-            ExportParameter::flashChangedComponent(&m_bitDepth);
+            flashChangedComponent(&m_bitDepth);
     }
     if (auto* box = dynamic_cast<juce::ComboBox*>(component); box != nullptr && box->isEnabled())
-        ExportParameter::flashChangedComponent(box);
+        flashChangedComponent(box);
 }
 
 void ExportSheet::showOptionDialog()

@@ -1,4 +1,5 @@
 #include "src/jucer_components/OthersPreferenceTab.h"
+#include "src/Output/ExportParameter/ExportParameterComponentBinder.h"
 
 #include "library/vextal_juce/CZJEResource.h"
 #include "src/CVXLookAndFeel.h"
@@ -35,7 +36,7 @@ OthersPreferenceTab::OthersPreferenceTab()
     for (juce::Component* c : std::initializer_list<juce::Component*>{&m_folderCaption, &m_folder, &m_resetCaption,
                                                                       &m_reset})
         addAndMakeVisible(c);
-    m_parameter.bindComponent(CommonExportParameter::kTempDirectory, &m_folder);
+    bindComponent(m_parameter, CommonExportParameter::kTempDirectory, &m_folder);
     setSize(kWidth, kHeight);
 }
 

@@ -3,8 +3,6 @@
 #include "library/util/CCheckUtil.h"
 #include "library/zad/CZadPreferences.h"
 #include "src/CVXPreferences.h"
-#include "src/Output/ExportParameter/ExportParameterComponentBinder.h"
-#include "src/jucer_components/ComponentDresser.h"
 
 #include <algorithm>
 
@@ -204,12 +202,12 @@ void ExportParameter::writePreferences()
 // ---------------------------------------------------------------------------
 // Bound controls
 
-bool ExportParameter::bindComponent(int index, juce::Component* component)
+bool ExportParameter::addBoundView(std::unique_ptr<BoundView> view)
 {
-    if (!IsValidIndex(index) || component == nullptr)
+    if (view == nullptr || !IsValidIndex(view->getIndex()) || view->getComponent() == nullptr)
         return false;
-    unbindComponent(component);
-    m_binders.push_back(std::make_unique<ComponentBinder>(*this, index, component));
+    unbindComponent(view->getComponent());
+    m_binders.push_back(std::move(view));
     return true;
 }
 
@@ -227,7 +225,7 @@ bool ExportParameter::unbindComponent(juce::Component* component)
     return removed;
 }
 
-ExportParameter::ComponentBinder* ExportParameter::FirstBinder(int index) const
+ExportParameter::BoundView* ExportParameter::FirstBinder(int index) const
 {
     for (const auto& binder : m_binders)
         if (binder->getIndex() == index)
@@ -237,20 +235,20 @@ ExportParameter::ComponentBinder* ExportParameter::FirstBinder(int index) const
 
 void ExportParameter::updateBoundComponent(int index)
 {
-    if (ComponentBinder* binder = FirstBinder(index))
+    if (BoundView* binder = FirstBinder(index))
         if (binder->updateParameter())
             notifyBoundComponentChanged(index, binder->getComponent());
 }
 
 void ExportParameter::updateEnablements(int index)
 {
-    if (ComponentBinder* binder = FirstBinder(index))
+    if (BoundView* binder = FirstBinder(index))
         binder->updateEnablements();
 }
 
 void ExportParameter::updateChoices(int index)
 {
-    if (ComponentBinder* binder = FirstBinder(index))
+    if (BoundView* binder = FirstBinder(index))
         binder->updateChoices();
 }
 
@@ -258,11 +256,6 @@ void ExportParameter::notifyBoundComponentChanged(int index, juce::Component* co
 {
     CallListeners([this, index, component](ExportParameterListener& l)
                   { l.exportBoundComponentChangedInternally(this, index, component); });
-}
-
-void ExportParameter::flashChangedComponent(juce::Component* component)
-{
-    ComponentDresser::flash(component, kFlashMs, juce::Colour(kFlashColour));
 }
 
 // ---------------------------------------------------------------------------

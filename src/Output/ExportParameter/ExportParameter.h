@@ -2,12 +2,17 @@
 
 #include "library/vextal_juce/CZJEListenerOwner.h"
 
-#include <juce_gui_basics/juce_gui_basics.h>
+#include <juce_core/juce_core.h>
 
 #include <memory>
 #include <vector>
 
 class CZadPreferences;
+
+namespace juce
+{
+class Component;
+}
 
 namespace Vextal
 {
@@ -27,7 +32,7 @@ public:
     }
     // The set changed what a bound control shows (a choice the user did not
     // make, or the control's enabled state); such a control flashes
-    // (flashChangedComponent).
+    // (flashChangedComponent of ExportParameterComponentBinder.h).
     virtual void exportBoundComponentChangedInternally(ExportParameter* set, int index, juce::Component* component)
     {
         (void)set;
@@ -40,8 +45,10 @@ public:
 // choice among integer values shown as texts, or a free text; each may be
 // stored in the preferences under a key (choices by their value, never by
 // their position), kept consistent with the others by the set's rules, and
-// bound to controls (combo boxes, labels, file-name choosers) that always
-// show what the parameter holds.
+// shown by bound views: the controls (combo boxes, labels, file-name
+// choosers) that the interface binds to it (bindComponent of
+// ExportParameterComponentBinder.h) and that always show what the parameter
+// holds.
 //
 // A change runs in this order: the proposed choice or text is corrected by
 // fixToValidIndex or fixToValidText (or refused); it is stored; with notice
@@ -62,13 +69,23 @@ public:
         kTypeText = 1
     };
 
-    // How a bound control changed by the set (not by the user) flashes.
-    static constexpr juce::uint32 kFlashColour = 0x600000FF;
-    static constexpr int kFlashMs = 500;
-
-    // Binds one control to one parameter: it shows the parameter and passes
-    // the user's edits on. Made by bindComponent.
-    class ComponentBinder;
+    // One control bound to one parameter: it shows the parameter and passes
+    // the user's edits on. The set keeps its views and brings them up to date.
+    class BoundView
+    {
+    public:
+        virtual ~BoundView() = default;
+        virtual int getIndex() const = 0;
+        // Null once the control has been deleted.
+        virtual juce::Component* getComponent() const = 0;
+        // Shows the parameter; true when that changed the control.
+        virtual bool updateParameter() = 0;
+        // Rebuilds a list of choices, keeping the selected text where the
+        // new list has it.
+        virtual void updateChoices() = 0;
+        // Re-applies the enabled choices.
+        virtual void updateEnablements() = 0;
+    };
 
     explicit ExportParameter(int numParameters);
     // The values of other; never its listeners or bound controls.
@@ -146,23 +163,22 @@ public:
 
     // ---- Bound controls ----------------------------------------------------
 
-    // Binds a control (replacing an earlier binding of it); false for an
-    // index out of range or a null control.
-    bool bindComponent(int index, juce::Component* component);
+    // Keeps a view (replacing an earlier binding of its control); false for
+    // an index out of range or a view without a control.
+    bool addBoundView(std::unique_ptr<BoundView> view);
     // True when a binding of the control was removed.
     bool unbindComponent(juce::Component* component);
     // The first control bound to the parameter shows its value; when that
     // changed the control, the listeners hear of it.
     void updateBoundComponent(int index);
-    // The first combo box bound to the parameter re-applies the enabled
+    // The first control bound to the parameter re-applies the enabled
     // choices, or rebuilds its list.
     void updateEnablements(int index);
     void updateChoices(int index);
     int getNumBoundComponents() const { return static_cast<int>(m_binders.size()); }
-
-    // The flash of a control that the set changed: kFlashColour over it for
-    // kFlashMs, while it is showing.
-    static void flashChangedComponent(juce::Component* component);
+    // Sends exportBoundComponentChangedInternally to every listener (a view
+    // that changed what its control shows on its own).
+    void notifyBoundComponentChanged(int index, juce::Component* component);
 
 protected:
     // The text, when it names an existing folder; else current, when that
@@ -174,17 +190,15 @@ protected:
     // Tells the listeners of a change made without notice and updates the
     // bound control.
     void notifyParameterChanged(int index);
-    // Sends exportBoundComponentChangedInternally to every listener.
-    void notifyBoundComponentChanged(int index, juce::Component* component);
 
 private:
     bool IsValidIndex(int index) const;
     void NotifyChanged(int index, bool notify);
-    ComponentBinder* FirstBinder(int index) const;
+    BoundView* FirstBinder(int index) const;
     void WriteValue(int index, CZadPreferences& store);
 
     int m_numParameters;
-    std::vector<std::unique_ptr<ComponentBinder>> m_binders;
+    std::vector<std::unique_ptr<BoundView>> m_binders;
     juce::Array<int> m_indices;
     juce::StringArray m_texts;
     juce::CriticalSection m_lock;

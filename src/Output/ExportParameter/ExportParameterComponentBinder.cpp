@@ -1,6 +1,7 @@
 #include "src/Output/ExportParameter/ExportParameterComponentBinder.h"
 
 #include "library/util/CCheckUtil.h"
+#include "src/jucer_components/ComponentDresser.h"
 
 namespace Vextal
 {
@@ -12,7 +13,7 @@ juce::File FileOfText(const juce::String& text)
 }
 } // namespace
 
-ExportParameter::ComponentBinder::ComponentBinder(ExportParameter& set, int index, juce::Component* component)
+ExportParameterComponentBinder::ExportParameterComponentBinder(ExportParameter& set, int index, juce::Component* component)
     : m_set(set), m_index(index), m_component(component),
       m_comboBox(dynamic_cast<juce::ComboBox*>(component)), m_label(dynamic_cast<juce::Label*>(component)),
       m_fileChooser(dynamic_cast<juce::FilenameComponent*>(component))
@@ -30,7 +31,7 @@ ExportParameter::ComponentBinder::ComponentBinder(ExportParameter& set, int inde
     updateParameter();
 }
 
-ExportParameter::ComponentBinder::~ComponentBinder()
+ExportParameterComponentBinder::~ExportParameterComponentBinder()
 {
     if (juce::ComboBox* box = Box())
         box->removeListener(this);
@@ -40,7 +41,7 @@ ExportParameter::ComponentBinder::~ComponentBinder()
         chooser->removeListener(this);
 }
 
-bool ExportParameter::ComponentBinder::updateParameter()
+bool ExportParameterComponentBinder::updateParameter()
 {
     if (juce::ComboBox* box = Box())
     {
@@ -69,7 +70,7 @@ bool ExportParameter::ComponentBinder::updateParameter()
     return false;
 }
 
-void ExportParameter::ComponentBinder::updateChoices()
+void ExportParameterComponentBinder::updateChoices()
 {
     if (Box() == nullptr)
         return;
@@ -105,7 +106,7 @@ void ExportParameter::ComponentBinder::updateChoices()
     m_comboBox->addListener(this);
 }
 
-void ExportParameter::ComponentBinder::updateEnablements()
+void ExportParameterComponentBinder::updateEnablements()
 {
     if (Box() == nullptr)
         return;
@@ -114,7 +115,7 @@ void ExportParameter::ComponentBinder::updateEnablements()
         m_comboBox->setItemEnabled(k + 1, enablements[k]);
 }
 
-void ExportParameter::ComponentBinder::comboBoxChanged(juce::ComboBox* box)
+void ExportParameterComponentBinder::comboBoxChanged(juce::ComboBox* box)
 {
     const int selected = box->getSelectedItemIndex();
     if (selected == m_set.getParameterIndex(m_index))
@@ -124,19 +125,33 @@ void ExportParameter::ComponentBinder::comboBoxChanged(juce::ComboBox* box)
     m_set.setParameterIndex(m_index, selected, true);
 }
 
-void ExportParameter::ComponentBinder::labelTextChanged(juce::Label* label)
+void ExportParameterComponentBinder::labelTextChanged(juce::Label* label)
 {
     PassText(label->getText());
 }
 
-void ExportParameter::ComponentBinder::filenameComponentChanged(juce::FilenameComponent* chooser)
+void ExportParameterComponentBinder::filenameComponentChanged(juce::FilenameComponent* chooser)
 {
     PassText(chooser->getCurrentFile().getFullPathName());
 }
 
-void ExportParameter::ComponentBinder::PassText(const juce::String& text)
+void ExportParameterComponentBinder::PassText(const juce::String& text)
 {
     if (text != m_set.getParameterText(m_index))
         m_set.setParameterText(m_index, text, true);
+}
+
+bool bindComponent(ExportParameter& set, int index, juce::Component* component)
+{
+    if (component == nullptr || index < 0 || index >= set.getNumParameters())
+        return false;
+    set.unbindComponent(component);
+    return set.addBoundView(std::make_unique<ExportParameterComponentBinder>(set, index, component));
+}
+
+void flashChangedComponent(juce::Component* component)
+{
+    ComponentDresser::flash(component, ExportParameterComponentBinder::kFlashMs,
+                            juce::Colour(ExportParameterComponentBinder::kFlashColour));
 }
 } // namespace Vextal

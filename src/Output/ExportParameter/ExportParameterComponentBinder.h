@@ -2,6 +2,8 @@
 
 #include "src/Output/ExportParameter/ExportParameter.h"
 
+#include <juce_gui_basics/juce_gui_basics.h>
+
 namespace Vextal
 {
 // One control bound to one parameter of a set: a combo box lists the
@@ -13,28 +15,33 @@ namespace Vextal
 // then on.
 //
 // Threads. Message thread only.
-class ExportParameter::ComponentBinder : public juce::ComboBox::Listener,
-                                         public juce::Label::Listener,
-                                         public juce::FilenameComponentListener
+class ExportParameterComponentBinder : public ExportParameter::BoundView,
+                                       public juce::ComboBox::Listener,
+                                       public juce::Label::Listener,
+                                       public juce::FilenameComponentListener
 {
 public:
-    ComponentBinder(ExportParameter& set, int index, juce::Component* component);
-    ~ComponentBinder() override;
+    // How a bound control changed by the set (not by the user) flashes.
+    static constexpr juce::uint32 kFlashColour = 0x600000FF;
+    static constexpr int kFlashMs = 500;
 
-    ComponentBinder(const ComponentBinder&) = delete;
-    ComponentBinder& operator=(const ComponentBinder&) = delete;
+    ExportParameterComponentBinder(ExportParameter& set, int index, juce::Component* component);
+    ~ExportParameterComponentBinder() override;
 
-    int getIndex() const { return m_index; }
+    ExportParameterComponentBinder(const ExportParameterComponentBinder&) = delete;
+    ExportParameterComponentBinder& operator=(const ExportParameterComponentBinder&) = delete;
+
+    int getIndex() const override { return m_index; }
     // Null once the control has been deleted.
-    juce::Component* getComponent() const { return m_component.getComponent(); }
+    juce::Component* getComponent() const override { return m_component.getComponent(); }
 
     // Shows the parameter; true when that changed the control.
-    bool updateParameter();
+    bool updateParameter() override;
     // Rebuilds a combo box's list, keeping the selected text where the new
     // list has it.
-    void updateChoices();
+    void updateChoices() override;
     // Re-applies the enabled choices of a combo box.
-    void updateEnablements();
+    void updateEnablements() override;
 
     void comboBoxChanged(juce::ComboBox* box) override;
     void labelTextChanged(juce::Label* label) override;
@@ -54,4 +61,12 @@ private:
     juce::Label* const m_label;
     juce::FilenameComponent* const m_fileChooser;
 };
+
+// Binds a control to a parameter of the set (replacing an earlier binding of
+// the control); false for an index out of range or a null control.
+bool bindComponent(ExportParameter& set, int index, juce::Component* component);
+
+// The flash of a control that the set changed: kFlashColour over it for
+// kFlashMs, while it is showing.
+void flashChangedComponent(juce::Component* component);
 } // namespace Vextal

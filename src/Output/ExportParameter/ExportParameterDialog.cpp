@@ -1,4 +1,5 @@
 #include "src/Output/ExportParameter/ExportParameterDialog.h"
+#include "src/Output/ExportParameter/ExportParameterComponentBinder.h"
 
 #include "library/vextal_juce/CZJEResource.h"
 #include "src/CVXLookAndFeel.h"
@@ -66,7 +67,7 @@ int ExportParameterDialog::addParameterComponent(ExportParameter& set, int index
     {
         control->setBounds(0, captioned ? kCaptionHeight : 0, kRowWidth, kControlHeight);
         item->row->addAndMakeVisible(*control);
-        set.bindComponent(index, control.get());
+        bindComponent(set, index, control.get());
     }
     if (captioned)
     {

@@ -1,4 +1,5 @@
 #include "src/Output/ExportParameter/ExportParameterDisplay.h"
+#include "src/Output/ExportParameter/ExportParameterComponentBinder.h"
 
 #include "src/CVXLookAndFeel.h"
 
@@ -36,7 +37,7 @@ void ExportParameterDisplay::add(ExportParameter& set, int index, const juce::St
     item->value->setFont(CVXLookAndFeel::GetFontOrDefault(CVXLookAndFeel::kFontLocalText, 14.0f));
     item->value->setBounds(m_captionWidth + m_gap, 0, m_viewerWidth, m_rowHeight);
     item->row->addAndMakeVisible(*item->value);
-    set.bindComponent(index, item->value.get());
+    bindComponent(set, index, item->value.get());
 
     m_items.push_back(std::move(item));
     if (relayout)

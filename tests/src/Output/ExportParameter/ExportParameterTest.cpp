@@ -1,4 +1,5 @@
 #include "src/Output/ExportParameter/CommonExportParameter.h"
+#include "src/Output/ExportParameter/ExportParameterComponentBinder.h"
 #include "src/Output/ExportParameter/FileExportParameter.h"
 
 #include "common/file/CAudioDecodeTempFileManager.h"
@@ -143,10 +144,10 @@ TEST_F(ExportParameterTest, ABoundComboBoxFollowsTheParameter)
     paramtest::Recorder recorder;
     set.AddListener(&recorder);
     juce::ComboBox format, rate;
-    EXPECT_FALSE(set.bindComponent(FileExportParameter::kNumParameters, &format));
-    EXPECT_TRUE(set.bindComponent(FileExportParameter::kFormat, &format));
-    EXPECT_TRUE(set.bindComponent(FileExportParameter::kFormat, &format));
-    EXPECT_TRUE(set.bindComponent(FileExportParameter::kSampleRate, &rate));
+    EXPECT_FALSE(bindComponent(set, FileExportParameter::kNumParameters, &format));
+    EXPECT_TRUE(bindComponent(set, FileExportParameter::kFormat, &format));
+    EXPECT_TRUE(bindComponent(set, FileExportParameter::kFormat, &format));
+    EXPECT_TRUE(bindComponent(set, FileExportParameter::kSampleRate, &rate));
     EXPECT_EQ(set.getNumBoundComponents(), 2);
     EXPECT_EQ(format.getNumItems(), 3);
     EXPECT_EQ(format.getText(), "WAV");
@@ -173,7 +174,7 @@ TEST_F(ExportParameterTest, ARebuiltComboBoxKeepsItsSelection)
     set.setParameterValue(FileExportParameter::kFormat, kAac, true);
     set.setParameterValue(FileExportParameter::kQualityOption, 160000, true);
     juce::ComboBox quality;
-    set.bindComponent(FileExportParameter::kQualityOption, &quality);
+    bindComponent(set, FileExportParameter::kQualityOption, &quality);
     ASSERT_EQ(quality.getText(), "160 kbps");
     paramtest::Recorder recorder;
     set.AddListener(&recorder);
@@ -197,8 +198,8 @@ TEST_F(ExportParameterTest, BoundLabelsAndFileChoosersPassTextsOn)
     FileExportParameter file;
     juce::Label temp;
     juce::FilenameComponent output("out", {}, true, true, false, {}, {}, {});
-    common.bindComponent(CommonExportParameter::kTempDirectory, &temp);
-    file.bindComponent(FileExportParameter::kOutputPath, &output);
+    bindComponent(common, CommonExportParameter::kTempDirectory, &temp);
+    bindComponent(file, FileExportParameter::kOutputPath, &output);
     EXPECT_EQ(temp.getText(), common.getParameterText(CommonExportParameter::kTempDirectory));
 
     const juce::String scratch = Folder("scratch");
@@ -231,15 +232,15 @@ TEST_F(ExportParameterTest, AControlTheSetChangedFlashes)
     window.addAndMakeVisible(quality);
     window.addToDesktop(0);
     window.setVisible(true);
-    set.bindComponent(FileExportParameter::kType, &type);
-    set.bindComponent(FileExportParameter::kQualityOption, &quality);
+    bindComponent(set, FileExportParameter::kType, &type);
+    bindComponent(set, FileExportParameter::kQualityOption, &quality);
 
     struct Flasher : paramtest::Recorder
     {
         void exportBoundComponentChangedInternally(ExportParameter* s, int index, juce::Component* c) override
         {
             Recorder::exportBoundComponentChangedInternally(s, index, c);
-            ExportParameter::flashChangedComponent(c);
+            Vextal::flashChangedComponent(c);
         }
     } flasher;
     set.AddListener(&flasher);
