@@ -15,6 +15,7 @@
 #include "src/CVXPreferences.h"
 #include "src/CommandManager.h"
 #include "src/DialogManager.h"
+#include "src/JuceDialogPresenter.h"
 #include "src/Output/DiscBurnSession.h"
 #include "src/Output/ExportManager.h"
 #include "src/Output/ExportParameter/CommonExportParameter.h"
@@ -91,6 +92,7 @@ void CVXApp::initialise(const juce::String&)
     CZadPreferences::RemoveStaleTemporaries();
     m_previousRunCrashed = checkPreviousRunCrashed(preferences);
     juce::LookAndFeel::setDefaultLookAndFeel(CZJESingleton<CVXLookAndFeel>::CreateInstance());
+    Vextal::JuceDialogPresenter::installAsWindowPresenter();
     Vextal::DialogManager::CreateInstance();
     VextalFileUtil::InitializeLibraries();
     CVXAudioDeviceManager::CreateInstance()->ReadPreferences();

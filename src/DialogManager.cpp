@@ -3,7 +3,6 @@
 #include "library/util/CCheckUtil.h"
 #include "library/vextal_juce/CZJEText.h"
 #include "src/CVXPreferences.h"
-#include "src/JuceDialogPresenter.h"
 #include "src/VXUtil.h"
 
 namespace Vextal
@@ -18,6 +17,22 @@ std::unique_ptr<DialogPresenter>& Presenter()
     static std::unique_ptr<DialogPresenter> presenter;
     return presenter;
 }
+
+std::function<std::unique_ptr<DialogPresenter>()>& WindowPresenterFactory()
+{
+    static std::function<std::unique_ptr<DialogPresenter>()> factory;
+    return factory;
+}
+
+// Where no windows can be shown (no interface installed its presenter):
+// every box is cancelled and every chooser chooses nothing.
+class UnansweredDialogPresenter : public DialogPresenter
+{
+public:
+    int runBox(const DialogBox&) override { return 0; }
+    bool runChooser(const DialogChooser&, juce::Array<juce::File>&) override { return false; }
+    int runDialog(const juce::String&, juce::Component&, juce::Component*) override { return 0; }
+};
 
 std::function<juce::File()>& CurrentSonglistFileSource()
 {
@@ -149,8 +164,16 @@ DialogPresenter& DialogManager::getPresenter()
 {
     auto& presenter = Presenter();
     if (presenter == nullptr)
-        presenter = std::make_unique<JuceDialogPresenter>(true);
+    {
+        const auto& windows = WindowPresenterFactory();
+        presenter = windows ? windows() : std::make_unique<UnansweredDialogPresenter>();
+    }
     return *presenter;
+}
+
+void DialogManager::setWindowPresenterFactory(std::function<std::unique_ptr<DialogPresenter>()> factory)
+{
+    WindowPresenterFactory() = std::move(factory);
 }
 
 void DialogManager::setCurrentSonglistFileSource(std::function<juce::File()> source)

@@ -32,8 +32,10 @@ namespace Vextal
 // meanwhile, so callers must expect their own state to change across a call.
 //
 // Presenting: the boxes and choosers are shown by the installed presenter,
-// windows by default (JuceDialogPresenter). Tests of any subsystem install a
-// scripted one without a display:
+// by default the windows of the interface (JuceDialogPresenter, which the
+// interface installs as the window presenter; without it every box is
+// cancelled and every chooser chooses nothing). Tests of any subsystem
+// install a scripted one without a display:
 //
 //     Vextal::ScopedScriptedDialogs dialogs;     // ScriptedDialogPresenter.h
 //     dialogs->answerNextBox(1);                 // the next box answers OK/Yes
@@ -105,6 +107,9 @@ public:
 
     // Replaces the presenter; null goes back to windows.
     static void setPresenter(std::unique_ptr<DialogPresenter> presenter);
+    // How the windows are made when no presenter is installed; the
+    // interface installs its own at start.
+    static void setWindowPresenterFactory(std::function<std::unique_ptr<DialogPresenter>()> factory);
     // Removes the installed presenter and hands it over (null when the
     // windows are shown by default).
     static std::unique_ptr<DialogPresenter> takePresenter();

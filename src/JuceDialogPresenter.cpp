@@ -1,5 +1,7 @@
 #include "src/JuceDialogPresenter.h"
 
+#include "src/DialogManager.h"
+
 #include "src/CustomAlertWindow.h"
 #include "src/TempDialogWindow.h"
 #include "src/jucer_components/EmbeddedImagePreviewComponent.h"
@@ -39,6 +41,11 @@ void AddDetail(juce::AlertWindow& alert, const DialogBox& box)
     alert.setMessage(box.message);
 }
 } // namespace
+
+void JuceDialogPresenter::installAsWindowPresenter()
+{
+    DialogManager::setWindowPresenterFactory([] { return std::make_unique<JuceDialogPresenter>(true); });
+}
 
 JuceDialogPresenter::JuceDialogPresenter(bool nativeChoosers) : m_nativeChoosers(nativeChoosers) {}
 

@@ -17,6 +17,10 @@ class JuceDialogPresenter : public DialogPresenter
 public:
     explicit JuceDialogPresenter(bool nativeChoosers);
 
+    // Makes the dialog manager show its boxes and choosers in windows
+    // whenever no other presenter is installed.
+    static void installAsWindowPresenter();
+
     int runBox(const DialogBox& box) override;
     bool runChooser(const DialogChooser& chooser, juce::Array<juce::File>& chosen) override;
     int runDialog(const juce::String& title, juce::Component& content,
