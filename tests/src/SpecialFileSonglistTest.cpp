@@ -116,7 +116,7 @@ TEST(DroppedFileList, AFolderWalkLeavesOutSpecialFiles)
     ASSERT_TRUE(vxtest::MakeSpecialFile(ESpecialFile::kLinkToDevZero, folder.Path() / "sub/zero.mp3"));
     ASSERT_TRUE(vxtest::MakeSpecialFile(ESpecialFile::kLinkToDevUrandom, folder.Path() / "urandom.wav"));
     juce::StringArray files;
-    Vextal::getFileListFromDroppedFile(root.getFullPathName(), files, nullptr);
+    Vextal::getFileListFromDroppedFile(root.getFullPathName(), files);
     juce::StringArray expected;
     for (const char* name : {"a.wav", "link.wav", "sub/b.wav"})
         expected.add(root.getChildFile(name).getFullPathName());
