@@ -9,12 +9,12 @@
 //
 // Goals: a cold start under 1 s; 10,000 songs opened in the window under 2 s.
 
-#include "src/SonglistFile.h"
-#include "src/TrackInfo.h"
+#include "src/songlist/SonglistFile.h"
+#include "src/songlist/TrackInfo.h"
 
 #include "common/file/CAudioFileReadBase.h"
 #include "common/file/VextalFileUtil.h"
-#include "tests/src/ChildProcess.h"
+#include "tests/support/ChildProcess.h"
 #include "tests/src/XDriver.h"
 #include "tests/support/TempFolder.h"
 

@@ -20,9 +20,9 @@
 // with the overheads. Goal: the thread's time under 1.05 x the single
 // conversion's.
 
-#include "src/CVXConverterThread.h"
-#include "src/CVXHost.h"
-#include "src/TrackInfo.h"
+#include "src/songlist/CVXConverterThread.h"
+#include "src/songlist/CVXHost.h"
+#include "src/songlist/TrackInfo.h"
 #include "tests/support/TempFolder.h"
 
 #include "bench/BenchSupport.h"

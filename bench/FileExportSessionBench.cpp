@@ -22,10 +22,10 @@
 // kind: opening a compressed song scans it, which must never happen while
 // the interface waits.
 
-#include "src/CVXHost.h"
-#include "src/Output/ExportManager.h"
-#include "src/Output/FileExportSession.h"
-#include "src/TrackInfo.h"
+#include "src/songlist/CVXHost.h"
+#include "src/songlist/Output/ExportManager.h"
+#include "src/songlist/Output/FileExportSession.h"
+#include "src/songlist/TrackInfo.h"
 #include "tests/support/TempFolder.h"
 
 #include "bench/BenchSupport.h"

@@ -11,8 +11,8 @@
 // Goal: under 1 ms at 10,000 songs, and no growth with the list (nothing in
 // the tick walks the songs).
 
-#include "src/CVXHost.h"
-#include "src/TrackInfo.h"
+#include "src/songlist/CVXHost.h"
+#include "src/songlist/TrackInfo.h"
 
 #include "bench/HostSupport.h"
 #include "bench/PlayerSupport.h"

@@ -6,12 +6,12 @@
 
 #include "common/file/CAudioFileReadBase.h"
 #include "common/file/VextalFileUtil.h"
-#include "src/CVXAudioDeviceManager.h"
-#include "src/CVXHost.h"
+#include "src/songlist/CVXAudioDeviceManager.h"
+#include "src/songlist/CVXHost.h"
 #include "src/CVXLookAndFeel.h"
 #include "src/Resource/CVXResourceManager.h"
-#include "src/TrackInfo.h"
-#include "src/linux/CNullAudioIODeviceType.h"
+#include "src/songlist/TrackInfo.h"
+#include "src/songlist/linux/CNullAudioIODeviceType.h"
 #include "tests/support/TempFolder.h"
 
 #include <cmath>

@@ -21,8 +21,8 @@
 
 #include "bench/HostSupport.h"
 #include "bench/TimingSupport.h"
-#include "src/CVXHost.h"
-#include "src/TrackInfo.h"
+#include "src/songlist/CVXHost.h"
+#include "src/songlist/TrackInfo.h"
 #include "src/jucer_components/BackGroundComponent.h"
 #include "src/jucer_components/ExportAndBurnCD.h"
 #include "src/jucer_components/LevelMeter.h"

@@ -21,9 +21,9 @@
 
 #include "bench/HostSupport.h"
 #include "bench/TimingSupport.h"
-#include "src/CVXHost.h"
-#include "src/CommandManager.h"
-#include "src/TrackInfo.h"
+#include "src/songlist/CVXHost.h"
+#include "src/songlist/CommandManager.h"
+#include "src/songlist/TrackInfo.h"
 #include "src/jucer_components/CVXLayerList.h"
 
 #include <benchmark/benchmark.h>

@@ -18,10 +18,10 @@
 // parse; the time per song flat from 1,000 to 10,000 songs.
 
 #include "src/AddSongThreadWithProgressWindow.h"
-#include "src/CVXHost.h"
-#include "src/SonglistFile.h"
-#include "src/TrackInfo.h"
-#include "src/VXSLReader.h"
+#include "src/songlist/CVXHost.h"
+#include "src/songlist/SonglistFile.h"
+#include "src/songlist/TrackInfo.h"
+#include "src/songlist/VXSLReader.h"
 
 #include "common/file/CAudioFileReadBase.h"
 #include "common/file/CPlaylistSong.h"

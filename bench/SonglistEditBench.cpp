@@ -15,10 +15,10 @@
 
 #include "bench/BenchSupport.h"
 #include "common/file/CPlaylistSong.h"
-#include "src/Action/RemoveSongAction.h"
-#include "src/CVXHost.h"
-#include "src/CommandManager.h"
-#include "src/TrackInfo.h"
+#include "src/songlist/Action/RemoveSongAction.h"
+#include "src/songlist/CVXHost.h"
+#include "src/songlist/CommandManager.h"
+#include "src/songlist/TrackInfo.h"
 
 #include <benchmark/benchmark.h>
 

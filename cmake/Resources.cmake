@@ -46,7 +46,7 @@ file(GLOB_RECURSE VEXTAL_RESOURCE_FILES CONFIGURE_DEPENDS ${PROJECT_SOURCE_DIR}/
 # of the targets' executables, anew whenever a resource file or an image
 # changes. Targets that share a folder share the copy. The player panel's
 # benchmark draws the interface images.
-set(VEXTAL_RESOURCE_TARGETS Vextal vextal_core_tests vextal_app_tests PlayerPanelBench)
+set(VEXTAL_RESOURCE_TARGETS Vextal vextal_core_tests vextal_songlist_tests vextal_app_tests PlayerPanelBench)
 set(VEXTAL_RESOURCE_FOLDERS)
 foreach(target IN LISTS VEXTAL_RESOURCE_TARGETS)
   if(TARGET ${target})

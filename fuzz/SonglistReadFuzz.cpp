@@ -5,9 +5,9 @@
 
 #include "fuzz/FuzzSupport.h"
 #include "library/vextal_juce/common/CZJEXmlReader.h"
-#include "src/SonglistFile.h"
-#include "src/TrackInfo.h"
-#include "src/VXSLReader.h"
+#include "src/songlist/SonglistFile.h"
+#include "src/songlist/TrackInfo.h"
+#include "src/songlist/VXSLReader.h"
 
 #include <cstdint>
 #include <memory>

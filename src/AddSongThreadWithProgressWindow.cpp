@@ -2,7 +2,7 @@
 
 #include "library/vextal_juce/CZJEResource.h"
 #include "src/NativeDocumentWindow.h"
-#include "src/TrackInfo.h"
+#include "src/songlist/TrackInfo.h"
 
 namespace Vextal
 {

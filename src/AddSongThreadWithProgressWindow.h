@@ -1,6 +1,6 @@
 #pragma once
 
-#include "src/AddSongWorker.h"
+#include "src/songlist/AddSongWorker.h"
 #include "src/ThreadWithCustomProgressWindow.h"
 
 #include <juce_gui_basics/juce_gui_basics.h>

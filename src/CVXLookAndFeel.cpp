@@ -2,7 +2,7 @@
 
 #include "library/util/linux/CLinuxUtil.h"
 #include "library/vextal_juce/CZJEResource.h"
-#include "src/VXUtil.h"
+#include "src/songlist/VXUtil.h"
 #include "src/jucer_components/LabelWithInlineEditor.h"
 #include "src/linux/CVXFontFaces.h"
 

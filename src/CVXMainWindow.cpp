@@ -3,12 +3,12 @@
 #include "library/vextal_juce/CZJEResource.h"
 #include "library/zad/CZadPreferences.h"
 #include "src/ActionManager.h"
-#include "src/AddSongAction.h"
+#include "src/songlist/AddSongAction.h"
 #include "src/AddSongThreadWithProgressWindow.h"
 #include "src/CVXLookAndFeel.h"
-#include "src/CommandManager.h"
+#include "src/songlist/CommandManager.h"
 #include "src/MenuBarManager.h"
-#include "src/SonglistFile.h"
+#include "src/songlist/SonglistFile.h"
 #include "src/jucer_components/MainComponent.h"
 
 namespace

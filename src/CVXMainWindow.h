@@ -1,6 +1,6 @@
 #pragma once
 
-#include "src/CVXHost.h"
+#include "src/songlist/CVXHost.h"
 #include "src/CommandIDs.h"
 #include "src/NativeDocumentWindow.h"
 

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "src/DialogPresenter.h"
+#include "src/songlist/DialogPresenter.h"
 
 #include <juce_gui_basics/juce_gui_basics.h>
 

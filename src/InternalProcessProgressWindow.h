@@ -1,6 +1,6 @@
 #pragma once
 
-#include "src/CVXHost.h"
+#include "src/songlist/CVXHost.h"
 
 #include <juce_gui_basics/juce_gui_basics.h>
 

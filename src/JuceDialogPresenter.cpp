@@ -1,6 +1,6 @@
 #include "src/JuceDialogPresenter.h"
 
-#include "src/DialogManager.h"
+#include "src/songlist/DialogManager.h"
 
 #include "src/CustomAlertWindow.h"
 #include "src/TempDialogWindow.h"

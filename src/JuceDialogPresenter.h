@@ -1,6 +1,6 @@
 #pragma once
 
-#include "src/DialogPresenter.h"
+#include "src/songlist/DialogPresenter.h"
 
 namespace Vextal
 {

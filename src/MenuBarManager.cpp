@@ -2,9 +2,9 @@
 
 #include "library/util/CCheckUtil.h"
 #include "library/vextal_juce/CZJEText.h"
-#include "src/CVXHost.h"
+#include "src/songlist/CVXHost.h"
 #include "src/CommandIDs.h"
-#include "src/CommandManager.h"
+#include "src/songlist/CommandManager.h"
 
 #include <initializer_list>
 

@@ -2,9 +2,9 @@
 
 #include "library/util/CCheckUtil.h"
 #include "src/CVXLookAndFeel.h"
-#include "src/CommandManager.h"
+#include "src/songlist/CommandManager.h"
 #include "src/MenuBarManager.h"
-#include "src/VXUtil.h"
+#include "src/songlist/VXUtil.h"
 #include "src/jucer_components/ComponentDresser.h"
 #include "library/vextal_juce/CZJEResource.h"
 

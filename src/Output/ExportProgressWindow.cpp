@@ -4,7 +4,7 @@
 #include "library/vextal_juce/CZJEResource.h"
 #include "library/zfc/CZfcSheet.h"
 #include "src/CustomAlertWindow.h"
-#include "src/Output/ExportManager.h"
+#include "src/songlist/Output/ExportManager.h"
 
 namespace Vextal
 {

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "src/Output/ExportSession.h"
+#include "src/songlist/Output/ExportSession.h"
 #include "src/SemiModalAlertWindow.h"
 
 #include <juce_gui_basics/juce_gui_basics.h>

@@ -2,10 +2,10 @@
 
 #include "common/dsp/CAudioFilePlayer.h"
 #include "library/vextal_juce/CZJEText.h"
-#include "src/CVXHost.h"
+#include "src/songlist/CVXHost.h"
 #include "src/CVXLookAndFeel.h"
-#include "src/DialogManager.h"
-#include "src/VXUtil.h"
+#include "src/songlist/DialogManager.h"
+#include "src/songlist/VXUtil.h"
 
 #include <cmath>
 

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "src/CVXAudioDeviceManager.h"
+#include "src/songlist/CVXAudioDeviceManager.h"
 #include "src/ComboBoxLookAndFeel.h"
 
 #include <juce_gui_basics/juce_gui_basics.h>

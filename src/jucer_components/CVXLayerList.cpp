@@ -1,9 +1,9 @@
 #include "src/jucer_components/CVXLayerList.h"
 
-#include "src/Action/CVXActionChangeValue.h"
-#include "src/Action/SelectionRetriever.h"
+#include "src/songlist/Action/CVXActionChangeValue.h"
+#include "src/songlist/Action/SelectionRetriever.h"
 #include "src/CVXLookAndFeel.h"
-#include "src/CommandManager.h"
+#include "src/songlist/CommandManager.h"
 #include "src/Resource/CVXResourceManager.h"
 #include "src/jucer_components/CVXListItem.h"
 

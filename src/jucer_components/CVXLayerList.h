@@ -2,8 +2,8 @@
 
 #include "library/zfc/CZfcComponentListener.h"
 #include "library/zfc/CZfcCtrlButton.h"
-#include "src/CVXHost.h"
-#include "src/TrackInfo.h"
+#include "src/songlist/CVXHost.h"
+#include "src/songlist/TrackInfo.h"
 #include "src/jucer_components/CVXListBox.h"
 #include "src/jucer_components/LabelWithInlineEditor.h"
 #include "src/jucer_components/MatrixImageButton.h"

@@ -1,10 +1,10 @@
 #include "src/jucer_components/CVXListBox.h"
 
-#include "src/AddSongAction.h"
+#include "src/songlist/AddSongAction.h"
 #include "src/AddSongThreadWithProgressWindow.h"
-#include "src/Action/PermutateAction.h"
-#include "src/CVXHost.h"
-#include "src/CommandManager.h"
+#include "src/songlist/Action/PermutateAction.h"
+#include "src/songlist/CVXHost.h"
+#include "src/songlist/CommandManager.h"
 #include "src/Resource/CVXResourceManager.h"
 #include "src/jucer_components/CVXListItem.h"
 

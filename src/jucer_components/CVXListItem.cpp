@@ -1,14 +1,14 @@
 #include "src/jucer_components/CVXListItem.h"
 
 #include "library/vextal_juce/CZJEResource.h"
-#include "src/Action/CVXActionRename.h"
-#include "src/CVXHost.h"
+#include "src/songlist/Action/CVXActionRename.h"
+#include "src/songlist/CVXHost.h"
 #include "src/CVXLookAndFeel.h"
 #include "src/CommandIDs.h"
-#include "src/CommandManager.h"
-#include "src/Output/ExportManager.h"
+#include "src/songlist/CommandManager.h"
+#include "src/songlist/Output/ExportManager.h"
 #include "src/Resource/CVXResourceManager.h"
-#include "src/VXUtil.h"
+#include "src/songlist/VXUtil.h"
 #include "src/jucer_components/CVXListBox.h"
 
 namespace

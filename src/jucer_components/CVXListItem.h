@@ -1,6 +1,6 @@
 #pragma once
 
-#include "src/TrackInfo.h"
+#include "src/songlist/TrackInfo.h"
 #include "src/jucer_components/CVXCtrlIcon.h"
 #include "src/jucer_components/LabelWithInlineEditor.h"
 

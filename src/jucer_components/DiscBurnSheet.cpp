@@ -4,16 +4,16 @@
 
 #include "common/disc/CAudioDiscBurnProxy.h"
 #include "library/vextal_juce/CZJEResource.h"
-#include "src/CVXHost.h"
+#include "src/songlist/CVXHost.h"
 #include "src/CVXLookAndFeel.h"
 #include "src/ComboBoxLookAndFeel.h"
-#include "src/DialogManager.h"
-#include "src/Output/DiscBurnSession.h"
-#include "src/Output/DiscEraseSession.h"
-#include "src/Output/ExportManager.h"
+#include "src/songlist/DialogManager.h"
+#include "src/songlist/Output/DiscBurnSession.h"
+#include "src/songlist/Output/DiscEraseSession.h"
+#include "src/songlist/Output/ExportManager.h"
 #include "src/Output/ExportParameter/ExportParameterDialog.h"
 #include "src/Output/ExportParameter/ExportParameterDisplay.h"
-#include "src/TrackInfo.h"
+#include "src/songlist/TrackInfo.h"
 
 namespace Vextal
 {

@@ -1,9 +1,9 @@
 #pragma once
 
 #include "library/zfc/CZfcSheet.h"
-#include "src/Output/ExportParameter/CommonExportParameter.h"
-#include "src/Output/ExportParameter/DiscBurnParameter.h"
-#include "src/Output/ExportSession.h"
+#include "src/songlist/Output/ExportParameter/CommonExportParameter.h"
+#include "src/songlist/Output/ExportParameter/DiscBurnParameter.h"
+#include "src/songlist/Output/ExportSession.h"
 #include "src/jucer_components/DiscDrivePoller.h"
 
 #include <juce_gui_basics/juce_gui_basics.h>

@@ -2,11 +2,11 @@
 
 #include "common/disc/DeviceChangeBroadcaster.h"
 #include "library/vextal_juce/CZJEText.h"
-#include "src/AddSongAction.h"
+#include "src/songlist/AddSongAction.h"
 #include "src/AddSongThreadWithProgressWindow.h"
 #include "src/CVXLookAndFeel.h"
-#include "src/CommandManager.h"
-#include "src/VXUtil.h"
+#include "src/songlist/CommandManager.h"
+#include "src/songlist/VXUtil.h"
 
 #include <memory>
 

@@ -3,13 +3,13 @@
 #include "src/jucer_components/OutputSheetControls.h"
 
 #include "library/vextal_juce/CZJEText.h"
-#include "src/CVXHost.h"
+#include "src/songlist/CVXHost.h"
 #include "src/CVXLookAndFeel.h"
 #include "src/ComboBoxLookAndFeel.h"
-#include "src/Output/ExportManager.h"
+#include "src/songlist/Output/ExportManager.h"
 #include "src/Output/ExportParameter/ExportParameterDialog.h"
 #include "src/Output/ExportParameter/ExportParameterDisplay.h"
-#include "src/Output/FileExportSession.h"
+#include "src/songlist/Output/FileExportSession.h"
 
 namespace Vextal
 {

@@ -1,8 +1,8 @@
 #pragma once
 
 #include "library/zfc/CZfcSheet.h"
-#include "src/Output/ExportParameter/CommonExportParameter.h"
-#include "src/Output/ExportParameter/FileExportParameter.h"
+#include "src/songlist/Output/ExportParameter/CommonExportParameter.h"
+#include "src/songlist/Output/ExportParameter/FileExportParameter.h"
 
 #include <juce_gui_basics/juce_gui_basics.h>
 

@@ -5,9 +5,9 @@
 #include "library/util/CCheckUtil.h"
 #include "library/vextal_juce/CZJEResource.h"
 #include "library/vextal_juce/common/CZJEImageLoader.h"
-#include "src/DialogManager.h"
+#include "src/songlist/DialogManager.h"
 #include "src/Resource/CVXResourceManager.h"
-#include "src/VXUtil.h"
+#include "src/songlist/VXUtil.h"
 
 #include <memory>
 

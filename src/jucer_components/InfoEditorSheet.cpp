@@ -1,13 +1,13 @@
 #include "src/jucer_components/InfoEditorSheet.h"
 
 #include "library/vextal_juce/CZJEText.h"
-#include "src/Action/CVXActionRename.h"
-#include "src/Action/ChangePictureAction.h"
-#include "src/Action/SelectionRetriever.h"
-#include "src/CVXHost.h"
+#include "src/songlist/Action/CVXActionRename.h"
+#include "src/songlist/Action/ChangePictureAction.h"
+#include "src/songlist/Action/SelectionRetriever.h"
+#include "src/songlist/CVXHost.h"
 #include "src/CVXLookAndFeel.h"
-#include "src/CommandManager.h"
-#include "src/TrackInfo.h"
+#include "src/songlist/CommandManager.h"
+#include "src/songlist/TrackInfo.h"
 
 #include <algorithm>
 #include <cstdlib>

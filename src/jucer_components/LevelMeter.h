@@ -1,7 +1,7 @@
 #pragma once
 
 #include "library/zfc/CZfcComponentListener.h"
-#include "src/CVXHost.h"
+#include "src/songlist/CVXHost.h"
 #include "src/jucer_components/CVXCtrlLevelMeter.h"
 #include "src/jucer_components/FourStateImageButton.h"
 #include "src/jucer_components/ViewClock.h"

@@ -3,7 +3,7 @@
 #include "library/zfc/CZfcSheetListener.h"
 #include "src/CommandIDs.h"
 #include "src/ActionManager.h"
-#include "src/Output/ExportSession.h"
+#include "src/songlist/Output/ExportSession.h"
 
 #include <juce_gui_basics/juce_gui_basics.h>
 

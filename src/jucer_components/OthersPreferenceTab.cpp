@@ -3,7 +3,7 @@
 
 #include "library/vextal_juce/CZJEResource.h"
 #include "src/CVXLookAndFeel.h"
-#include "src/CVXPreferences.h"
+#include "src/songlist/CVXPreferences.h"
 
 namespace Vextal
 {

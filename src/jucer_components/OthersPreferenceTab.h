@@ -1,7 +1,7 @@
 #pragma once
 
 #include "src/ComboBoxLookAndFeel.h"
-#include "src/Output/ExportParameter/CommonExportParameter.h"
+#include "src/songlist/Output/ExportParameter/CommonExportParameter.h"
 
 #include <juce_gui_basics/juce_gui_basics.h>
 

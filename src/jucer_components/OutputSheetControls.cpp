@@ -1,6 +1,6 @@
 #include "src/jucer_components/OutputSheetControls.h"
 
-#include "src/CVXHost.h"
+#include "src/songlist/CVXHost.h"
 #include "src/CVXLookAndFeel.h"
 
 namespace Vextal

@@ -2,7 +2,7 @@
 
 #include "library/util/CCheckUtil.h"
 #include "src/CVXLookAndFeel.h"
-#include "src/VXUtil.h"
+#include "src/songlist/VXUtil.h"
 
 namespace
 {

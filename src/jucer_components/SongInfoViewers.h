@@ -1,7 +1,7 @@
 #pragma once
 
-#include "src/CVXHost.h"
-#include "src/TrackInfo.h"
+#include "src/songlist/CVXHost.h"
+#include "src/songlist/TrackInfo.h"
 
 #include <juce_gui_basics/juce_gui_basics.h>
 

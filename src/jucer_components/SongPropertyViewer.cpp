@@ -4,10 +4,10 @@
 #include "common/file/CPlaylistSong.h"
 #include "common/file/VextalFileUtil.h"
 #include "library/vextal_juce/CZJEResource.h"
-#include "src/CVXHost.h"
+#include "src/songlist/CVXHost.h"
 #include "src/CVXLookAndFeel.h"
-#include "src/TrackInfo.h"
-#include "src/VXUtil.h"
+#include "src/songlist/TrackInfo.h"
+#include "src/songlist/VXUtil.h"
 
 #include <cmath>
 #include <vector>

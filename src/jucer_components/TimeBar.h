@@ -1,8 +1,8 @@
 #pragma once
 
 #include "library/zfc/CZfcComponent.h"
-#include "src/CVXHost.h"
-#include "src/TrackInfo.h"
+#include "src/songlist/CVXHost.h"
+#include "src/songlist/TrackInfo.h"
 
 #include <juce_gui_basics/juce_gui_basics.h>
 

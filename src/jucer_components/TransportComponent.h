@@ -1,6 +1,6 @@
 #pragma once
 
-#include "src/CVXHost.h"
+#include "src/songlist/CVXHost.h"
 #include "src/jucer_components/FourStateImageButton.h"
 #include "src/jucer_components/InformationViewer.h"
 #include "src/jucer_components/TimeBar.h"

@@ -5,8 +5,8 @@
 //       printing "begin TAG" before and "written TAG" after each write, until
 //       killed.
 
-#include "src/SonglistFile.h"
-#include "src/TrackInfo.h"
+#include "src/songlist/SonglistFile.h"
+#include "src/songlist/TrackInfo.h"
 
 #include "common/file/CPlaylistSong.h"
 

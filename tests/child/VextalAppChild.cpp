@@ -9,12 +9,12 @@
 //             "songs NAME|NAME|...", then quits.
 // The command line is the application's own.
 
-#include "src/Action/CVXActionRename.h"
+#include "src/songlist/Action/CVXActionRename.h"
 #include "src/CVXApp.h"
-#include "src/CVXHost.h"
-#include "src/CommandManager.h"
-#include "src/ScriptedDialogPresenter.h"
-#include "src/TrackInfo.h"
+#include "src/songlist/CVXHost.h"
+#include "src/songlist/CommandManager.h"
+#include "src/songlist/ScriptedDialogPresenter.h"
+#include "src/songlist/TrackInfo.h"
 
 #include <cstdio>
 #include <cstdlib>

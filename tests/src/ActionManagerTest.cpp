@@ -1,9 +1,9 @@
 #include "src/ActionManager.h"
 
-#include "src/TrackInfo.h"
+#include "src/songlist/TrackInfo.h"
 
 #include "common/dsp/CAudioFilePlayer.h"
-#include "src/CommandManager.h"
+#include "src/songlist/CommandManager.h"
 #include "tests/src/ActionTestSupport.h"
 
 #include <gtest/gtest.h>

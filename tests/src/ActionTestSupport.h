@@ -8,8 +8,8 @@
 
 #include "library/vextal_juce/CZJEResource.h"
 #include "src/ActionManager.h"
-#include "src/CommandManager.h"
-#include "src/ScriptedDialogPresenter.h"
+#include "src/songlist/CommandManager.h"
+#include "src/songlist/ScriptedDialogPresenter.h"
 #include "tests/src/jucer_components/PlayerPanelTestSupport.h"
 #include "tests/support/ScopedSingletonInstance.h"
 

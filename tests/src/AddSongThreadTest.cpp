@@ -1,10 +1,10 @@
 #include "src/AddSongThreadWithProgressWindow.h"
-#include "src/SonglistFile.h"
-#include "src/TrackInfo.h"
+#include "src/songlist/SonglistFile.h"
+#include "src/songlist/TrackInfo.h"
 
 #include "tests/src/ModalDriver.h"
 #include "tests/src/ScopedInterface.h"
-#include "tests/src/SonglistTestSupport.h"
+#include "tests/support/SonglistTestSupport.h"
 
 #include <gtest/gtest.h>
 

@@ -2,11 +2,11 @@
 // second launch handing its paths to the running instance. Each test gives
 // its processes settings, data and runtime folders of their own.
 
-#include "src/SonglistFile.h"
+#include "src/songlist/SonglistFile.h"
 
 #include "library/vextal_juce/common/CZJEXmlReader.h"
-#include "tests/src/ChildProcess.h"
-#include "tests/src/SonglistTestSupport.h"
+#include "tests/support/ChildProcess.h"
+#include "tests/support/SonglistTestSupport.h"
 
 #include <gtest/gtest.h>
 

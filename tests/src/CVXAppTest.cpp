@@ -2,7 +2,7 @@
 
 #include "library/zad/CZadPreferences.h"
 
-#include "tests/src/SonglistTestSupport.h"
+#include "tests/support/SonglistTestSupport.h"
 
 #include <gtest/gtest.h>
 

@@ -1,10 +1,10 @@
 #include "src/CVXMainWindow.h"
 
-#include "src/CommandManager.h"
-#include "src/ScriptedDialogPresenter.h"
-#include "src/SonglistFile.h"
+#include "src/songlist/CommandManager.h"
+#include "src/songlist/ScriptedDialogPresenter.h"
+#include "src/songlist/SonglistFile.h"
 #include "src/jucer_components/MainComponent.h"
-#include "tests/src/UiTestSupport.h"
+#include "tests/support/UiTestSupport.h"
 #include "tests/src/jucer_components/PlayerPanelTestSupport.h"
 #include "tests/support/ScopedSingletonInstance.h"
 

@@ -1,8 +1,8 @@
-#include "src/DialogManager.h"
+#include "src/songlist/DialogManager.h"
 
-#include "src/CVXPreferences.h"
-#include "src/ScriptedDialogPresenter.h"
-#include "src/VXUtil.h"
+#include "src/songlist/CVXPreferences.h"
+#include "src/songlist/ScriptedDialogPresenter.h"
+#include "src/songlist/VXUtil.h"
 #include "tests/common/file/RiffTestFiles.h"
 #include "tests/src/ScopedInterface.h"
 

@@ -1,4 +1,4 @@
-#include "src/DialogManager.h"
+#include "src/songlist/DialogManager.h"
 
 #include "library/vextal_juce/CZJEText.h"
 #include "src/CustomAlertWindow.h"

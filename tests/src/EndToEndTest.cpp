@@ -4,9 +4,9 @@
 // and recovers from a kill. Pictures of the main window at each step go to
 // the test output folder as "e2e_<step>_<language>.png".
 
-#include "tests/src/ChildProcess.h"
-#include "tests/src/SonglistTestSupport.h"
-#include "tests/src/UiTestSupport.h"
+#include "tests/support/ChildProcess.h"
+#include "tests/support/SonglistTestSupport.h"
+#include "tests/support/UiTestSupport.h"
 #include "tests/src/XDriver.h"
 
 #include "library/vextal_juce/common/CZJEXmlReader.h"

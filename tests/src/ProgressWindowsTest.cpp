@@ -1,7 +1,7 @@
 #include "src/InternalProcessProgressWindow.h"
 #include "src/ThreadWithCustomProgressWindow.h"
 
-#include "tests/src/HostTestSupport.h"
+#include "tests/support/HostTestSupport.h"
 #include "tests/src/ModalDriver.h"
 #include "tests/src/ScopedInterface.h"
 

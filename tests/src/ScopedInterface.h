@@ -6,7 +6,7 @@
 
 #include "src/CVXLookAndFeel.h"
 #include "src/Resource/CVXResourceManager.h"
-#include "tests/src/UiTestSupport.h"
+#include "tests/support/UiTestSupport.h"
 
 #include <gtest/gtest.h>
 

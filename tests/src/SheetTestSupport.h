@@ -7,7 +7,7 @@
 
 #include "library/zfc/CZfcSheet.h"
 #include "tests/src/ModalDriver.h"
-#include "tests/src/UiTestSupport.h"
+#include "tests/support/UiTestSupport.h"
 
 #include <gtest/gtest.h>
 #include <juce_gui_basics/juce_gui_basics.h>

@@ -1,6 +1,6 @@
 #include "src/linux/SingleInstanceLinux.h"
 
-#include "tests/src/SonglistTestSupport.h"
+#include "tests/support/SonglistTestSupport.h"
 
 #include <gtest/gtest.h>
 

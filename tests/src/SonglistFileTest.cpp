@@ -1,14 +1,14 @@
-#include "src/SonglistFile.h"
-#include "src/TrackInfo.h"
-#include "src/VXSLReader.h"
+#include "src/songlist/SonglistFile.h"
+#include "src/songlist/TrackInfo.h"
+#include "src/songlist/VXSLReader.h"
 
 #include "common/file/CMarker.h"
 #include "common/file/CPlaylistSong.h"
 #include "library/vextal_juce/CZJEResource.h"
 #include "src/Resource/CVXResourceManager.h"
 
-#include "tests/src/ReadOnlyFolder.h"
-#include "tests/src/SonglistTestSupport.h"
+#include "tests/support/ReadOnlyFolder.h"
+#include "tests/support/SonglistTestSupport.h"
 
 #include <gtest/gtest.h>
 

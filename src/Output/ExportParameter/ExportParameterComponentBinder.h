@@ -1,6 +1,6 @@
 #pragma once
 
-#include "src/Output/ExportParameter/ExportParameter.h"
+#include "src/songlist/Output/ExportParameter/ExportParameter.h"
 
 #include <juce_gui_basics/juce_gui_basics.h>
 

@@ -1,7 +1,7 @@
 #include "library/zfc/CZfcCtrlLabel.h"
 
 #include "tests/src/ModalDriver.h"
-#include "tests/src/UiTestSupport.h"
+#include "tests/support/UiTestSupport.h"
 
 #include <gtest/gtest.h>
 

@@ -3,14 +3,14 @@
 // back through libcdio and checked against the export engine's own 44.1 kHz
 // 16-bit conversion of the same songs.
 
-#include "src/CVXConverterThread.h"
-#include "src/Output/DiscBurnSession.h"
-#include "src/Output/ExportParameter/CommonExportParameter.h"
-#include "src/Output/ExportParameter/DiscBurnParameter.h"
+#include "src/songlist/CVXConverterThread.h"
+#include "src/songlist/Output/DiscBurnSession.h"
+#include "src/songlist/Output/ExportParameter/CommonExportParameter.h"
+#include "src/songlist/Output/ExportParameter/DiscBurnParameter.h"
 
 #include "tests/common/disc/linux/DiscImageCheck.h"
-#include "tests/src/HostTestSupport.h"
-#include "tests/src/Output/SimulatedBurner.h"
+#include "tests/support/HostTestSupport.h"
+#include "tests/support/SimulatedBurner.h"
 
 #include <gtest/gtest.h>
 

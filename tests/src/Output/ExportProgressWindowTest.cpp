@@ -1,7 +1,7 @@
 #include "src/Output/ExportProgressWindow.h"
 #include "src/Output/DiscBurnProgressWindow.h"
 #include "src/Output/DiscEraseProgressWindow.h"
-#include "src/Output/ExportManager.h"
+#include "src/songlist/Output/ExportManager.h"
 
 #include "library/vextal_juce/CZJEText.h"
 #include "library/zfc/CZfcSheet.h"

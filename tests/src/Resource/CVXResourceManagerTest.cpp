@@ -1,7 +1,7 @@
 #include "src/Resource/CVXResourceManager.h"
 
 #include "tests/common/file/RiffTestFiles.h"
-#include "tests/src/UiTestSupport.h"
+#include "tests/support/UiTestSupport.h"
 
 #include <gtest/gtest.h>
 

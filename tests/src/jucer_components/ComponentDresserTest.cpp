@@ -1,6 +1,6 @@
 #include "src/jucer_components/ComponentDresser.h"
 
-#include "tests/src/UiTestSupport.h"
+#include "tests/support/UiTestSupport.h"
 
 #include <gtest/gtest.h>
 

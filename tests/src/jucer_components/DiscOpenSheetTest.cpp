@@ -1,9 +1,9 @@
 #include "src/jucer_components/DiscOpenSheet.h"
 
 #include "library/vextal_juce/CZJEResource.h"
-#include "src/CommandManager.h"
+#include "src/songlist/CommandManager.h"
 #include "tests/common/disc/CdTestImages.h"
-#include "tests/src/HostTestSupport.h"
+#include "tests/support/HostTestSupport.h"
 #include "tests/src/ModalDriver.h"
 #include "tests/src/ScopedInterface.h"
 #include "tests/src/SheetTestSupport.h"

@@ -2,7 +2,7 @@
 #include "src/jucer_components/MatrixImageButton.h"
 #include "src/jucer_components/SimpleImageButton.h"
 
-#include "tests/src/UiTestSupport.h"
+#include "tests/support/UiTestSupport.h"
 
 #include <gtest/gtest.h>
 

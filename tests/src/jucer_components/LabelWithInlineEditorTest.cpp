@@ -1,6 +1,6 @@
 #include "src/jucer_components/LabelWithInlineEditor.h"
 
-#include "src/DroppedFileList.h"
+#include "src/songlist/DroppedFileList.h"
 #include "src/jucer_components/UndoDisabledTextEditor.h"
 #include "tests/common/file/RiffTestFiles.h"
 #include "tests/src/ModalDriver.h"

@@ -2,8 +2,8 @@
 
 #include "library/vextal_juce/CZJEText.h"
 #include "library/zfc/CZfcSheet.h"
-#include "src/CommandManager.h"
-#include "src/ScriptedDialogPresenter.h"
+#include "src/songlist/CommandManager.h"
+#include "src/songlist/ScriptedDialogPresenter.h"
 #include "tests/src/jucer_components/PlayerPanelTestSupport.h"
 #include "tests/support/ScopedSingletonInstance.h"
 

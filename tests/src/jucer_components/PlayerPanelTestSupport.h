@@ -6,7 +6,7 @@
 // test depends on where the real pointer is or on the keyboard focus).
 
 #include "src/jucer_components/ViewClock.h"
-#include "tests/src/HostTestSupport.h"
+#include "tests/support/HostTestSupport.h"
 #include "tests/src/ModalDriver.h"
 #include "tests/src/ScopedInterface.h"
 

@@ -4,7 +4,7 @@
 // stack and the host as the application's singletons, and the panel in a
 // window where the main content puts it.
 
-#include "src/CommandManager.h"
+#include "src/songlist/CommandManager.h"
 #include "src/jucer_components/CVXLayerList.h"
 #include "src/jucer_components/CVXListBox.h"
 #include "src/jucer_components/CVXListItem.h"

@@ -3,7 +3,7 @@
 #include "common/file/CPlaylistSong.h"
 #include "library/vextal_juce/CZJEResource.h"
 #include "tests/common/file/SongStreamTestFiles.h"
-#include "tests/src/HostTestSupport.h"
+#include "tests/support/HostTestSupport.h"
 #include "tests/src/ModalDriver.h"
 #include "tests/src/ScopedInterface.h"
 

@@ -1,10 +1,10 @@
 #include "src/Output/ExportParameter/ExportParameterDialog.h"
 #include "src/Output/ExportParameter/ExportParameterDisplay.h"
 
-#include "src/Output/ExportParameter/CommonExportParameter.h"
-#include "src/Output/ExportParameter/FileExportParameter.h"
+#include "src/songlist/Output/ExportParameter/CommonExportParameter.h"
+#include "src/songlist/Output/ExportParameter/FileExportParameter.h"
 #include "tests/src/ModalDriver.h"
-#include "tests/src/Output/ExportParameter/ExportParameterTestSupport.h"
+#include "tests/support/ExportParameterTestSupport.h"
 #include "tests/src/ScopedInterface.h"
 
 #include <gtest/gtest.h>

@@ -1,9 +1,9 @@
-#include "src/Output/ExportParameter/CommonExportParameter.h"
+#include "src/songlist/Output/ExportParameter/CommonExportParameter.h"
 #include "src/Output/ExportParameter/ExportParameterComponentBinder.h"
-#include "src/Output/ExportParameter/FileExportParameter.h"
+#include "src/songlist/Output/ExportParameter/FileExportParameter.h"
 
 #include "common/file/CAudioDecodeTempFileManager.h"
-#include "tests/src/Output/ExportParameter/ExportParameterTestSupport.h"
+#include "tests/support/ExportParameterTestSupport.h"
 #include "tests/support/CheckReports.h"
 
 using Vextal::CommonExportParameter;

@@ -1,8 +1,0 @@
-#include "src/CVXPreferences.h"
-
-CVXPreferences::CVXPreferences()
-{
-    Open(kApplicationId);
-}
-
-CVXPreferences::~CVXPreferences() = default;

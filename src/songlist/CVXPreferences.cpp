@@ -1,0 +1,8 @@
+#include "src/songlist/CVXPreferences.h"
+
+CVXPreferences::CVXPreferences()
+{
+    Open(kApplicationId);
+}
+
+CVXPreferences::~CVXPreferences() = default;
