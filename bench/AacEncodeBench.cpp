@@ -8,10 +8,10 @@
 // the run a table gives each side's median time, its speed as a multiple of
 // real time, and ours as a fraction of ffmpeg's speed.
 
-#include "common/file/CCoreAudioFileWriteAac.h"
-#include "common/file/CWavFileRead.h"
 #include "bench/BenchSupport.h"
 #include "bench/TimingSupport.h"
+#include "common/file/CCoreAudioFileWriteAac.h"
+#include "common/file/CWavFileRead.h"
 #include "tests/support/TempFolder.h"
 
 #include <benchmark/benchmark.h>

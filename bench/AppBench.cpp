@@ -14,8 +14,8 @@
 
 #include "common/file/CAudioFileReadBase.h"
 #include "common/file/VextalFileUtil.h"
-#include "tests/support/ChildProcess.h"
 #include "tests/src/XDriver.h"
+#include "tests/support/ChildProcess.h"
 #include "tests/support/TempFolder.h"
 
 #include <benchmark/benchmark.h>
@@ -71,9 +71,9 @@ double TimeStart(const std::vector<std::string>& arguments, const std::string& w
         std::filesystem::create_directories(root / sub);
     ::chmod((root / "run").c_str(), 0700);
     const std::map<std::string, std::string> environment = {{"HOME", (root / "home").string()},
-                                                             {"XDG_CONFIG_HOME", (root / "config").string()},
-                                                             {"XDG_DATA_HOME", (root / "data").string()},
-                                                             {"XDG_RUNTIME_DIR", (root / "run").string()}};
+                                                            {"XDG_CONFIG_HOME", (root / "config").string()},
+                                                            {"XDG_DATA_HOME", (root / "data").string()},
+                                                            {"XDG_RUNTIME_DIR", (root / "run").string()}};
     std::vector<std::string> command = {VEXTAL_APP_BINARY};
     command.insert(command.end(), arguments.begin(), arguments.end());
     const Clock::time_point start = Clock::now();

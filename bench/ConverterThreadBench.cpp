@@ -221,12 +221,13 @@ void RunRace(benchmark::State& state, Fixture& f)
         [&f] { return f.ConvertWithThread(); },
     };
     // The output of the run before is removed outside the time taken.
-    benchsupport::RunInTurns(state, f.ready, cases, kThread, [&f] { f.ClearOutput(); },
-                             [&f](size_t c, double wall, double cpu)
-                             {
-                                 f.wall[c].push_back(wall);
-                                 f.cpu[c].push_back(cpu);
-                             });
+    benchsupport::RunInTurns(
+        state, f.ready, cases, kThread, [&f] { f.ClearOutput(); },
+        [&f](size_t c, double wall, double cpu)
+        {
+            f.wall[c].push_back(wall);
+            f.cpu[c].push_back(cpu);
+        });
 }
 } // namespace
 

@@ -260,8 +260,8 @@ struct Fixture
     bool ExportWithConverter()
     {
         for (int s = 0; s < kSongs; ++s)
-            if (!benchexport::ExportWav(inputs[static_cast<size_t>(s)], out / inputs[static_cast<size_t>(s)].filename(),
-                                        kOutRate))
+            if (!benchexport::ExportWav(inputs[static_cast<size_t>(s)],
+                                        out / inputs[static_cast<size_t>(s)].filename(), kOutRate))
                 return false;
         return true;
     }
@@ -301,8 +301,9 @@ void RunRace(benchmark::State& state, Fixture& f)
         [&f] { return f.ExportWithConverter(); },
         [&f] { return f.ExportWithSox(); },
     };
-    benchsupport::RunInTurns(state, f.ready, cases, kSession, [&f] { f.ClearOutput(); },
-                             [&f](size_t c, double wall, double) { f.wall[c].push_back(wall); });
+    benchsupport::RunInTurns(
+        state, f.ready, cases, kSession, [&f] { f.ClearOutput(); },
+        [&f](size_t c, double wall, double) { f.wall[c].push_back(wall); });
 }
 
 // Every iteration exports the songs of each kind in turns.

@@ -6,10 +6,10 @@
 
 #include "common/file/CAudioFileReadBase.h"
 #include "common/file/VextalFileUtil.h"
-#include "src/songlist/CVXAudioDeviceManager.h"
-#include "src/songlist/CVXHost.h"
 #include "src/CVXLookAndFeel.h"
 #include "src/Resource/CVXResourceManager.h"
+#include "src/songlist/CVXAudioDeviceManager.h"
+#include "src/songlist/CVXHost.h"
 #include "src/songlist/TrackInfo.h"
 #include "src/songlist/linux/CNullAudioIODeviceType.h"
 #include "tests/support/TempFolder.h"
@@ -46,8 +46,10 @@ public:
             for (uint32_t i = 0; i < rate; ++i)
             {
                 const double t = static_cast<double>(i) / rate;
-                left[i] = static_cast<int32_t>(0.5 * std::sin(2.0 * M_PI * 440.0 * t) * 2147483647.0) & ~0xFFFF;
-                right[i] = static_cast<int32_t>(0.5 * std::sin(2.0 * M_PI * 660.0 * t) * 2147483647.0) & ~0xFFFF;
+                left[i] =
+                    static_cast<int32_t>(0.5 * std::sin(2.0 * M_PI * 440.0 * t) * 2147483647.0) & ~0xFFFF;
+                right[i] =
+                    static_cast<int32_t>(0.5 * std::sin(2.0 * M_PI * 660.0 * t) * 2147483647.0) & ~0xFFFF;
             }
         int32_t* channels[2] = {left.data(), right.data()};
         for (int second = 0; second < seconds; ++second)

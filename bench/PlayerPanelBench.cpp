@@ -21,12 +21,12 @@
 
 #include "bench/HostSupport.h"
 #include "bench/TimingSupport.h"
-#include "src/songlist/CVXHost.h"
-#include "src/songlist/TrackInfo.h"
 #include "src/jucer_components/BackGroundComponent.h"
 #include "src/jucer_components/ExportAndBurnCD.h"
 #include "src/jucer_components/LevelMeter.h"
 #include "src/jucer_components/TransportComponent.h"
+#include "src/songlist/CVXHost.h"
+#include "src/songlist/TrackInfo.h"
 
 #include <benchmark/benchmark.h>
 
@@ -124,7 +124,8 @@ private:
     void BuildViews()
     {
         m_views = std::make_unique<Views>(m_null.Host());
-        m_frame = juce::Image(juce::Image::ARGB, m_views->content.getWidth(), m_views->content.getHeight(), true);
+        m_frame =
+            juce::Image(juce::Image::ARGB, m_views->content.getWidth(), m_views->content.getHeight(), true);
         juce::Component& content = m_views->content;
         const InformationViewer& info = m_views->transport.getInformationViewer();
         const juce::Component* changing[] = {&m_views->transport.getTimeBar(), &info.getTimeCounter(),

@@ -21,10 +21,10 @@
 
 #include "bench/HostSupport.h"
 #include "bench/TimingSupport.h"
+#include "src/jucer_components/CVXLayerList.h"
 #include "src/songlist/CVXHost.h"
 #include "src/songlist/CommandManager.h"
 #include "src/songlist/TrackInfo.h"
-#include "src/jucer_components/CVXLayerList.h"
 
 #include <benchmark/benchmark.h>
 
@@ -128,12 +128,16 @@ void RunOnPanel(benchmark::State& state, const char* what, Body body)
 
 void BM_SongListScrollPage(benchmark::State& state)
 {
-    RunOnPanel(state, "scrolling one page and painting (goal under 2000 us)", [](Panel& panel) {
-        return TimeCall([&] {
-            panel.ScrollPage();
-            panel.Paint();
-        });
-    });
+    RunOnPanel(state, "scrolling one page and painting (goal under 2000 us)",
+               [](Panel& panel)
+               {
+                   return TimeCall(
+                       [&]
+                       {
+                           panel.ScrollPage();
+                           panel.Paint();
+                       });
+               });
 }
 
 void BM_SongListPaintVisibleRows(benchmark::State& state)
@@ -144,18 +148,34 @@ void BM_SongListPaintVisibleRows(benchmark::State& state)
 
 void BM_SongListSelectAll(benchmark::State& state)
 {
-    RunOnPanel(state, "selecting every song", [&state](Panel& panel) {
-        const double t = TimeCall([&] { panel.SelectAll(); });
-        if (panel.Selected() != state.range(0))
-            state.SkipWithError("not every song was selected");
-        panel.SelectNone();
-        return t;
-    });
+    RunOnPanel(state, "selecting every song",
+               [&state](Panel& panel)
+               {
+                   const double t = TimeCall([&] { panel.SelectAll(); });
+                   if (panel.Selected() != state.range(0))
+                       state.SkipWithError("not every song was selected");
+                   panel.SelectNone();
+                   return t;
+               });
 }
 } // namespace
 
-BENCHMARK(BM_SongListScrollPage)->Arg(100)->Arg(10000)->UseManualTime()->Iterations(500)->Unit(benchmark::kMicrosecond);
-BENCHMARK(BM_SongListPaintVisibleRows)->Arg(10000)->UseManualTime()->Iterations(500)->Unit(benchmark::kMicrosecond);
-BENCHMARK(BM_SongListSelectAll)->Arg(100)->Arg(10000)->UseManualTime()->Iterations(50)->Unit(benchmark::kMicrosecond);
+BENCHMARK(BM_SongListScrollPage)
+    ->Arg(100)
+    ->Arg(10000)
+    ->UseManualTime()
+    ->Iterations(500)
+    ->Unit(benchmark::kMicrosecond);
+BENCHMARK(BM_SongListPaintVisibleRows)
+    ->Arg(10000)
+    ->UseManualTime()
+    ->Iterations(500)
+    ->Unit(benchmark::kMicrosecond);
+BENCHMARK(BM_SongListSelectAll)
+    ->Arg(100)
+    ->Arg(10000)
+    ->UseManualTime()
+    ->Iterations(50)
+    ->Unit(benchmark::kMicrosecond);
 
 BENCHMARK_MAIN();

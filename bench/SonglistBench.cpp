@@ -23,10 +23,10 @@
 #include "src/songlist/TrackInfo.h"
 #include "src/songlist/VXSLReader.h"
 
+#include "bench/BenchSupport.h"
 #include "common/file/CAudioFileReadBase.h"
 #include "common/file/CPlaylistSong.h"
 #include "common/file/VextalFileUtil.h"
-#include "bench/BenchSupport.h"
 #include "tests/support/TempFolder.h"
 
 #include <benchmark/benchmark.h>

@@ -87,7 +87,8 @@ void RunInTurns(benchmark::State& state, bool ready, const std::vector<std::func
                 state.SkipWithError("a run failed");
                 return;
             }
-            const double wall = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+            const double wall =
+                std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
             record(c, wall, ProcessCpuSeconds() - cpuStart);
             if (c == reported)
                 reportedTime = wall;

@@ -1,12 +1,15 @@
 #include "src/ActionManager.h"
 
+#include "common/dsp/CAudioFilePlayer.h"
 #include "library/util/CCheckUtil.h"
 #include "library/util/linux/CLinuxUtil.h"
 #include "library/vextal_juce/CZJEResource.h"
-#include "library/vextal_juce/CZJEText.h"
 #include "library/vextal_juce/CZJESparseSet.h"
+#include "library/vextal_juce/CZJEText.h"
 #include "library/vextal_juce/linux/CZJEResourceFolder.h"
-#include "common/dsp/CAudioFilePlayer.h"
+#include "src/AddSongThreadWithProgressWindow.h"
+#include "src/CVXAboutWindow.h"
+#include "src/linux/DesktopOpener.h"
 #include "src/songlist/Action/ChangePictureAction.h"
 #include "src/songlist/Action/ChannelLinkAction.h"
 #include "src/songlist/Action/CombineSongAction.h"
@@ -14,13 +17,10 @@
 #include "src/songlist/Action/RemoveSongAction.h"
 #include "src/songlist/Action/SelectionRetriever.h"
 #include "src/songlist/AddSongAction.h"
-#include "src/AddSongThreadWithProgressWindow.h"
-#include "src/CVXAboutWindow.h"
 #include "src/songlist/CVXHost.h"
 #include "src/songlist/CommandManager.h"
 #include "src/songlist/DialogManager.h"
 #include "src/songlist/SonglistFile.h"
-#include "src/linux/DesktopOpener.h"
 
 #include <numeric>
 #include <vector>
@@ -92,13 +92,13 @@ juce::SparseSet<int> complementOf(const juce::SparseSet<int>& selection, int cou
 
 struct ActionManager::HostState
 {
-    bool empty = true;         // E
-    bool selected = false;     // S
-    bool normal = false;       // N
-    bool paused = false;       // P
-    bool stoppable = false;    // T
-    bool atLast = false;       // L
-    bool atFirst = false;      // F
+    bool empty = true;      // E
+    bool selected = false;  // S
+    bool normal = false;    // N
+    bool paused = false;    // P
+    bool stoppable = false; // T
+    bool atLast = false;    // L
+    bool atFirst = false;   // F
     bool hasSonglistFile = false;
     bool lastSonglistExists = false;
     bool canUndo = false;
@@ -180,21 +180,36 @@ void ActionManager::fillCommandInfo(int id, const HostState& s, juce::Applicatio
         const char* category;
     };
     static const Row rows[kLastCommand] = {
-        {"Menu_Item_New", "Menu_Name_File"},          {"Menu_Item_Open", "Menu_Name_File"},
-        {"Menu_Item_OpenAutoSaved", "Menu_Name_File"}, {"Menu_Item_Save", "Menu_Name_File"},
-        {"Menu_Item_SaveAs", "Menu_Name_File"},       {"Menu_Item_Add", "Menu_Name_File"},
-        {"Menu_Item_OpenFolder", "Menu_Name_File"},   {"Menu_Item_RemoveSongs", "Menu_Name_File"},
-        {"Menu_Item_CropSongs", "Menu_Name_File"},    {nullptr, "Menu_Name_Edit"},
-        {nullptr, "Menu_Name_Edit"},                  {"Menu_Item_Divide", "Menu_Name_Edit"},
-        {"Menu_Item_Combine", "Menu_Name_Edit"},      {"Menu_Item_ChannelLink", "Menu_Name_Edit"},
-        {"Menu_Item_SelectPicture", "Menu_Name_Edit"}, {"Menu_Item_RemovePicture", "Menu_Name_Edit"},
-        {nullptr, "Menu_Name_Controls"},              {"Menu_Item_Stop", "Menu_Name_Controls"},
-        {"Menu_Item_PlayFrom", "Menu_Name_Controls"}, {"Menu_Item_PlayTo", "Menu_Name_Controls"},
-        {"Menu_Item_NextSong", "Menu_Name_Controls"}, {"Menu_Item_PreviousSong", "Menu_Name_Controls"},
-        {"Menu_Item_Skip", "Menu_Name_Controls"},     {"Menu_Item_Rewind", "Menu_Name_Controls"},
-        {"Menu_Item_Skip1ms", "Menu_Name_Controls"},  {"Menu_Item_Rewind1ms", "Menu_Name_Controls"},
-        {"Menu_Item_Skip1s", "Menu_Name_Controls"},   {"Menu_Item_Rewind1s", "Menu_Name_Controls"},
-        {"Menu_Item_UsersGuide", "Menu_Name_Help"},   {"Menu_Item_About", "Menu_Name_Help"},
+        {"Menu_Item_New", "Menu_Name_File"},
+        {"Menu_Item_Open", "Menu_Name_File"},
+        {"Menu_Item_OpenAutoSaved", "Menu_Name_File"},
+        {"Menu_Item_Save", "Menu_Name_File"},
+        {"Menu_Item_SaveAs", "Menu_Name_File"},
+        {"Menu_Item_Add", "Menu_Name_File"},
+        {"Menu_Item_OpenFolder", "Menu_Name_File"},
+        {"Menu_Item_RemoveSongs", "Menu_Name_File"},
+        {"Menu_Item_CropSongs", "Menu_Name_File"},
+        {nullptr, "Menu_Name_Edit"},
+        {nullptr, "Menu_Name_Edit"},
+        {"Menu_Item_Divide", "Menu_Name_Edit"},
+        {"Menu_Item_Combine", "Menu_Name_Edit"},
+        {"Menu_Item_ChannelLink", "Menu_Name_Edit"},
+        {"Menu_Item_SelectPicture", "Menu_Name_Edit"},
+        {"Menu_Item_RemovePicture", "Menu_Name_Edit"},
+        {nullptr, "Menu_Name_Controls"},
+        {"Menu_Item_Stop", "Menu_Name_Controls"},
+        {"Menu_Item_PlayFrom", "Menu_Name_Controls"},
+        {"Menu_Item_PlayTo", "Menu_Name_Controls"},
+        {"Menu_Item_NextSong", "Menu_Name_Controls"},
+        {"Menu_Item_PreviousSong", "Menu_Name_Controls"},
+        {"Menu_Item_Skip", "Menu_Name_Controls"},
+        {"Menu_Item_Rewind", "Menu_Name_Controls"},
+        {"Menu_Item_Skip1ms", "Menu_Name_Controls"},
+        {"Menu_Item_Rewind1ms", "Menu_Name_Controls"},
+        {"Menu_Item_Skip1s", "Menu_Name_Controls"},
+        {"Menu_Item_Rewind1s", "Menu_Name_Controls"},
+        {"Menu_Item_UsersGuide", "Menu_Name_Help"},
+        {"Menu_Item_About", "Menu_Name_Help"},
     };
     const Row& row = rows[id - 1];
     juce::String name = row.name != nullptr ? Text(row.name) : juce::String();
@@ -219,41 +234,110 @@ void ActionManager::fillCommandInfo(int id, const HostState& s, juce::Applicatio
     bool active = n;
     switch (id)
     {
-        case kNew: key('n', kCommand); active = n && (s.hasSonglistFile || !s.empty); break;
-        case kOpen: key('o', kCommand | kShift); break;
-        case kOpenAutoSaved: key('r', kCommand); active = n && s.lastSonglistExists; break;
-        case kSave: key('s', kCommand); active = !s.empty; break;
-        case kSaveAs: key('s', kCommand | kShift); active = !s.empty; break;
-        case kAdd: key('o', kCommand); break;
-        case kOpenFolder: key('o', kOption); break;
-        case kRemoveSongs:
-            key(juce::KeyPress::deleteKey);
-            key(juce::KeyPress::backspaceKey);
-            active = s.selected && n;
-            break;
-        case kCropSongs: active = s.selected && n; break;
-        case kUndo: key('z', kCommand); active = s.canUndo && n; break;
-        case kRedo: key('z', kCommand | kShift); active = s.canRedo && n; break;
-        case kDivide: key('d', kCommand); active = s.canDivide; break;
-        case kCombine: key('j', kCommand); active = s.canCombine; break;
-        case kChannelLink: key('l', kCommand); active = s.canLink; break;
-        case kSelectPicture:
-        case kRemovePicture: active = n && !s.empty; break;
-        case kPlayPause: key(juce::KeyPress::spaceKey); active = n && !s.empty; break;
-        case kStop: active = s.stoppable && n; break;
-        case kPlayFrom: key('f'); active = s.paused && n; break;
-        case kPlayTo: key('t'); active = s.paused && n; break;
-        case kNextSong: key(juce::KeyPress::rightKey, kCommand); active = n && !s.empty && !s.atLast; break;
-        case kPreviousSong: key(juce::KeyPress::leftKey, kCommand); active = n && !s.empty && !s.atFirst; break;
-        case kSkip: key(juce::KeyPress::rightKey); break;
-        case kRewind: key(juce::KeyPress::leftKey); break;
-        case kSkip1ms: key(juce::KeyPress::rightKey, kShift); break;
-        case kRewind1ms: key(juce::KeyPress::leftKey, kShift); break;
-        case kSkip1s: key(juce::KeyPress::rightKey, kOption); break;
-        case kRewind1s: key(juce::KeyPress::leftKey, kOption); break;
-        case kUsersGuide:
-        case kAbout: active = true; break;
-        default: break;
+    case kNew:
+        key('n', kCommand);
+        active = n && (s.hasSonglistFile || !s.empty);
+        break;
+    case kOpen:
+        key('o', kCommand | kShift);
+        break;
+    case kOpenAutoSaved:
+        key('r', kCommand);
+        active = n && s.lastSonglistExists;
+        break;
+    case kSave:
+        key('s', kCommand);
+        active = !s.empty;
+        break;
+    case kSaveAs:
+        key('s', kCommand | kShift);
+        active = !s.empty;
+        break;
+    case kAdd:
+        key('o', kCommand);
+        break;
+    case kOpenFolder:
+        key('o', kOption);
+        break;
+    case kRemoveSongs:
+        key(juce::KeyPress::deleteKey);
+        key(juce::KeyPress::backspaceKey);
+        active = s.selected && n;
+        break;
+    case kCropSongs:
+        active = s.selected && n;
+        break;
+    case kUndo:
+        key('z', kCommand);
+        active = s.canUndo && n;
+        break;
+    case kRedo:
+        key('z', kCommand | kShift);
+        active = s.canRedo && n;
+        break;
+    case kDivide:
+        key('d', kCommand);
+        active = s.canDivide;
+        break;
+    case kCombine:
+        key('j', kCommand);
+        active = s.canCombine;
+        break;
+    case kChannelLink:
+        key('l', kCommand);
+        active = s.canLink;
+        break;
+    case kSelectPicture:
+    case kRemovePicture:
+        active = n && !s.empty;
+        break;
+    case kPlayPause:
+        key(juce::KeyPress::spaceKey);
+        active = n && !s.empty;
+        break;
+    case kStop:
+        active = s.stoppable && n;
+        break;
+    case kPlayFrom:
+        key('f');
+        active = s.paused && n;
+        break;
+    case kPlayTo:
+        key('t');
+        active = s.paused && n;
+        break;
+    case kNextSong:
+        key(juce::KeyPress::rightKey, kCommand);
+        active = n && !s.empty && !s.atLast;
+        break;
+    case kPreviousSong:
+        key(juce::KeyPress::leftKey, kCommand);
+        active = n && !s.empty && !s.atFirst;
+        break;
+    case kSkip:
+        key(juce::KeyPress::rightKey);
+        break;
+    case kRewind:
+        key(juce::KeyPress::leftKey);
+        break;
+    case kSkip1ms:
+        key(juce::KeyPress::rightKey, kShift);
+        break;
+    case kRewind1ms:
+        key(juce::KeyPress::leftKey, kShift);
+        break;
+    case kSkip1s:
+        key(juce::KeyPress::rightKey, kOption);
+        break;
+    case kRewind1s:
+        key(juce::KeyPress::leftKey, kOption);
+        break;
+    case kUsersGuide:
+    case kAbout:
+        active = true;
+        break;
+    default:
+        break;
     }
     result.setActive(active);
 }
@@ -317,51 +401,89 @@ bool ActionManager::performCommand(const InvocationInfo& info)
     const bool byKey = info.invocationMethod == InvocationInfo::fromKeyPress;
     switch (id)
     {
-        case kNew: performNew(); return true;
-        case kOpen: host.OpenProject(juce::File(), true); return true;
-        case kOpenAutoSaved: host.OpenLastProject(); return true;
-        case kSave: host.SaveProject(false); return true;
-        case kSaveAs: host.SaveProject(true); return true;
-        case kAdd: return performAdd();
-        case kOpenFolder: return performOpenFolder();
-        case kRemoveSongs:
-            return push(std::make_unique<RemoveSongAction>(host, host.GetSelection()), true,
-                        CommandManager::transactionName("Action_RemoveSongs"));
-        case kCropSongs: return performCropSongs();
-        case kUndo: return commands != nullptr && commands->undo();
-        case kRedo: return commands != nullptr && commands->redo();
-        case kDivide:
-            return push(std::make_unique<DivideSongAction>(host, host.GetCurPlayTrack(host.GetMode()),
-                                                           host.GetPlayer()->GetCurTimeSecond()),
-                        true, CommandManager::transactionName("Action_Divide"));
-        case kCombine: return performCombine();
-        case kChannelLink: return performChannelLink();
-        case kSelectPicture: return performChangePicture();
-        case kRemovePicture: return performRemovePicture();
-        case kPlayPause:
-            if (!byKey || info.isKeyDown)
-                PlayPause(host);
-            return true;
-        case kStop: Stop(host); return true;
-        case kPlayFrom: FromPlay(host); return true;
-        case kPlayTo: ToPlay(host); return true;
-        case kNextSong: Next(host); return true;
-        case kPreviousSong: Back(host); return true;
-        case kSkip:
-        case kRewind:
-            if (!info.isKeyDown)
-                SpeedNormal(host);
-            else if (id == kSkip)
-                Skip(host);
-            else
-                Rwd(host);
-            m_cueKeyDown = info.isKeyDown;
-            return true;
-        case kSkip1ms: ShortSkip(host); return true;
-        case kRewind1ms: ShortRwd(host); return true;
-        case kSkip1s: LongSkip(host); return true;
-        case kRewind1s: LongRwd(host); return true;
-        default: return true;
+    case kNew:
+        performNew();
+        return true;
+    case kOpen:
+        host.OpenProject(juce::File(), true);
+        return true;
+    case kOpenAutoSaved:
+        host.OpenLastProject();
+        return true;
+    case kSave:
+        host.SaveProject(false);
+        return true;
+    case kSaveAs:
+        host.SaveProject(true);
+        return true;
+    case kAdd:
+        return performAdd();
+    case kOpenFolder:
+        return performOpenFolder();
+    case kRemoveSongs:
+        return push(std::make_unique<RemoveSongAction>(host, host.GetSelection()), true,
+                    CommandManager::transactionName("Action_RemoveSongs"));
+    case kCropSongs:
+        return performCropSongs();
+    case kUndo:
+        return commands != nullptr && commands->undo();
+    case kRedo:
+        return commands != nullptr && commands->redo();
+    case kDivide:
+        return push(std::make_unique<DivideSongAction>(host, host.GetCurPlayTrack(host.GetMode()),
+                                                       host.GetPlayer()->GetCurTimeSecond()),
+                    true, CommandManager::transactionName("Action_Divide"));
+    case kCombine:
+        return performCombine();
+    case kChannelLink:
+        return performChannelLink();
+    case kSelectPicture:
+        return performChangePicture();
+    case kRemovePicture:
+        return performRemovePicture();
+    case kPlayPause:
+        if (!byKey || info.isKeyDown)
+            PlayPause(host);
+        return true;
+    case kStop:
+        Stop(host);
+        return true;
+    case kPlayFrom:
+        FromPlay(host);
+        return true;
+    case kPlayTo:
+        ToPlay(host);
+        return true;
+    case kNextSong:
+        Next(host);
+        return true;
+    case kPreviousSong:
+        Back(host);
+        return true;
+    case kSkip:
+    case kRewind:
+        if (!info.isKeyDown)
+            SpeedNormal(host);
+        else if (id == kSkip)
+            Skip(host);
+        else
+            Rwd(host);
+        m_cueKeyDown = info.isKeyDown;
+        return true;
+    case kSkip1ms:
+        ShortSkip(host);
+        return true;
+    case kRewind1ms:
+        ShortRwd(host);
+        return true;
+    case kSkip1s:
+        LongSkip(host);
+        return true;
+    case kRewind1s:
+        LongRwd(host);
+        return true;
+    default:
+        return true;
     }
 }
 
@@ -462,11 +584,12 @@ bool ActionManager::performAdd()
     juce::StringArray paths;
     if (m_host == nullptr || !DialogManager::browseToOpen(paths, DialogManager::kAudioFiles))
         return true;
-    if (paths.size() == 1 && paths[0].endsWithIgnoreCase(SonglistFile::kExtension) && m_host->GetNumSongs() == 0)
+    if (paths.size() == 1 && paths[0].endsWithIgnoreCase(SonglistFile::kExtension) &&
+        m_host->GetNumSongs() == 0)
         return m_host->OpenProject(juce::File(paths[0]), true);
     return push(std::make_unique<AddSongAction>(*m_host, paths, AddSongAction::kAppend,
-                                                AddSongThreadWithProgressWindow::runWithWindow), true,
-                CommandManager::transactionName("Action_AddAudioFiles"));
+                                                AddSongThreadWithProgressWindow::runWithWindow),
+                true, CommandManager::transactionName("Action_AddAudioFiles"));
 }
 
 bool ActionManager::performOpenFolder()
@@ -475,8 +598,8 @@ bool ActionManager::performOpenFolder()
     if (m_host == nullptr || !DialogManager::browseToOpen(paths, DialogManager::kFolder))
         return true;
     return push(std::make_unique<AddSongAction>(*m_host, paths, AddSongAction::kAppend,
-                                                AddSongThreadWithProgressWindow::runWithWindow), true,
-                CommandManager::transactionName("Action_OpenFolder"));
+                                                AddSongThreadWithProgressWindow::runWithWindow),
+                true, CommandManager::transactionName("Action_OpenFolder"));
 }
 
 bool ActionManager::performCropSongs()
@@ -683,7 +806,8 @@ juce::File usersGuideFile()
     juce::StringArray languages;
     CLinuxUtil::GetUserLanguages(languages);
     const bool japanese = !languages.isEmpty() && languages[0] == "ja";
-    return CZJEResourceFolder::GetDefaultRoot().getChildFile(japanese ? "Users Guide(J).pdf" : "Users Guide.pdf");
+    return CZJEResourceFolder::GetDefaultRoot().getChildFile(japanese ? "Users Guide(J).pdf"
+                                                                      : "Users Guide.pdf");
 }
 
 void setDocumentOpener(DocumentOpener opener)

@@ -44,7 +44,6 @@ inline constexpr int kHoldTimeMilliseconds[8] = {0, 500, 1000, 2000, 3000, 4000,
 class ActionManager : public juce::ApplicationCommandTarget, public ActionCommandIDs
 {
 public:
-
     // Over the host (not owned; null disables every command that needs it);
     // parent is the main window (not owned), which the about window centres
     // on.

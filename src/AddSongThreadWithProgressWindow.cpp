@@ -66,7 +66,8 @@ void AddSongThreadWithProgressWindow::updateCustomComponents()
     m_worker.deliverFinishedSongs();
 }
 
-bool AddSongThreadWithProgressWindow::addFile(const juce::String& path, double progressBase, double progressStep)
+bool AddSongThreadWithProgressWindow::addFile(const juce::String& path, double progressBase,
+                                              double progressStep)
 {
     return m_worker.addFile(path, progressBase, progressStep, m_feedback);
 }

@@ -1,7 +1,7 @@
 #pragma once
 
-#include "src/songlist/AddSongWorker.h"
 #include "src/ThreadWithCustomProgressWindow.h"
+#include "src/songlist/AddSongWorker.h"
 
 #include <juce_gui_basics/juce_gui_basics.h>
 

@@ -2,9 +2,9 @@
 
 #include "library/util/linux/CLinuxUtil.h"
 #include "library/vextal_juce/CZJEResource.h"
-#include "src/songlist/VXUtil.h"
 #include "src/jucer_components/LabelWithInlineEditor.h"
 #include "src/linux/CVXFontFaces.h"
+#include "src/songlist/VXUtil.h"
 
 #include <algorithm>
 

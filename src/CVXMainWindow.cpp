@@ -3,13 +3,13 @@
 #include "library/vextal_juce/CZJEResource.h"
 #include "library/zad/CZadPreferences.h"
 #include "src/ActionManager.h"
-#include "src/songlist/AddSongAction.h"
 #include "src/AddSongThreadWithProgressWindow.h"
 #include "src/CVXLookAndFeel.h"
-#include "src/songlist/CommandManager.h"
 #include "src/MenuBarManager.h"
-#include "src/songlist/SonglistFile.h"
 #include "src/jucer_components/MainComponent.h"
+#include "src/songlist/AddSongAction.h"
+#include "src/songlist/CommandManager.h"
+#include "src/songlist/SonglistFile.h"
 
 namespace
 {
@@ -70,7 +70,8 @@ CVXMainWindow::CVXMainWindow(CVXHost* host)
     if (CZadPreferences* preferences = preferencesOf(m_host))
         storedHeight = preferences->ReadInteger(kHeightKey, height);
     if (const auto* constrainer = getConstrainer())
-        storedHeight = juce::jlimit(constrainer->getMinimumHeight(), constrainer->getMaximumHeight(), storedHeight);
+        storedHeight =
+            juce::jlimit(constrainer->getMinimumHeight(), constrainer->getMaximumHeight(), storedHeight);
     centreWithSize(width, storedHeight, 0);
     resized();
 
@@ -217,23 +218,23 @@ void CVXMainWindow::getCommandInfo(juce::CommandID commandID, juce::ApplicationC
     auto set = [&](const juce::String& name) { result.setInfo(name, name, category, 0); };
     switch (commandID)
     {
-        case kMinimize:
-            set(CZJEResource::GetText("Menu_Item_Minimize"));
-            result.addDefaultKeypress('m', juce::ModifierKeys::commandModifier);
-            result.setActive(isShowing());
-            break;
-        case kZoom:
-            set(CZJEResource::GetText("Menu_Item_Zoom"));
-            break;
-        case kBringAllToFront:
-            set(CZJEResource::GetText("Menu_Item_BringAllToFront"));
-            break;
-        case kWindowItem:
-            set(getName());
-            result.setTicked(isShowing());
-            break;
-        default:
-            break;
+    case kMinimize:
+        set(CZJEResource::GetText("Menu_Item_Minimize"));
+        result.addDefaultKeypress('m', juce::ModifierKeys::commandModifier);
+        result.setActive(isShowing());
+        break;
+    case kZoom:
+        set(CZJEResource::GetText("Menu_Item_Zoom"));
+        break;
+    case kBringAllToFront:
+        set(CZJEResource::GetText("Menu_Item_BringAllToFront"));
+        break;
+    case kWindowItem:
+        set(getName());
+        result.setTicked(isShowing());
+        break;
+    default:
+        break;
     }
 }
 
@@ -241,11 +242,18 @@ bool CVXMainWindow::perform(const InvocationInfo& info)
 {
     switch (info.commandID)
     {
-        case kMinimize: minimiseButtonPressed(); break;
-        case kZoom: toggleZoom(); break;
-        case kBringAllToFront:
-        case kWindowItem: bringToFront(); break;
-        default: break;
+    case kMinimize:
+        minimiseButtonPressed();
+        break;
+    case kZoom:
+        toggleZoom();
+        break;
+    case kBringAllToFront:
+    case kWindowItem:
+        bringToFront();
+        break;
+    default:
+        break;
     }
     return true;
 }
@@ -272,9 +280,9 @@ void CVXMainWindow::filesDropped(const juce::StringArray& files, int, int)
         m_host->GetNumSongs() == 0)
         m_host->OpenProject(juce::File(files[0]), true);
     else if (Vextal::CommandManager* commands = Vextal::CommandManager::GetInstance())
-        commands->stackActionInUndoList(std::make_unique<Vextal::AddSongAction>(
-                                              *m_host, files, Vextal::AddSongAction::kAppend,
-                                              Vextal::AddSongThreadWithProgressWindow::runWithWindow), true,
-                                        Vextal::CommandManager::transactionName("Action_AddAudioFiles"));
+        commands->stackActionInUndoList(
+            std::make_unique<Vextal::AddSongAction>(*m_host, files, Vextal::AddSongAction::kAppend,
+                                                    Vextal::AddSongThreadWithProgressWindow::runWithWindow),
+            true, Vextal::CommandManager::transactionName("Action_AddAudioFiles"));
     bringToFront();
 }

@@ -1,8 +1,8 @@
 #pragma once
 
-#include "src/songlist/CVXHost.h"
 #include "src/CommandIDs.h"
 #include "src/NativeDocumentWindow.h"
+#include "src/songlist/CVXHost.h"
 
 #include <juce_gui_basics/juce_gui_basics.h>
 
@@ -13,7 +13,7 @@ namespace Vextal
 class ActionManager;
 class MainComponent;
 class MenuBarManager;
-}
+} // namespace Vextal
 
 // The application's one document window: it holds the main content, shows the
 // songlist's name and modified mark "*" in its title, keeps its height in the

@@ -2,8 +2,8 @@
 
 #include "library/util/CCheckUtil.h"
 #include "library/vextal_juce/CZJEText.h"
-#include "src/songlist/CVXHost.h"
 #include "src/CommandIDs.h"
+#include "src/songlist/CVXHost.h"
 #include "src/songlist/CommandManager.h"
 
 #include <initializer_list>
@@ -72,13 +72,20 @@ juce::PopupMenu MenuBarManager::getMenuForIndex(int topLevelMenuIndex, const juc
     VX_ASSERT_MESSAGE_THREAD();
     switch (topLevelMenuIndex)
     {
-        case kFileMenu: return fileMenu();
-        case kEditMenu: return editMenu();
-        case kViewMenu: return viewMenu();
-        case kControlsMenu: return controlsMenu();
-        case kWindowMenu: return windowMenu();
-        case kHelpMenu: return helpMenu();
-        default: return {};
+    case kFileMenu:
+        return fileMenu();
+    case kEditMenu:
+        return editMenu();
+    case kViewMenu:
+        return viewMenu();
+    case kControlsMenu:
+        return controlsMenu();
+    case kWindowMenu:
+        return windowMenu();
+    case kHelpMenu:
+        return helpMenu();
+    default:
+        return {};
     }
 }
 
@@ -134,8 +141,8 @@ juce::PopupMenu MenuBarManager::editMenu() const
 {
     juce::PopupMenu menu;
     addItems(menu, {AM::kUndo, AM::kRedo, kSeparator, MC::kSelectAll, MC::kInvertSelection, kSeparator,
-                    AM::kDivide, kSeparator, AM::kCombine, AM::kChannelLink, kSeparator, MC::kEditSongInformation,
-                    kSeparator, MC::kPreferences});
+                    AM::kDivide, kSeparator, AM::kCombine, AM::kChannelLink, kSeparator,
+                    MC::kEditSongInformation, kSeparator, MC::kPreferences});
     return menu;
 }
 

@@ -6,7 +6,8 @@ constexpr int kModalCheckDelayMs = 50;
 const juce::String kModifiedMark("*");
 } // namespace
 
-NativeDocumentWindow::NativeDocumentWindow(const juce::String& title, juce::Colour background, int requiredButtons)
+NativeDocumentWindow::NativeDocumentWindow(const juce::String& title, juce::Colour background,
+                                           int requiredButtons)
     : juce::DocumentWindow(title, background, requiredButtons), m_title(title)
 {
 }
@@ -45,7 +46,8 @@ juce::StringArray NativeDocumentWindow::getMenuBarNames()
 juce::PopupMenu NativeDocumentWindow::getMenuForIndex(int topLevelMenuIndex, const juce::String& menuName)
 {
     menuOpening();
-    return m_menuModel != nullptr ? m_menuModel->getMenuForIndex(topLevelMenuIndex, menuName) : juce::PopupMenu();
+    return m_menuModel != nullptr ? m_menuModel->getMenuForIndex(topLevelMenuIndex, menuName)
+                                  : juce::PopupMenu();
 }
 
 void NativeDocumentWindow::menuItemSelected(int menuItemID, int topLevelMenuIndex)
@@ -92,7 +94,8 @@ void NativeDocumentWindow::centreWithSize(int width, int height, int monitorInde
     }
     const juce::Rectangle<int> area = displays[juce::jmin(monitorIndex, displays.size() - 1)].userArea;
     setBoundsConstrained({area.getX() + (area.getWidth() - width) / 2,
-                          area.getY() + (area.getHeight() - height + getTitleBarHeight()) / 2, width, height});
+                          area.getY() + (area.getHeight() - height + getTitleBarHeight()) / 2, width,
+                          height});
 }
 
 void NativeDocumentWindow::setSizeCentred(int width, int height)

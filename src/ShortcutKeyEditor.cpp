@@ -1,12 +1,12 @@
 #include "src/ShortcutKeyEditor.h"
 
 #include "library/util/CCheckUtil.h"
-#include "src/CVXLookAndFeel.h"
-#include "src/songlist/CommandManager.h"
-#include "src/MenuBarManager.h"
-#include "src/songlist/VXUtil.h"
-#include "src/jucer_components/ComponentDresser.h"
 #include "library/vextal_juce/CZJEResource.h"
+#include "src/CVXLookAndFeel.h"
+#include "src/MenuBarManager.h"
+#include "src/jucer_components/ComponentDresser.h"
+#include "src/songlist/CommandManager.h"
+#include "src/songlist/VXUtil.h"
 
 #include <algorithm>
 

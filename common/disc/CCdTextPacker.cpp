@@ -36,7 +36,8 @@ std::vector<StreamByte> StreamOf(const std::vector<std::string>& texts, bool dou
             text.assign(unit, static_cast<char>(kTab));
         text.append(unit, '\0');
         for (size_t k = 0; k < text.size(); ++k)
-            stream.push_back({static_cast<uint8_t>(text[k]), static_cast<int>(entry), static_cast<int>(k / unit)});
+            stream.push_back(
+                {static_cast<uint8_t>(text[k]), static_cast<int>(entry), static_cast<int>(k / unit)});
     }
     return stream;
 }

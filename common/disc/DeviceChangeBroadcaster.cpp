@@ -113,11 +113,12 @@ void DeviceChangeBroadcaster::addMessageListener(juce::MessageListener* listener
         return;
     const juce::ScopedLock sl(m_registry->lock);
     auto& listeners = m_registry->listeners;
-    const bool known = std::any_of(listeners.begin(), listeners.end(),
-                                   [listener](const Registry::Registration& r) { return r.listener == listener; });
+    const bool known =
+        std::any_of(listeners.begin(), listeners.end(),
+                    [listener](const Registry::Registration& r) { return r.listener == listener; });
     if (!known)
-        listeners.push_back({listener, juce::WeakReference<juce::MessageListener>(listener), id,
-                             m_registry->nextToken++});
+        listeners.push_back(
+            {listener, juce::WeakReference<juce::MessageListener>(listener), id, m_registry->nextToken++});
 }
 
 void DeviceChangeBroadcaster::removeMessageListener(juce::MessageListener* listener)
@@ -125,7 +126,8 @@ void DeviceChangeBroadcaster::removeMessageListener(juce::MessageListener* liste
     const juce::ScopedLock sl(m_registry->lock);
     auto& listeners = m_registry->listeners;
     listeners.erase(std::remove_if(listeners.begin(), listeners.end(),
-                                   [listener](const Registry::Registration& r) { return r.listener == listener; }),
+                                   [listener](const Registry::Registration& r)
+                                   { return r.listener == listener; }),
                     listeners.end());
 }
 

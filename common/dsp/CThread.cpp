@@ -71,7 +71,8 @@ void CThread::JoinWorker(int budgetMs)
     if (budgetMs >= 0)
     {
         std::unique_lock<std::mutex> lock(m_endLock);
-        if (!m_ended.wait_for(lock, std::chrono::milliseconds(budgetMs), [this] { return !IsThreadRunning(); }))
+        if (!m_ended.wait_for(lock, std::chrono::milliseconds(budgetMs),
+                              [this] { return !IsThreadRunning(); }))
             std::fprintf(stderr, "CThread: worker still running after %d ms, waiting for it to end\n",
                          budgetMs);
     }

@@ -243,8 +243,8 @@ __attribute__((target("avx512f"))) inline void DotGridAvx512(const float* const*
 
 // One set of taps c over kWindows windows (DotGridAvx512).
 template <uint32_t kWindows>
-__attribute__((target("avx512f"))) inline void DotWindowsAvx512(const float* c, const float* const* x, uint32_t taps,
-                                                                float* y)
+__attribute__((target("avx512f"))) inline void DotWindowsAvx512(const float* c, const float* const* x,
+                                                                uint32_t taps, float* y)
 {
     DotGridAvx512<1, kWindows>(&c, x, taps, y);
 }

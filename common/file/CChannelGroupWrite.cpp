@@ -235,8 +235,8 @@ bool CChannelGroupWrite::FinishMultipleAudioFiles(const wchar_t* base, const wch
     return FinishFiles(pointers.data());
 }
 
-std::vector<std::unique_ptr<CAtomicFileWriter>> CChannelGroupWrite::TakeFinishedFiles(
-    std::vector<std::wstring>* paths)
+std::vector<std::unique_ptr<CAtomicFileWriter>>
+CChannelGroupWrite::TakeFinishedFiles(std::vector<std::wstring>* paths)
 {
     if (paths != nullptr)
         paths->insert(paths->end(), m_finishedPaths.begin(), m_finishedPaths.end());

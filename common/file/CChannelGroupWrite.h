@@ -91,7 +91,8 @@ public:
     // The files finished and not yet committed, in order (the caller commits
     // them with CAtomicFileWriter::CommitAll or drops them); their target
     // paths are appended to paths when given.
-    std::vector<std::unique_ptr<CAtomicFileWriter>> TakeFinishedFiles(std::vector<std::wstring>* paths = nullptr);
+    std::vector<std::unique_ptr<CAtomicFileWriter>>
+    TakeFinishedFiles(std::vector<std::wstring>* paths = nullptr);
 
     int GetNumFiles() const { return static_cast<int>(m_files.size()); }
     // The first file's size so far; 0 when there is none.

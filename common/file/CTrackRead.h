@@ -72,8 +72,8 @@ private:
     CAudioFileReadBase* GetReader(size_t i) const { return static_cast<CAudioFileReadBase*>(GetPart(i)); }
     // Replaces an audio-CD reader by the reader of the CD track that holds
     // absStart; null when that track cannot be opened.
-    std::unique_ptr<CAudioFileReadBase> OpenCDTrack(std::unique_ptr<CAudioFileReadBase> disc, const wchar_t* path,
-                                                    int64_t absStart);
+    std::unique_ptr<CAudioFileReadBase> OpenCDTrack(std::unique_ptr<CAudioFileReadBase> disc,
+                                                    const wchar_t* path, int64_t absStart);
 
     // The path each file's part names, in part order.
     std::vector<std::wstring> m_paths;

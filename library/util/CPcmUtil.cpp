@@ -59,7 +59,8 @@ void IntToFloatSSE(const int32_t* s, float* d, size_t n)
 {
     size_t i = 0;
     for (; i + 4 <= n; i += 4)
-        _mm_storeu_ps(d + i, PcmSamples::IntToFloat4(_mm_loadu_si128(reinterpret_cast<const __m128i*>(s + i))));
+        _mm_storeu_ps(d + i,
+                      PcmSamples::IntToFloat4(_mm_loadu_si128(reinterpret_cast<const __m128i*>(s + i))));
     for (; i < n; ++i)
         d[i] = PcmSamples::IntToFloat(s[i]);
 }

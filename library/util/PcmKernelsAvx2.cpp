@@ -458,12 +458,14 @@ size_t ForWidth(unsigned bits, Op op)
 template <typename Sample>
 size_t DecodeMonoAny(unsigned bits, bool msb, const unsigned char* bytes, Sample* dst, size_t n)
 {
-    return ForWidth(bits, [&](auto width)
-                    { return msb ? DecodeMono<true>(width, bytes, dst, n) : DecodeMono<false>(width, bytes, dst, n); });
+    return ForWidth(
+        bits, [&](auto width)
+        { return msb ? DecodeMono<true>(width, bytes, dst, n) : DecodeMono<false>(width, bytes, dst, n); });
 }
 
 template <typename Sample>
-size_t DecodeStereoAny(unsigned bits, bool msb, const unsigned char* bytes, Sample* dst0, Sample* dst1, size_t n)
+size_t DecodeStereoAny(unsigned bits, bool msb, const unsigned char* bytes, Sample* dst0, Sample* dst1,
+                       size_t n)
 {
     return ForWidth(bits,
                     [&](auto width)
@@ -476,8 +478,9 @@ size_t DecodeStereoAny(unsigned bits, bool msb, const unsigned char* bytes, Samp
 template <typename Sample>
 size_t EncodeMonoAny(unsigned bits, bool msb, const Sample* src, unsigned char* bytes, size_t n)
 {
-    return ForWidth(bits, [&](auto width)
-                    { return msb ? EncodeMono<true>(width, src, bytes, n) : EncodeMono<false>(width, src, bytes, n); });
+    return ForWidth(
+        bits, [&](auto width)
+        { return msb ? EncodeMono<true>(width, src, bytes, n) : EncodeMono<false>(width, src, bytes, n); });
 }
 
 template <typename Sample>

@@ -22,12 +22,12 @@ template <typename Sample>
 void Encode(CPcmUtil::VectorForm form, bool msb, const Sample* const* src, unsigned char* bytes, size_t n,
             unsigned channels, unsigned bits, size_t srcOffset);
 
-extern template void Decode<int32_t>(CPcmUtil::VectorForm, bool, const unsigned char*, int32_t* const*, size_t,
-                                     unsigned, unsigned, size_t);
+extern template void Decode<int32_t>(CPcmUtil::VectorForm, bool, const unsigned char*, int32_t* const*,
+                                     size_t, unsigned, unsigned, size_t);
 extern template void Decode<float>(CPcmUtil::VectorForm, bool, const unsigned char*, float* const*, size_t,
                                    unsigned, unsigned, size_t);
-extern template void Encode<int32_t>(CPcmUtil::VectorForm, bool, const int32_t* const*, unsigned char*, size_t,
-                                     unsigned, unsigned, size_t);
+extern template void Encode<int32_t>(CPcmUtil::VectorForm, bool, const int32_t* const*, unsigned char*,
+                                     size_t, unsigned, unsigned, size_t);
 extern template void Encode<float>(CPcmUtil::VectorForm, bool, const float* const*, unsigned char*, size_t,
                                    unsigned, unsigned, size_t);
 } // namespace PcmStreamCodec

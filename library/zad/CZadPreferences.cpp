@@ -93,8 +93,8 @@ bool IsLeftoverTemporary(const juce::String& fileName)
     const int at = fileName.lastIndexOf(mark);
     if (at <= 0 || !fileName.endsWith(kSettingsExtension))
         return false;
-    const juce::String digits = fileName.substring(at + mark.length())
-                                    .dropLastCharacters(juce::String(kSettingsExtension).length());
+    const juce::String digits =
+        fileName.substring(at + mark.length()).dropLastCharacters(juce::String(kSettingsExtension).length());
     return digits.isNotEmpty() && digits.containsOnly("0123456789abcdefABCDEF");
 }
 } // namespace
@@ -236,9 +236,8 @@ int CZadPreferences::RemoveStaleTemporaries()
     if (folder == juce::File() || !folder.isDirectory())
         return 0;
     int removed = CAtomicFileWriter::RemoveStaleTemporaries(folder.getFullPathName().toStdString());
-    for (const auto& entry :
-         juce::RangedDirectoryIterator(folder, false, juce::String("*") + kSettingsExtension,
-                                       juce::File::findFiles))
+    for (const auto& entry : juce::RangedDirectoryIterator(
+             folder, false, juce::String("*") + kSettingsExtension, juce::File::findFiles))
     {
         if (IsLeftoverTemporary(entry.getFile().getFileName()) && entry.getFile().deleteFile())
             ++removed;

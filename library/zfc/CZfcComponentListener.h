@@ -41,5 +41,8 @@ public:
     virtual bool OnZfcComponentMouseDrag(CZfcComponent*, const juce::MouseEvent&) { return false; }
     virtual bool OnZfcComponentMouseUp(CZfcComponent*, const juce::MouseEvent&) { return false; }
     virtual bool OnZfcComponentMouseDoubleClick(CZfcComponent*, const juce::MouseEvent&) { return false; }
-    virtual bool OnZfcComponentMouseWheelMove(CZfcComponent*, const juce::MouseEvent&, float) { return false; }
+    virtual bool OnZfcComponentMouseWheelMove(CZfcComponent*, const juce::MouseEvent&, float)
+    {
+        return false;
+    }
 };

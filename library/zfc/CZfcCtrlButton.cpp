@@ -11,8 +11,8 @@ CZfcCtrlButton::CZfcCtrlButton(const juce::String& name) : juce::Component(name)
 
 CZfcCtrlButton::~CZfcCtrlButton() = default;
 
-void CZfcCtrlButton::SetImage(juce::Image* strip, int stateCount, bool pressedRows, bool resize, int frameWidth,
-                              int frameHeight)
+void CZfcCtrlButton::SetImage(juce::Image* strip, int stateCount, bool pressedRows, bool resize,
+                              int frameWidth, int frameHeight)
 {
     const juce::MessageManagerLock lock(juce::Thread::getCurrentThread());
     if (!lock.lockWasGained())

@@ -1,7 +1,7 @@
 #pragma once
 
-#include "src/songlist/Output/ExportSession.h"
 #include "src/SemiModalAlertWindow.h"
+#include "src/songlist/Output/ExportSession.h"
 
 #include <juce_gui_basics/juce_gui_basics.h>
 

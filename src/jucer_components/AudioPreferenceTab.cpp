@@ -2,8 +2,8 @@
 
 #include "common/dsp/CAudioFilePlayer.h"
 #include "library/vextal_juce/CZJEText.h"
-#include "src/songlist/CVXHost.h"
 #include "src/CVXLookAndFeel.h"
+#include "src/songlist/CVXHost.h"
 #include "src/songlist/DialogManager.h"
 #include "src/songlist/VXUtil.h"
 
@@ -186,8 +186,9 @@ void AudioPreferenceTab::comboBoxChanged(juce::ComboBox* box)
     else if (box == &m_device)
     {
         const int deviceIndex = box->getSelectedId() - kFirstDeviceId;
-        const double rate =
-            deviceIndex < 0 ? kPreferredRate : chooseRate(m_devices.GetDeviceSampleRates(deviceIndex), kPreferredRate);
+        const double rate = deviceIndex < 0
+                                ? kPreferredRate
+                                : chooseRate(m_devices.GetDeviceSampleRates(deviceIndex), kPreferredRate);
         reportError(m_devices.Open(deviceIndex, rate, 0, 0));
     }
     else if (box == &m_sampleRate)
@@ -199,7 +200,8 @@ void AudioPreferenceTab::comboBoxChanged(juce::ComboBox* box)
     else if (box == &m_bufferSize)
     {
         const juce::Array<int> sizes = m_devices.GetCurrentDeviceAvailableBufferSize();
-        reportError(m_devices.ChangeBufferSize(juce::isPositiveAndBelow(index, sizes.size()) ? sizes[index] : 0));
+        reportError(
+            m_devices.ChangeBufferSize(juce::isPositiveAndBelow(index, sizes.size()) ? sizes[index] : 0));
     }
     else if (box == &m_outputPair)
     {

@@ -1,7 +1,7 @@
 #pragma once
 
-#include "src/songlist/CVXAudioDeviceManager.h"
 #include "src/ComboBoxLookAndFeel.h"
+#include "src/songlist/CVXAudioDeviceManager.h"
 
 #include <juce_gui_basics/juce_gui_basics.h>
 

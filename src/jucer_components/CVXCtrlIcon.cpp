@@ -69,5 +69,6 @@ void CVXCtrlIcon::paint(juce::Graphics& g)
     if (m_strip == nullptr || !m_strip->isValid() || m_frames <= 0 || m_frameWidth <= 0 || m_frameHeight <= 0)
         return;
     const int frame = GetShownFrame();
-    g.drawImage(*m_strip, 0, 0, getWidth(), getHeight(), 0, frame * m_frameHeight, m_frameWidth, m_frameHeight);
+    g.drawImage(*m_strip, 0, 0, getWidth(), getHeight(), 0, frame * m_frameHeight, m_frameWidth,
+                m_frameHeight);
 }

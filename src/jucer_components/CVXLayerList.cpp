@@ -1,11 +1,11 @@
 #include "src/jucer_components/CVXLayerList.h"
 
-#include "src/songlist/Action/CVXActionChangeValue.h"
-#include "src/songlist/Action/SelectionRetriever.h"
 #include "src/CVXLookAndFeel.h"
-#include "src/songlist/CommandManager.h"
 #include "src/Resource/CVXResourceManager.h"
 #include "src/jucer_components/CVXListItem.h"
+#include "src/songlist/Action/CVXActionChangeValue.h"
+#include "src/songlist/Action/SelectionRetriever.h"
+#include "src/songlist/CommandManager.h"
 
 #include <algorithm>
 
@@ -22,8 +22,8 @@ struct ButtonParam
 // The command buttons, by CVXLayerList::CommandButton: add songs, remove
 // songs, combine, channel link, divide.
 const ButtonParam sm_amButtonParam[CVXLayerList::kNumCommandButtons] = {
-    {18, 11, 3, Vextal::kImageButtonAdd, 6},        {70, 11, 3, Vextal::kImageButtonRemove, 8},
-    {126, 11, 3, Vextal::kImageButtonCombine, 13},  {230, 11, 3, Vextal::kImageButtonChLink, 14},
+    {18, 11, 3, Vextal::kImageButtonAdd, 6},           {70, 11, 3, Vextal::kImageButtonRemove, 8},
+    {126, 11, 3, Vextal::kImageButtonCombine, 13},     {230, 11, 3, Vextal::kImageButtonChLink, 14},
     {178, 11, 3, Vextal::kImageButtonDivideForVX, 12},
 };
 
@@ -76,13 +76,20 @@ const char* TargetOfControl(int controlId)
 {
     switch (controlId)
     {
-    case TrackInfo::kGain: return "ChangeTarget_Gain";
-    case TrackInfo::kFadeInType: return "ChangeTarget_FadeInType";
-    case TrackInfo::kFadeInTime: return "ChangeTarget_FadeInTime";
-    case TrackInfo::kFadeOutType: return "ChangeTarget_FadeOutType";
-    case TrackInfo::kFadeOutTime: return "ChangeTarget_FadeOutTime";
-    case TrackInfo::kBalance: return "ChangeTarget_Balance";
-    default: return "ChangeTarget_DcCut";
+    case TrackInfo::kGain:
+        return "ChangeTarget_Gain";
+    case TrackInfo::kFadeInType:
+        return "ChangeTarget_FadeInType";
+    case TrackInfo::kFadeInTime:
+        return "ChangeTarget_FadeInTime";
+    case TrackInfo::kFadeOutType:
+        return "ChangeTarget_FadeOutType";
+    case TrackInfo::kFadeOutTime:
+        return "ChangeTarget_FadeOutTime";
+    case TrackInfo::kBalance:
+        return "ChangeTarget_Balance";
+    default:
+        return "ChangeTarget_DcCut";
     }
 }
 
@@ -176,7 +183,9 @@ CVXLayerList::CVXLayerList(CVXHost* host, Vextal::CommandManager& commands)
     BuildToggles();
     BuildLabels();
     BuildListBox();
-    setSize(m_back.isValid() ? m_back.getWidth() : Vextal::kImageTable[Vextal::kImageLayerListBack].GetWidth(), 1);
+    setSize(m_back.isValid() ? m_back.getWidth()
+                             : Vextal::kImageTable[Vextal::kImageLayerListBack].GetWidth(),
+            1);
     setWantsKeyboardFocus(true);
     m_commandButtons[kAddButton]->setEnabled(true);
     {
@@ -207,8 +216,8 @@ void CVXLayerList::BuildCommandButtons()
         const ButtonParam& param = sm_amButtonParam[i];
         auto& button = m_commandButtons[static_cast<size_t>(i)];
         // Frame 0 normal and hover, 1 disabled, 2 pressed.
-        button = std::make_unique<juce::SimpleImageButton>("ListLayerButton", CVXResourceManager::Get(param.image),
-                                                           param.frames, 0, 2, 1, 0, 1.0f);
+        button = std::make_unique<juce::SimpleImageButton>(
+            "ListLayerButton", CVXResourceManager::Get(param.image), param.frames, 0, 2, 1, 0, 1.0f);
         button->setTopLeftPosition(param.x, param.y);
         const int command = param.command;
         button->onClick = [this, command] { m_commands.invokeDirectly(command, false); };
@@ -279,7 +288,8 @@ void CVXLayerList::BuildLabels()
         if (param.editable)
         {
             label->setEditable(false, true, true);
-            label->setInputRestrictions(0, kValueParam[i].characters, LabelWithInlineEditor::kInputMethodDisabled);
+            label->setInputRestrictions(0, kValueParam[i].characters,
+                                        LabelWithInlineEditor::kInputMethodDisabled);
             label->setEditorListener(this);
             label->addMouseListener(this, false);
             m_valueContainer.addAndMakeVisible(*label);
@@ -292,10 +302,11 @@ void CVXLayerList::BuildLabels()
     const float height = GetLabel(kGainLabel).getFont().getHeight();
     const float unitHeight = GetLabel(kGainUnitLabel).getFont().getHeight();
     m_gainFont = look != nullptr ? look->getAsciiFont(height) : juce::Font(height);
-    m_gainFontBold = look != nullptr ? look->getAsciiFont(height, juce::Font::bold) : juce::Font(height).boldened();
+    m_gainFontBold =
+        look != nullptr ? look->getAsciiFont(height, juce::Font::bold) : juce::Font(height).boldened();
     m_unitFont = look != nullptr ? look->getAsciiFont(unitHeight) : juce::Font(unitHeight);
-    m_unitFontBold =
-        look != nullptr ? look->getAsciiFont(unitHeight, juce::Font::bold) : juce::Font(unitHeight).boldened();
+    m_unitFontBold = look != nullptr ? look->getAsciiFont(unitHeight, juce::Font::bold)
+                                     : juce::Font(unitHeight).boldened();
 }
 
 void CVXLayerList::BuildListBox()
@@ -409,9 +420,10 @@ void CVXLayerList::UpdateTrackInfo()
     }
     m_fadeToggles[kFadeInToggle]->SetState(same[2] ? fadeInType : kMixedFade, false, false);
     m_fadeToggles[kFadeOutToggle]->SetState(same[3] ? fadeOutType : kMixedFade, false, false);
-    GetLabel(kFadeInTimeLabel).setText(same[4] ? TimeText(fadeInTime) : juce::String(), juce::dontSendNotification);
-    GetLabel(kFadeOutTimeLabel).setText(same[5] ? TimeText(fadeOutTime) : juce::String(),
-                                        juce::dontSendNotification);
+    GetLabel(kFadeInTimeLabel)
+        .setText(same[4] ? TimeText(fadeInTime) : juce::String(), juce::dontSendNotification);
+    GetLabel(kFadeOutTimeLabel)
+        .setText(same[5] ? TimeText(fadeOutTime) : juce::String(), juce::dontSendNotification);
     if (same[6])
         SetBalanceText(balance);
     else
@@ -458,9 +470,9 @@ void CVXLayerList::changeValue(int controlId, float value, bool undoable)
     if (rows.isEmpty())
         return;
     if (undoable)
-        m_commands.stackActionInUndoList(std::make_unique<Vextal::SelectionRetriever>(m_host, false), true,
-                                         Vextal::CommandManager::transactionName("Action_Change",
-                                                                                 TargetOfControl(controlId)));
+        m_commands.stackActionInUndoList(
+            std::make_unique<Vextal::SelectionRetriever>(m_host, false), true,
+            Vextal::CommandManager::transactionName("Action_Change", TargetOfControl(controlId)));
     for (int r = 0; r < rows.getNumRanges(); ++r)
     {
         const auto range = rows.getRange(r);
@@ -488,7 +500,8 @@ void CVXLayerList::OnLabelEditorReturnKeyPressed(LabelWithInlineEditor& label)
         if (&label != &GetLabel(i))
             continue;
         const juce::String text = label.getText();
-        const auto value = i == kBalanceLabel ? convertBalanceTextToFloat(text) : convertDecimalTextToFloat(text);
+        const auto value =
+            i == kBalanceLabel ? convertBalanceTextToFloat(text) : convertDecimalTextToFloat(text);
         // A text that holds no value changes nothing; the songs' values show
         // again.
         if (value)
@@ -535,7 +548,8 @@ void CVXLayerList::mouseDrag(const juce::MouseEvent& e)
     const int distance = e.getDistanceFromDragStartY();
     if (distance == 0 && !dragging)
         return;
-    const float value = m_dragStart[static_cast<size_t>(i)] - static_cast<float>(distance) * kValueParam[i].step;
+    const float value =
+        m_dragStart[static_cast<size_t>(i)] - static_cast<float>(distance) * kValueParam[i].step;
     changeValue(kValueParam[i].controlId, value, !dragging);
     dragging = true;
 }
@@ -624,10 +638,12 @@ void CVXLayerList::OnVXHostCurPlayTrackChanged(CVXHost*, int index)
         return;
     }
     juce::Component::SafePointer<CVXLayerList> self(this);
-    juce::MessageManager::callAsync([self, index] {
-        if (self != nullptr)
-            self->ShowCurrentSong(index);
-    });
+    juce::MessageManager::callAsync(
+        [self, index]
+        {
+            if (self != nullptr)
+                self->ShowCurrentSong(index);
+        });
 }
 
 void CVXLayerList::OnVXHostPlayerStatusChanged(CVXHost*, int)
@@ -682,7 +698,9 @@ void CVXLayerList::songControlChanged(TrackInfo* song, int controlId)
         return;
     switch (controlId)
     {
-    case TrackInfo::kGain: SetGainText(song->getControlFloat(TrackInfo::kGain), false); break;
+    case TrackInfo::kGain:
+        SetGainText(song->getControlFloat(TrackInfo::kGain), false);
+        break;
     case TrackInfo::kFadeInType:
         m_fadeToggles[kFadeInToggle]->SetState(song->getControlInt(controlId), false, false);
         break;
@@ -690,13 +708,18 @@ void CVXLayerList::songControlChanged(TrackInfo* song, int controlId)
         m_fadeToggles[kFadeOutToggle]->SetState(song->getControlInt(controlId), false, false);
         break;
     case TrackInfo::kFadeInTime:
-        GetLabel(kFadeInTimeLabel).setText(TimeText(song->getControlFloat(controlId)), juce::dontSendNotification);
+        GetLabel(kFadeInTimeLabel)
+            .setText(TimeText(song->getControlFloat(controlId)), juce::dontSendNotification);
         break;
     case TrackInfo::kFadeOutTime:
-        GetLabel(kFadeOutTimeLabel).setText(TimeText(song->getControlFloat(controlId)), juce::dontSendNotification);
+        GetLabel(kFadeOutTimeLabel)
+            .setText(TimeText(song->getControlFloat(controlId)), juce::dontSendNotification);
         break;
-    case TrackInfo::kBalance: SetBalanceText(song->getControlFloat(controlId)); break;
-    default: break;
+    case TrackInfo::kBalance:
+        SetBalanceText(song->getControlFloat(controlId));
+        break;
+    default:
+        break;
     }
 }
 

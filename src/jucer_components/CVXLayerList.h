@@ -2,12 +2,12 @@
 
 #include "library/zfc/CZfcComponentListener.h"
 #include "library/zfc/CZfcCtrlButton.h"
-#include "src/songlist/CVXHost.h"
-#include "src/songlist/TrackInfo.h"
 #include "src/jucer_components/CVXListBox.h"
 #include "src/jucer_components/LabelWithInlineEditor.h"
 #include "src/jucer_components/MatrixImageButton.h"
 #include "src/jucer_components/SimpleImageButton.h"
+#include "src/songlist/CVXHost.h"
+#include "src/songlist/TrackInfo.h"
 
 #include <juce_gui_basics/juce_gui_basics.h>
 
@@ -125,7 +125,10 @@ public:
     CVXListBox& GetListBox() { return *m_listBox; }
     LabelWithInlineEditor& GetLabel(int index) { return *m_labels[static_cast<size_t>(index)]; }
     CZfcCtrlButton& GetFadeToggle(int which) { return *m_fadeToggles[static_cast<size_t>(which)]; }
-    juce::SimpleImageButton& GetCommandButton(int which) { return *m_commandButtons[static_cast<size_t>(which)]; }
+    juce::SimpleImageButton& GetCommandButton(int which)
+    {
+        return *m_commandButtons[static_cast<size_t>(which)];
+    }
     MatrixImageButton& GetRepeatButton() { return *m_repeatButton; }
     MatrixImageButton& GetPlayModeButton() { return *m_playModeButton; }
     bool IsDragging() const;
@@ -145,7 +148,8 @@ public:
     void buttonClicked(juce::Button* button) override;
 
     void OnVXHostNumTracksChanged(CVXHost* host, int count) override;
-    void OnVXHostSelectedSongsChanged(CVXHost* host, const juce::SparseSet<int>& selection, bool scroll) override;
+    void OnVXHostSelectedSongsChanged(CVXHost* host, const juce::SparseSet<int>& selection,
+                                      bool scroll) override;
     void OnVXHostCurPlayTrackChanged(CVXHost* host, int index) override;
     void OnVXHostPlayerStatusChanged(CVXHost* host, int status) override;
     void OnVXHostModeChanged(CVXHost* host, int mode) override;

@@ -1,12 +1,12 @@
 #include "src/jucer_components/CVXListBox.h"
 
-#include "src/songlist/AddSongAction.h"
 #include "src/AddSongThreadWithProgressWindow.h"
-#include "src/songlist/Action/PermutateAction.h"
-#include "src/songlist/CVXHost.h"
-#include "src/songlist/CommandManager.h"
 #include "src/Resource/CVXResourceManager.h"
 #include "src/jucer_components/CVXListItem.h"
+#include "src/songlist/Action/PermutateAction.h"
+#include "src/songlist/AddSongAction.h"
+#include "src/songlist/CVXHost.h"
+#include "src/songlist/CommandManager.h"
 
 namespace
 {
@@ -92,7 +92,8 @@ bool CVXListBox::IsDropInPlace(const juce::SparseSet<int>& rows, int insertRow)
     return insertRow >= block.getStart() && insertRow <= block.getEnd();
 }
 
-CVXListBox::CVXListBox(CVXHost* host, Vextal::CommandManager& commands, const juce::String& name, int kind, int id)
+CVXListBox::CVXListBox(CVXHost* host, Vextal::CommandManager& commands, const juce::String& name, int kind,
+                       int id)
     : CZfcCtrlListBox(name), m_host(*host), m_commands(commands),
       m_speaker(CVXResourceManager::Get(Vextal::kImageTinySpeaker))
 {
@@ -132,7 +133,8 @@ void CVXListBox::paintListBoxItem(int row, juce::Graphics& g, int, int height, b
         g.fillRect(0, 0, kRowWidth, height);
     }
     g.setColour(juce::Colour(kSeparatorColour));
-    g.drawLine(0.0f, static_cast<float>(height), static_cast<float>(kRowWidth), static_cast<float>(height), 2.0f);
+    g.drawLine(0.0f, static_cast<float>(height), static_cast<float>(kRowWidth), static_cast<float>(height),
+               2.0f);
 
     if (IsNormalMode() && row == m_host.GetCurPlayTrack(0) && m_speaker.isValid())
     {
@@ -266,8 +268,8 @@ void CVXListBox::itemDropped(const SourceDetails& details)
     const auto rows = ParseRows(details.description.toString(), getNumRows());
     if (!rows || IsDropInPlace(*rows, insertRow))
         return;
-    m_commands.stackActionInUndoList(std::make_unique<Vextal::PermutateAction>(m_host, *rows, insertRow), true,
-                                     Vextal::CommandManager::transactionName("Action_RearrangeSongs"));
+    m_commands.stackActionInUndoList(std::make_unique<Vextal::PermutateAction>(m_host, *rows, insertRow),
+                                     true, Vextal::CommandManager::transactionName("Action_RearrangeSongs"));
 }
 
 bool CVXListBox::isInterestedInFileDrag(const juce::StringArray&)
@@ -300,9 +302,10 @@ void CVXListBox::filesDropped(const juce::StringArray& files, int x, int y)
     EndDrag();
     if (!IsNormalMode())
         return;
-    m_commands.stackActionInUndoList(std::make_unique<Vextal::AddSongAction>(m_host, files, insertRow,
-                                      Vextal::AddSongThreadWithProgressWindow::runWithWindow), true,
-                                     Vextal::CommandManager::transactionName("Action_AddAudioFiles"));
+    m_commands.stackActionInUndoList(
+        std::make_unique<Vextal::AddSongAction>(m_host, files, insertRow,
+                                                Vextal::AddSongThreadWithProgressWindow::runWithWindow),
+        true, Vextal::CommandManager::transactionName("Action_AddAudioFiles"));
 }
 
 void CVXListBox::DragMoved(int x, int y)

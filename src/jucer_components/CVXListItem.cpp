@@ -1,15 +1,15 @@
 #include "src/jucer_components/CVXListItem.h"
 
 #include "library/vextal_juce/CZJEResource.h"
-#include "src/songlist/Action/CVXActionRename.h"
-#include "src/songlist/CVXHost.h"
 #include "src/CVXLookAndFeel.h"
 #include "src/CommandIDs.h"
+#include "src/Resource/CVXResourceManager.h"
+#include "src/jucer_components/CVXListBox.h"
+#include "src/songlist/Action/CVXActionRename.h"
+#include "src/songlist/CVXHost.h"
 #include "src/songlist/CommandManager.h"
 #include "src/songlist/Output/ExportManager.h"
-#include "src/Resource/CVXResourceManager.h"
 #include "src/songlist/VXUtil.h"
-#include "src/jucer_components/CVXListBox.h"
 
 namespace
 {
@@ -34,11 +34,12 @@ constexpr int kIconFrames = 6;
 constexpr int kRenameSlack = 4;
 
 // The commands of the row's menu, in groups.
-const int kMenuCommandGroups[][2] = {{Vextal::ContentCommandIDs::kSelectAll, Vextal::ContentCommandIDs::kInvertSelection},
-                                     {8, 9}, // remove, crop
-                                     {13, 14}, // combine, channel link
-                                     {Vextal::ContentCommandIDs::kEditSongInformation, 0},
-                                     {Vextal::ContentCommandIDs::kSongProperty, 0}};
+const int kMenuCommandGroups[][2] = {
+    {Vextal::ContentCommandIDs::kSelectAll, Vextal::ContentCommandIDs::kInvertSelection},
+    {8, 9},   // remove, crop
+    {13, 14}, // combine, channel link
+    {Vextal::ContentCommandIDs::kEditSongInformation, 0},
+    {Vextal::ContentCommandIDs::kSongProperty, 0}};
 constexpr int kPlayThisSongItem = 1;
 
 void SetUpLabel(LabelWithInlineEditor& label, const LabelParam& param)
@@ -168,11 +169,12 @@ void CVXListItem::songReloaded(Vextal::TrackInfo* song)
     const juce::MessageManagerLock lock(juce::Thread::getCurrentThread());
     if (!lock.lockWasGained())
         return;
-    GetLabel(kTimeLabel).setText(Vextal::convertTimeToString(song->getTotalTimeSecond(), 1),
-                                 juce::dontSendNotification);
-    GetLabel(kRateLabel).setText(song->getFormatID() + " (" +
-                                     Vextal::convertSampleRateToString(song->getSampleRate(), false) + ")",
-                                 juce::dontSendNotification);
+    GetLabel(kTimeLabel)
+        .setText(Vextal::convertTimeToString(song->getTotalTimeSecond(), 1), juce::dontSendNotification);
+    GetLabel(kRateLabel)
+        .setText(song->getFormatID() + " (" +
+                     Vextal::convertSampleRateToString(song->getSampleRate(), false) + ")",
+                 juce::dontSendNotification);
     const juce::Colour colour = song->isPresent() ? juce::Colours::black : juce::Colour(kMissingColour);
     for (auto& label : m_labels)
         label->setColour(juce::Label::textColourId, colour);
@@ -308,7 +310,8 @@ void CVXListItem::mouseDrag(const juce::MouseEvent& e)
     if (!Handles(e) || e.mods.isRightButtonDown() || IsDragActive() || e.mods.isAnyModifierKeyDown() ||
         m_host.GetMode() != 0 || m_row < 0)
         return;
-    if (e.getLengthOfMousePress() <= kDragStartMs && std::abs(e.getDistanceFromDragStartY()) <= kDragStartDistance)
+    if (e.getLengthOfMousePress() <= kDragStartMs &&
+        std::abs(e.getDistanceFromDragStartY()) <= kDragStartDistance)
         return;
     StartDrag();
 }
@@ -365,8 +368,9 @@ void CVXListItem::Rename()
 void CVXListItem::showContextMenu(int screenX, int screenY)
 {
     juce::PopupMenu menu;
-    menu.addItem(kPlayThisSongItem,
-                 CZJEResource::GetText("Menu_Item_PlayThisSong").replace("%1", GetLabel(kNameLabel).getText()));
+    menu.addItem(
+        kPlayThisSongItem,
+        CZJEResource::GetText("Menu_Item_PlayThisSong").replace("%1", GetLabel(kNameLabel).getText()));
     auto& commands = m_list.GetCommands();
     for (const auto& group : kMenuCommandGroups)
     {
@@ -380,7 +384,8 @@ void CVXListItem::showContextMenu(int screenX, int screenY)
     const int row = m_row;
     juce::Component::SafePointer<CVXListBox> list(&m_list);
     menu.showMenuAsync(juce::PopupMenu::Options().withTargetScreenArea({screenX, screenY, 1, 1}),
-                       [list, row](int result) {
+                       [list, row](int result)
+                       {
                            if (result != kPlayThisSongItem || list == nullptr)
                                return;
                            CVXHost& host = list->GetHost();

@@ -1,8 +1,8 @@
 #pragma once
 
-#include "src/songlist/TrackInfo.h"
 #include "src/jucer_components/CVXCtrlIcon.h"
 #include "src/jucer_components/LabelWithInlineEditor.h"
+#include "src/songlist/TrackInfo.h"
 
 #include <juce_gui_basics/juce_gui_basics.h>
 

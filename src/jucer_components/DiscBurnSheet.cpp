@@ -4,15 +4,15 @@
 
 #include "common/disc/CAudioDiscBurnProxy.h"
 #include "library/vextal_juce/CZJEResource.h"
-#include "src/songlist/CVXHost.h"
 #include "src/CVXLookAndFeel.h"
 #include "src/ComboBoxLookAndFeel.h"
+#include "src/Output/ExportParameter/ExportParameterDialog.h"
+#include "src/Output/ExportParameter/ExportParameterDisplay.h"
+#include "src/songlist/CVXHost.h"
 #include "src/songlist/DialogManager.h"
 #include "src/songlist/Output/DiscBurnSession.h"
 #include "src/songlist/Output/DiscEraseSession.h"
 #include "src/songlist/Output/ExportManager.h"
-#include "src/Output/ExportParameter/ExportParameterDialog.h"
-#include "src/Output/ExportParameter/ExportParameterDisplay.h"
 #include "src/songlist/TrackInfo.h"
 
 namespace Vextal
@@ -28,7 +28,6 @@ juce::String Text(const char* key)
     return CZJEResource::GetText(key);
 }
 
-
 CAudioDiscBurnProxy& BurnerOf(CAudioDiscBurnProxy* burner)
 {
     if (burner != nullptr)
@@ -39,10 +38,12 @@ CAudioDiscBurnProxy& BurnerOf(CAudioDiscBurnProxy* burner)
 }
 } // namespace
 
-DiscBurnSheet::DiscBurnSheet(const juce::String& cancelPropertyName, CVXHost* host, CAudioDiscBurnProxy* burner)
-    : m_cancelPropertyName(cancelPropertyName), m_host(host),
-      m_burner(BurnerOf(burner)), m_common(OutputSheetControls::hasSelectedSongs(host)), m_burnParam(m_burner), m_sourceCaption("Export_Source", "Songs"),
-      m_source("Source"), m_discFormatCaption("DiscBurn_DiscFormat", "Disc Format"), m_discFormat("DiscFormat"),
+DiscBurnSheet::DiscBurnSheet(const juce::String& cancelPropertyName, CVXHost* host,
+                             CAudioDiscBurnProxy* burner)
+    : m_cancelPropertyName(cancelPropertyName), m_host(host), m_burner(BurnerOf(burner)),
+      m_common(OutputSheetControls::hasSelectedSongs(host)), m_burnParam(m_burner),
+      m_sourceCaption("Export_Source", "Songs"), m_source("Source"),
+      m_discFormatCaption("DiscBurn_DiscFormat", "Disc Format"), m_discFormat("DiscFormat"),
       m_driveCaption("DiscBurn_Drive", "Drive"), m_drive("Drive"), m_discState("DiscState", "No disc"),
       m_eject("Eject"), m_writeSpeedCaption("DiscBurn_WriteSpeed", "Write Speed"), m_writeSpeed("WriteSpeed"),
       m_cancel("Cancel"), m_erase("Erase"), m_burn("Burn"), m_optionGroup("Option", "Option"),
@@ -88,14 +89,17 @@ DiscBurnSheet::DiscBurnSheet(const juce::String& cancelPropertyName, CVXHost* ho
     bindComponent(m_burnParam, DiscBurnParameter::kWriteSpeed, &m_writeSpeed);
 
     m_optionTable->add(m_burnParam, DiscBurnParameter::kAlbumTitle, Text("DiscBurn_AlbumTitle") + ":", false);
-    m_optionTable->add(m_burnParam, DiscBurnParameter::kAlbumArtist, Text("DiscBurn_AlbumArtist") + ":", false);
-    m_optionTable->add(m_burnParam, DiscBurnParameter::kGapBetweenSongs, Text("DiscBurn_GapBetweenSongs") + ":",
+    m_optionTable->add(m_burnParam, DiscBurnParameter::kAlbumArtist, Text("DiscBurn_AlbumArtist") + ":",
                        false);
-    m_optionTable->add(m_common, CommonExportParameter::kNormalizeMode, Text("Export_Normalize") + ":", false);
+    m_optionTable->add(m_burnParam, DiscBurnParameter::kGapBetweenSongs,
+                       Text("DiscBurn_GapBetweenSongs") + ":", false);
+    m_optionTable->add(m_common, CommonExportParameter::kNormalizeMode, Text("Export_Normalize") + ":",
+                       false);
     updateOptionVisibility();
     m_optionTable->updateLayout();
 
-    for (ExportParameter* set : {static_cast<ExportParameter*>(&m_common), static_cast<ExportParameter*>(&m_burnParam)})
+    for (ExportParameter* set :
+         {static_cast<ExportParameter*>(&m_common), static_cast<ExportParameter*>(&m_burnParam)})
     {
         const juce::ScopedLock lock(set->ObtainCriticalSection());
         set->AddListener(this);
@@ -121,7 +125,8 @@ DiscBurnSheet::~DiscBurnSheet()
 {
     stopPolling();
     addAsSessionListener(false);
-    for (ExportParameter* set : {static_cast<ExportParameter*>(&m_common), static_cast<ExportParameter*>(&m_burnParam)})
+    for (ExportParameter* set :
+         {static_cast<ExportParameter*>(&m_common), static_cast<ExportParameter*>(&m_burnParam)})
     {
         const juce::ScopedLock lock(set->ObtainCriticalSection());
         set->RemoveListener(this);
@@ -141,10 +146,14 @@ juce::String DiscBurnSheet::discStateText(CAudioDiscBurnBase& burner)
     const eDiscType type = burner.GetInsertedDiscType();
     switch (type)
     {
-        case kDiscTypeNone: return Text("DiscBurn_NoDisc");
-        case kDiscTypeInTransition: return Text("DiscBurn_InTransition");
-        case kDiscTypeUnknown: return Text("DiscBurn_Unknown");
-        default: break;
+    case kDiscTypeNone:
+        return Text("DiscBurn_NoDisc");
+    case kDiscTypeInTransition:
+        return Text("DiscBurn_InTransition");
+    case kDiscTypeUnknown:
+        return Text("DiscBurn_Unknown");
+    default:
+        break;
     }
     if (type < 0 || type >= kNumDiscTypeNames)
         return Text("DiscBurn_Unknown");
@@ -198,8 +207,9 @@ void DiscBurnSheet::DoBeforeOpen()
         b->RefreshCDDriveList();
     m_burnParam.refreshDriveList();
     m_burnParam.readPreferences();
-    m_burnParam.setMetaDataFromSonglist(
-        m_common.getParameterValue(CommonExportParameter::kSource) == CommonExportParameter::kSourceSelected, m_host);
+    m_burnParam.setMetaDataFromSonglist(m_common.getParameterValue(CommonExportParameter::kSource) ==
+                                            CommonExportParameter::kSourceSelected,
+                                        m_host);
     startPolling();
     addAsSessionListener(true);
     m_burn.addShortcut(juce::KeyPress::createFromDescription(kBurnShortcut));
@@ -284,7 +294,8 @@ void DiscBurnSheet::startErase()
     ExportManager* manager = ExportManager::GetInstance();
     if (b == nullptr || manager == nullptr)
         return;
-    auto trial = std::make_unique<DiscEraseSession>(b, m_burnParam.getWriteSpeed(), m_burnParam.getEraseMode(), m_host);
+    auto trial = std::make_unique<DiscEraseSession>(b, m_burnParam.getWriteSpeed(),
+                                                    m_burnParam.getEraseMode(), m_host);
     juce::SparseSet<int> songs;
     if (const char* key = trial->getPotentialErrorKey(songs))
     {
@@ -317,8 +328,8 @@ void DiscBurnSheet::startErase()
     stopPolling();
     m_burnParam.setParameterValue(DiscBurnParameter::kEraseMode, quick.getToggleState() ? 0 : 1, true);
     m_burnParam.writePreference(DiscBurnParameter::kEraseMode);
-    std::unique_ptr<ExportSession> session =
-        std::make_unique<DiscEraseSession>(b, m_burnParam.getWriteSpeed(), m_burnParam.getEraseMode(), m_host);
+    std::unique_ptr<ExportSession> session = std::make_unique<DiscEraseSession>(
+        b, m_burnParam.getWriteSpeed(), m_burnParam.getEraseMode(), m_host);
     if (!manager->start(session))
         startPolling();
 }
@@ -355,12 +366,17 @@ bool DiscBurnSheet::showsAlbumTexts()
 bool DiscBurnSheet::updateOptionVisibility()
 {
     const bool album = showsAlbumTexts();
-    bool changed = m_optionTable->setParameterVisible(m_burnParam, DiscBurnParameter::kAlbumTitle, album, false);
-    changed = m_optionTable->setParameterVisible(m_burnParam, DiscBurnParameter::kAlbumArtist, album, false) || changed;
-    changed = m_optionTable->setParameterVisible(m_burnParam, DiscBurnParameter::kGapBetweenSongs, showsGap(), false) ||
+    bool changed =
+        m_optionTable->setParameterVisible(m_burnParam, DiscBurnParameter::kAlbumTitle, album, false);
+    changed =
+        m_optionTable->setParameterVisible(m_burnParam, DiscBurnParameter::kAlbumArtist, album, false) ||
+        changed;
+    changed = m_optionTable->setParameterVisible(m_burnParam, DiscBurnParameter::kGapBetweenSongs, showsGap(),
+                                                 false) ||
               changed;
-    changed = m_optionTable->setParameterVisible(m_common, CommonExportParameter::kNormalizeMode, true, false) ||
-              changed;
+    changed =
+        m_optionTable->setParameterVisible(m_common, CommonExportParameter::kNormalizeMode, true, false) ||
+        changed;
     return changed;
 }
 
@@ -384,7 +400,8 @@ void DiscBurnSheet::exportParameterChanged(ExportParameter* set, int index)
 {
     if (updateOptionVisibility())
         m_optionTable->updateLayout();
-    if (set == &m_burnParam && (index == DiscBurnParameter::kDiscFormat || index == DiscBurnParameter::kDrive))
+    if (set == &m_burnParam &&
+        (index == DiscBurnParameter::kDiscFormat || index == DiscBurnParameter::kDrive))
         showPreGapWarningIfNeeded();
 }
 

@@ -1,10 +1,10 @@
 #pragma once
 
 #include "library/zfc/CZfcSheet.h"
+#include "src/jucer_components/DiscDrivePoller.h"
 #include "src/songlist/Output/ExportParameter/CommonExportParameter.h"
 #include "src/songlist/Output/ExportParameter/DiscBurnParameter.h"
 #include "src/songlist/Output/ExportSession.h"
-#include "src/jucer_components/DiscDrivePoller.h"
 
 #include <juce_gui_basics/juce_gui_basics.h>
 
@@ -105,7 +105,8 @@ public:
     void comboBoxChanged(juce::ComboBox* box) override;
     void buttonClicked(juce::Button* button) override;
     void exportParameterChanged(ExportParameter* set, int index) override;
-    void exportBoundComponentChangedInternally(ExportParameter* set, int index, juce::Component* component) override;
+    void exportBoundComponentChangedInternally(ExportParameter* set, int index,
+                                               juce::Component* component) override;
     void exportAboutToStart(ExportSession* session) override;
     void exportEnded(ExportSession* session, bool aborted) override;
 

@@ -2,9 +2,9 @@
 
 #include "common/disc/DeviceChangeBroadcaster.h"
 #include "library/vextal_juce/CZJEText.h"
-#include "src/songlist/AddSongAction.h"
 #include "src/AddSongThreadWithProgressWindow.h"
 #include "src/CVXLookAndFeel.h"
+#include "src/songlist/AddSongAction.h"
 #include "src/songlist/CommandManager.h"
 #include "src/songlist/VXUtil.h"
 
@@ -150,7 +150,8 @@ void DiscOpenSheet::DoBeforeOpen()
     startThread();
     if (m_broadcaster != nullptr)
         m_broadcaster->addMessageListener(this, kBroadcastId);
-    m_open.addShortcut(juce::KeyPress('o', juce::ModifierKeys::commandModifier | juce::ModifierKeys::altModifier, 0));
+    m_open.addShortcut(
+        juce::KeyPress('o', juce::ModifierKeys::commandModifier | juce::ModifierKeys::altModifier, 0));
     m_cancel.addShortcut(juce::KeyPress(juce::KeyPress::escapeKey));
 }
 
@@ -369,9 +370,10 @@ void DiscOpenSheet::openSelectedDiscs()
         if (const DiscOpenManager::DiscInfo* disc = m_shown[rows[i]])
             paths.addArray(disc->paths);
     if (!paths.isEmpty())
-        m_commands.stackActionInUndoList(std::make_unique<AddSongAction>(m_host, paths, AddSongAction::kAppend,
-                                                          AddSongThreadWithProgressWindow::runWithWindow), true,
-                                         Text("Action_OpenDisc"));
+        m_commands.stackActionInUndoList(
+            std::make_unique<AddSongAction>(m_host, paths, AddSongAction::kAppend,
+                                            AddSongThreadWithProgressWindow::runWithWindow),
+            true, Text("Action_OpenDisc"));
     Close();
 }
 
@@ -380,7 +382,8 @@ void DiscOpenSheet::handleMessage(const juce::Message& message)
     const auto* notice = dynamic_cast<const DeviceChangeMessage*>(&message);
     if (notice == nullptr || notice->intParameter1 != kBroadcastId)
         return;
-    if (notice->intParameter2 == kDeviceChangeVolumeMounted || notice->intParameter2 == kDeviceChangeVolumeUnmounted)
+    if (notice->intParameter2 == kDeviceChangeVolumeMounted ||
+        notice->intParameter2 == kDeviceChangeVolumeUnmounted)
         m_rescan.signal();
 }
 } // namespace Vextal

@@ -3,12 +3,12 @@
 #include "src/jucer_components/OutputSheetControls.h"
 
 #include "library/vextal_juce/CZJEText.h"
-#include "src/songlist/CVXHost.h"
 #include "src/CVXLookAndFeel.h"
 #include "src/ComboBoxLookAndFeel.h"
-#include "src/songlist/Output/ExportManager.h"
 #include "src/Output/ExportParameter/ExportParameterDialog.h"
 #include "src/Output/ExportParameter/ExportParameterDisplay.h"
+#include "src/songlist/CVXHost.h"
+#include "src/songlist/Output/ExportManager.h"
 #include "src/songlist/Output/FileExportSession.h"
 
 namespace Vextal
@@ -23,16 +23,18 @@ using CZJEText::Text;
 } // namespace
 
 ExportSheet::ExportSheet(const juce::String& cancelPropertyName, CVXHost* host, CommandManager* commands)
-    : m_cancelPropertyName(cancelPropertyName), m_host(host), m_commands(commands), m_common(OutputSheetControls::hasSelectedSongs(host)),
-      m_sourceCaption("Export_Source", "Songs"), m_source("Source"),
-      m_destinationCaption("Export_Destination", "Destination"),
-      m_destination("Destination", juce::File(), true, true, false, juce::String(), juce::String(), juce::String()),
-      m_formatCaption("Export_FileFormat", "Format"), m_format("Format"), m_typeCaption("Export_FileType", "Type"),
-      m_type("Type"), m_sampleRateCaption("Export_SampleRate", "Sample Rate"), m_sampleRate("SampleRate"),
+    : m_cancelPropertyName(cancelPropertyName), m_host(host), m_commands(commands),
+      m_common(OutputSheetControls::hasSelectedSongs(host)), m_sourceCaption("Export_Source", "Songs"),
+      m_source("Source"), m_destinationCaption("Export_Destination", "Destination"),
+      m_destination("Destination", juce::File(), true, true, false, juce::String(), juce::String(),
+                    juce::String()),
+      m_formatCaption("Export_FileFormat", "Format"), m_format("Format"),
+      m_typeCaption("Export_FileType", "Type"), m_type("Type"),
+      m_sampleRateCaption("Export_SampleRate", "Sample Rate"), m_sampleRate("SampleRate"),
       m_bitDepthCaption("Export_BitDepth", "Bit Depth"), m_bitDepth("BitDepth"),
       m_bitRateCaption("Export_BitRate", "Bit Rate"), m_bitRate("BitRate"), m_cancel("Cancel"), m_ok("OK"),
-      m_optionGroup("Option", "Option"), m_optionTable(std::make_unique<ExportParameterDisplay>(16, 120, 176, 0)),
-      m_edit("Edit")
+      m_optionGroup("Option", "Option"),
+      m_optionTable(std::make_unique<ExportParameterDisplay>(16, 120, 176, 0)), m_edit("Edit")
 {
     m_comboLook = std::make_unique<ComboBoxLookAndFeel>(&m_source, CVXLookAndFeel::kFontLocalUI);
     m_chooserLook = std::make_unique<ComboBoxLookAndFeel>(&m_source, CVXLookAndFeel::kFontLocalText);
@@ -78,13 +80,15 @@ ExportSheet::ExportSheet(const juce::String& cancelPropertyName, CVXHost* host, 
     bindComponent(m_file, FileExportParameter::kQualityOption, &m_bitRate);
 
     m_optionTable->add(m_common, CommonExportParameter::kDsdFilter, Text("Export_Filter") + ":", false);
-    m_optionTable->add(m_common, CommonExportParameter::kNormalizeMode, Text("Export_Normalize") + ":", false);
+    m_optionTable->add(m_common, CommonExportParameter::kNormalizeMode, Text("Export_Normalize") + ":",
+                       false);
     m_optionTable->add(m_common, CommonExportParameter::kDitherType, Text("Export_Dither") + ":", false);
     updateBitVisibility();
     hideUnusedOptions();
     m_optionTable->updateLayout();
 
-    for (ExportParameter* set : {static_cast<ExportParameter*>(&m_common), static_cast<ExportParameter*>(&m_file)})
+    for (ExportParameter* set :
+         {static_cast<ExportParameter*>(&m_common), static_cast<ExportParameter*>(&m_file)})
     {
         const juce::ScopedLock lock(set->ObtainCriticalSection());
         set->AddListener(this);
@@ -94,14 +98,15 @@ ExportSheet::ExportSheet(const juce::String& cancelPropertyName, CVXHost* host, 
 
 ExportSheet::~ExportSheet()
 {
-    for (ExportParameter* set : {static_cast<ExportParameter*>(&m_common), static_cast<ExportParameter*>(&m_file)})
+    for (ExportParameter* set :
+         {static_cast<ExportParameter*>(&m_common), static_cast<ExportParameter*>(&m_file)})
     {
         const juce::ScopedLock lock(set->ObtainCriticalSection());
         set->RemoveListener(this);
     }
     m_optionTable.reset();
-    for (juce::Component* c : std::initializer_list<juce::Component*>{&m_source, &m_destination, &m_format, &m_type,
-                                                                      &m_sampleRate, &m_bitDepth, &m_bitRate})
+    for (juce::Component* c : std::initializer_list<juce::Component*>{
+             &m_source, &m_destination, &m_format, &m_type, &m_sampleRate, &m_bitDepth, &m_bitRate})
     {
         m_common.unbindComponent(c);
         m_file.unbindComponent(c);
@@ -228,8 +233,10 @@ void ExportSheet::updateBitVisibility()
 
 bool ExportSheet::hideUnusedOptions()
 {
-    const bool filter = m_optionTable->setParameterVisible(m_common, CommonExportParameter::kDsdFilter, false, false);
-    const bool dither = m_optionTable->setParameterVisible(m_common, CommonExportParameter::kDitherType, false, false);
+    const bool filter =
+        m_optionTable->setParameterVisible(m_common, CommonExportParameter::kDsdFilter, false, false);
+    const bool dither =
+        m_optionTable->setParameterVisible(m_common, CommonExportParameter::kDitherType, false, false);
     return filter || dither;
 }
 

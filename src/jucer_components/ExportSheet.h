@@ -82,7 +82,8 @@ public:
     void comboBoxChanged(juce::ComboBox* box) override;
     void buttonClicked(juce::Button* button) override;
     void exportParameterChanged(ExportParameter* set, int index) override;
-    void exportBoundComponentChangedInternally(ExportParameter* set, int index, juce::Component* component) override;
+    void exportBoundComponentChangedInternally(ExportParameter* set, int index,
+                                               juce::Component* component) override;
 
     // The option dialog: the normalization choice, restored when the dialog
     // is cancelled.

@@ -5,8 +5,8 @@
 #include "library/util/CCheckUtil.h"
 #include "library/vextal_juce/CZJEResource.h"
 #include "library/vextal_juce/common/CZJEImageLoader.h"
-#include "src/songlist/DialogManager.h"
 #include "src/Resource/CVXResourceManager.h"
+#include "src/songlist/DialogManager.h"
 #include "src/songlist/VXUtil.h"
 
 #include <memory>
@@ -23,7 +23,8 @@ juce::Image LoadPicture(const juce::String& path)
 {
     if (path.isEmpty())
         return {};
-    std::unique_ptr<CImageFileReadBase> reader(VextalFileUtil::CreateImageFileReadObject(path.toWideCharPointer()));
+    std::unique_ptr<CImageFileReadBase> reader(
+        VextalFileUtil::CreateImageFileReadObject(path.toWideCharPointer()));
     if (reader == nullptr || reader->LoadImage() == 0)
         return {};
     return CZJEImageLoader::Decode(reader->GetImagePtr(), reader->GetLoadedImageSize());
@@ -48,7 +49,8 @@ void PrepareImageButton(juce::ImageButton& button)
 FileImageComponent::FileImageComponent()
     : juce::Thread("image loading thread"), m_placeholder(CVXResourceManager::Get(kImageNoPicture)),
       m_pictureButton("picture"), m_placeholderButton("placeholder"),
-      m_deleteButton("delete picture", CVXResourceManager::Get(kImageButtonRemovePicture), 3, 1, 2, 0, 0, 1.0f)
+      m_deleteButton("delete picture", CVXResourceManager::Get(kImageButtonRemovePicture), 3, 1, 2, 0, 0,
+                     1.0f)
 {
     setColour(dragHighlightColourId, juce::Colours::black.withAlpha(0.5f));
     for (juce::ImageButton* button : {&m_pictureButton, &m_placeholderButton})
@@ -155,7 +157,8 @@ void FileImageComponent::resized()
     const juce::Image shown = m_pictureButton.getNormalImage();
     if (!shown.isValid())
         return;
-    const juce::Point<int> corner = deleteButtonCorner(shown.getWidth(), shown.getHeight(), getWidth(), getHeight());
+    const juce::Point<int> corner =
+        deleteButtonCorner(shown.getWidth(), shown.getHeight(), getWidth(), getHeight());
     m_deleteButton.setTopRightPosition(corner.x, corner.y);
 }
 

@@ -109,9 +109,9 @@ private:
     void notifyListeners();
 
     mutable juce::CriticalSection m_lock;
-    juce::String m_path;           // guarded by m_lock
-    juce::Image m_picture;         // guarded by m_lock
-    juce::String m_loadedPath;     // guarded by m_lock: the path m_picture was loaded from
+    juce::String m_path;             // guarded by m_lock
+    juce::Image m_picture;           // guarded by m_lock
+    juce::String m_loadedPath;       // guarded by m_lock: the path m_picture was loaded from
     bool m_placeholderShown = false; // guarded by m_lock: setMessage replaced the picture
 
     juce::Image m_placeholder;

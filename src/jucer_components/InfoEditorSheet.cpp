@@ -1,11 +1,11 @@
 #include "src/jucer_components/InfoEditorSheet.h"
 
 #include "library/vextal_juce/CZJEText.h"
+#include "src/CVXLookAndFeel.h"
 #include "src/songlist/Action/CVXActionRename.h"
 #include "src/songlist/Action/ChangePictureAction.h"
 #include "src/songlist/Action/SelectionRetriever.h"
 #include "src/songlist/CVXHost.h"
-#include "src/CVXLookAndFeel.h"
 #include "src/songlist/CommandManager.h"
 #include "src/songlist/TrackInfo.h"
 
@@ -192,9 +192,12 @@ void InfoEditorSheet::buildRows()
     }
     for (const RowSpec& spec : kRowSpecs)
     {
-        auto& editor = *m_editors.emplace_back(std::make_unique<LabelWithInlineEditor>(spec.caption, "", true));
+        auto& editor =
+            *m_editors.emplace_back(std::make_unique<LabelWithInlineEditor>(spec.caption, "", true));
         const bool free = spec.maxLength == 0;
-        SetupEditor(editor, CVXLookAndFeel::GetFontOrDefault(free ? CVXLookAndFeel::kFontLocalText : CVXLookAndFeel::kFontAscii, kFontHeight),
+        SetupEditor(editor,
+                    CVXLookAndFeel::GetFontOrDefault(
+                        free ? CVXLookAndFeel::kFontLocalText : CVXLookAndFeel::kFontAscii, kFontHeight),
                     free ? juce::Justification::centredLeft : juce::Justification::centred);
         if (!free)
             editor.setInputRestrictions(spec.maxLength, kDigits, LabelWithInlineEditor::kInputMethodDisabled);
@@ -232,8 +235,8 @@ void InfoEditorSheet::buildNameGroup()
                 juce::Justification::centredLeft);
     m_separator.setBounds(192, 89, 88, 22);
     m_separator.addListener(this);
-    for (juce::Component* c : std::initializer_list<juce::Component*>{&m_copyFromTitle, &m_indexCaption, &m_insert,
-                                                                      &m_remove, &m_separatorCaption, &m_separator})
+    for (juce::Component* c : std::initializer_list<juce::Component*>{
+             &m_copyFromTitle, &m_indexCaption, &m_insert, &m_remove, &m_separatorCaption, &m_separator})
         addAndMakeVisible(c);
     for (juce::Button* b : {&m_copyFromTitle, &m_insert, &m_remove})
         b->addListener(this);
@@ -249,8 +252,8 @@ void InfoEditorSheet::buildOtherControls()
     m_well.setBounds(304, 48, 160, 120);
     m_cancel.setBounds(336, 264, 104, 24);
     m_ok.setBounds(336, 296, 104, 24);
-    for (juce::Button* b : {static_cast<juce::Button*>(&m_pictureCheck), static_cast<juce::Button*>(&m_cancel),
-                            static_cast<juce::Button*>(&m_ok)})
+    for (juce::Button* b : {static_cast<juce::Button*>(&m_pictureCheck),
+                            static_cast<juce::Button*>(&m_cancel), static_cast<juce::Button*>(&m_ok)})
     {
         b->addListener(this);
         addAndMakeVisible(b);
@@ -340,7 +343,8 @@ void InfoEditorSheet::commitOpenEditors()
 void InfoEditorSheet::DoBeforeOpen()
 {
     fillFromSelection();
-    m_ok.addShortcut(juce::KeyPress('i', juce::ModifierKeys::commandModifier | juce::ModifierKeys::shiftModifier, 0));
+    m_ok.addShortcut(
+        juce::KeyPress('i', juce::ModifierKeys::commandModifier | juce::ModifierKeys::shiftModifier, 0));
     m_cancel.addShortcut(juce::KeyPress(juce::KeyPress::escapeKey));
 }
 
@@ -483,8 +487,8 @@ void InfoEditorSheet::stackTextActions(bool& first)
         if (!isRowWritten(row))
             continue;
         for (int index : indices)
-            stack(std::make_unique<CVXActionRename>(m_host, index, m_rows[row].textId, m_rows[row].editor->getText(),
-                                                    false),
+            stack(std::make_unique<CVXActionRename>(m_host, index, m_rows[row].textId,
+                                                    m_rows[row].editor->getText(), false),
                   first);
     }
 }
@@ -510,13 +514,15 @@ void InfoEditorSheet::stackNameActions(bool& first)
             continue;
         const juce::String name = newSongName(*song, static_cast<int>(n), static_cast<int>(indices.size()));
         if (name.isNotEmpty() && name != song->getText(TrackInfo::kSongName))
-            stack(std::make_unique<CVXActionRename>(m_host, indices[n], TrackInfo::kSongName, name, true), first);
+            stack(std::make_unique<CVXActionRename>(m_host, indices[n], TrackInfo::kSongName, name, true),
+                  first);
     }
 }
 
 juce::String InfoEditorSheet::newSongName(const TrackInfo& song, int position, int count) const
 {
-    juce::String name = song.getText(m_copyFromTitle.getToggleState() ? TrackInfo::kTitle : TrackInfo::kSongName);
+    juce::String name =
+        song.getText(m_copyFromTitle.getToggleState() ? TrackInfo::kTitle : TrackInfo::kSongName);
     const juce::String separator = m_separator.getText();
     if (m_remove.getToggleState())
         name = removeNumbering(name, separator);
@@ -537,7 +543,8 @@ void InfoEditorSheet::stackPictureActions(bool& first)
 void InfoEditorSheet::stack(std::unique_ptr<juce::UndoableAction> action, bool& first)
 {
     m_commands.stackActionInUndoList(std::move(action), first,
-                                     first ? CommandManager::transactionName("Action_EditInfo") : juce::String());
+                                     first ? CommandManager::transactionName("Action_EditInfo")
+                                           : juce::String());
     first = false;
 }
 

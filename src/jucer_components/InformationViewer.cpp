@@ -5,8 +5,7 @@
 InformationViewer::InformationViewer(CVXHost& host)
     : m_name(host), m_time(host), m_total(host), m_separator("Separator", "/")
 {
-    m_separator.setFont(
-        CVXLookAndFeel::GetFontOrDefault(CVXLookAndFeel::kFontTime, 18.0f, juce::Font::bold));
+    m_separator.setFont(CVXLookAndFeel::GetFontOrDefault(CVXLookAndFeel::kFontTime, 18.0f, juce::Font::bold));
     m_separator.setColour(juce::Label::textColourId, juce::Colours::white);
     addAndMakeVisible(m_name);
     addAndMakeVisible(m_time);

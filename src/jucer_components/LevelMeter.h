@@ -1,10 +1,10 @@
 #pragma once
 
 #include "library/zfc/CZfcComponentListener.h"
-#include "src/songlist/CVXHost.h"
 #include "src/jucer_components/CVXCtrlLevelMeter.h"
 #include "src/jucer_components/FourStateImageButton.h"
 #include "src/jucer_components/ViewClock.h"
+#include "src/songlist/CVXHost.h"
 
 #include <juce_gui_basics/juce_gui_basics.h>
 

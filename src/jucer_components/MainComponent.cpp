@@ -1,34 +1,34 @@
 #include "src/jucer_components/MainComponent.h"
 
+#include "common/disc/DeviceChangeBroadcaster.h"
 #include "library/vextal_juce/CZJEResource.h"
 #include "library/zfc/CZfcSheet.h"
-#include "src/songlist/CVXHost.h"
 #include "src/CVXLookAndFeel.h"
-#include "src/songlist/CommandManager.h"
-#include "src/songlist/DialogManager.h"
 #include "src/InternalProcessProgressWindow.h"
-#include "src/songlist/CVXAudioDeviceManager.h"
 #include "src/Output/DiscBurnProgressWindow.h"
 #include "src/Output/DiscEraseProgressWindow.h"
-#include "src/songlist/Output/ExportManager.h"
 #include "src/Output/ExportProgressWindow.h"
-#include "src/SemiModalAlertWindow.h"
-#include "src/ShortcutKeyEditor.h"
-#include "common/disc/DeviceChangeBroadcaster.h"
 #include "src/Resource/CVXResourceManager.h"
 #include "src/Resource/VXImageTable.h"
+#include "src/SemiModalAlertWindow.h"
+#include "src/ShortcutKeyEditor.h"
 #include "src/jucer_components/BackGroundComponent.h"
 #include "src/jucer_components/CVXLayerList.h"
 #include "src/jucer_components/ComponentDresser.h"
 #include "src/jucer_components/DiscBurnSheet.h"
 #include "src/jucer_components/DiscOpenSheet.h"
-#include "src/jucer_components/ExportSheet.h"
 #include "src/jucer_components/ExportAndBurnCD.h"
+#include "src/jucer_components/ExportSheet.h"
 #include "src/jucer_components/InfoEditorSheet.h"
 #include "src/jucer_components/LevelMeter.h"
 #include "src/jucer_components/PreferencesSheet.h"
 #include "src/jucer_components/SongPropertyViewer.h"
 #include "src/jucer_components/TransportComponent.h"
+#include "src/songlist/CVXAudioDeviceManager.h"
+#include "src/songlist/CVXHost.h"
+#include "src/songlist/CommandManager.h"
+#include "src/songlist/DialogManager.h"
+#include "src/songlist/Output/ExportManager.h"
 
 namespace Vextal
 {
@@ -342,62 +342,62 @@ void MainComponent::getCommandInfo(juce::CommandID commandID, juce::ApplicationC
 
     switch (commandID)
     {
-        case kOpenDisc:
-            nameKey = "Menu_Item_OpenDisc";
-            categoryKey = "Menu_Name_File";
-            disabled = !normalMode;
-            addKey('o', command | juce::ModifierKeys::altModifier);
-            break;
-        case kExport:
-            categoryKey = "Menu_Name_File";
-            nameKey = session == ExportManager::kFileExport ? "Menu_Item_ExportCancel" : "Menu_Item_Export";
-            disabled = session != ExportManager::kFileExport && (empty || session == ExportManager::kDiscBurn);
-            addKey('e', command | juce::ModifierKeys::shiftModifier);
-            break;
-        case kBurnDisc:
-            categoryKey = "Menu_Name_File";
-            nameKey = session == ExportManager::kDiscBurn ? "Menu_Item_BurnDiscCancel" : "Menu_Item_BurnDisc";
-            disabled = session != ExportManager::kDiscBurn && (empty || session == ExportManager::kFileExport);
-            addKey('b', command | juce::ModifierKeys::shiftModifier);
-            break;
-        case kQuitSafely:
-            categoryKey = "Menu_Name_File";
-            break;
-        case kSelectAll:
-            nameKey = "Menu_Item_SelectAll";
-            disabled = empty || !normalMode;
-            addKey('a', command);
-            break;
-        case kInvertSelection:
-            nameKey = "Menu_Item_InvertSongSelection";
-            disabled = empty || !normalMode;
-            break;
-        case kEditSongName:
-            nameKey = "Menu_Item_EditSongName";
-            disabled = empty || !normalMode;
-            addKey(juce::KeyPress::returnKey, command);
-            addKey(juce::KeyPress::F2Key, 0);
-            break;
-        case kEditSongInformation:
-            nameKey = "Menu_Item_BatchEditMetaData";
-            disabled = empty || !normalMode;
-            addKey('i', command | juce::ModifierKeys::shiftModifier);
-            break;
-        case kPreferences:
-            nameKey = "Menu_Item_Preferences";
-            disabled = !normalMode;
-            addKey(',', command);
-            break;
-        case kEditShortcutKeys:
-            nameKey = "Menu_Item_EditShortcutKeys";
-            break;
-        case kSongProperty:
-            nameKey = "Menu_Item_Property";
-            categoryKey = "Menu_Name_View";
-            disabled = !selected;
-            break;
-        default:
-            return;
+    case kOpenDisc:
+        nameKey = "Menu_Item_OpenDisc";
+        categoryKey = "Menu_Name_File";
+        disabled = !normalMode;
+        addKey('o', command | juce::ModifierKeys::altModifier);
+        break;
+    case kExport:
+        categoryKey = "Menu_Name_File";
+        nameKey = session == ExportManager::kFileExport ? "Menu_Item_ExportCancel" : "Menu_Item_Export";
+        disabled = session != ExportManager::kFileExport && (empty || session == ExportManager::kDiscBurn);
+        addKey('e', command | juce::ModifierKeys::shiftModifier);
+        break;
+    case kBurnDisc:
+        categoryKey = "Menu_Name_File";
+        nameKey = session == ExportManager::kDiscBurn ? "Menu_Item_BurnDiscCancel" : "Menu_Item_BurnDisc";
+        disabled = session != ExportManager::kDiscBurn && (empty || session == ExportManager::kFileExport);
+        addKey('b', command | juce::ModifierKeys::shiftModifier);
+        break;
+    case kQuitSafely:
+        categoryKey = "Menu_Name_File";
+        break;
+    case kSelectAll:
+        nameKey = "Menu_Item_SelectAll";
+        disabled = empty || !normalMode;
+        addKey('a', command);
+        break;
+    case kInvertSelection:
+        nameKey = "Menu_Item_InvertSongSelection";
+        disabled = empty || !normalMode;
+        break;
+    case kEditSongName:
+        nameKey = "Menu_Item_EditSongName";
+        disabled = empty || !normalMode;
+        addKey(juce::KeyPress::returnKey, command);
+        addKey(juce::KeyPress::F2Key, 0);
+        break;
+    case kEditSongInformation:
+        nameKey = "Menu_Item_BatchEditMetaData";
+        disabled = empty || !normalMode;
+        addKey('i', command | juce::ModifierKeys::shiftModifier);
+        break;
+    case kPreferences:
+        nameKey = "Menu_Item_Preferences";
+        disabled = !normalMode;
+        addKey(',', command);
+        break;
+    case kEditShortcutKeys:
+        nameKey = "Menu_Item_EditShortcutKeys";
+        break;
+    case kSongProperty:
+        nameKey = "Menu_Item_Property";
+        categoryKey = "Menu_Name_View";
+        disabled = !selected;
+        break;
+    default:
+        return;
     }
     const juce::String name = nameKey != nullptr ? text(nameKey) : juce::String("Quit Safely");
     result.setInfo(name, name, text(categoryKey), 0);
@@ -408,26 +408,45 @@ bool MainComponent::perform(const InvocationInfo& info)
 {
     switch (info.commandID)
     {
-        case kOpenDisc: performOpenDisc(); return true;
-        case kExport: performExport(); return true;
-        case kBurnDisc: performBurnDisc(); return true;
-        case kQuitSafely: performQuitSafely(); return true;
-        case kSelectAll:
-            if (m_songListPanel != nullptr)
-                m_songListPanel->selectAllSongs();
-            else
-                m_host.SetSelectedSongs(0, m_host.GetNumSongs(), false);
-            return true;
-        case kInvertSelection: performInvertSelection(); return true;
-        case kEditSongName:
-            if (m_songListPanel != nullptr)
-                m_songListPanel->editSongName();
-            return true;
-        case kEditSongInformation: performEditSongInformation(); return true;
-        case kPreferences: performPreferences(); return true;
-        case kEditShortcutKeys: ShortcutKeyEditor::showModal(this); return true;
-        case kSongProperty: performSongProperty(); return true;
-        default: return false;
+    case kOpenDisc:
+        performOpenDisc();
+        return true;
+    case kExport:
+        performExport();
+        return true;
+    case kBurnDisc:
+        performBurnDisc();
+        return true;
+    case kQuitSafely:
+        performQuitSafely();
+        return true;
+    case kSelectAll:
+        if (m_songListPanel != nullptr)
+            m_songListPanel->selectAllSongs();
+        else
+            m_host.SetSelectedSongs(0, m_host.GetNumSongs(), false);
+        return true;
+    case kInvertSelection:
+        performInvertSelection();
+        return true;
+    case kEditSongName:
+        if (m_songListPanel != nullptr)
+            m_songListPanel->editSongName();
+        return true;
+    case kEditSongInformation:
+        performEditSongInformation();
+        return true;
+    case kPreferences:
+        performPreferences();
+        return true;
+    case kEditShortcutKeys:
+        ShortcutKeyEditor::showModal(this);
+        return true;
+    case kSongProperty:
+        performSongProperty();
+        return true;
+    default:
+        return false;
     }
 }
 
@@ -459,9 +478,11 @@ void MainComponent::performOpenDisc()
     CommandManager* commands = CommandManager::GetInstance();
     if (m_host.GetMode() != 0 || CZfcSheet::sm_iNumSheetsOpened > 0 || commands == nullptr)
         return;
-    openSheet(m_discOpenSheet, [this, commands] {
-        return std::make_unique<DiscOpenSheet>(m_host, *commands, DeviceChangeBroadcaster::getInstance());
-    });
+    openSheet(m_discOpenSheet,
+              [this, commands] {
+                  return std::make_unique<DiscOpenSheet>(m_host, *commands,
+                                                         DeviceChangeBroadcaster::getInstance());
+              });
 }
 
 void MainComponent::performEditSongInformation()
@@ -469,7 +490,8 @@ void MainComponent::performEditSongInformation()
     CommandManager* commands = CommandManager::GetInstance();
     if (m_host.GetMode() != 0 || CZfcSheet::sm_iNumSheetsOpened > 0 || commands == nullptr)
         return;
-    openSheet(m_infoEditorSheet, [this, commands] { return std::make_unique<InfoEditorSheet>(m_host, *commands); });
+    openSheet(m_infoEditorSheet,
+              [this, commands] { return std::make_unique<InfoEditorSheet>(m_host, *commands); });
 }
 
 void MainComponent::performPreferences()
@@ -530,8 +552,9 @@ void MainComponent::resumeSession(ExportSession* paused)
 void MainComponent::askToCancelSession(const char* messageKey)
 {
     ExportSession* paused = pauseSession();
-    if (DialogManager::showOkCancelBox(juce::MessageBoxIconType::QuestionIcon, text("Common_ConfirmationDialogTitle"),
-                                       text(messageKey), text("Button_Stop"), text("Button_Continue")))
+    if (DialogManager::showOkCancelBox(juce::MessageBoxIconType::QuestionIcon,
+                                       text("Common_ConfirmationDialogTitle"), text(messageKey),
+                                       text("Button_Stop"), text("Button_Continue")))
         if (ExportManager* manager = ExportManager::GetInstance())
             manager->cancel();
     resumeSession(paused);
@@ -544,11 +567,13 @@ void MainComponent::performExport()
         if (auto* lookAndFeel = CZJESingleton<CVXLookAndFeel>::GetInstance())
             lookAndFeel->setFilenameComponentDialogMessage(
                 text("Juce_ChooseFolder_Mac").replace("%1", text("Export_Destination")), true);
-        openSheet(m_exportSheet, [this] {
-            auto sheet = std::make_unique<ExportSheet>(kCancelledProperty);
-            sheet->AddListener(this);
-            return sheet;
-        });
+        openSheet(m_exportSheet,
+                  [this]
+                  {
+                      auto sheet = std::make_unique<ExportSheet>(kCancelledProperty);
+                      sheet->AddListener(this);
+                      return sheet;
+                  });
         return;
     }
     if (currentSession() != nullptr)
@@ -585,15 +610,17 @@ void MainComponent::performBurnDisc()
         }
         if (drives != ExportManager::kBurnDriveFound)
         {
-            DialogManager::showMessageBox(juce::MessageBoxIconType::WarningIcon, text("Common_ErrorDialogTitle"),
-                                          text("DiscBurn_DriveNotFound"));
+            DialogManager::showMessageBox(juce::MessageBoxIconType::WarningIcon,
+                                          text("Common_ErrorDialogTitle"), text("DiscBurn_DriveNotFound"));
             return;
         }
-        openSheet(m_discBurnSheet, [this] {
-            auto sheet = std::make_unique<DiscBurnSheet>(kCancelledProperty);
-            sheet->AddListener(this);
-            return sheet;
-        });
+        openSheet(m_discBurnSheet,
+                  [this]
+                  {
+                      auto sheet = std::make_unique<DiscBurnSheet>(kCancelledProperty);
+                      sheet->AddListener(this);
+                      return sheet;
+                  });
         return;
     }
     if (currentSession() != nullptr)
@@ -615,8 +642,9 @@ void MainComponent::performQuitSafely()
         yes = DialogManager::showOkCancelBox(warning, text("Export_Title"), text("Export_CancelAndShutdown"),
                                              text("Button_Yes"), text("Button_No"));
     else if (kind == ExportManager::kDiscBurn)
-        yes = DialogManager::showOkCancelBox(warning, text("DiscBurn_Title"), text("DiscBurn_CancelAndShutdown"),
-                                             text("Button_Yes"), text("Button_No"));
+        yes = DialogManager::showOkCancelBox(warning, text("DiscBurn_Title"),
+                                             text("DiscBurn_CancelAndShutdown"), text("Button_Yes"),
+                                             text("Button_No"));
     else if (kind == ExportManager::kDiscErase)
         DialogManager::showMessageBox(warning, text("DiscErase_Title"), text("DiscErase_CannotShutdown"));
     tidySheets();
@@ -660,15 +688,20 @@ void MainComponent::exportAboutToStart(ExportSession* session)
     deleteOutputProgressWindow();
     switch (currentSessionClass())
     {
-        case ExportManager::kFileExport:
-            // Only the normalization pass has a window; the songs' progress
-            // shows in the player panel.
-            if (session != nullptr && session->doesNormalize())
-                m_outputProgress = std::make_unique<ExportProgressWindow>();
-            break;
-        case ExportManager::kDiscBurn: m_outputProgress = std::make_unique<DiscBurnProgressWindow>(); break;
-        case ExportManager::kDiscErase: m_outputProgress = std::make_unique<DiscEraseProgressWindow>(); break;
-        default: break;
+    case ExportManager::kFileExport:
+        // Only the normalization pass has a window; the songs' progress
+        // shows in the player panel.
+        if (session != nullptr && session->doesNormalize())
+            m_outputProgress = std::make_unique<ExportProgressWindow>();
+        break;
+    case ExportManager::kDiscBurn:
+        m_outputProgress = std::make_unique<DiscBurnProgressWindow>();
+        break;
+    case ExportManager::kDiscErase:
+        m_outputProgress = std::make_unique<DiscEraseProgressWindow>();
+        break;
+    default:
+        break;
     }
     if (m_outputProgress == nullptr)
         return;
@@ -678,7 +711,8 @@ void MainComponent::exportAboutToStart(ExportSession* session)
         if (juce::ComponentPeer* peer = getPeer())
         {
             const juce::Rectangle<int> bounds = peer->getBounds();
-            window->setCentrePosition(bounds.getX() + bounds.getWidth() / 2, bounds.getY() + bounds.getHeight() / 2);
+            window->setCentrePosition(bounds.getX() + bounds.getWidth() / 2,
+                                      bounds.getY() + bounds.getHeight() / 2);
         }
 }
 
@@ -721,12 +755,13 @@ void MainComponent::exportEnded(ExportSession* session, bool aborted)
     if (!session->hasNormalized())
     {
         if (message.isNotEmpty())
-            DialogManager::showMessageBox(ok ? juce::MessageBoxIconType::NoIcon : juce::MessageBoxIconType::WarningIcon,
+            DialogManager::showMessageBox(ok ? juce::MessageBoxIconType::NoIcon
+                                             : juce::MessageBoxIconType::WarningIcon,
                                           title, message);
     }
     else if (DialogManager::showOkCancelBox(juce::MessageBoxIconType::QuestionIcon, title,
-                                            message + "\n" + text("Export_ApplyNormalizedGain"), text("Button_Apply"),
-                                            text("Button_DontApply")))
+                                            message + "\n" + text("Export_ApplyNormalizedGain"),
+                                            text("Button_Apply"), text("Button_DontApply")))
     {
         session->applyNormalizedGains();
     }
@@ -739,18 +774,20 @@ void MainComponent::exportErrorOccured(ExportSession*, const char* key, const ju
     if (key == nullptr)
         return;
     const juce::String message = text(key).replace("%1", args.isEmpty() ? juce::String() : args[0]);
-    DialogManager::showMessageBox(juce::MessageBoxIconType::WarningIcon, text("Common_ErrorDialogTitle"), message, {},
-                                  songNamesOf(songs));
+    DialogManager::showMessageBox(juce::MessageBoxIconType::WarningIcon, text("Common_ErrorDialogTitle"),
+                                  message, {}, songNamesOf(songs));
 }
 
-bool MainComponent::exportShouldIgnoreWarning(ExportSession*, const char* key, const juce::SparseSet<int>& songs,
+bool MainComponent::exportShouldIgnoreWarning(ExportSession*, const char* key,
+                                              const juce::SparseSet<int>& songs,
                                               const juce::StringArray& args)
 {
     if (key == nullptr)
         return true;
     const juce::String message = text(key).replace("%1", args.isEmpty() ? juce::String() : args[0]);
     const char* okKey = juce::String(key) == "Export_AlreadyExists" ? "Button_Replace" : "Button_Continue";
-    return DialogManager::showOkCancelBox(juce::MessageBoxIconType::WarningIcon, text("Common_WarningDialogTitle"),
-                                          message, text(okKey), text("Button_Stop"), songNamesOf(songs));
+    return DialogManager::showOkCancelBox(juce::MessageBoxIconType::WarningIcon,
+                                          text("Common_WarningDialogTitle"), message, text(okKey),
+                                          text("Button_Stop"), songNamesOf(songs));
 }
 } // namespace Vextal

@@ -1,8 +1,8 @@
 #pragma once
 
 #include "library/zfc/CZfcSheetListener.h"
-#include "src/CommandIDs.h"
 #include "src/ActionManager.h"
+#include "src/CommandIDs.h"
 #include "src/songlist/Output/ExportSession.h"
 
 #include <juce_gui_basics/juce_gui_basics.h>
@@ -114,7 +114,8 @@ private:
     void performQuitSafely();
 
     // Opens a sheet, making it first when it does not exist yet.
-    void openSheet(std::unique_ptr<CZfcSheet>& sheet, const std::function<std::unique_ptr<CZfcSheet>()>& make);
+    void openSheet(std::unique_ptr<CZfcSheet>& sheet,
+                   const std::function<std::unique_ptr<CZfcSheet>()>& make);
     // Pauses the running session around a question whose OK cancels it.
     void askToCancelSession(const char* messageKey);
     // Pauses the running session and takes its progress window from the

@@ -33,8 +33,8 @@ OthersPreferenceTab::OthersPreferenceTab()
     m_folder.setLookAndFeel(&m_folderLook);
     m_reset.setButtonText(CZJEResource::GetText("Button_Reset"));
     m_reset.addListener(this);
-    for (juce::Component* c : std::initializer_list<juce::Component*>{&m_folderCaption, &m_folder, &m_resetCaption,
-                                                                      &m_reset})
+    for (juce::Component* c :
+         std::initializer_list<juce::Component*>{&m_folderCaption, &m_folder, &m_resetCaption, &m_reset})
         addAndMakeVisible(c);
     bindComponent(m_parameter, CommonExportParameter::kTempDirectory, &m_folder);
     setSize(kWidth, kHeight);

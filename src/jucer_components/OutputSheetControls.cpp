@@ -1,7 +1,7 @@
 #include "src/jucer_components/OutputSheetControls.h"
 
-#include "src/songlist/CVXHost.h"
 #include "src/CVXLookAndFeel.h"
+#include "src/songlist/CVXHost.h"
 
 namespace Vextal
 {
@@ -40,7 +40,8 @@ void setUpChoiceBox(juce::Component& parent, juce::ComboBox& box, juce::Rectangl
 
 std::function<bool()> hasSelectedSongs(CVXHost* host)
 {
-    return [host] {
+    return [host]
+    {
         const CVXHost* h = host != nullptr ? host : CVXHost::GetInstance();
         return h != nullptr && !h->GetSelection().isEmpty();
     };

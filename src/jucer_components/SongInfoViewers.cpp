@@ -63,8 +63,8 @@ void SongInfoViewer::RefreshLocked()
 
 SongNameViewer::SongNameViewer(CVXHost& host) : SongInfoViewer(host, 220, 30)
 {
-    m_label.setFont(CVXLookAndFeel::GetFontOrDefault(CVXLookAndFeel::kFontLocalText, kFontHeight,
-                                                     juce::Font::bold));
+    m_label.setFont(
+        CVXLookAndFeel::GetFontOrDefault(CVXLookAndFeel::kFontLocalText, kFontHeight, juce::Font::bold));
     refresh();
 }
 
@@ -154,5 +154,6 @@ SongTimeViewer::SongTimeViewer(CVXHost& host) : SongTimeViewerBase(host)
 void SongTimeViewer::refresh()
 {
     const Vextal::TrackInfo* song = CurrentSong();
-    SetText(song != nullptr ? Vextal::convertTimeToString(song->getTotalTimeSecond(), 0) : juce::String(kNoTime));
+    SetText(song != nullptr ? Vextal::convertTimeToString(song->getTotalTimeSecond(), 0)
+                            : juce::String(kNoTime));
 }

@@ -4,8 +4,8 @@
 #include "common/file/CPlaylistSong.h"
 #include "common/file/VextalFileUtil.h"
 #include "library/vextal_juce/CZJEResource.h"
-#include "src/songlist/CVXHost.h"
 #include "src/CVXLookAndFeel.h"
+#include "src/songlist/CVXHost.h"
 #include "src/songlist/TrackInfo.h"
 #include "src/songlist/VXUtil.h"
 
@@ -32,7 +32,8 @@ int64_t MeasureFile(CPlaylistFile& file)
 {
     if (file.GetAbsStopSample() < 0)
     {
-        std::unique_ptr<CAudioFileReadBase> reader(VextalFileUtil::CreateAudioFileReadObject(file.GetFilePath(), false));
+        std::unique_ptr<CAudioFileReadBase> reader(
+            VextalFileUtil::CreateAudioFileReadObject(file.GetFilePath(), false));
         if (reader == nullptr)
             return 0;
         file.SetFile(file.GetFilePath(), file.GetAbsStartSample(), reader->GetAbsStopSample(),
@@ -129,7 +130,8 @@ std::unique_ptr<SongTreeViewItem> SongPropertyViewer::createTreeFromTrackInfo(co
         model.CopyAll(song.getSong());
     int64_t start = 0;
     for (int s = 0; s < model.GetNumSections(); ++s)
-        start += AddSection(*model.GetSectionPtr(static_cast<unsigned>(s)), start, song.getSampleRate(), *item, font);
+        start += AddSection(*model.GetSectionPtr(static_cast<unsigned>(s)), start, song.getSampleRate(),
+                            *item, font);
     const juce::String& picture = song.getAttachedPictureFilePath();
     if (picture.isNotEmpty())
     {

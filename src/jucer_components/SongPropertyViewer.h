@@ -37,7 +37,8 @@ public:
 
     // The subtree of one song, its items measured with font (borrowed by the
     // items).
-    static std::unique_ptr<SongTreeViewItem> createTreeFromTrackInfo(const TrackInfo& song, const juce::Font& font);
+    static std::unique_ptr<SongTreeViewItem> createTreeFromTrackInfo(const TrackInfo& song,
+                                                                     const juce::Font& font);
 
     SongTreeView& getTreeView() { return m_tree; }
     juce::TextButton& getOkButton() { return m_ok; }

@@ -36,7 +36,8 @@ void SongTreeView::paintOverChildren(juce::Graphics& g)
     g.drawRect(0, 0, width, height, 1);
 }
 
-SongTreeViewItem::SongTreeViewItem(const juce::String& text, bool container, bool missing, const juce::Font& font)
+SongTreeViewItem::SongTreeViewItem(const juce::String& text, bool container, bool missing,
+                                   const juce::Font& font)
     : m_text(text), m_textWidth(font.getStringWidth(text)), m_container(container), m_missing(missing),
       m_font(font)
 {

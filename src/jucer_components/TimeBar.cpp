@@ -32,8 +32,10 @@ int Height(const juce::Image& image)
 // H the bar image's, P and Q the pointer image's (five frames stacked).
 struct BarSizes
 {
-    BarSizes(const juce::Image& bar, const juce::Image& pointer, const juce::Image& left, const juce::Image& right)
-        : L(Width(left)), R(Width(right)), B(Width(bar)), H(Height(bar)), P(Width(pointer)), Q(Height(pointer))
+    BarSizes(const juce::Image& bar, const juce::Image& pointer, const juce::Image& left,
+             const juce::Image& right)
+        : L(Width(left)), R(Width(right)), B(Width(bar)), H(Height(bar)), P(Width(pointer)),
+          Q(Height(pointer))
     {
     }
 
@@ -47,8 +49,9 @@ bool IsRightButton(const juce::MouseEvent& e)
 } // namespace
 
 TimeBar::TimeBar(CVXHost& host)
-    : m_host(host), m_bar(LoadBarImage(Vextal::kImageTimeBar)), m_pointer(LoadBarImage(Vextal::kImageTimeBarPoint)),
-      m_left(LoadBarImage(Vextal::kImageTimeBarLeft)), m_right(LoadBarImage(Vextal::kImageTimeBarRight))
+    : m_host(host), m_bar(LoadBarImage(Vextal::kImageTimeBar)),
+      m_pointer(LoadBarImage(Vextal::kImageTimeBarPoint)), m_left(LoadBarImage(Vextal::kImageTimeBarLeft)),
+      m_right(LoadBarImage(Vextal::kImageTimeBarRight))
 {
     setSize(650, 20);
     const Vextal::TrackInfo* song = ShownSong();

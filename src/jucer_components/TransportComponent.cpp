@@ -61,8 +61,9 @@ TransportComponent::TransportComponent(CVXHost& host, juce::ApplicationCommandMa
     // next press.
     m_rewind.onPress = [this] { m_cueingBack = false; };
     m_fastForward.onPress = [this] { m_cueingForward = false; };
-    for (juce::Button* button : {static_cast<juce::Button*>(&m_rewind), static_cast<juce::Button*>(&m_fastForward),
-                                 static_cast<juce::Button*>(&m_play)})
+    for (juce::Button* button :
+         {static_cast<juce::Button*>(&m_rewind), static_cast<juce::Button*>(&m_fastForward),
+          static_cast<juce::Button*>(&m_play)})
     {
         button->addListener(this);
         addAndMakeVisible(button);
@@ -105,8 +106,8 @@ void TransportComponent::ForwardToBar(const juce::MouseEvent& e,
         at = {static_cast<float>(TimeBar::BarLength), 0.0f};
     else
         return;
-    const juce::MouseEvent forBar(e.source, at, e.mods, e.pressure, e.orientation, e.rotation, e.tiltX, e.tiltY,
-                                  &m_timeBar, e.originalComponent, e.eventTime, at, e.mouseDownTime,
+    const juce::MouseEvent forBar(e.source, at, e.mods, e.pressure, e.orientation, e.rotation, e.tiltX,
+                                  e.tiltY, &m_timeBar, e.originalComponent, e.eventTime, at, e.mouseDownTime,
                                   e.getNumberOfClicks(), e.mouseWasDraggedSinceMouseDown());
     (m_timeBar.*handler)(forBar);
 }

@@ -1,10 +1,10 @@
 #pragma once
 
-#include "src/songlist/CVXHost.h"
 #include "src/jucer_components/FourStateImageButton.h"
 #include "src/jucer_components/InformationViewer.h"
 #include "src/jucer_components/TimeBar.h"
 #include "src/jucer_components/ViewClock.h"
+#include "src/songlist/CVXHost.h"
 
 #include <juce_gui_basics/juce_gui_basics.h>
 
@@ -63,7 +63,8 @@ public:
     // Registers with the host (removed by the destructor). commands: the
     // target of the play button (none: play does nothing). clock: the time of
     // the cue buttons' presses.
-    TransportComponent(CVXHost& host, juce::ApplicationCommandManager* commands, Vextal::ViewClock clock = {});
+    TransportComponent(CVXHost& host, juce::ApplicationCommandManager* commands,
+                       Vextal::ViewClock clock = {});
     ~TransportComponent() override;
 
     void paint(juce::Graphics&) override {}

@@ -42,10 +42,14 @@ juce::String FailureOf(int status)
     {
         if (WEXITSTATUS(status) == 0)
             return {};
-        return Text("Other_OpenerFailed").replace("%1", kOpener).replace("%2", juce::String(WEXITSTATUS(status)));
+        return Text("Other_OpenerFailed")
+            .replace("%1", kOpener)
+            .replace("%2", juce::String(WEXITSTATUS(status)));
     }
     if (WIFSIGNALED(status))
-        return Text("Other_OpenerKilled").replace("%1", kOpener).replace("%2", juce::String(WTERMSIG(status)));
+        return Text("Other_OpenerKilled")
+            .replace("%1", kOpener)
+            .replace("%2", juce::String(WTERMSIG(status)));
     return Text("Other_OpenerFailed").replace("%1", kOpener).replace("%2", juce::String(status));
 }
 
@@ -77,25 +81,28 @@ pid_t Spawn(const juce::String& program, const juce::File& document, juce::Strin
 // state; a failure after the caller stopped waiting goes to lateFailure.
 void Reap(pid_t pid, std::shared_ptr<ChildState> state, std::function<void(const juce::String&)> lateFailure)
 {
-    std::thread([pid, state, lateFailure = std::move(lateFailure)] {
-        int status = 0;
-        while (::waitpid(pid, &status, 0) < 0 && errno == EINTR)
+    std::thread(
+        [pid, state, lateFailure = std::move(lateFailure)]
         {
-        }
-        bool late = false;
-        {
-            const std::lock_guard<std::mutex> lock(state->mutex);
-            state->done = true;
-            state->status = status;
-            late = state->late;
-        }
-        state->ended.notify_all();
-        if (!late || !lateFailure)
-            return;
-        const juce::String failure = FailureOf(status);
-        if (failure.isNotEmpty())
-            juce::MessageManager::callAsync([lateFailure, failure] { lateFailure(failure); });
-    }).detach();
+            int status = 0;
+            while (::waitpid(pid, &status, 0) < 0 && errno == EINTR)
+            {
+            }
+            bool late = false;
+            {
+                const std::lock_guard<std::mutex> lock(state->mutex);
+                state->done = true;
+                state->status = status;
+                late = state->late;
+            }
+            state->ended.notify_all();
+            if (!late || !lateFailure)
+                return;
+            const juce::String failure = FailureOf(status);
+            if (failure.isNotEmpty())
+                juce::MessageManager::callAsync([lateFailure, failure] { lateFailure(failure); });
+        })
+        .detach();
 }
 } // namespace
 

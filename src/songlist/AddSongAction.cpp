@@ -25,11 +25,12 @@ void RunOnWorkerThread(AddSongWorker& worker)
         void setProgress(double) override {}
         void setStatusMessage(const juce::String&) override {}
     };
-    std::thread thread([&worker]
-                       {
-                           NoFeedback feedback;
-                           worker.run(feedback);
-                       });
+    std::thread thread(
+        [&worker]
+        {
+            NoFeedback feedback;
+            worker.run(feedback);
+        });
     thread.join();
     worker.deliverFinishedSongs();
 }

@@ -85,7 +85,8 @@ void AddSongWorker::deliverFinishedSongs()
         m_sink(songs);
 }
 
-int AddSongWorker::readAll(TrackReader& reader, Feedback& feedback, const std::function<void(double)>& progress)
+int AddSongWorker::readAll(TrackReader& reader, Feedback& feedback,
+                           const std::function<void(double)>& progress)
 {
     int count = 0;
     while (reader.isReady() && !feedback.shouldStop())
@@ -113,7 +114,8 @@ bool AddSongWorker::addFile(const juce::String& path, double progressBase, doubl
         return false;
     }
     std::unique_ptr<TrackReader> reader = ReaderFor(path);
-    const int read = readAll(*reader, feedback, [&feedback, progressBase, progressStep](double)
+    const int read = readAll(*reader, feedback,
+                             [&feedback, progressBase, progressStep](double)
                              { feedback.setProgress(progressBase + progressStep); });
     if (read == 0 && !feedback.shouldStop())
         ++m_failed;
@@ -128,7 +130,8 @@ bool AddSongWorker::addVolume(const juce::String& path, int index, double total,
     feedback.setStatusMessage(CZJEResource::GetText("Songlist_CheckAudioCDTrack"));
     setCurrentFileName(CZJEResource::GetText("DiscOpen_SongNamePrefix"));
     const double files = m_files.size();
-    readAll(cd, feedback, [&feedback, index, total, files](double progress)
+    readAll(cd, feedback,
+            [&feedback, index, total, files](double progress)
             { feedback.setProgress((files + (index + progress) * kFolderWeight) / total); });
     return true;
 }

@@ -39,7 +39,8 @@ void ReplaceWithCopy(const juce::File& source, const juce::File& target)
         target.deleteFile();
         return;
     }
-    CAtomicFileWriter::CopyFile(source.getFullPathName().toStdString(), target.getFullPathName().toStdString());
+    CAtomicFileWriter::CopyFile(source.getFullPathName().toStdString(),
+                                target.getFullPathName().toStdString());
 }
 
 // Lets the owner replace one of the application's own files that was made
@@ -68,9 +69,13 @@ juce::File CVXHost::GetApplicationDataFolder()
 // Construction and destruction
 
 CVXHost::CVXHost()
-    : CVXHost(Services{CVXAudioDeviceManager::GetInstance(), Vextal::ExportManager::GetInstance(),
-                       DeviceChangeBroadcaster::getInstance(), CZfcSingleton<CVXPreferences>::GetInstance(),
-                       GetApplicationDataFolder(), [] { juce::JUCEApplicationBase::quit(); }, {}})
+    : CVXHost(Services{CVXAudioDeviceManager::GetInstance(),
+                       Vextal::ExportManager::GetInstance(),
+                       DeviceChangeBroadcaster::getInstance(),
+                       CZfcSingleton<CVXPreferences>::GetInstance(),
+                       GetApplicationDataFolder(),
+                       [] { juce::JUCEApplicationBase::quit(); },
+                       {}})
 {
 }
 

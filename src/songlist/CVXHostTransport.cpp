@@ -420,8 +420,8 @@ void CVXHost::releaseFileIfCurrentlyUsed(const juce::String& path)
     for (const CPlaylistFile* file : files)
     {
         const juce::String filePath(file->GetFilePath());
-        if (CVolumePath::IsOnVolume(filePath, path)
-            || CVolumePath::IsOnVolume(CVolumePath::Canonical(filePath), volume))
+        if (CVolumePath::IsOnVolume(filePath, path) ||
+            CVolumePath::IsOnVolume(CVolumePath::Canonical(filePath), volume))
         {
             SetPlayerStatus(kStatusStopped);
             m_player->Stop();

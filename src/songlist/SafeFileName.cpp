@@ -90,19 +90,20 @@ juce::String makeExportFileBaseName(const juce::String& songName, const juce::St
                             static_cast<int>(extension.getNumBytesAsUTF8()) + kWriterNumberingBytes);
 }
 
-juce::StringArray exportFileNamesOf(const juce::String& songName, int numChannels, const juce::String& extension,
-                                    int channelMode)
+juce::StringArray exportFileNamesOf(const juce::String& songName, int numChannels,
+                                    const juce::String& extension, int channelMode)
 {
     juce::StringArray names;
     const juce::String base = makeExportFileBaseName(songName, extension);
-    const int files =
-        channelMode == 0 ? CChannelGroupWrite::GetNumFilesToBeCreated(static_cast<uint16_t>(numChannels), 1) : 1;
+    const int files = channelMode == 0
+                          ? CChannelGroupWrite::GetNumFilesToBeCreated(static_cast<uint16_t>(numChannels), 1)
+                          : 1;
     std::vector<wchar_t> name(CSongWrite::kMaxBaseNameLength + CSongWrite::kMaxExtensionLength + 16);
     for (int k = 0; k < files; ++k)
     {
         if (CChannelGroupWrite::GetFileNameToBeCreated(name.data(), static_cast<int>(name.size()) - 1,
-                                                       base.toWideCharPointer(), extension.toWideCharPointer(),
-                                                       files, k))
+                                                       base.toWideCharPointer(),
+                                                       extension.toWideCharPointer(), files, k))
             names.add(juce::String(name.data()));
     }
     return names;

@@ -32,8 +32,8 @@ juce::String makeExportFileBaseName(const juce::String& songName, const juce::St
 // The names (without folder) of the files an export writes for a song:
 // one file in stereo (channelMode 1), one file per channel in mono
 // (channelMode 0), numbered ".trk1", ".trk2", ... when there are several.
-juce::StringArray exportFileNamesOf(const juce::String& songName, int numChannels, const juce::String& extension,
-                                    int channelMode);
+juce::StringArray exportFileNamesOf(const juce::String& songName, int numChannels,
+                                    const juce::String& extension, int channelMode);
 
 // The positions of the targets that would write a file another target also
 // writes: each target gives the names of its files, compared without regard

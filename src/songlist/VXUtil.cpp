@@ -108,7 +108,8 @@ juce::String convertTimeToString(int hours, int minutes, float seconds, int styl
     const int s = static_cast<int>(rest);
     const int ms = static_cast<int>((rest - s) * 1000.0);
     if (style == 1)
-        return h > 0 ? juce::String::formatted("%d:%02d:%02d", h, m, s) : juce::String::formatted("%d:%02d", m, s);
+        return h > 0 ? juce::String::formatted("%d:%02d:%02d", h, m, s)
+                     : juce::String::formatted("%d:%02d", m, s);
     return juce::String::formatted("%02d:%02d:%02d.%03d", h, m, s, ms);
 }
 

@@ -9,8 +9,8 @@
 //             "songs NAME|NAME|...", then quits.
 // The command line is the application's own.
 
-#include "src/songlist/Action/CVXActionRename.h"
 #include "src/CVXApp.h"
+#include "src/songlist/Action/CVXActionRename.h"
 #include "src/songlist/CVXHost.h"
 #include "src/songlist/CommandManager.h"
 #include "src/songlist/ScriptedDialogPresenter.h"

@@ -1,5 +1,5 @@
-#include "tests/support/HostTestSupport.h"
 #include "tests/support/CheckReports.h"
+#include "tests/support/HostTestSupport.h"
 
 #include "common/file/CMarker.h"
 

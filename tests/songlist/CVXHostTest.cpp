@@ -1,5 +1,5 @@
-#include "tests/support/HostTestSupport.h"
 #include "tests/support/CheckReports.h"
+#include "tests/support/HostTestSupport.h"
 
 #include <gtest/gtest.h>
 
@@ -498,7 +498,8 @@ TEST_F(CVXHostTest, AnUnmountRequestReleasesTheCurrentSong)
 
     // The system names the volume through a link, with a trailing separator.
     std::filesystem::create_directory_symlink(m_folder / "volume", m_folder / "link");
-    m_broadcaster.broadcastMessageCallback(kDeviceChangeUnmountRequested, (m_folder / "link").string() + "//");
+    m_broadcaster.broadcastMessageCallback(kDeviceChangeUnmountRequested,
+                                           (m_folder / "link").string() + "//");
     Dispatch(20);
     EXPECT_EQ(m_host->GetPlayerStatus(), CVXHost::kStatusStopped);
     EXPECT_EQ(m_host->GetSongReader()->GetNumSections(), 0);

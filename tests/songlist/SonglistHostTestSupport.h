@@ -4,8 +4,8 @@
 #include "src/songlist/CommandManager.h"
 #include "src/songlist/ScriptedDialogPresenter.h"
 #include "tests/support/HostTestSupport.h"
-#include "tests/support/UiTestSupport.h"
 #include "tests/support/ScopedSingletonInstance.h"
+#include "tests/support/UiTestSupport.h"
 
 #include <memory>
 

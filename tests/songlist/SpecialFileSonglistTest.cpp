@@ -4,12 +4,12 @@
 #include "src/songlist/SonglistFile.h"
 
 #include "library/vextal_juce/CZJEResource.h"
-#include "tests/support/HostTestSupport.h"
 #include "tests/songlist/SonglistHostTestSupport.h"
-#include "tests/support/UiTestSupport.h"
+#include "tests/support/HostTestSupport.h"
 #include "tests/support/OpenWatchdog.h"
 #include "tests/support/ScopedSingletonInstance.h"
 #include "tests/support/SpecialFiles.h"
+#include "tests/support/UiTestSupport.h"
 
 #include <gtest/gtest.h>
 

@@ -8,8 +8,8 @@
 #include "common/file/CSongRead.h"
 
 #include "tests/common/disc/CdTestImages.h"
-#include "tests/support/SonglistTestSupport.h"
 #include "tests/support/CheckReports.h"
+#include "tests/support/SonglistTestSupport.h"
 
 #include <gtest/gtest.h>
 

@@ -31,11 +31,12 @@ TEST_F(VXUtilTest, SampleRatesShowOneDecimalCut)
         const char* text;
     };
     const Case cases[] = {
-        {999.0, true, "999.0 Hz"},     {999.99, true, "999.9 Hz"},  {1000.0, true, "1.0 kHz"},
-        {44100.0, true, "44.1 kHz"},   {48000.0, true, "48.0 kHz"}, {88200.0, true, "88.2 kHz"},
-        {22050.0, false, "22.0kHz"},   {96000.0, false, "96.0kHz"}, {1000000.0, true, "1.0 MHz"},
-        {2822400.0, true, "2.8 MHz"},  {0.0, true, "0.0 Hz"},
-        {std::numeric_limits<double>::quiet_NaN(), true, "0.0 Hz"},
+        {999.0, true, "999.0 Hz"},    {999.99, true, "999.9 Hz"},
+        {1000.0, true, "1.0 kHz"},    {44100.0, true, "44.1 kHz"},
+        {48000.0, true, "48.0 kHz"},  {88200.0, true, "88.2 kHz"},
+        {22050.0, false, "22.0kHz"},  {96000.0, false, "96.0kHz"},
+        {1000000.0, true, "1.0 MHz"}, {2822400.0, true, "2.8 MHz"},
+        {0.0, true, "0.0 Hz"},        {std::numeric_limits<double>::quiet_NaN(), true, "0.0 Hz"},
     };
     for (const Case& c : cases)
     {
@@ -146,7 +147,8 @@ TEST_F(VXUtilTest, ShortcutKeyTextsFromTheFrameworksDescriptions)
         {leftKey.getTextDescription(), left},
         {ctrlRight.getTextDescription(), "ctrl + " + right},
         // A command with Delete and Backspace shows its first key only.
-        {KeyPress(KeyPress::deleteKey).getTextDescription() + ", " + backspace.getTextDescription(), "delete"},
+        {KeyPress(KeyPress::deleteKey).getTextDescription() + ", " + backspace.getTextDescription(),
+         "delete"},
         // The menu's form of a plain character key.
         {"shortcut: 'A'", " A"},
         {"ctrl + '", "ctrl + "},

@@ -57,19 +57,22 @@ TEST_F(ActionManagerTest, EnablementFollowsTheHostState)
         {"paused at 0.1 s", [&] { PauseAt(0.1); }, "1101111110 0100111111 1111111111", false},
         {"playing at 0.1 s", [&] { m_host->SetPlayerStatus(CVXHost::kStatusPlaying); },
          "1101111110 0100111100 1111111111", true},
-        {"play-from preview", [&]
+        {"play-from preview",
+         [&]
          {
              PauseAt(0.1);
              m_host->SetFromToPlayStatus(1);
          },
          "1101111110 0000111111 1111111111", false},
-        {"export running", [&]
+        {"export running",
+         [&]
          {
              m_host->SetFromToPlayStatus(0);
              m_host->SetMode(1);
          },
          "0001100000 0000000000 0000000011", true},
-        {"a sheet open", [&]
+        {"a sheet open",
+         [&]
          {
              m_host->SetMode(0);
              sheet.blockAllBut = ActionManager::kUsersGuide;
@@ -140,7 +143,8 @@ TEST_F(ActionManagerTest, NamesKeysAndTicks)
     EXPECT_EQ(InfoOf(ActionManager::kNew).description, InfoOf(ActionManager::kNew).shortName);
     EXPECT_EQ(InfoOf(ActionManager::kFirstRecent).shortName, "Open Recent :  1");
     EXPECT_EQ(InfoOf(ActionManager::kFirstRecent + 9).shortName, "Open Recent : 10");
-    EXPECT_EQ(InfoOf(ActionManager::kFirstRecent).flags & Info::hiddenFromKeyEditor, Info::hiddenFromKeyEditor);
+    EXPECT_EQ(InfoOf(ActionManager::kFirstRecent).flags & Info::hiddenFromKeyEditor,
+              Info::hiddenFromKeyEditor);
 
     const juce::KeyPressMappingSet& keys = *m_commands->getKeyMappings();
     const auto command = juce::ModifierKeys::commandModifier;
@@ -151,8 +155,9 @@ TEST_F(ActionManagerTest, NamesKeysAndTicks)
                                      juce::KeyPress('o', juce::ModifierKeys::altModifier, 0)));
     EXPECT_EQ(keys.getKeyPressesAssignedToCommand(ActionManager::kRemoveSongs).size(), 2);
     EXPECT_TRUE(keys.containsMapping(ActionManager::kPlayPause, juce::KeyPress(juce::KeyPress::spaceKey)));
-    EXPECT_TRUE(keys.containsMapping(ActionManager::kSkip1s,
-                                     juce::KeyPress(juce::KeyPress::rightKey, juce::ModifierKeys::altModifier, 0)));
+    EXPECT_TRUE(
+        keys.containsMapping(ActionManager::kSkip1s,
+                             juce::KeyPress(juce::KeyPress::rightKey, juce::ModifierKeys::altModifier, 0)));
     EXPECT_TRUE(keys.getKeyPressesAssignedToCommand(ActionManager::kCropSongs).isEmpty());
     EXPECT_TRUE(keys.getKeyPressesAssignedToCommand(ActionManager::kUsersGuide).isEmpty());
 
@@ -161,7 +166,8 @@ TEST_F(ActionManagerTest, NamesKeysAndTicks)
         int index;
         const char* text;
     };
-    for (const Hold& h : {Hold{0, " 0.0 sec"}, Hold{1, " 0.5 sec"}, Hold{6, "10.0 sec"}, Hold{7, "\xe2\x88\x9e"}})
+    for (const Hold& h :
+         {Hold{0, " 0.0 sec"}, Hold{1, " 0.5 sec"}, Hold{6, "10.0 sec"}, Hold{7, "\xe2\x88\x9e"}})
     {
         SCOPED_TRACE(h.index);
         EXPECT_EQ(InfoOf(ActionManager::kFirstPeakHold + h.index).shortName, juce::String::fromUTF8(h.text));
@@ -386,11 +392,12 @@ TEST_F(ActionManagerTest, UsersGuideOpensOrWarns)
 
     juce::Array<juce::File> opened;
     juce::String failure = "xdg-open ended with exit status 3.";
-    Vextal::setDocumentOpener([&](const juce::File& file)
-    {
-        opened.add(file);
-        return failure;
-    });
+    Vextal::setDocumentOpener(
+        [&](const juce::File& file)
+        {
+            opened.add(file);
+            return failure;
+        });
     Invoke(ActionManager::kUsersGuide);
     ASSERT_EQ(m_dialogs->getShownBoxes().size(), 1u);
     EXPECT_EQ(m_dialogs->getShownBoxes()[0].message, "The user's guide was not found.");
@@ -492,8 +499,8 @@ TEST_F(ActionManagerTest, DocumentsOpenWithXdgOpen)
     for (const auto& c : cases)
     {
         SCOPED_TRACE(c.ending);
-        ASSERT_TRUE(script.replaceWithText("#!/bin/sh\necho \"$1\" > '" + log.getFullPathName() + "'\n" + c.ending +
-                                               "\n",
+        ASSERT_TRUE(script.replaceWithText("#!/bin/sh\necho \"$1\" > '" + log.getFullPathName() + "'\n" +
+                                               c.ending + "\n",
                                            false, false, "\n"));
         ASSERT_TRUE(script.setExecutePermission(true));
         EXPECT_EQ(Vextal::openDocument(document), c.failure);
@@ -514,10 +521,10 @@ TEST_F(ActionManagerTest, ALateOpenerFailureIsReapedAndShown)
     const juce::File pidFile = bin.getChildFile("pid");
     const juce::File go = bin.getChildFile("go");
     const juce::File script = bin.getChildFile("xdg-open");
-    ASSERT_TRUE(script.replaceWithText("#!/bin/sh\necho $$ > '" + pidFile.getFullPathName() +
-                                           ".tmp'\nmv '" + pidFile.getFullPathName() + ".tmp' '" +
-                                           pidFile.getFullPathName() + "'\nwhile [ ! -e '" +
-                                           go.getFullPathName() + "' ]; do sleep 0.05; done\nexit 5\n",
+    ASSERT_TRUE(script.replaceWithText("#!/bin/sh\necho $$ > '" + pidFile.getFullPathName() + ".tmp'\nmv '" +
+                                           pidFile.getFullPathName() + ".tmp' '" + pidFile.getFullPathName() +
+                                           "'\nwhile [ ! -e '" + go.getFullPathName() +
+                                           "' ]; do sleep 0.05; done\nexit 5\n",
                                        false, false, "\n"));
     ASSERT_TRUE(script.setExecutePermission(true));
     uitest::ScopedEnvironment path("PATH", bin.getFullPathName() + ":/usr/bin:/bin");

@@ -45,11 +45,11 @@ public:
     }
     void getCommandInfo(juce::CommandID id, juce::ApplicationCommandInfo& info) override
     {
-        const char* category = id >= 43 && id <= 46 ? "Menu_Name_Window"
+        const char* category = id >= 43 && id <= 46                           ? "Menu_Name_Window"
                                : id == 35 || id == 36 || id == 38 || id == 39 ? "Menu_Name_Edit"
-                               : id == 40 ? "Menu_Name_Help"
-                               : id == 41 ? "Menu_Name_View"
-                                          : "Menu_Name_File";
+                               : id == 40                                     ? "Menu_Name_Help"
+                               : id == 41                                     ? "Menu_Name_View"
+                                                                              : "Menu_Name_File";
         info.setInfo("Command " + juce::String(id), {}, CZJEResource::GetText(category), 0);
         const auto command = juce::ModifierKeys::commandModifier;
         if (id == 35)

@@ -259,16 +259,16 @@ TEST(CVXLookAndFeel, TheFileChooserShowsItsTextsInJapanese)
 {
     juce::ScopedJuceInitialiser_GUI gui;
     uitest::ScopedInterface ui("ja");
-    juce::FileBrowserComponent browser(juce::FileBrowserComponent::saveMode |
-                                           juce::FileBrowserComponent::canSelectFiles,
-                                       juce::File::getSpecialLocation(juce::File::tempDirectory), nullptr,
-                                       nullptr);
+    juce::FileBrowserComponent browser(
+        juce::FileBrowserComponent::saveMode | juce::FileBrowserComponent::canSelectFiles,
+        juce::File::getSpecialLocation(juce::File::tempDirectory), nullptr, nullptr);
     juce::FileChooserDialogBox dialog("Songlist", {}, browser, true, juce::Colours::lightgrey);
     dialog.setSize(600, 420);
     const juce::StringArray shown = ShownTexts(dialog);
-    for (const char* english :
-         {"New Folder", "Save", "Cancel", "file:", "Home folder", "Desktop", "Documents", "Music", "Pictures"})
-        EXPECT_FALSE(shown.contains(english)) << english << " in " << shown.joinIntoString(" | ").toStdString();
+    for (const char* english : {"New Folder", "Save", "Cancel", "file:", "Home folder", "Desktop",
+                                "Documents", "Music", "Pictures"})
+        EXPECT_FALSE(shown.contains(english))
+            << english << " in " << shown.joinIntoString(" | ").toStdString();
     for (const char* key : {"Juce_NewFolder", "Juce_Save", "Juce_Cancel", "Juce_File"})
         EXPECT_TRUE(shown.contains(CZJEResource::GetText(key))) << key;
     EXPECT_NE(TRANS("Overwrite"), "Overwrite");
@@ -295,7 +295,8 @@ TEST(CVXLookAndFeel, DrawsAlertsWithTheirOwnIconWhole)
         uitest::SavePng(drawn, "AlertIcon_" + juce::String(static_cast<int>(icon)));
         EXPECT_TRUE(uitest::IsDrawn(drawn));
         const juce::Colour background = alert.findColour(juce::AlertWindow::backgroundColourId);
-        const auto marked = [&](juce::Rectangle<int> area) {
+        const auto marked = [&](juce::Rectangle<int> area)
+        {
             int n = 0;
             for (int y = area.getY(); y < area.getBottom(); ++y)
                 for (int x = area.getX(); x < area.getRight(); ++x)

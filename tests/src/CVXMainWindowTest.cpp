@@ -1,12 +1,12 @@
 #include "src/CVXMainWindow.h"
 
+#include "src/jucer_components/MainComponent.h"
 #include "src/songlist/CommandManager.h"
 #include "src/songlist/ScriptedDialogPresenter.h"
 #include "src/songlist/SonglistFile.h"
-#include "src/jucer_components/MainComponent.h"
-#include "tests/support/UiTestSupport.h"
 #include "tests/src/jucer_components/PlayerPanelTestSupport.h"
 #include "tests/support/ScopedSingletonInstance.h"
+#include "tests/support/UiTestSupport.h"
 
 #include <gtest/gtest.h>
 

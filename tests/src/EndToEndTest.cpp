@@ -4,15 +4,15 @@
 // and recovers from a kill. Pictures of the main window at each step go to
 // the test output folder as "e2e_<step>_<language>.png".
 
+#include "tests/src/XDriver.h"
 #include "tests/support/ChildProcess.h"
 #include "tests/support/SonglistTestSupport.h"
 #include "tests/support/UiTestSupport.h"
-#include "tests/src/XDriver.h"
 
 #include "library/vextal_juce/common/CZJEXmlReader.h"
 
-#include <juce_audio_formats/juce_audio_formats.h>
 #include <gtest/gtest.h>
+#include <juce_audio_formats/juce_audio_formats.h>
 
 #include <cmath>
 #include <filesystem>
@@ -43,7 +43,8 @@ constexpr int kRecentSubmenuX = 480;
 constexpr int kFirstRecentY = 119;
 
 // Writes a stereo 16-bit WAV file of a sine wave.
-bool WriteSine(const juce::File& file, double frequency, double seconds, double amplitude, double rate = 44100.0)
+bool WriteSine(const juce::File& file, double frequency, double seconds, double amplitude,
+               double rate = 44100.0)
 {
     file.deleteFile();
     std::unique_ptr<juce::OutputStream> stream = file.createOutputStream();
@@ -58,7 +59,8 @@ bool WriteSine(const juce::File& file, double frequency, double seconds, double 
     juce::AudioBuffer<float> buffer(2, frames);
     for (int i = 0; i < frames; ++i)
     {
-        const float v = static_cast<float>(amplitude * std::sin(2.0 * juce::MathConstants<double>::pi * frequency * i / rate));
+        const float v = static_cast<float>(
+            amplitude * std::sin(2.0 * juce::MathConstants<double>::pi * frequency * i / rate));
         buffer.setSample(0, i, v);
         buffer.setSample(1, i, v);
     }
@@ -79,7 +81,8 @@ Heard Listen(const juce::File& file)
 {
     Heard heard;
     juce::WavAudioFormat wav;
-    std::unique_ptr<juce::AudioFormatReader> reader(wav.createReaderFor(file.createInputStream().release(), true));
+    std::unique_ptr<juce::AudioFormatReader> reader(
+        wav.createReaderFor(file.createInputStream().release(), true));
     if (reader == nullptr)
         return heard;
     heard.rate = reader->sampleRate;
@@ -190,7 +193,8 @@ protected:
 
     void Photograph(const std::string& window, const std::string& step)
     {
-        const juce::File file = uitest::OutputFolder().getChildFile("e2e_" + step + "_" + GetParam() + ".png");
+        const juce::File file =
+            uitest::OutputFolder().getChildFile("e2e_" + step + "_" + GetParam() + ".png");
         EXPECT_TRUE(xdrive::Screenshot(window, file.getFullPathName().toStdString())) << step;
         const juce::Image image = juce::ImageFileFormat::loadFrom(file);
         EXPECT_TRUE(uitest::IsDrawn(image)) << step;
@@ -211,10 +215,11 @@ TEST_P(EndToEndTest, PlaysEditsSavesAndReopens)
 
     // Started with three files: an untitled songlist of three.
     std::unique_ptr<ChildProcess> app;
-    const std::string window = StartAndFind(
-        app, {Path(Music("first.wav")), Path(Music("second.wav")), Path(Music("third.wav"))});
+    const std::string window =
+        StartAndFind(app, {Path(Music("first.wav")), Path(Music("second.wav")), Path(Music("third.wav"))});
     ASSERT_FALSE(window.empty()) << "no main window";
-    EXPECT_EQ(xdrive::WindowName(window).rfind("untitled.vxsl - Vextal", 0), 0u) << xdrive::WindowName(window);
+    EXPECT_EQ(xdrive::WindowName(window).rfind("untitled.vxsl - Vextal", 0), 0u)
+        << xdrive::WindowName(window);
     xdrive::Sleep(1000);
     Photograph(window, "started");
 
@@ -386,7 +391,8 @@ TEST_P(EndToEndTest, BurnsToTheSimulatedDrive)
     // "n" declines the copy once the question shows; until then the window
     // has no use for the key. The window goes when the session has ended.
     EXPECT_TRUE(WaitFor(
-        [&] {
+        [&]
+        {
             if (xdrive::OtherWindow(window, 0).empty())
                 return true;
             xdrive::Key(progress, "n");

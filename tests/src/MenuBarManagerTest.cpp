@@ -156,6 +156,7 @@ TEST_F(MenuBarManagerJapaneseTest, RecentSonglistsShowYearMonthDayAndTwentyFourH
 {
     const juce::Time time(2024, 4, 1, 13, 45, 0, 0, true);
     EXPECT_EQ(MenuBarManager::recentItemText(Songlist("Mix.vxsl", time)), "2024/05/01 13:45 : Mix.vxsl");
-    EXPECT_EQ(m_menuBar->getMenuBarNames()[MenuBarManager::kFileMenu], CZJEResource::GetText("Menu_Name_File"));
+    EXPECT_EQ(m_menuBar->getMenuBarNames()[MenuBarManager::kFileMenu],
+              CZJEResource::GetText("Menu_Name_File"));
 }
 } // namespace

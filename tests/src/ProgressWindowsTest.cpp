@@ -1,9 +1,9 @@
 #include "src/InternalProcessProgressWindow.h"
 #include "src/ThreadWithCustomProgressWindow.h"
 
-#include "tests/support/HostTestSupport.h"
 #include "tests/src/ModalDriver.h"
 #include "tests/src/ScopedInterface.h"
+#include "tests/support/HostTestSupport.h"
 
 #include <gtest/gtest.h>
 

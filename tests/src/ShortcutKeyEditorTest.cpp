@@ -117,8 +117,8 @@ TEST_F(ShortcutKeyEditorTest, ShowsModallyAndClosesOnAKey)
     EXPECT_EQ(editor->getParentComponent(), &parent);
     EXPECT_EQ(editor->getBounds().getCentre(), parent.getLocalBounds().getCentre());
     EXPECT_TRUE(editor->isCurrentlyModal());
-    EXPECT_TRUE(uitest::PumpUntil([&]
-                                  { return !editor->getProperties()[ComponentDresser::isCurrentlyFadingIn]; }));
+    EXPECT_TRUE(
+        uitest::PumpUntil([&] { return !editor->getProperties()[ComponentDresser::isCurrentlyFadingIn]; }));
     uitest::PressKey(parent, juce::KeyPress(juce::KeyPress::spaceKey));
     const juce::Component::SafePointer<juce::Component> alive(editor);
     EXPECT_TRUE(uitest::PumpUntil(

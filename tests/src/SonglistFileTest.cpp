@@ -12,6 +12,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <clocale>
 #include <cmath>
 #include <cstdio>
@@ -21,7 +22,6 @@
 #include <memory>
 #include <string>
 #include <vector>
-#include <algorithm>
 
 using Vextal::SonglistFile;
 using Vextal::TrackInfo;

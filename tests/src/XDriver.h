@@ -4,13 +4,13 @@
 // xdotool moves the pointer, clicks and types, ImageMagick's import
 // photographs a window. Used by the tests of the whole application.
 
+#include <algorithm>
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
-#include <algorithm>
-#include <utility>
 #include <string>
 #include <thread>
+#include <utility>
 
 namespace xdrive
 {
@@ -84,7 +84,8 @@ inline std::string OtherWindow(const std::string& main, int timeoutMs)
 inline std::pair<int, int> WindowSize(const std::string& window)
 {
     const std::string geometry = Run("xdotool getwindowgeometry --shell " + window);
-    auto value = [&](const std::string& name) {
+    auto value = [&](const std::string& name)
+    {
         const size_t at = geometry.find(name + "=");
         return at == std::string::npos ? 0 : std::atoi(geometry.c_str() + at + name.size() + 1);
     };

@@ -25,7 +25,8 @@ public:
     {
         notices.push_back("changed " + std::to_string(index));
     }
-    void exportBoundComponentChangedInternally(Vextal::ExportParameter*, int index, juce::Component* c) override
+    void exportBoundComponentChangedInternally(Vextal::ExportParameter*, int index,
+                                               juce::Component* c) override
     {
         notices.push_back("flash " + std::to_string(index));
         components.push_back(c);

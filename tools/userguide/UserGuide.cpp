@@ -91,11 +91,16 @@ Style styleOf(BlockKind kind)
 {
     switch (kind)
     {
-        case BlockKind::Title: return {"Sans Bold 20", 0.0, 14.0};
-        case BlockKind::Heading: return {"Sans Bold 14", 12.0, 5.0};
-        case BlockKind::Subheading: return {"Sans Bold 11", 6.0, 3.0};
-        case BlockKind::Item: return {"Sans 10", 0.0, 3.0};
-        case BlockKind::Paragraph: return {"Sans 10", 0.0, 6.0};
+    case BlockKind::Title:
+        return {"Sans Bold 20", 0.0, 14.0};
+    case BlockKind::Heading:
+        return {"Sans Bold 14", 12.0, 5.0};
+    case BlockKind::Subheading:
+        return {"Sans Bold 11", 6.0, 3.0};
+    case BlockKind::Item:
+        return {"Sans 10", 0.0, 3.0};
+    case BlockKind::Paragraph:
+        return {"Sans 10", 0.0, 6.0};
     }
     return {"Sans 10", 0.0, 6.0};
 }
@@ -111,7 +116,8 @@ void unrefObject(void* p)
 }
 using SurfacePtr = std::unique_ptr<cairo_surface_t, Deleter<cairo_surface_t, cairo_surface_destroy>>;
 using ContextPtr = std::unique_ptr<cairo_t, Deleter<cairo_t, cairo_destroy>>;
-using FontPtr = std::unique_ptr<PangoFontDescription, Deleter<PangoFontDescription, pango_font_description_free>>;
+using FontPtr =
+    std::unique_ptr<PangoFontDescription, Deleter<PangoFontDescription, pango_font_description_free>>;
 using LayoutPtr = std::unique_ptr<PangoLayout, Deleter<void, unrefObject>>;
 
 // Writes the blocks page by page; a block that does not fit on the rest of a

@@ -1,6 +1,5 @@
 #include "common/disc/linux/CAudioCDPath.h"
 
-
 #include <juce_core/juce_core.h>
 
 #include <sys/stat.h>

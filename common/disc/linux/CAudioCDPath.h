@@ -59,5 +59,4 @@ public:
     // Whether the volume is present: a drive node that exists, or an image
     // whose cue sheet and ".bin" file exist. Looks at the file system only.
     static bool VolumeExists(const wchar_t* path);
-
 };

@@ -358,7 +358,8 @@ bool CCdioDisc::Exists(const wchar_t* path)
     CCdioDisc disc;
     if (!disc.Open(root.c_str()))
         return false;
-    return number == CAudioCDPath::kNoTrack ? disc.GetFirstAudioTrackNumber() != 0 : disc.IsAudioTrack(number);
+    return number == CAudioCDPath::kNoTrack ? disc.GetFirstAudioTrackNumber() != 0
+                                            : disc.IsAudioTrack(number);
 }
 
 std::vector<std::wstring> CCdioDisc::ListAudioVolumes()

@@ -178,8 +178,7 @@ class DriveGrab
 public:
     explicit DriveGrab(const std::string& address)
     {
-        if (CLibburnSupport::Initialize() &&
-            Grab(address))
+        if (CLibburnSupport::Initialize() && Grab(address))
             m_drive = m_infos[0].drive;
         else
             m_infos = nullptr;

@@ -305,7 +305,8 @@ void CDiscBurnImpSimulated::SetSettleDelay(int ms)
 bool CDiscBurnImpSimulated::WaitUntilSettling(int timeoutMs)
 {
     std::unique_lock<std::mutex> lock(m_settleLock);
-    return m_settlingChanged.wait_for(lock, std::chrono::milliseconds(timeoutMs), [this] { return m_settling > 0; });
+    return m_settlingChanged.wait_for(lock, std::chrono::milliseconds(timeoutMs),
+                                      [this] { return m_settling > 0; });
 }
 
 bool CDiscBurnImpSimulated::Settle()

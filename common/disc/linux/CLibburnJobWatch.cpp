@@ -18,7 +18,10 @@ class LibburnDrive : public CLibburnJobWatch::Drive
 {
 public:
     explicit LibburnDrive(burn_drive* drive) : m_drive(drive) {}
-    burn_drive_status GetStatus(burn_progress* progress) override { return burn_drive_get_status(m_drive, progress); }
+    burn_drive_status GetStatus(burn_progress* progress) override
+    {
+        return burn_drive_get_status(m_drive, progress);
+    }
     void Cancel() override { burn_drive_cancel(m_drive); }
     bool WroteWell() override { return burn_drive_wrote_well(m_drive) != 0; }
 
@@ -58,8 +61,8 @@ float CLibburnJobWatch::DiscPercent(const burn_progress& progress, const std::ve
     const size_t track = static_cast<size_t>(std::max(progress.track, 0));
     if (track >= trackSectors.size())
         return Percent(total, total);
-    const int64_t before = std::accumulate(trackSectors.begin(), trackSectors.begin() + static_cast<long>(track),
-                                           int64_t{0});
+    const int64_t before =
+        std::accumulate(trackSectors.begin(), trackSectors.begin() + static_cast<long>(track), int64_t{0});
     return Percent(before + std::clamp<int64_t>(progress.sector, 0, trackSectors[track]), total);
 }
 
@@ -100,7 +103,8 @@ CLibburnJobWatch::Result CLibburnJobWatch::Watch(const CancelRequested& cancelRe
         if (status == BURN_DRIVE_IDLE)
             break;
         percent = std::max(percent, PercentOf(status, progress));
-        report(m_trackSectors.empty() ? kBurnStatusIdle : CLibburnSupport::PhaseOfDriveStatus(status), percent);
+        report(m_trackSectors.empty() ? kBurnStatusIdle : CLibburnSupport::PhaseOfDriveStatus(status),
+               percent);
         if (cancelRequested && !cancelled && cancelRequested())
         {
             m_drive.Cancel();

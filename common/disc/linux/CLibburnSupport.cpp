@@ -206,7 +206,8 @@ std::vector<uint8_t> CLibburnSupport::MakeCdTextPacks(const AudioCDAlbumTrackLis
         if (!packs.empty())
             return packs;
     }
-    syslog(LOG_USER | LOG_WARNING, "Vextal: the CD-Text of the album is too large; the disc is burnt without it");
+    syslog(LOG_USER | LOG_WARNING,
+           "Vextal: the CD-Text of the album is too large; the disc is burnt without it");
     return {};
 }
 

@@ -221,7 +221,8 @@ std::vector<CVolumeWatcherLinux::DriveEvent> CVolumeWatcherLinux::ListDrives()
     udev_enumerate_add_match_subsystem(list, "block");
     udev_enumerate_add_match_sysname(list, "sr*");
     udev_enumerate_scan_devices(list);
-    for (udev_list_entry* e = udev_enumerate_get_list_entry(list); e != nullptr; e = udev_list_entry_get_next(e))
+    for (udev_list_entry* e = udev_enumerate_get_list_entry(list); e != nullptr;
+         e = udev_list_entry_get_next(e))
     {
         udev_device* device = udev_device_new_from_syspath(m_udev, udev_list_entry_get_name(e));
         if (device == nullptr)

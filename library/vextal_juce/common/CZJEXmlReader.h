@@ -45,5 +45,6 @@ public:
     // The document element of the file; null when it is missing, is no
     // regular file (a FIFO or device is never read), cannot be read, holds
     // more than maxBytes bytes or is not readable.
-    static std::unique_ptr<juce::XmlElement> ParseFile(const juce::File& file, int64_t maxBytes = kMaxFileBytes);
+    static std::unique_ptr<juce::XmlElement> ParseFile(const juce::File& file,
+                                                       int64_t maxBytes = kMaxFileBytes);
 };

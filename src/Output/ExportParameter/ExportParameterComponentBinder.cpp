@@ -13,7 +13,8 @@ juce::File FileOfText(const juce::String& text)
 }
 } // namespace
 
-ExportParameterComponentBinder::ExportParameterComponentBinder(ExportParameter& set, int index, juce::Component* component)
+ExportParameterComponentBinder::ExportParameterComponentBinder(ExportParameter& set, int index,
+                                                               juce::Component* component)
     : m_set(set), m_index(index), m_component(component),
       m_comboBox(dynamic_cast<juce::ComboBox*>(component)), m_label(dynamic_cast<juce::Label*>(component)),
       m_fileChooser(dynamic_cast<juce::FilenameComponent*>(component))

@@ -36,7 +36,8 @@ ExportParameterDialog::~ExportParameterDialog()
 
 int ExportParameterDialog::addParameterLabel(ExportParameter& set, int index, const juce::String& caption)
 {
-    auto label = std::make_unique<LabelWithInlineEditor>("ExportParameterLabel_" + caption, juce::String(), true);
+    auto label =
+        std::make_unique<LabelWithInlineEditor>("ExportParameterLabel_" + caption, juce::String(), true);
     label->setFont(CVXLookAndFeel::GetFontOrDefault(CVXLookAndFeel::kFontLocalText, 15.0f));
     // Edited on a single click; leaving the editor keeps the edit.
     label->setEditable(true, false, false);
@@ -102,11 +103,13 @@ void ExportParameterDialog::undo()
 
 juce::Component* ExportParameterDialog::getRow(int row) const
 {
-    return juce::isPositiveAndBelow(row, getNumRows()) ? m_items[static_cast<size_t>(row)]->row.get() : nullptr;
+    return juce::isPositiveAndBelow(row, getNumRows()) ? m_items[static_cast<size_t>(row)]->row.get()
+                                                       : nullptr;
 }
 
 juce::Component* ExportParameterDialog::getControl(int row) const
 {
-    return juce::isPositiveAndBelow(row, getNumRows()) ? m_items[static_cast<size_t>(row)]->control.get() : nullptr;
+    return juce::isPositiveAndBelow(row, getNumRows()) ? m_items[static_cast<size_t>(row)]->control.get()
+                                                       : nullptr;
 }
 } // namespace Vextal

@@ -33,7 +33,8 @@ void ExportParameterDisplay::add(ExportParameter& set, int index, const juce::St
     item->caption->setBounds(0, 0, m_captionWidth, m_rowHeight);
     item->row->addAndMakeVisible(*item->caption);
 
-    item->value = std::make_unique<juce::Label>("ExportParameterDisplayViewer_" + caption, set.getParameterText(index));
+    item->value =
+        std::make_unique<juce::Label>("ExportParameterDisplayViewer_" + caption, set.getParameterText(index));
     item->value->setFont(CVXLookAndFeel::GetFontOrDefault(CVXLookAndFeel::kFontLocalText, 14.0f));
     item->value->setBounds(m_captionWidth + m_gap, 0, m_viewerWidth, m_rowHeight);
     item->row->addAndMakeVisible(*item->value);
@@ -77,11 +78,13 @@ void ExportParameterDisplay::updateLayout()
 
 juce::Component* ExportParameterDisplay::getRow(int row) const
 {
-    return juce::isPositiveAndBelow(row, getNumRows()) ? m_items[static_cast<size_t>(row)]->row.get() : nullptr;
+    return juce::isPositiveAndBelow(row, getNumRows()) ? m_items[static_cast<size_t>(row)]->row.get()
+                                                       : nullptr;
 }
 
 juce::Label* ExportParameterDisplay::getValueLabel(int row) const
 {
-    return juce::isPositiveAndBelow(row, getNumRows()) ? m_items[static_cast<size_t>(row)]->value.get() : nullptr;
+    return juce::isPositiveAndBelow(row, getNumRows()) ? m_items[static_cast<size_t>(row)]->value.get()
+                                                       : nullptr;
 }
 } // namespace Vextal

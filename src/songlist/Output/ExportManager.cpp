@@ -158,7 +158,8 @@ bool ExportManager::RunOnMessageThread(const std::function<void()>& f)
 
 void ExportManager::exportAboutToStart(ExportSession* session)
 {
-    RunOnMessageThread([&] { CallListeners([&](ExportSessionListener& l) { l.exportAboutToStart(session); }); });
+    RunOnMessageThread([&]
+                       { CallListeners([&](ExportSessionListener& l) { l.exportAboutToStart(session); }); });
 }
 
 void ExportManager::exportSongProcessAboutToStart(ExportSession* session)

@@ -80,7 +80,8 @@ private:
 
 FileExportSession::FileExportSession(const CommonExportParameter& common, const FileExportParameter& file,
                                      CVXHost* host, CommandManager* commands)
-    : OutputExportSessionBase(common, host, commands), juce::Thread("File Export Session"), fileParameter(file)
+    : OutputExportSessionBase(common, host, commands), juce::Thread("File Export Session"),
+      fileParameter(file)
 {
 }
 
@@ -218,10 +219,10 @@ bool FileExportSession::checkSizeToWrite()
         const int maxCh = std::max(outCh, song->getNumChannels());
         const int64_t files = maxCh > outCh ? (maxCh + outCh - 1) / outCh : 1;
         const int inRate = static_cast<int>(song->getSampleRate());
-        const int64_t fileSize =
-            CAudioFileConverterBase::GetExportDataSize(song->getNumSamples(), inRate, rate, bits, outCh, quality);
-        int64_t songSize =
-            CAudioFileConverterBase::GetExportDataSize(song->getNumSamples(), inRate, rate, bits, maxCh, quality);
+        const int64_t fileSize = CAudioFileConverterBase::GetExportDataSize(song->getNumSamples(), inRate,
+                                                                            rate, bits, outCh, quality);
+        int64_t songSize = CAudioFileConverterBase::GetExportDataSize(song->getNumSamples(), inRate, rate,
+                                                                      bits, maxCh, quality);
         if (files >= 2 && quality > 0)
             songSize *= files;
         const int64_t pictureSize = picture ? song->getAttachedPictureSize() : 0;

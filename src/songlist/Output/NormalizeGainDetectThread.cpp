@@ -17,14 +17,11 @@ namespace
 constexpr int kStopWaitMs = 1000;
 } // namespace
 
-NormalizeGainDetectThread::NormalizeGainDetectThread(const juce::SparseSet<int>& songs, uint32_t outputSampleRate,
-                                                     int dsdFilter, bool all, CVXHost* host)
-    : juce::Thread("Normalize Gain Detect"),
-      m_songs(songs),
-      m_outputSampleRate(outputSampleRate),
-      m_dsdFilter(dsdFilter),
-      m_all(all),
-      m_host(host != nullptr ? host : CVXHost::GetInstance()),
+NormalizeGainDetectThread::NormalizeGainDetectThread(const juce::SparseSet<int>& songs,
+                                                     uint32_t outputSampleRate, int dsdFilter, bool all,
+                                                     CVXHost* host)
+    : juce::Thread("Normalize Gain Detect"), m_songs(songs), m_outputSampleRate(outputSampleRate),
+      m_dsdFilter(dsdFilter), m_all(all), m_host(host != nullptr ? host : CVXHost::GetInstance()),
       m_detector(std::make_unique<CNormalizeGainDetect>())
 {
 }

@@ -172,8 +172,8 @@ bool OutputExportSessionBase::StartNormalizeThread()
     const juce::ScopedLock lock(converterLock);
     if (isCancelled())
         return false;
-    normalizeThread = std::make_unique<NormalizeGainDetectThread>(targetSongs, getOutputSampleRate(), dsdFilter,
-                                                                  mode == kNormalizeAll, host());
+    normalizeThread = std::make_unique<NormalizeGainDetectThread>(targetSongs, getOutputSampleRate(),
+                                                                  dsdFilter, mode == kNormalizeAll, host());
     normalizeThread->onFinished = WakeCallingThread();
     return normalizeThread->start();
 }

@@ -114,7 +114,8 @@ protected:
     juce::SparseSet<int> converterErrorSongs() const;
 
     // Makes the converter thread (not started). Tests give their own.
-    virtual std::unique_ptr<CVXConverterThread> createConverter(const CVXConverterThread::ParameterSet& params);
+    virtual std::unique_ptr<CVXConverterThread>
+    createConverter(const CVXConverterThread::ParameterSet& params);
 
     // The host of the songs; null when there is none.
     CVXHost* host() const;

@@ -244,8 +244,8 @@ void CNullAudioIODevice::WriteCaptureFile()
     if (out == nullptr)
         return;
     juce::WavAudioFormat wav;
-    std::unique_ptr<juce::AudioFormatWriter> writer(
-        wav.createWriterFor(out.get(), m_sampleRate, static_cast<unsigned int>(capture.getNumChannels()), 32, {}, 0));
+    std::unique_ptr<juce::AudioFormatWriter> writer(wav.createWriterFor(
+        out.get(), m_sampleRate, static_cast<unsigned int>(capture.getNumChannels()), 32, {}, 0));
     if (writer == nullptr)
         return;
     out.release(); // the writer owns the stream from here

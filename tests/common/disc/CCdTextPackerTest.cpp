@@ -62,12 +62,13 @@ TEST(CCdTextPacker, ADoubleByteBlockKeepsTheDoubleByteRules)
         EXPECT_EQ(p[16], crc >> 8);
         EXPECT_EQ(p[17], crc & 0xFF);
         if (p[0] == 0x81)
-            (block == 1 ? japanesePerformers : englishPerformers).append(reinterpret_cast<const char*>(p + 4), 12);
+            (block == 1 ? japanesePerformers : englishPerformers)
+                .append(reinterpret_cast<const char*>(p + 4), 12);
     }
     // Disc and track 1 in full, tracks 2 and 3 "same as previous".
     const std::string twoByteEnd(2, '\0');
-    EXPECT_EQ(japanesePerformers.substr(0, 20), kAi + twoByteEnd + kAi + twoByteEnd + "\t\t" + twoByteEnd + "\t\t" +
-                                                    twoByteEnd);
+    EXPECT_EQ(japanesePerformers.substr(0, 20),
+              kAi + twoByteEnd + kAi + twoByteEnd + "\t\t" + twoByteEnd + "\t\t" + twoByteEnd);
     EXPECT_EQ(englishPerformers.substr(0, 14), std::string("Band\0Band\0\t\0\t\0", 14));
 
     CCdTextBlocks blocks;
@@ -104,8 +105,8 @@ TEST(CCdTextPacker, CharacterPositionsCountCharactersOfTheBlock)
 // packs begin with a title pack as readers of CD-Text files expect.
 TEST(CCdTextPacker, ABlockWithoutTextBeginsWithItsTitles)
 {
-    const std::vector<uint8_t> packs =
-        CCdTextPacker::Pack({English({"", "", ""}, {"", "", ""}), Japanese({kAi, kU, kAi}, {kAi, kAi, kAi})}, 2);
+    const std::vector<uint8_t> packs = CCdTextPacker::Pack(
+        {English({"", "", ""}, {"", "", ""}), Japanese({kAi, kU, kAi}, {kAi, kAi, kAi})}, 2);
     ASSERT_GE(packs.size(), 5 * CCdTextBlocks::kPackSize);
     EXPECT_EQ(packs[0], 0x80);
     EXPECT_EQ(std::string(reinterpret_cast<const char*>(&packs[4]), 3), std::string(3, '\0'));

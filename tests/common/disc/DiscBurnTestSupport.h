@@ -122,8 +122,9 @@ struct SongSpec
 
 // Stages songs of one running ramp into folder, each with its pre-gap and
 // texts, and answers the staged album.
-inline const AudioCDAlbumTrackList& StageAlbum(CAudioCDTempFileCreator& stager, const std::filesystem::path& folder,
-                                               const std::wstring& title, const std::wstring& performer,
+inline const AudioCDAlbumTrackList& StageAlbum(CAudioCDTempFileCreator& stager,
+                                               const std::filesystem::path& folder, const std::wstring& title,
+                                               const std::wstring& performer,
                                                const std::vector<SongSpec>& songs)
 {
     EXPECT_TRUE(stager.OpenDisc(cdtest::Wide(folder).c_str()));

@@ -195,10 +195,9 @@ TEST(RealTimeFsConverter, HighToneOfFullRateSourceKeepsItsLevel)
         SCOPED_TRACE(std::to_string(row.inputRate) + " to " + std::to_string(row.outputRate));
         CRealTimeFsConverterPcmOutput converter(1);
         ASSERT_TRUE(converter.SetSampleRates(row.inputRate, row.outputRate));
-        const Planar output = ConvertWhole(
-            converter, DspTest::Sine(1, row.inputRate / 4, frequency, row.inputRate, 0.5));
-        const DspTest::SineFit fit =
-            DspTest::FitSine(output.data[0], 1000, 8192, frequency / row.outputRate);
+        const Planar output =
+            ConvertWhole(converter, DspTest::Sine(1, row.inputRate / 4, frequency, row.inputRate, 0.5));
+        const DspTest::SineFit fit = DspTest::FitSine(output.data[0], 1000, 8192, frequency / row.outputRate);
         EXPECT_GT(20.0 * std::log10(fit.amplitude / 0.5), -row.maxLossdB);
     }
 }

@@ -362,7 +362,10 @@ protected:
 class TestSongRead : public CSongRead
 {
 protected:
-    std::unique_ptr<CChannelGroupRead> CreateSectionStream() override { return std::make_unique<TestGroupRead>(); }
+    std::unique_ptr<CChannelGroupRead> CreateSectionStream() override
+    {
+        return std::make_unique<TestGroupRead>();
+    }
 };
 
 // Reads a whole stream from its position in blocks of `block` frames until a

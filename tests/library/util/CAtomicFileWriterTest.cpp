@@ -185,9 +185,12 @@ TEST(CAtomicFileWriter, RefusesTargetsItMayNotReplace)
     {
         SCOPED_TRACE(KindName(kind));
         const std::vector<std::string> refused = {
-            (folder / "sub").string(),          (folder / "missing" / "x.bin").string(),
-            (folder / "readonly.bin").string(), (folder / "locked" / "x.bin").string(),
-            (folder / longName).string(),       (folder.Path().string() + "/"),
+            (folder / "sub").string(),
+            (folder / "missing" / "x.bin").string(),
+            (folder / "readonly.bin").string(),
+            (folder / "locked" / "x.bin").string(),
+            (folder / longName).string(),
+            (folder.Path().string() + "/"),
             "",
         };
         EXPECT_TRUE(AsUnprivilegedUser(

@@ -101,37 +101,38 @@ TEST(CPcmUtil, Every16BitValueRoundTripsInBothByteOrdersMonoAndStereo)
 {
     const uint32_t n = 65536;
     for (Form form : Forms())
-    for (bool msb : {false, true})
-    {
-        for (uint16_t channels : {1, 2})
+        for (bool msb : {false, true})
         {
-            SCOPED_TRACE(FormName(form));
-            Bytes stream(size_t{n} * channels * 2);
-            for (uint32_t i = 0; i < n; ++i)
+            for (uint16_t channels : {1, 2})
             {
-                for (uint16_t c = 0; c < channels; ++c)
+                SCOPED_TRACE(FormName(form));
+                Bytes stream(size_t{n} * channels * 2);
+                for (uint32_t i = 0; i < n; ++i)
                 {
-                    const uint16_t v = static_cast<uint16_t>(c == 0 ? i : 65535 - i);
-                    unsigned char* p = &stream[(size_t{i} * channels + c) * 2];
-                    p[msb ? 0 : 1] = static_cast<unsigned char>(v >> 8);
-                    p[msb ? 1 : 0] = static_cast<unsigned char>(v);
+                    for (uint16_t c = 0; c < channels; ++c)
+                    {
+                        const uint16_t v = static_cast<uint16_t>(c == 0 ? i : 65535 - i);
+                        unsigned char* p = &stream[(size_t{i} * channels + c) * 2];
+                        p[msb ? 0 : 1] = static_cast<unsigned char>(v >> 8);
+                        p[msb ? 1 : 0] = static_cast<unsigned char>(v);
+                    }
                 }
-            }
-            Planar<int32_t> pcm(channels, n);
-            ASSERT_EQ(n, CPcmUtil::DecodeStream(form, msb, stream.data(), pcm.p(), n, channels, 16, 0));
-            for (uint32_t i = 0; i < n; ++i)
-            {
-                ASSERT_EQ(static_cast<int32_t>(i << 16), pcm.data[0][i]) << "msb " << msb << " frame " << i;
-                if (channels == 2)
+                Planar<int32_t> pcm(channels, n);
+                ASSERT_EQ(n, CPcmUtil::DecodeStream(form, msb, stream.data(), pcm.p(), n, channels, 16, 0));
+                for (uint32_t i = 0; i < n; ++i)
                 {
-                    ASSERT_EQ(static_cast<int32_t>((65535 - i) << 16), pcm.data[1][i]) << "msb " << msb;
+                    ASSERT_EQ(static_cast<int32_t>(i << 16), pcm.data[0][i])
+                        << "msb " << msb << " frame " << i;
+                    if (channels == 2)
+                    {
+                        ASSERT_EQ(static_cast<int32_t>((65535 - i) << 16), pcm.data[1][i]) << "msb " << msb;
+                    }
                 }
+                Bytes again(stream.size(), 0xAA);
+                ASSERT_EQ(n, CPcmUtil::EncodeStream(form, msb, pcm.p(), again.data(), n, channels, 16, 0));
+                EXPECT_EQ(stream, again) << "msb " << msb << " channels " << channels;
             }
-            Bytes again(stream.size(), 0xAA);
-            ASSERT_EQ(n, CPcmUtil::EncodeStream(form, msb, pcm.p(), again.data(), n, channels, 16, 0));
-            EXPECT_EQ(stream, again) << "msb " << msb << " channels " << channels;
         }
-    }
 }
 
 TEST(CPcmUtil, DecodesByteExamplesInEveryBlockPosition)
@@ -231,49 +232,50 @@ TEST(CPcmUtil, VectorAndGenericStreamPathsMatchTheByteRuleForEveryLayout)
 {
     std::mt19937 rng(7);
     for (Form form : Forms())
-    for (uint16_t bits : {8, 12, 16, 20, 24, 32})
-    {
-        for (bool msb : {false, true})
+        for (uint16_t bits : {8, 12, 16, 20, 24, 32})
         {
-            for (uint16_t channels : {1, 2, 3})
+            for (bool msb : {false, true})
             {
-                for (uint32_t n : {0u, 1u, 3u, 4u, 5u, 7u, 8u, 9u, 16u, 17u, 33u, 64u, 65u, 100u})
+                for (uint16_t channels : {1, 2, 3})
                 {
-                    SCOPED_TRACE(FormName(form));
-                    const unsigned bps = (bits + 7) / 8;
-                    const uint32_t offset = n % 3;
-                    const size_t size = size_t{n} * channels * bps;
-                    const Bytes stream = RandomBytes(size, rng);
-                    Planar<int32_t> pcm(channels, n + offset, 0x55555555);
-                    ASSERT_EQ(n, CPcmUtil::DecodeStream(form, msb, stream.data(), pcm.p(), n, channels, bits,
-                                                        offset));
-                    for (uint16_t c = 0; c < channels; ++c)
+                    for (uint32_t n : {0u, 1u, 3u, 4u, 5u, 7u, 8u, 9u, 16u, 17u, 33u, 64u, 65u, 100u})
                     {
-                        for (uint32_t i = 0; i < offset; ++i)
-                            ASSERT_EQ(0x55555555, pcm.data[c][i]);
-                        for (uint32_t i = 0; i < n; ++i)
-                            ASSERT_EQ(ReferenceDecode(&stream[(size_t{i} * channels + c) * bps], bits, msb),
-                                      static_cast<uint32_t>(pcm.data[c][offset + i]))
-                                << "decode bits " << bits << " msb " << msb << " ch " << channels << " n "
-                                << n;
-                    }
-
-                    for (auto& d : pcm.data)
-                        for (auto& s : d)
-                            s = static_cast<int32_t>(rng() | (rng() % 8 == 0 ? 0x7FFFFFF0u : 0u));
-                    Bytes expected(size + 1, 0xAA), actual(size + 1, 0xAA);
-                    for (uint32_t i = 0; i < n; ++i)
+                        SCOPED_TRACE(FormName(form));
+                        const unsigned bps = (bits + 7) / 8;
+                        const uint32_t offset = n % 3;
+                        const size_t size = size_t{n} * channels * bps;
+                        const Bytes stream = RandomBytes(size, rng);
+                        Planar<int32_t> pcm(channels, n + offset, 0x55555555);
+                        ASSERT_EQ(n, CPcmUtil::DecodeStream(form, msb, stream.data(), pcm.p(), n, channels,
+                                                            bits, offset));
                         for (uint16_t c = 0; c < channels; ++c)
-                            ReferenceEncode(pcm.data[c][offset + i],
-                                            &expected[(size_t{i} * channels + c) * bps], bits, msb);
-                    ASSERT_EQ(n, CPcmUtil::EncodeStream(form, msb, pcm.p(), actual.data(), n, channels, bits,
-                                                        offset));
-                    ASSERT_EQ(expected, actual)
-                        << "encode bits " << bits << " msb " << msb << " ch " << channels << " n " << n;
+                        {
+                            for (uint32_t i = 0; i < offset; ++i)
+                                ASSERT_EQ(0x55555555, pcm.data[c][i]);
+                            for (uint32_t i = 0; i < n; ++i)
+                                ASSERT_EQ(
+                                    ReferenceDecode(&stream[(size_t{i} * channels + c) * bps], bits, msb),
+                                    static_cast<uint32_t>(pcm.data[c][offset + i]))
+                                    << "decode bits " << bits << " msb " << msb << " ch " << channels << " n "
+                                    << n;
+                        }
+
+                        for (auto& d : pcm.data)
+                            for (auto& s : d)
+                                s = static_cast<int32_t>(rng() | (rng() % 8 == 0 ? 0x7FFFFFF0u : 0u));
+                        Bytes expected(size + 1, 0xAA), actual(size + 1, 0xAA);
+                        for (uint32_t i = 0; i < n; ++i)
+                            for (uint16_t c = 0; c < channels; ++c)
+                                ReferenceEncode(pcm.data[c][offset + i],
+                                                &expected[(size_t{i} * channels + c) * bps], bits, msb);
+                        ASSERT_EQ(n, CPcmUtil::EncodeStream(form, msb, pcm.p(), actual.data(), n, channels,
+                                                            bits, offset));
+                        ASSERT_EQ(expected, actual)
+                            << "encode bits " << bits << " msb " << msb << " ch " << channels << " n " << n;
+                    }
                 }
             }
         }
-    }
 }
 
 // Decoding straight to floats gives, to the bit, what decoding and then
@@ -291,35 +293,43 @@ TEST(CPcmUtil, FloatStreamPathsEqualTheIntegerPathAndTheConversion)
                               0x7FFFFF00 / 2147483648.0f, -0.99999994f};
     std::uniform_real_distribution<float> dist(-1.1f, 1.1f);
     for (Form form : Forms())
-    for (uint16_t bits : {8, 16, 20, 24, 32})
-    for (bool msb : {false, true})
-    for (uint16_t channels : {1, 2, 3})
-    for (uint32_t n : {0u, 1u, 7u, 8u, 9u, 16u, 17u, 33u, 64u, 65u, 100u})
-    {
-        SCOPED_TRACE(testing::Message() << FormName(form) << " bits " << bits << " msb " << msb << " ch "
-                                        << channels << " n " << n);
-        const unsigned bps = (bits + 7) / 8;
-        const uint32_t offset = n % 3;
-        const size_t size = size_t{n} * channels * bps;
-        const Bytes stream = RandomBytes(size, rng);
-        Planar<float> direct(channels, n + offset, -7.0f), viaInts(channels, n + offset, -7.0f);
-        Planar<int32_t> ints(channels, n + offset);
-        ASSERT_EQ(n, CPcmUtil::DecodeStream(form, msb, stream.data(), direct.p(), n, channels, bits, offset));
-        CPcmUtil::DecodeStream(Form::Scalar, msb, stream.data(), ints.p(), n, channels, bits, offset);
-        CPcmUtil::SignedIntToFloat(Form::Scalar, ints.p(), viaInts.p(), n, channels, offset, offset);
-        for (uint16_t c = 0; c < channels; ++c)
-            for (uint32_t i = 0; i < n + offset; ++i)
-                ASSERT_EQ(Bits(viaInts.data[c][i]), Bits(direct.data[c][i])) << "decoded sample " << i;
+        for (uint16_t bits : {8, 16, 20, 24, 32})
+            for (bool msb : {false, true})
+                for (uint16_t channels : {1, 2, 3})
+                    for (uint32_t n : {0u, 1u, 7u, 8u, 9u, 16u, 17u, 33u, 64u, 65u, 100u})
+                    {
+                        SCOPED_TRACE(testing::Message() << FormName(form) << " bits " << bits << " msb "
+                                                        << msb << " ch " << channels << " n " << n);
+                        const unsigned bps = (bits + 7) / 8;
+                        const uint32_t offset = n % 3;
+                        const size_t size = size_t{n} * channels * bps;
+                        const Bytes stream = RandomBytes(size, rng);
+                        Planar<float> direct(channels, n + offset, -7.0f),
+                            viaInts(channels, n + offset, -7.0f);
+                        Planar<int32_t> ints(channels, n + offset);
+                        ASSERT_EQ(n, CPcmUtil::DecodeStream(form, msb, stream.data(), direct.p(), n, channels,
+                                                            bits, offset));
+                        CPcmUtil::DecodeStream(Form::Scalar, msb, stream.data(), ints.p(), n, channels, bits,
+                                               offset);
+                        CPcmUtil::SignedIntToFloat(Form::Scalar, ints.p(), viaInts.p(), n, channels, offset,
+                                                   offset);
+                        for (uint16_t c = 0; c < channels; ++c)
+                            for (uint32_t i = 0; i < n + offset; ++i)
+                                ASSERT_EQ(Bits(viaInts.data[c][i]), Bits(direct.data[c][i]))
+                                    << "decoded sample " << i;
 
-        for (auto& d : direct.data)
-            for (auto& f : d)
-                f = rng() % 4 == 0 ? specials[rng() % std::size(specials)] : dist(rng);
-        Bytes expected(size + 1, 0xAA), actual(size + 1, 0xAA);
-        CPcmUtil::FloatToSignedInt(Form::Scalar, direct.p(), ints.p(), n, channels, offset, offset);
-        CPcmUtil::EncodeStream(Form::Scalar, msb, ints.p(), expected.data(), n, channels, bits, offset);
-        ASSERT_EQ(n, CPcmUtil::EncodeStream(form, msb, direct.p(), actual.data(), n, channels, bits, offset));
-        ASSERT_EQ(expected, actual) << "encoded";
-    }
+                        for (auto& d : direct.data)
+                            for (auto& f : d)
+                                f = rng() % 4 == 0 ? specials[rng() % std::size(specials)] : dist(rng);
+                        Bytes expected(size + 1, 0xAA), actual(size + 1, 0xAA);
+                        CPcmUtil::FloatToSignedInt(Form::Scalar, direct.p(), ints.p(), n, channels, offset,
+                                                   offset);
+                        CPcmUtil::EncodeStream(Form::Scalar, msb, ints.p(), expected.data(), n, channels,
+                                               bits, offset);
+                        ASSERT_EQ(n, CPcmUtil::EncodeStream(form, msb, direct.p(), actual.data(), n, channels,
+                                                            bits, offset));
+                        ASSERT_EQ(expected, actual) << "encoded";
+                    }
 }
 
 // Encoding float stereo to 16 and 24 bits takes sixteen frames at a time with
@@ -332,36 +342,47 @@ TEST(CPcmUtil, FloatStereoEncodingIsTheSameWithAndWithoutAvx512)
     if (!CPcmUtil::HasVectorForm(Form::AVX2))
         GTEST_SKIP() << "no AVX2";
     std::mt19937 rng(11);
-    const float specials[] = {1.0f, -1.0f, 1.5f, -1.5f, 1e30f, -1e30f, std::numeric_limits<float>::quiet_NaN(),
-                              -std::numeric_limits<float>::infinity(), 0.99999994f, 0x7FFF7F00 / 2147483648.0f,
-                              0x7FFFFF00 / 2147483648.0f, (0x1234 + 0.5f) / 32768.0f,
-                              (0x123456 + 0.5f) / 8388608.0f, -0.0f};
+    const float specials[] = {1.0f,
+                              -1.0f,
+                              1.5f,
+                              -1.5f,
+                              1e30f,
+                              -1e30f,
+                              std::numeric_limits<float>::quiet_NaN(),
+                              -std::numeric_limits<float>::infinity(),
+                              0.99999994f,
+                              0x7FFF7F00 / 2147483648.0f,
+                              0x7FFFFF00 / 2147483648.0f,
+                              (0x1234 + 0.5f) / 32768.0f,
+                              (0x123456 + 0.5f) / 8388608.0f,
+                              -0.0f};
     std::uniform_real_distribution<float> dist(-1.1f, 1.1f);
     std::vector<bool> wideChoices = {false};
     if (PcmKernelsAvx2::HasAvx512Hardware())
         wideChoices.push_back(true);
     for (uint16_t bits : {16, 24})
-    for (bool msb : {false, true})
-    for (uint32_t n : {15u, 16u, 18u, 19u, 33u, 35u, 48u, 100u, 1001u})
-    {
-        SCOPED_TRACE(testing::Message() << "bits " << bits << " msb " << msb << " n " << n);
-        const uint32_t offset = n % 3;
-        Planar<float> samples(2, n + offset);
-        for (auto& d : samples.data)
-            for (auto& f : d)
-                f = rng() % 4 == 0 ? specials[rng() % std::size(specials)] : dist(rng);
-        const size_t size = size_t{n} * 2 * (bits / 8);
-        Bytes expected(size + 32, 0xAA);
-        CPcmUtil::EncodeStream(Form::Scalar, msb, samples.p(), expected.data(), n, 2, bits, offset);
-        for (bool wide : wideChoices)
-        {
-            PcmKernelsAvx2::DisableAvx512ForTests(!wide);
-            Bytes actual(size + 32, 0xAA);
-            ASSERT_EQ(n, CPcmUtil::EncodeStream(Form::AVX2, msb, samples.p(), actual.data(), n, 2, bits, offset));
-            EXPECT_EQ(expected, actual) << (wide ? "AVX-512" : "AVX2");
-        }
-        PcmKernelsAvx2::DisableAvx512ForTests(false);
-    }
+        for (bool msb : {false, true})
+            for (uint32_t n : {15u, 16u, 18u, 19u, 33u, 35u, 48u, 100u, 1001u})
+            {
+                SCOPED_TRACE(testing::Message() << "bits " << bits << " msb " << msb << " n " << n);
+                const uint32_t offset = n % 3;
+                Planar<float> samples(2, n + offset);
+                for (auto& d : samples.data)
+                    for (auto& f : d)
+                        f = rng() % 4 == 0 ? specials[rng() % std::size(specials)] : dist(rng);
+                const size_t size = size_t{n} * 2 * (bits / 8);
+                Bytes expected(size + 32, 0xAA);
+                CPcmUtil::EncodeStream(Form::Scalar, msb, samples.p(), expected.data(), n, 2, bits, offset);
+                for (bool wide : wideChoices)
+                {
+                    PcmKernelsAvx2::DisableAvx512ForTests(!wide);
+                    Bytes actual(size + 32, 0xAA);
+                    ASSERT_EQ(n, CPcmUtil::EncodeStream(Form::AVX2, msb, samples.p(), actual.data(), n, 2,
+                                                        bits, offset));
+                    EXPECT_EQ(expected, actual) << (wide ? "AVX-512" : "AVX2");
+                }
+                PcmKernelsAvx2::DisableAvx512ForTests(false);
+            }
 }
 
 TEST(CPcmUtil, DecodeSkipsNullChannelsAndZeroWidthGivesSilence)
@@ -441,8 +462,8 @@ TEST(CPcmUtil, FloatIntConversionsTruncateLimitAndMapNaN)
             ASSERT_EQ(total, CPcmUtil::FloatToSignedInt(form, inPtr, outPtr, total, 1, offset, 1));
             EXPECT_EQ(7, out[0]);
             for (size_t i = 0; i < total; ++i)
-                EXPECT_EQ(cases[i % count].out, out[1 + i]) << "input " << cases[i % count].in << " offset "
-                                                            << offset << " at " << i;
+                EXPECT_EQ(cases[i % count].out, out[1 + i])
+                    << "input " << cases[i % count].in << " offset " << offset << " at " << i;
         }
     }
 

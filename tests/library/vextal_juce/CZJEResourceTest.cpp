@@ -14,10 +14,7 @@ namespace
 class CZJEResourceTest : public testing::Test
 {
 protected:
-    void SetUp() override
-    {
-        ASSERT_TRUE(m_scratch.IsValid());
-    }
+    void SetUp() override { ASSERT_TRUE(m_scratch.IsValid()); }
 
     juce::File Write(const juce::String& relativePath, const void* data, size_t size)
     {

@@ -52,10 +52,7 @@ protected:
         ASSERT_TRUE(m_scratch.IsValid());
         m_env = std::make_unique<CScopedEnv>("XDG_CONFIG_HOME", m_dir.getFullPathName().toRawUTF8());
     }
-    void TearDown() override
-    {
-        m_env.reset();
-    }
+    void TearDown() override { m_env.reset(); }
 
     juce::File SettingsFile() const { return m_dir.getChildFile("Vextal").getChildFile("TestApp.settings"); }
 
@@ -336,9 +333,10 @@ TEST_F(CZadPreferencesTest, WritesKeepPermissionsAndLeftoversOfKilledWritersAreR
     int status = 0;
     ::waitpid(ended, &status, 0);
     const std::vector<juce::String> stale = {"TestApp_temp1a2b3c4d.settings", "TestApp_tempFF2.settings",
-                                  ".TestApp.settings.vxtmp." + juce::String(ended) + ".AbCdEf"};
-    const std::vector<juce::String> kept = {"Other.settings", "notes_template.settings", "TestApp_temp.settings",
-                                 ".TestApp.settings.vxtmp." + juce::String(::getpid()) + ".AbCdEf"};
+                                             ".TestApp.settings.vxtmp." + juce::String(ended) + ".AbCdEf"};
+    const std::vector<juce::String> kept = {
+        "Other.settings", "notes_template.settings", "TestApp_temp.settings",
+        ".TestApp.settings.vxtmp." + juce::String(::getpid()) + ".AbCdEf"};
     for (const auto* list : {&stale, &kept})
         for (const juce::String& name : *list)
             ASSERT_TRUE(folder.getChildFile(name).replaceWithText("x"));

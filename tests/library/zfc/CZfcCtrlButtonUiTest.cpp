@@ -130,14 +130,15 @@ TEST(CZfcCtrlButtonFrameRow, ChoosesTheStateOrItsPressedRow)
         int row;
     };
     const Case cases[] = {
-        {2, true, true, true, 8, 5},  {2, true, false, true, 8, 4},  {2, false, true, true, 8, 4},
-        {0, false, false, true, 8, 0}, {3, true, true, true, 8, 7},  {2, true, true, false, 4, 2},
-        {5, false, false, false, 4, 3}, {3, true, true, true, 6, 5}, {0, false, false, false, 0, 0},
+        {2, true, true, true, 8, 5},    {2, true, false, true, 8, 4}, {2, false, true, true, 8, 4},
+        {0, false, false, true, 8, 0},  {3, true, true, true, 8, 7},  {2, true, true, false, 4, 2},
+        {5, false, false, false, 4, 3}, {3, true, true, true, 6, 5},  {0, false, false, false, 0, 0},
     };
     for (const Case& c : cases)
     {
-        SCOPED_TRACE(testing::Message() << "state " << c.state << " pressed " << c.pressed << " inside "
-                                        << c.inside << " pressedRows " << c.pressedRows << " rows " << c.rows);
+        SCOPED_TRACE(testing::Message()
+                     << "state " << c.state << " pressed " << c.pressed << " inside " << c.inside
+                     << " pressedRows " << c.pressedRows << " rows " << c.rows);
         EXPECT_EQ(CZfcCtrlButton::FrameRow(c.state, c.pressed, c.inside, c.pressedRows, c.rows), c.row);
     }
 }
@@ -262,10 +263,20 @@ TEST_F(CZfcCtrlButtonTest, MouseGesturesSendPairedEditsAndTheActionAtItsTiming)
     const Case cases[] = {
         {"a click", 0, true, false, false, {kPressIn, kReleaseIn}, {"begin", "end", "action"}},
         {"released outside", 0, true, false, false, {kPressIn, kDragOut, kReleaseOut}, {"begin", "end"}},
-        {"dragged out and back", 0, true, false, false, {kPressIn, kDragOut, kDragIn, kReleaseIn},
+        {"dragged out and back",
+         0,
+         true,
+         false,
+         false,
+         {kPressIn, kDragOut, kDragIn, kReleaseIn},
          {"begin", "end", "action"}},
         {"action on press", 1, true, false, false, {kPressIn, kReleaseIn}, {"begin", "action", "end"}},
-        {"action on press, released outside", 1, true, false, false, {kPressIn, kDragOut, kReleaseOut},
+        {"action on press, released outside",
+         1,
+         true,
+         false,
+         false,
+         {kPressIn, kDragOut, kReleaseOut},
          {"begin", "action", "end"}},
         {"pressed outside the hit area", 0, true, false, false, {kPressOut, kReleaseOut}, {}},
         {"right button", 0, true, false, false, {kPressRight, kReleaseRight}, {}},
@@ -290,15 +301,33 @@ TEST_F(CZfcCtrlButtonTest, MouseGesturesSendPairedEditsAndTheActionAtItsTiming)
         {
             switch (step)
             {
-            case kPressIn: Mouse(in, kLeft); break;
-            case kPressOut: Mouse(out, kLeft); break;
-            case kPressRight: Mouse(in, kRight); break;
-            case kDragOut: Mouse(out, kLeft); break;
-            case kDragIn: Mouse(in, kLeft); break;
-            case kReleaseIn: Mouse(in, kNone); break;
-            case kReleaseOut: Mouse(out, kNone); break;
-            case kReleaseRight: Mouse(in, kNone); break;
-            case kDisable: button.setEnabled(false); break;
+            case kPressIn:
+                Mouse(in, kLeft);
+                break;
+            case kPressOut:
+                Mouse(out, kLeft);
+                break;
+            case kPressRight:
+                Mouse(in, kRight);
+                break;
+            case kDragOut:
+                Mouse(out, kLeft);
+                break;
+            case kDragIn:
+                Mouse(in, kLeft);
+                break;
+            case kReleaseIn:
+                Mouse(in, kNone);
+                break;
+            case kReleaseOut:
+                Mouse(out, kNone);
+                break;
+            case kReleaseRight:
+                Mouse(in, kNone);
+                break;
+            case kDisable:
+                button.setEnabled(false);
+                break;
             }
         }
         EXPECT_EQ(recorder.notices, c.notices);

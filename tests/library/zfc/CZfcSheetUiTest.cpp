@@ -101,7 +101,10 @@ protected:
         window.removeFromDesktop();
     }
 
-    bool WaitUntilOpen() { return uitest::PumpUntil([&] { return sheet.GetState() == CZfcSheet::kOpen; }); }
+    bool WaitUntilOpen()
+    {
+        return uitest::PumpUntil([&] { return sheet.GetState() == CZfcSheet::kOpen; });
+    }
     void Click(juce::Component& on, juce::Point<int> at)
     {
         uitest::ClickAt(on, at);

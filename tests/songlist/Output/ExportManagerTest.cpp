@@ -254,8 +254,10 @@ TEST(ExportManagerAnswers, WarningsAreAndedAndRepeatsOred)
         bool ignore;
         bool repeat;
     };
-    const Case cases[] = {
-        {{}, true, false}, {{true, true}, true, true}, {{true, false}, false, true}, {{false, false}, false, false}};
+    const Case cases[] = {{{}, true, false},
+                          {{true, true}, true, true},
+                          {{true, false}, false, true},
+                          {{false, false}, false, false}};
     for (const Case& c : cases)
     {
         SCOPED_TRACE(c.answers.size());

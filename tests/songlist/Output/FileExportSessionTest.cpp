@@ -218,7 +218,10 @@ protected:
         return true;
     }
 
-    bool WaitFor(const std::function<bool()>& done, double seconds = 30.0) { return DispatchUntil(done, seconds, 1); }
+    bool WaitFor(const std::function<bool()>& done, double seconds = 30.0)
+    {
+        return DispatchUntil(done, seconds, 1);
+    }
 
     // Adds a song of a ramp file of the given length, named name.
     TrackInfo* AddNamedSong(const std::string& name, int64_t frames = 2205, uint16_t channels = 2)

@@ -114,7 +114,8 @@ TEST(CNullAudioIODeviceType, WritesItsCaptureToAFileWhenItCloses)
     device->close();
 
     juce::WavAudioFormat wav;
-    std::unique_ptr<juce::AudioFormatReader> reader(wav.createReaderFor(file.createInputStream().release(), true));
+    std::unique_ptr<juce::AudioFormatReader> reader(
+        wav.createReaderFor(file.createInputStream().release(), true));
     ASSERT_NE(reader, nullptr);
     EXPECT_EQ(reader->sampleRate, 48000.0);
     EXPECT_EQ(reader->lengthInSamples, 3 * 64);

@@ -42,9 +42,10 @@ TEST(CVXLayerListTexts, TypedTextsGiveValuesOrNone)
     {
         const char* text;
         std::optional<float> value;
-    } balances[] = {{"l25", -0.25f}, {"L25", -0.25f}, {"C", 0.0f},  {"c", 0.0f},     {"r100", 1.0f},
-                    {"R5", 0.05f},   {"25", 0.25f},   {"-7", -0.07f}, {"", std::nullopt}, {"lr", std::nullopt},
-                    {"C5", std::nullopt}, {"+", std::nullopt}, {"garbage", std::nullopt}};
+    } balances[] = {{"l25", -0.25f},          {"L25", -0.25f},      {"C", 0.0f},          {"c", 0.0f},
+                    {"r100", 1.0f},           {"R5", 0.05f},        {"25", 0.25f},        {"-7", -0.07f},
+                    {"", std::nullopt},       {"lr", std::nullopt}, {"C5", std::nullopt}, {"+", std::nullopt},
+                    {"garbage", std::nullopt}};
     for (const auto& c : balances)
     {
         SCOPED_TRACE(c.text);
@@ -59,8 +60,8 @@ TEST(CVXLayerListTexts, TypedTextsGiveValuesOrNone)
     {
         const char* text;
         std::optional<float> value;
-    } decimals[] = {{"3.5", 3.5f}, {"+1", 1.0f},  {"-.5", -0.5f},          {"12.", 12.0f},
-                    {"7..1", 7.0f}, {"", std::nullopt}, {".", std::nullopt}, {"+-", std::nullopt},
+    } decimals[] = {{"3.5", 3.5f},       {"+1", 1.0f},         {"-.5", -0.5f},      {"12.", 12.0f},
+                    {"7..1", 7.0f},      {"", std::nullopt},   {".", std::nullopt}, {"+-", std::nullopt},
                     {"-", std::nullopt}, {"abc", std::nullopt}};
     for (const auto& c : decimals)
     {

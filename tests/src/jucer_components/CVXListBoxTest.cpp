@@ -50,8 +50,9 @@ TEST(CVXListBoxDrop, RowsAreCheckedAndABlockOnItselfDoesNotMove)
         const char* description;
         int songs;
         const char* rows; // "" when refused
-    } parses[] = {{"2 3 7 ", 8, "2-3,7"}, {"3 4 ", 5, "3-4"}, {"3 4 ", 4, ""},  {"0 ", 1, "0"},
-                  {"", 5, ""},            {"1 x ", 5, ""},    {"-1 ", 5, ""},   {"1 99999999999 ", 5, ""}};
+    } parses[] = {
+        {"2 3 7 ", 8, "2-3,7"}, {"3 4 ", 5, "3-4"}, {"3 4 ", 4, ""},          {"0 ", 1, "0"}, {"", 5, ""},
+        {"1 x ", 5, ""},        {"-1 ", 5, ""},     {"1 99999999999 ", 5, ""}};
     for (const auto& c : parses)
     {
         SCOPED_TRACE(c.description);
@@ -136,7 +137,8 @@ TEST_F(CVXListBoxTest, FileDropsNeedSongsAndNormalMode)
 // The relative luminance of a colour, as contrast ratios use it.
 double Luminance(juce::Colour c)
 {
-    const auto linear = [](juce::uint8 v) {
+    const auto linear = [](juce::uint8 v)
+    {
         const double s = v / 255.0;
         return s <= 0.03928 ? s / 12.92 : std::pow((s + 0.055) / 1.055, 2.4);
     };
@@ -168,7 +170,8 @@ TEST_F(CVXListBoxTest, TheSelectedRowIsPlainlyVisible)
     ASSERT_TRUE(uitest::PumpUntil([&] { return List().isRowSelected(2); }));
     const juce::Image shot = uitest::Snapshot(*m_panel);
     uitest::SavePng(shot, "SongListSelection");
-    const auto rowArea = [&](int row) {
+    const auto rowArea = [&](int row)
+    {
         return m_panel->getLocalArea(&List(), List().getRowPosition(row, true))
             .withWidth(CVXListBox::kRowWidth)
             .reduced(0, 3);

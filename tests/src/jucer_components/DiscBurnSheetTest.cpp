@@ -4,13 +4,13 @@
 #include "common/disc/CAudioDiscBurnProxy.h"
 #include "common/disc/linux/CDiscBurnImpSimulated.h"
 #include "library/vextal_juce/CZJEResource.h"
+#include "src/Output/ExportParameter/ExportParameterDisplay.h"
 #include "src/songlist/Output/ExportManager.h"
 #include "src/songlist/ScriptedDialogPresenter.h"
-#include "src/Output/ExportParameter/ExportParameterDisplay.h"
-#include "tests/support/HostTestSupport.h"
 #include "tests/src/ModalDriver.h"
 #include "tests/src/ScopedInterface.h"
 #include "tests/src/SheetTestSupport.h"
+#include "tests/support/HostTestSupport.h"
 
 #include <gtest/gtest.h>
 

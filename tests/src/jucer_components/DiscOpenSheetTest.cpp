@@ -3,10 +3,10 @@
 #include "library/vextal_juce/CZJEResource.h"
 #include "src/songlist/CommandManager.h"
 #include "tests/common/disc/CdTestImages.h"
-#include "tests/support/HostTestSupport.h"
 #include "tests/src/ModalDriver.h"
 #include "tests/src/ScopedInterface.h"
 #include "tests/src/SheetTestSupport.h"
+#include "tests/support/HostTestSupport.h"
 
 #include <gtest/gtest.h>
 
@@ -136,8 +136,8 @@ TEST(DiscOpenSheetHeight, FitsTheDiscsAndStepsByATenth)
     {
         int from, to, step;
     };
-    const Step steps[] = {{138, 162, 2}, {138, 360, 22}, {162, 138, -2}, {138, 145, 1},
-                          {145, 138, -1}, {161, 162, 1}, {150, 150, 0}};
+    const Step steps[] = {{138, 162, 2},  {138, 360, 22}, {162, 138, -2}, {138, 145, 1},
+                          {145, 138, -1}, {161, 162, 1},  {150, 150, 0}};
     for (const Step& s : steps)
         EXPECT_EQ(DiscOpenSheet::heightStep(s.from, s.to), s.step) << s.from << " to " << s.to;
 }

@@ -1,14 +1,14 @@
 #include "src/jucer_components/ExportSheet.h"
 
 #include "library/vextal_juce/CZJEResource.h"
-#include "src/songlist/CVXPreferences.h"
-#include "src/songlist/Output/ExportManager.h"
 #include "src/Output/ExportParameter/ExportParameterDialog.h"
 #include "src/Output/ExportParameter/ExportParameterDisplay.h"
-#include "tests/support/HostTestSupport.h"
+#include "src/songlist/CVXPreferences.h"
+#include "src/songlist/Output/ExportManager.h"
 #include "tests/src/ModalDriver.h"
 #include "tests/src/ScopedInterface.h"
 #include "tests/src/SheetTestSupport.h"
+#include "tests/support/HostTestSupport.h"
 
 #include <gtest/gtest.h>
 #include <juce_audio_formats/juce_audio_formats.h>
@@ -17,10 +17,10 @@
 #include <optional>
 
 using namespace hosttest;
+using uitest::Choose;
 using Vextal::CommonExportParameter;
 using Vextal::ExportSheet;
 using Vextal::FileExportParameter;
-using uitest::Choose;
 
 namespace
 {
@@ -147,36 +147,40 @@ TEST_F(ExportSheetTest, OptionDialogCancelRestoresTheNormalization)
     EXPECT_EQ(table.getNumChildComponents(), 1);
     EXPECT_EQ(table.getRow(1)->getParentComponent(), &table);
 
-    for (const juce::String& button : {CZJEResource::GetText("Button_Cancel"), CZJEResource::GetText("Button_Ok")})
+    for (const juce::String& button :
+         {CZJEResource::GetText("Button_Cancel"), CZJEResource::GetText("Button_Ok")})
     {
         SCOPED_TRACE(button);
-        uitest::ModalDriver driver(
-            {[&] {
-                 auto* dialog = uitest::ModalOfType<Vextal::ExportParameterDialog>();
-                 if (dialog == nullptr)
-                     return false;
-                 auto* box = uitest::FindComponent<juce::ComboBox>(dialog);
-                 if (box == nullptr)
-                     return false;
-                 box->setSelectedItemIndex(2, juce::sendNotificationSync);
-                 return true;
-             },
-             [&] {
-                 EXPECT_EQ(table.getValueLabel(1)->getText(),
-                           common.getParameterText(CommonExportParameter::kNormalizeMode));
-                 auto* dialog = uitest::ModalOfType<Vextal::ExportParameterDialog>();
-                 juce::Button* b = uitest::FindButton(dialog, button);
-                 if (b == nullptr)
-                     return false;
-                 b->triggerClick();
-                 return true;
-             }});
+        uitest::ModalDriver driver({[&]
+                                    {
+                                        auto* dialog = uitest::ModalOfType<Vextal::ExportParameterDialog>();
+                                        if (dialog == nullptr)
+                                            return false;
+                                        auto* box = uitest::FindComponent<juce::ComboBox>(dialog);
+                                        if (box == nullptr)
+                                            return false;
+                                        box->setSelectedItemIndex(2, juce::sendNotificationSync);
+                                        return true;
+                                    },
+                                    [&]
+                                    {
+                                        EXPECT_EQ(
+                                            table.getValueLabel(1)->getText(),
+                                            common.getParameterText(CommonExportParameter::kNormalizeMode));
+                                        auto* dialog = uitest::ModalOfType<Vextal::ExportParameterDialog>();
+                                        juce::Button* b = uitest::FindButton(dialog, button);
+                                        if (b == nullptr)
+                                            return false;
+                                        b->triggerClick();
+                                        return true;
+                                    }});
         Click(m_sheet->getEditButton());
         ASSERT_TRUE(uitest::PumpUntil([&] { return driver.succeeded(); }));
         uitest::Pump(50);
         const bool cancelled = button == CZJEResource::GetText("Button_Cancel");
         EXPECT_EQ(common.getParameterValue(CommonExportParameter::kNormalizeMode), cancelled ? 0 : 2);
-        EXPECT_EQ(table.getValueLabel(1)->getText(), common.getParameterText(CommonExportParameter::kNormalizeMode));
+        EXPECT_EQ(table.getValueLabel(1)->getText(),
+                  common.getParameterText(CommonExportParameter::kNormalizeMode));
         EXPECT_EQ(table.getNumChildComponents(), 1);
     }
 }

@@ -1,8 +1,8 @@
 #include "src/jucer_components/FileImageComponent.h"
 
 #include "library/vextal_juce/CZJEText.h"
-#include "src/songlist/ScriptedDialogPresenter.h"
 #include "src/songlist/DialogManager.h"
+#include "src/songlist/ScriptedDialogPresenter.h"
 #include "tests/src/ModalDriver.h"
 #include "tests/src/PictureTestSupport.h"
 #include "tests/src/ScopedInterface.h"

@@ -5,11 +5,11 @@
 #include "src/songlist/Action/ChangePictureAction.h"
 #include "src/songlist/Action/SelectionRetriever.h"
 #include "src/songlist/CommandManager.h"
-#include "tests/support/HostTestSupport.h"
 #include "tests/src/ModalDriver.h"
 #include "tests/src/PictureTestSupport.h"
 #include "tests/src/ScopedInterface.h"
 #include "tests/src/SheetTestSupport.h"
+#include "tests/support/HostTestSupport.h"
 
 #include <gtest/gtest.h>
 
@@ -54,7 +54,10 @@ protected:
         ASSERT_TRUE(uitest::PumpUntil([&] { return m_sheet->GetState() == CZfcSheet::kClosed; }));
     }
     // The user's edit of a field: its text committed.
-    void Edit(juce::Label& editor, const juce::String& text) { editor.setText(text, juce::sendNotificationSync); }
+    void Edit(juce::Label& editor, const juce::String& text)
+    {
+        editor.setText(text, juce::sendNotificationSync);
+    }
     juce::String Field(int textId) { return m_sheet->getEditor(textId).getText(); }
     juce::String Name(int index) const { return m_host->GetSong(index)->getText(TrackInfo::kSongName); }
     void SetDate(int index, const char* y, const char* m, const char* d)
@@ -109,9 +112,10 @@ TEST(InfoEditorSheetNumbering, RemovesAndInsertsNumbers)
         const char* result;
     };
     const RemoveCase removals[] = {
-        {"07 Song", "", " Song"},      {"07 Song", " ", "Song"},        {"07-Song", " ", "07-Song"},
-        {"3 - Song", " - ", "Song"},   {"Song 1", "", "Song 1"},        {"0123", "", "0123"},
-        {"12 ", " ", "12 "},           {"", "", ""},
+        {"07 Song", "", " Song"},    {"07 Song", " ", "Song"},
+        {"07-Song", " ", "07-Song"}, {"3 - Song", " - ", "Song"},
+        {"Song 1", "", "Song 1"},    {"0123", "", "0123"},
+        {"12 ", " ", "12 "},         {"", "", ""},
     };
     for (const RemoveCase& c : removals)
     {
@@ -123,7 +127,7 @@ TEST(InfoEditorSheetNumbering, RemovesAndInsertsNumbers)
         int position, count;
         const char* result;
     };
-    const InsertCase insertions[] = {{0, 12, "01. x"}, {11, 12, "12. x"}, {8, 9, "9. x"},
+    const InsertCase insertions[] = {{0, 12, "01. x"}, {11, 12, "12. x"},  {8, 9, "9. x"},
                                      {0, 1, "1. x"},   {0, 100, "001. x"}, {99, 100, "100. x"}};
     for (const InsertCase& c : insertions)
     {
@@ -157,7 +161,8 @@ TEST_F(InfoEditorSheetTest, ShowsWhatTheSelectedSongsShare)
     EXPECT_EQ(Field(TrackInfo::kRecHour), m_host->GetSong(0)->getText(TrackInfo::kRecHour));
     EXPECT_FALSE(m_sheet->getCheckBox(TrackInfo::kTitle).getToggleState());
     EXPECT_FALSE(m_sheet->getPictureCheckBox().isEnabled());
-    EXPECT_EQ(m_sheet->getPictureWell().getMessageLabel().getText(), CZJEResource::GetText("Other_MultiplePicture"));
+    EXPECT_EQ(m_sheet->getPictureWell().getMessageLabel().getText(),
+              CZJEResource::GetText("Other_MultiplePicture"));
 
     // Choosing a picture unlocks and ticks the box.
     m_sheet->getPictureWell().setFilePath("/pictures/new.png", true);
@@ -253,7 +258,8 @@ TEST_F(InfoEditorSheetTest, TabGoesFromFieldToFieldAndKeepsWhatIsTyped)
     const auto traverser = m_sheet->createKeyboardFocusTraverser();
     EXPECT_EQ(traverser->getNextComponent(&genre), &location);
     EXPECT_EQ(traverser->getPreviousComponent(&location), &genre);
-    EXPECT_EQ(traverser->getNextComponent(&m_sheet->getEditor(TrackInfo::kRecSecond)), &m_sheet->getSeparator());
+    EXPECT_EQ(traverser->getNextComponent(&m_sheet->getEditor(TrackInfo::kRecSecond)),
+              &m_sheet->getSeparator());
     EXPECT_EQ(traverser->getNextComponent(&m_sheet->getCheckBox(TrackInfo::kLocation)), &location);
     for (auto* c : traverser->getAllComponents(m_sheet.get()))
         EXPECT_NE(dynamic_cast<juce::Label*>(c), nullptr);
@@ -297,8 +303,10 @@ TEST_F(InfoEditorSheetTest, EditingPartOfAMixedDateWritesOnlyThatPart)
     Ok();
     EXPECT_EQ(m_host->GetSong(0)->getText(TrackInfo::kRecYear), "1999");
     EXPECT_EQ(m_host->GetSong(1)->getText(TrackInfo::kRecYear), "1999");
-    EXPECT_EQ(Date(1).fromFirstOccurrenceOf("-", false, false), before1.fromFirstOccurrenceOf("-", false, false));
-    EXPECT_NE(m_host->GetSong(0)->getText(TrackInfo::kRecDay), m_host->GetSong(1)->getText(TrackInfo::kRecDay));
+    EXPECT_EQ(Date(1).fromFirstOccurrenceOf("-", false, false),
+              before1.fromFirstOccurrenceOf("-", false, false));
+    EXPECT_NE(m_host->GetSong(0)->getText(TrackInfo::kRecDay),
+              m_host->GetSong(1)->getText(TrackInfo::kRecDay));
 }
 
 // Fields show what the record would store: date parts through its digit
@@ -351,8 +359,8 @@ TEST_F(InfoEditorSheetTest, ClearsThePictureOfEverySelectedSong)
 TEST_P(InfoEditorSheetDrawing, DrawsTheSheet)
 {
     AddSongs(2);
-    const juce::File picture = uitest::WritePicture(
-        juce::File((m_folder / "cover.png").string()), juce::PNGImageFormat(), 300, 200);
+    const juce::File picture =
+        uitest::WritePicture(juce::File((m_folder / "cover.png").string()), juce::PNGImageFormat(), 300, 200);
     for (int i = 0; i < 2; ++i)
     {
         m_host->GetSong(i)->setText(TrackInfo::kTitle, juce::CharPointer_UTF8("Title \xe6\x9b\xb2"), false);

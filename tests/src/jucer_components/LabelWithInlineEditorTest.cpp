@@ -1,7 +1,7 @@
 #include "src/jucer_components/LabelWithInlineEditor.h"
 
-#include "src/songlist/DroppedFileList.h"
 #include "src/jucer_components/UndoDisabledTextEditor.h"
+#include "src/songlist/DroppedFileList.h"
 #include "tests/common/file/RiffTestFiles.h"
 #include "tests/src/ModalDriver.h"
 #include "tests/src/ScopedInterface.h"

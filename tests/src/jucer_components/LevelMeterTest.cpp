@@ -238,9 +238,9 @@ TEST_F(LevelMeterTest, AClickClearsTheLightAndThePeaks)
     EXPECT_TRUE(Light());
     juce::PopupMenu::dismissAllActiveMenus();
 
-    for (juce::Component* target : {static_cast<juce::Component*>(m_meter.get()),
-                                    static_cast<juce::Component*>(&bar),
-                                    static_cast<juce::Component*>(&m_meter->getClipButton())})
+    for (juce::Component* target :
+         {static_cast<juce::Component*>(m_meter.get()), static_cast<juce::Component*>(&bar),
+          static_cast<juce::Component*>(&m_meter->getClipButton())})
     {
         clipAndPeak();
         target->mouseDown(MouseEventAt(*target, {3, 3}, kLeft));
@@ -322,7 +322,8 @@ public:
 TEST_F(LevelMeterTest, ASilentBarStopsRepainting)
 {
     CountingBar bar;
-    bar.SetImage(juce::Image(juce::Image::ARGB, 22, 190, true), juce::Image(juce::Image::ARGB, 22, 190, true), true);
+    bar.SetImage(juce::Image(juce::Image::ARGB, 22, 190, true), juce::Image(juce::Image::ARGB, 22, 190, true),
+                 true);
     bar.SetSegments(LevelMeter::sm_amMeterParam[0].pixels, LevelMeter::sm_amMeterParam[0].thresholds,
                     LevelMeter::sm_amMeterParam[0].segmentCount);
     bar.setOpaque(true);

@@ -101,17 +101,11 @@ protected:
         return info;
     }
 
-    bool Type(juce::juce_wchar c)
-    {
-        return m_content->keyPressed(juce::KeyPress(c, 0, c));
-    }
+    bool Type(juce::juce_wchar c) { return m_content->keyPressed(juce::KeyPress(c, 0, c)); }
     bool Press(int keyCode) { return m_content->keyPressed(juce::KeyPress(keyCode)); }
     juce::String Number() { return m_content->getSongNumberLabel().getText(); }
 
-    bool Perform(int id)
-    {
-        return m_content->perform(juce::ApplicationCommandTarget::InvocationInfo(id));
-    }
+    bool Perform(int id) { return m_content->perform(juce::ApplicationCommandTarget::InvocationInfo(id)); }
 
     Vextal::ScopedScriptedDialogs m_dialogs;
     std::unique_ptr<Vextal::CommandManager> m_commands;

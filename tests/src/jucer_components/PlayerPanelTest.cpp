@@ -79,8 +79,9 @@ TEST_P(PlayerPanelDrawing, DrawsThePanelInAWindow)
     const bool japanese = juce::String(GetParam()) == "ja";
     Vextal::TrackInfo* song = AddSongOfSeconds("song", 75.0);
     song->setText(Vextal::TrackInfo::kSongName,
-                  japanese ? juce::String::fromUTF8("\xe5\xa4\x9c\xe6\x98\x8e\xe3\x81\x91\xe3\x81\xae\xe6\xad\x8c")
-                           : juce::String("Morning Song"),
+                  japanese
+                      ? juce::String::fromUTF8("\xe5\xa4\x9c\xe6\x98\x8e\xe3\x81\x91\xe3\x81\xae\xe6\xad\x8c")
+                      : juce::String("Morning Song"),
                   true);
     ASSERT_TRUE(m_host->SetCurPlayTrack(0, true, false));
     m_host->SetPlayerStatus(CVXHost::kStatusPaused);

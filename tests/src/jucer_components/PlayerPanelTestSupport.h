@@ -6,9 +6,9 @@
 // test depends on where the real pointer is or on the keyboard focus).
 
 #include "src/jucer_components/ViewClock.h"
-#include "tests/support/HostTestSupport.h"
 #include "tests/src/ModalDriver.h"
 #include "tests/src/ScopedInterface.h"
+#include "tests/support/HostTestSupport.h"
 
 #include <juce_gui_basics/juce_gui_basics.h>
 
@@ -27,7 +27,8 @@ inline juce::MouseEvent MouseEventAt(juce::Component& component, juce::Point<int
 {
     const juce::Time now = juce::Time::getCurrentTime();
     return juce::MouseEvent(juce::Desktop::getInstance().getMainMouseSource(), at.toFloat(), mods,
-                            juce::MouseInputSource::defaultPressure, juce::MouseInputSource::defaultOrientation,
+                            juce::MouseInputSource::defaultPressure,
+                            juce::MouseInputSource::defaultOrientation,
                             juce::MouseInputSource::defaultRotation, juce::MouseInputSource::defaultTiltX,
                             juce::MouseInputSource::defaultTiltY, &component, &component, now,
                             downAt.value_or(at).toFloat(), now, 1, false);

@@ -1,14 +1,14 @@
 #include "src/jucer_components/PreferencesSheet.h"
 
 #include "library/vextal_juce/CZJEResource.h"
-#include "src/songlist/CVXPreferences.h"
-#include "src/songlist/ScriptedDialogPresenter.h"
 #include "src/jucer_components/AudioPreferenceTab.h"
 #include "src/jucer_components/OthersPreferenceTab.h"
-#include "tests/support/HostTestSupport.h"
+#include "src/songlist/CVXPreferences.h"
+#include "src/songlist/ScriptedDialogPresenter.h"
 #include "tests/src/ModalDriver.h"
 #include "tests/src/ScopedInterface.h"
 #include "tests/src/SheetTestSupport.h"
+#include "tests/support/HostTestSupport.h"
 
 #include <gtest/gtest.h>
 
@@ -16,11 +16,11 @@
 #include <optional>
 
 using namespace hosttest;
+using uitest::Choose;
 using Vextal::AudioPreferenceTab;
 using Vextal::CommonExportParameter;
 using Vextal::OthersPreferenceTab;
 using Vextal::PreferencesSheet;
-using uitest::Choose;
 
 namespace
 {
@@ -80,7 +80,10 @@ protected:
     AudioPreferenceTab& Tab() { return m_sheet->getAudioTab(); }
     int Buffer() const { return m_devices->GetCurrentDevice()->getCurrentBufferSizeSamples(); }
     double Rate() const { return m_devices->GetCurrentDevice()->getCurrentSampleRate(); }
-    juce::String Samples(int n) const { return juce::String(n) + " " + CZJEResource::GetText("Pref_Samples"); }
+    juce::String Samples(int n) const
+    {
+        return juce::String(n) + " " + CZJEResource::GetText("Pref_Samples");
+    }
 
     CVXPreferences* m_store = nullptr;
     std::optional<uitest::ScopedInterface> m_ui;
@@ -135,7 +138,8 @@ TEST_F(PreferencesSheetTest, ChoosingDevices)
     Open();
     Choose(Tab().getDeviceBox(), "--");
     EXPECT_EQ(m_devices->GetCurrentDevice(), nullptr);
-    for (juce::ComboBox* box : {&Tab().getSampleRateBox(), &Tab().getBufferSizeBox(), &Tab().getOutputPairBox()})
+    for (juce::ComboBox* box :
+         {&Tab().getSampleRateBox(), &Tab().getBufferSizeBox(), &Tab().getOutputPairBox()})
     {
         EXPECT_FALSE(box->isEnabled());
         EXPECT_EQ(box->getText(), "");
@@ -221,7 +225,8 @@ TEST_F(PreferencesSheetTest, OthersTabStoresTheFolderOnlyOnOk)
     m_store->WriteInteger(OthersPreferenceTab::kNumDrivesHidingWarningsKey, 3);
     Open();
     tab.getFolderChooser().setCurrentFile(other, true, juce::sendNotificationSync);
-    EXPECT_EQ(tab.getParameter().getParameterText(CommonExportParameter::kTempDirectory), other.getFullPathName());
+    EXPECT_EQ(tab.getParameter().getParameterText(CommonExportParameter::kTempDirectory),
+              other.getFullPathName());
     tab.getResetButton().triggerClick();
     uitest::Pump(20);
     Press(m_sheet->getCancelButton());
@@ -242,7 +247,8 @@ TEST_P(PreferencesSheetDrawing, DrawsTheSheet)
         uitest::Pump(20);
         const juce::Image drawn = uitest::Snapshot(*m_sheet);
         EXPECT_TRUE(uitest::IsDrawn(drawn));
-        uitest::SavePng(drawn, juce::String("PreferencesSheet_") + (tab == 0 ? "Audio_" : "Others_") + GetParam());
+        uitest::SavePng(drawn,
+                        juce::String("PreferencesSheet_") + (tab == 0 ? "Audio_" : "Others_") + GetParam());
     }
 }
 

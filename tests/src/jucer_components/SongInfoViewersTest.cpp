@@ -26,7 +26,10 @@ protected:
     juce::String Total() const { return m_info->getTotalTimeViewer().getLabel().getText(); }
     // The extra kerning of the two time viewers' fonts (0.15 for the widely
     // spaced font id 4, 0 for id 3).
-    float TimeKerning() const { return m_info->getTimeCounter().getLabel().getFont().getExtraKerningFactor(); }
+    float TimeKerning() const
+    {
+        return m_info->getTimeCounter().getLabel().getFont().getExtraKerningFactor();
+    }
     float TotalKerning() const
     {
         return m_info->getTotalTimeViewer().getLabel().getFont().getExtraKerningFactor();

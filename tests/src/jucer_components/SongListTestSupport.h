@@ -4,10 +4,10 @@
 // stack and the host as the application's singletons, and the panel in a
 // window where the main content puts it.
 
-#include "src/songlist/CommandManager.h"
 #include "src/jucer_components/CVXLayerList.h"
 #include "src/jucer_components/CVXListBox.h"
 #include "src/jucer_components/CVXListItem.h"
+#include "src/songlist/CommandManager.h"
 #include "tests/src/jucer_components/PlayerPanelTestSupport.h"
 #include "tests/support/ScopedSingletonInstance.h"
 
@@ -31,7 +31,8 @@ protected:
     {
         PanelTest::SetUp();
         m_commands = std::make_unique<Vextal::CommandManager>(*m_host, [] {});
-        m_scopedCommands = std::make_unique<ScopedSingletonInstance<Vextal::CommandManager>>(m_commands.get());
+        m_scopedCommands =
+            std::make_unique<ScopedSingletonInstance<Vextal::CommandManager>>(m_commands.get());
         m_scopedHost = std::make_unique<ScopedSingletonInstance<CVXHost>>(m_host.get());
     }
     void TearDown() override
@@ -71,7 +72,10 @@ protected:
         return m_window.getLocalPoint(&l, l.getLocalBounds().getCentre());
     }
     // A point in window coordinates of a panel component.
-    juce::Point<int> At(juce::Component& c) { return m_window.getLocalPoint(&c, c.getLocalBounds().getCentre()); }
+    juce::Point<int> At(juce::Component& c)
+    {
+        return m_window.getLocalPoint(&c, c.getLocalBounds().getCentre());
+    }
 
     // The mouse as the window gets it: press, move with the button held,
     // release. The keys held are the framework's current modifiers, which

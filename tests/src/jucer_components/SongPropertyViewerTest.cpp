@@ -3,9 +3,9 @@
 #include "common/file/CPlaylistSong.h"
 #include "library/vextal_juce/CZJEResource.h"
 #include "tests/common/file/SongStreamTestFiles.h"
-#include "tests/support/HostTestSupport.h"
 #include "tests/src/ModalDriver.h"
 #include "tests/src/ScopedInterface.h"
+#include "tests/support/HostTestSupport.h"
 
 #include <gtest/gtest.h>
 
@@ -54,7 +54,8 @@ protected:
     juce::Font m_font{13.0f};
 };
 
-class SongPropertyViewerDrawing : public SongPropertyViewerTest, public testing::WithParamInterface<const char*>
+class SongPropertyViewerDrawing : public SongPropertyViewerTest,
+                                  public testing::WithParamInterface<const char*>
 {
 protected:
     void SetUp() override
@@ -76,20 +77,29 @@ TEST_F(SongPropertyViewerTest, ShowsSectionsTracksFilesAndPicture)
     TrackInfo* plain = AddSong(stereo);
     EXPECT_EQ(Tree(*plain), "stereo\n  00:00:00.000 - 00:00:01.000\n    " + PathOf(stereo) + "\n");
 
-    auto linked = songlisttest::SongOfParts({{{{stereo.wstring(), 0, 44100}}},
-                                             {{{left.wstring(), 0, 22050}}, {{right.wstring(), 0, 33075}}}});
+    auto linked = songlisttest::SongOfParts(
+        {{{{stereo.wstring(), 0, 44100}}}, {{{left.wstring(), 0, 22050}}, {{right.wstring(), 0, 33075}}}});
     linked->setText(TrackInfo::kSongName, "linked", false);
     linked->setAttachedPictureFilePath((m_folder / "gone.png").string(), false);
     EXPECT_EQ(Tree(*linked), "linked\n"
                              "  00:00:00.000 - 00:00:01.000\n"
-                             "    " + PathOf(stereo) + "\n"
-                             "  00:00:01.000 - 00:00:01.750\n"
-                             "    L\n"
-                             "      " + PathOf(left) + "\n"
-                             "    R\n"
-                             "      " + PathOf(right) + "\n"
-                             "  " + CZJEResource::GetText("SongTree_Picture").toStdString() + "\n"
-                             "    " + PathOf(m_folder / "gone.png") + " (missing)\n");
+                             "    " +
+                                 PathOf(stereo) +
+                                 "\n"
+                                 "  00:00:01.000 - 00:00:01.750\n"
+                                 "    L\n"
+                                 "      " +
+                                 PathOf(left) +
+                                 "\n"
+                                 "    R\n"
+                                 "      " +
+                                 PathOf(right) +
+                                 "\n"
+                                 "  " +
+                                 CZJEResource::GetText("SongTree_Picture").toStdString() +
+                                 "\n"
+                                 "    " +
+                                 PathOf(m_folder / "gone.png") + " (missing)\n");
 
     // A moved file shows as missing.
     MakeUnloadable(plain);
@@ -132,9 +142,13 @@ TEST_F(SongPropertyViewerTest, ListsTheSelectionAndOffersAMenuOnPaths)
     viewer.setVisible(true);
     uitest::Pump(50);
     auto& modals = *juce::ModalComponentManager::getInstance();
-    const auto clickRow = [&](int row, juce::ModifierKeys mods) {
-        const auto at = viewer.getLocalPoint(&viewer.getTreeView(),
-                                             viewer.getTreeView().getItemOnRow(row)->getItemPosition(true).withHeight(SongTreeViewItem::kHeight).getCentre());
+    const auto clickRow = [&](int row, juce::ModifierKeys mods)
+    {
+        const auto at = viewer.getLocalPoint(&viewer.getTreeView(), viewer.getTreeView()
+                                                                        .getItemOnRow(row)
+                                                                        ->getItemPosition(true)
+                                                                        .withHeight(SongTreeViewItem::kHeight)
+                                                                        .getCentre());
         uitest::MouseAt(viewer, at, mods);
         uitest::MouseAt(viewer, at, juce::ModifierKeys());
         uitest::Pump(50);
@@ -186,4 +200,5 @@ TEST_P(SongPropertyViewerDrawing, DrawsTheTree)
     uitest::SavePng(drawn, juce::String("SongPropertyViewer_") + GetParam());
 }
 
-INSTANTIATE_TEST_SUITE_P(Languages, SongPropertyViewerDrawing, testing::ValuesIn(uitest::kInterfaceLanguages));
+INSTANTIATE_TEST_SUITE_P(Languages, SongPropertyViewerDrawing,
+                         testing::ValuesIn(uitest::kInterfaceLanguages));

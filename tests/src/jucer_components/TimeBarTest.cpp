@@ -52,8 +52,14 @@ struct ClickCase
 TEST_F(TimeBarTest, AClickSeeksOnlyWhenItMovesThePointerMoreThanOnePercent)
 {
     const ClickCase cases[] = {
-        {318, false, 50.0}, {312, false, 50.0}, {322, true, 322.0 / 631.0 * 100.0}, {309, true, 309.0 / 631.0 * 100.0},
-        {-40, true, 0.0},   {0, true, 0.0},     {900, true, 100.0},                  {631, true, 100.0},
+        {318, false, 50.0},
+        {312, false, 50.0},
+        {322, true, 322.0 / 631.0 * 100.0},
+        {309, true, 309.0 / 631.0 * 100.0},
+        {-40, true, 0.0},
+        {0, true, 0.0},
+        {900, true, 100.0},
+        {631, true, 100.0},
     };
     for (const ClickCase& c : cases)
     {

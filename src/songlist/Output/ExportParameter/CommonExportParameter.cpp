@@ -23,11 +23,15 @@ const ChoiceTable& ChoicesOf(int index)
 {
     static const ChoiceTable tables[] = {
         {"Export_Common_Source", {0, 1}, {"Export_Source_All", "Export_Source_Selected"}},
-        {"Export_Common_DsdFilter", {2, 1, 0}, {"Export_Filter_Off", "Export_Filter_Soft", "Export_Filter_Sharp"}},
+        {"Export_Common_DsdFilter",
+         {2, 1, 0},
+         {"Export_Filter_Off", "Export_Filter_Soft", "Export_Filter_Sharp"}},
         {"Export_Common_NormalizeMode",
          {0, 1, 2},
          {"Export_Normalize_Off", "Export_Normalize_Each", "Export_Normalize_All"}},
-        {"Export_Common_DitherType", {0, 1, 2}, {"Export_Dither_None", "Export_Dither_Tpdf", "Export_Dither_NoiseShaping"}},
+        {"Export_Common_DitherType",
+         {0, 1, 2},
+         {"Export_Dither_None", "Export_Dither_Tpdf", "Export_Dither_NoiseShaping"}},
     };
     static const ChoiceTable none{"", {}, {}};
     return juce::isPositiveAndBelow(index, 4) ? tables[index] : none;
@@ -65,7 +69,8 @@ int CommonExportParameter::getParameterType(int index) const
 {
     if (index == kTempDirectory)
         return kTypeText;
-    return VX_CHECK(juce::isPositiveAndBelow(index, static_cast<int>(kNumParameters))) ? kTypeChoice : kTypeInvalid;
+    return VX_CHECK(juce::isPositiveAndBelow(index, static_cast<int>(kNumParameters))) ? kTypeChoice
+                                                                                       : kTypeInvalid;
 }
 
 juce::Array<int> CommonExportParameter::getIntChoices(int index) const

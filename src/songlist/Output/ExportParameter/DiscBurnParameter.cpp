@@ -259,7 +259,8 @@ juce::Array<int> DiscBurnParameter::getIntChoices(int index) const
         const bool cd = getDiscFormat() == kFormatAudioCD;
         if ((cd && cdMedia.contains(medium)) || (!cd && dvdMedia.contains(medium)))
         {
-            for (const uint32_t kbps : m_bObservedMedium ? m_observedSpeeds : m_burner->GetAvailableWriteSpeedsKbps())
+            for (const uint32_t kbps :
+                 m_bObservedMedium ? m_observedSpeeds : m_burner->GetAvailableWriteSpeedsKbps())
                 speeds.add(static_cast<int>(kbps));
             return speeds;
         }

@@ -33,7 +33,8 @@ public:
     // The set changed what a bound control shows (a choice the user did not
     // make, or the control's enabled state); such a control flashes
     // (flashChangedComponent of ExportParameterComponentBinder.h).
-    virtual void exportBoundComponentChangedInternally(ExportParameter* set, int index, juce::Component* component)
+    virtual void exportBoundComponentChangedInternally(ExportParameter* set, int index,
+                                                       juce::Component* component)
     {
         (void)set;
         (void)index;

@@ -19,7 +19,8 @@ void ExportParameterHistory::Write(CZadPreferences& store, const juce::String& k
         store.WriteString(EntryKey(key, n).toRawUTF8(), n < history.size() ? history[n] : juce::String());
 }
 
-juce::StringArray ExportParameterHistory::Read(CZadPreferences& store, const juce::String& key, int maxEntries)
+juce::StringArray ExportParameterHistory::Read(CZadPreferences& store, const juce::String& key,
+                                               int maxEntries)
 {
     juce::StringArray history;
     for (int n = 0; n < maxEntries; ++n)

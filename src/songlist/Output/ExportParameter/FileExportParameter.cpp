@@ -13,8 +13,8 @@ namespace Vextal
 const char* const FileExportParameter::kFileFormatIDs[kNumFileFormats] = {
     "WAV", "BWF", "AIFF", "FLAC", "MP3", "WMA", "WMA-P", "WMA-L", "AAC", "ALAC", "DSDIFF", "DSF", "WSD"};
 const char* const FileExportParameter::kFileFormatNames[kNumFileFormats] = {
-    "WAV", "BWF", "AIFF", "FLAC", "MP3", "WMA", "WMA Professional", "WMA Lossless", "AAC", "ALAC", "DSDIFF",
-    "DSF", "WSD"};
+    "WAV",          "BWF", "AIFF", "FLAC",   "MP3", "WMA", "WMA Professional",
+    "WMA Lossless", "AAC", "ALAC", "DSDIFF", "DSF", "WSD"};
 
 namespace
 {
@@ -79,7 +79,9 @@ int FileExportParameter::getNumChannels() const
 uint32_t FileExportParameter::getSampleRate() const
 {
     const int selected = getParameterIndex(kSampleRate);
-    return juce::isPositiveAndBelow(selected, sampleRates.size()) ? static_cast<uint32_t>(sampleRates[selected]) : 0;
+    return juce::isPositiveAndBelow(selected, sampleRates.size())
+               ? static_cast<uint32_t>(sampleRates[selected])
+               : 0;
 }
 
 uint16_t FileExportParameter::getBitDepth() const
@@ -104,8 +106,8 @@ juce::String FileExportParameter::getFormatUniqueID() const
 
 std::vector<int> FileExportParameter::QualityOptions(uint16_t bits) const
 {
-    return VextalFileUtil::GetPossibleQualityOptions(getFormatUniqueID().toRawUTF8(),
-                                                     static_cast<uint16_t>(getNumChannels()), getSampleRate(), bits);
+    return VextalFileUtil::GetPossibleQualityOptions(
+        getFormatUniqueID().toRawUTF8(), static_cast<uint16_t>(getNumChannels()), getSampleRate(), bits);
 }
 
 int FileExportParameter::HighestEnabledBitDepth() const
@@ -130,7 +132,8 @@ int FileExportParameter::getParameterType(int index) const
 {
     if (index == kOutputPath)
         return kTypeText;
-    return VX_CHECK(juce::isPositiveAndBelow(index, static_cast<int>(kNumParameters))) ? kTypeChoice : kTypeInvalid;
+    return VX_CHECK(juce::isPositiveAndBelow(index, static_cast<int>(kNumParameters))) ? kTypeChoice
+                                                                                       : kTypeInvalid;
 }
 
 juce::Array<int> FileExportParameter::getIntChoices(int index) const
@@ -167,7 +170,8 @@ juce::StringArray FileExportParameter::getStringChoices(int index) const
             texts.add(kFileFormatNames[value]);
             break;
         case kType:
-            texts.add(CZJEResource::GetText(value == kTypeMono ? "Export_FileType_Mono" : "Export_FileType_Stereo"));
+            texts.add(CZJEResource::GetText(value == kTypeMono ? "Export_FileType_Mono"
+                                                               : "Export_FileType_Stereo"));
             break;
         case kSampleRate:
             texts.add(convertSampleRateToString(value, true));

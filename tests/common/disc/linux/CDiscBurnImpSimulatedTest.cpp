@@ -393,7 +393,8 @@ namespace
 std::string CdInfoOf(const std::wstring& cue)
 {
     juce::ChildProcess child;
-    const juce::StringArray args{"cd-info", "--no-device-info", "--no-cddb", "--cue-file", juce::String(cue.c_str())};
+    const juce::StringArray args{"cd-info", "--no-device-info", "--no-cddb", "--cue-file",
+                                 juce::String(cue.c_str())};
     if (!child.start(args, juce::ChildProcess::wantStdOut | juce::ChildProcess::wantStdErr))
         return {};
     return child.readAllProcessOutput().toStdString();
@@ -427,7 +428,8 @@ TEST_F(SimulatedDrive, CdInfoReadsTheCdTextOfEnglishAndJapaneseDiscs)
             StageAlbum(stager, staged, c.album, c.performer, {{2 * 44100, 150, c.song, c.performer}});
         ASSERT_EQ(m_drive->StartBurnAudioCD(&album), 0);
         ASSERT_TRUE(WaitForEnd(*m_drive));
-        ASSERT_EQ(m_drive->GetLastProcessErrorCode(), 0) << juce::String(m_drive->GetLastProcessErrorMessage());
+        ASSERT_EQ(m_drive->GetLastProcessErrorCode(), 0)
+            << juce::String(m_drive->GetLastProcessErrorMessage());
         const wchar_t* root = m_drive->GetCurrentDriveRootPath();
         ASSERT_NE(root, nullptr);
 
@@ -436,6 +438,7 @@ TEST_F(SimulatedDrive, CdInfoReadsTheCdTextOfEnglishAndJapaneseDiscs)
         EXPECT_EQ(info.find("CD-Text size is too small"), std::string::npos) << info;
         for (const wchar_t* text : {c.album, c.performer, c.song})
             EXPECT_NE(info.find(juce::String(text).toStdString()), std::string::npos)
-                << juce::String(text) << " in\n" << info;
+                << juce::String(text) << " in\n"
+                << info;
     }
 }

@@ -25,7 +25,10 @@ struct Step
 class ScriptedDrive : public CLibburnJobWatch::Drive
 {
 public:
-    ScriptedDrive(std::vector<Step> script, bool wroteWell) : m_script(std::move(script)), m_wroteWell(wroteWell) {}
+    ScriptedDrive(std::vector<Step> script, bool wroteWell)
+        : m_script(std::move(script)), m_wroteWell(wroteWell)
+    {
+    }
 
     burn_drive_status GetStatus(burn_progress* progress) override
     {
@@ -50,7 +53,10 @@ public:
     int m_cancels = 0;
 
 private:
-    Step Current() const { return m_next < m_script.size() ? m_script[m_next] : Step{BURN_DRIVE_IDLE, 0, 0, 0}; }
+    Step Current() const
+    {
+        return m_next < m_script.size() ? m_script[m_next] : Step{BURN_DRIVE_IDLE, 0, 0, 0};
+    }
 
     std::vector<Step> m_script;
     size_t m_next = 0;
@@ -67,10 +73,10 @@ struct Seen
 const std::vector<int64_t> kTracks = {300, 100, 600};
 
 const std::vector<Step> kWholeBurn = {
-    {BURN_DRIVE_WRITING_LEADIN, 0, 0, 0},   {BURN_DRIVE_WRITING, 0, 150, 300},
-    {BURN_DRIVE_WRITING, 0, 300, 300},      {BURN_DRIVE_WRITING, 1, 0, 100},
-    {BURN_DRIVE_WRITING, 1, 50, 100},       {BURN_DRIVE_WRITING, 2, 300, 600},
-    {BURN_DRIVE_WRITING_LEADOUT, 2, 0, 0},  {BURN_DRIVE_CLOSING_SESSION, 3, 0, 0},
+    {BURN_DRIVE_WRITING_LEADIN, 0, 0, 0},  {BURN_DRIVE_WRITING, 0, 150, 300},
+    {BURN_DRIVE_WRITING, 0, 300, 300},     {BURN_DRIVE_WRITING, 1, 0, 100},
+    {BURN_DRIVE_WRITING, 1, 50, 100},      {BURN_DRIVE_WRITING, 2, 300, 600},
+    {BURN_DRIVE_WRITING_LEADOUT, 2, 0, 0}, {BURN_DRIVE_CLOSING_SESSION, 3, 0, 0},
 };
 
 std::vector<Seen> Watch(ScriptedDrive& drive, bool cancelAtThirdLook, CLibburnJobWatch::Result* result)
@@ -78,7 +84,9 @@ std::vector<Seen> Watch(ScriptedDrive& drive, bool cancelAtThirdLook, CLibburnJo
     std::vector<Seen> seen;
     CLibburnJobWatch watch(drive, kTracks, 0);
     *result = watch.Watch([&] { return cancelAtThirdLook && seen.size() >= 3; },
-                          [&](eBurnStatus phase, float percent) { seen.push_back({phase, percent}); });
+                          [&](eBurnStatus phase, float percent) {
+                              seen.push_back({phase, percent});
+                          });
     return seen;
 }
 } // namespace
@@ -158,11 +166,14 @@ TEST(CLibburnJobWatch, TheDiscShareStaysWithinItsBounds)
 // An erase reports libburn's own steps and no burn phase.
 TEST(CLibburnJobWatch, AnEraseReportsLibburnsSteps)
 {
-    ScriptedDrive drive({{BURN_DRIVE_ERASING, 0, 0x4000, 0x10000}, {BURN_DRIVE_ERASING, 0, 0x8000, 0x10000}}, true);
+    ScriptedDrive drive({{BURN_DRIVE_ERASING, 0, 0x4000, 0x10000}, {BURN_DRIVE_ERASING, 0, 0x8000, 0x10000}},
+                        true);
     std::vector<Seen> seen;
     CLibburnJobWatch watch(drive, {}, 0);
-    const CLibburnJobWatch::Result result =
-        watch.Watch(nullptr, [&](eBurnStatus phase, float percent) { seen.push_back({phase, percent}); });
+    const CLibburnJobWatch::Result result = watch.Watch(nullptr,
+                                                        [&](eBurnStatus phase, float percent) {
+                                                            seen.push_back({phase, percent});
+                                                        });
     EXPECT_TRUE(result.ok);
     ASSERT_EQ(seen.size(), 2u);
     EXPECT_EQ(seen[0].phase, kBurnStatusIdle);

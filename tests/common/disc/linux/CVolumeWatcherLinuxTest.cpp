@@ -48,10 +48,10 @@ struct Notices
 // many; lines that are not entries are skipped.
 TEST(CMountTable, ParsesEscapedPathsAndSkipsBrokenLines)
 {
-    const std::string text = Line(50, "/media/My\\040Disc") + Line(51, "/mnt/tab\\011and\\134slash", "/dev/sr0",
-                                                                     "shared:7 master:2 propagate_from:3") +
-                             "52 1 8:1 / /short\n" + "x 1 8:1 / /bad rw - ext4 /dev/sda rw\n" +
-                             Line(53, "/mnt/end\\04") + "\n";
+    const std::string text =
+        Line(50, "/media/My\\040Disc") +
+        Line(51, "/mnt/tab\\011and\\134slash", "/dev/sr0", "shared:7 master:2 propagate_from:3") +
+        "52 1 8:1 / /short\n" + "x 1 8:1 / /bad rw - ext4 /dev/sda rw\n" + Line(53, "/mnt/end\\04") + "\n";
     const std::vector<CMountTable::Entry> entries = CMountTable::Parse(text);
     ASSERT_EQ(entries.size(), 3u);
     EXPECT_EQ(entries[0].id, 50);
@@ -97,7 +97,10 @@ TEST(CMountTable, ChangesAreFoundByMountId)
          Line(60, "/media/disc"),
          Line(63, "/media/disc"),
          {{kUnmounted, "/media/disc"}, {kMounted, "/media/disc"}}},
-        {"a mount moved elsewhere", Line(60, "/mnt/a"), Line(60, "/mnt/b"), {{kUnmounted, "/mnt/a"}, {kMounted, "/mnt/b"}}},
+        {"a mount moved elsewhere",
+         Line(60, "/mnt/a"),
+         Line(60, "/mnt/b"),
+         {{kUnmounted, "/mnt/a"}, {kMounted, "/mnt/b"}}},
     };
     for (const Case& c : cases)
     {

@@ -17,14 +17,17 @@ TEST_F(CommonExportParameterTest, SourceFollowsTheSelection)
 {
     bool selected = false;
     CommonExportParameter set([&selected] { return selected; });
-    EXPECT_TRUE(set.setParameterValue(CommonExportParameter::kSource, CommonExportParameter::kSourceSelected, true));
+    EXPECT_TRUE(
+        set.setParameterValue(CommonExportParameter::kSource, CommonExportParameter::kSourceSelected, true));
     EXPECT_EQ(set.getParameterValue(CommonExportParameter::kSource), CommonExportParameter::kSourceAll);
     selected = true;
-    EXPECT_TRUE(set.setParameterValue(CommonExportParameter::kSource, CommonExportParameter::kSourceSelected, true));
+    EXPECT_TRUE(
+        set.setParameterValue(CommonExportParameter::kSource, CommonExportParameter::kSourceSelected, true));
     EXPECT_EQ(set.getParameterValue(CommonExportParameter::kSource), CommonExportParameter::kSourceSelected);
 
     EXPECT_EQ(set.getIntChoices(CommonExportParameter::kDsdFilter), juce::Array<int>({2, 1, 0}));
-    EXPECT_EQ(set.getStringChoices(CommonExportParameter::kDsdFilter), juce::StringArray({"Off", "Soft", "Sharp"}));
+    EXPECT_EQ(set.getStringChoices(CommonExportParameter::kDsdFilter),
+              juce::StringArray({"Off", "Soft", "Sharp"}));
     EXPECT_EQ(set.getParameterIndex(CommonExportParameter::kDsdFilter), 2);
     EXPECT_EQ(set.getParameterValue(CommonExportParameter::kDsdFilter), 0);
 }

@@ -1,7 +1,7 @@
 #include "src/songlist/Output/ExportParameter/DiscBurnParameter.h"
 
-#include "tests/support/HostTestSupport.h"
 #include "tests/support/ExportParameterTestSupport.h"
+#include "tests/support/HostTestSupport.h"
 #include "tests/support/SimulatedBurner.h"
 
 using burntest::Drive;

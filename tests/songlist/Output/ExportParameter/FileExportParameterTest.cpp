@@ -137,7 +137,8 @@ TEST_F(FileExportParameterTest, QualityIsChosenAgainByValue)
 TEST_F(FileExportParameterTest, OutputFolderFallsBack)
 {
     FileExportParameter set;
-    const juce::String music = juce::File::getSpecialLocation(juce::File::userMusicDirectory).getFullPathName();
+    const juce::String music =
+        juce::File::getSpecialLocation(juce::File::userMusicDirectory).getFullPathName();
     EXPECT_EQ(set.getParameterText(FileExportParameter::kOutputPath), music);
     const juce::String out = Folder("out");
     EXPECT_TRUE(set.setParameterText(FileExportParameter::kOutputPath, out, true));

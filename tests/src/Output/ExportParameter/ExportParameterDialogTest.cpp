@@ -4,8 +4,8 @@
 #include "src/songlist/Output/ExportParameter/CommonExportParameter.h"
 #include "src/songlist/Output/ExportParameter/FileExportParameter.h"
 #include "tests/src/ModalDriver.h"
-#include "tests/support/ExportParameterTestSupport.h"
 #include "tests/src/ScopedInterface.h"
+#include "tests/support/ExportParameterTestSupport.h"
 
 #include <gtest/gtest.h>
 
@@ -27,7 +27,8 @@ protected:
 // then pressing the button with the text given; returns show()'s answer.
 bool ShowAndPress(ExportParameterDialog& dialog, int choice, const juce::String& button)
 {
-    uitest::ModalDriver driver({[&] {
+    uitest::ModalDriver driver({[&]
+                                {
                                     if (!dialog.isCurrentlyModal())
                                         return false;
                                     if (choice >= 0)
@@ -35,7 +36,8 @@ bool ShowAndPress(ExportParameterDialog& dialog, int choice, const juce::String&
                                             box->setSelectedItemIndex(choice, juce::sendNotificationSync);
                                     return true;
                                 },
-                                [&] {
+                                [&]
+                                {
                                     juce::Button* b = uitest::FindButton(&dialog, button);
                                     if (b == nullptr)
                                         return false;
@@ -56,7 +58,8 @@ TEST_F(ExportParameterDialogTest, RowsAreBoundAndSizedByTheirCaption)
     m_common.setParameterValue(CommonExportParameter::kNormalizeMode, 2, false);
     {
         ExportParameterDialog dialog("Title", "Message");
-        EXPECT_EQ(dialog.addParameterComboBox(m_common, CommonExportParameter::kNormalizeMode, "Normalize"), 1);
+        EXPECT_EQ(dialog.addParameterComboBox(m_common, CommonExportParameter::kNormalizeMode, "Normalize"),
+                  1);
         EXPECT_EQ(dialog.addParameterLabel(m_common, CommonExportParameter::kTempDirectory, ""), 2);
 
         EXPECT_EQ(dialog.getRow(0)->getBounds().withPosition(0, 0), juce::Rectangle<int>(0, 0, 232, 36));
@@ -123,7 +126,8 @@ TEST_F(ExportParameterDialogTest, DisplayStacksTheVisibleRows)
     EXPECT_EQ(display.getValueLabel(0)->getX(), 124);
 
     m_common.setParameterValue(CommonExportParameter::kDitherType, 2, true);
-    EXPECT_EQ(display.getValueLabel(2)->getText(), m_common.getParameterText(CommonExportParameter::kDitherType));
+    EXPECT_EQ(display.getValueLabel(2)->getText(),
+              m_common.getParameterText(CommonExportParameter::kDitherType));
     EXPECT_TRUE(display.setParameterVisible(m_common, CommonExportParameter::kNormalizeMode, true, true));
     EXPECT_EQ(display.getRow(1)->getY(), 16);
     EXPECT_EQ(display.getRow(2)->getY(), 32);
@@ -145,22 +149,26 @@ TEST_P(ExportParameterDialogDrawing, DrawsTheDialog)
     uitest::ScopedInterface ui(GetParam());
     CommonExportParameter common([] { return false; });
     Vextal::FileExportParameter file;
-    ExportParameterDialog dialog(CZJEResource::GetText("Export_Title"), CZJEResource::GetText("Export_Option"));
+    ExportParameterDialog dialog(CZJEResource::GetText("Export_Title"),
+                                 CZJEResource::GetText("Export_Option"));
     dialog.addParameterComboBox(common, CommonExportParameter::kNormalizeMode,
                                 CZJEResource::GetText("Export_Normalize"));
-    dialog.addParameterLabel(file, Vextal::FileExportParameter::kOutputPath, CZJEResource::GetText("Export_Destination"));
+    dialog.addParameterLabel(file, Vextal::FileExportParameter::kOutputPath,
+                             CZJEResource::GetText("Export_Destination"));
     juce::Image drawn;
-    uitest::ModalDriver driver({[&] {
-        if (!dialog.isCurrentlyModal() || !dialog.isShowing())
-            return false;
-        drawn = uitest::Snapshot(dialog);
-        dialog.exitModalState(0);
-        return true;
-    }});
+    uitest::ModalDriver driver({[&]
+                                {
+                                    if (!dialog.isCurrentlyModal() || !dialog.isShowing())
+                                        return false;
+                                    drawn = uitest::Snapshot(dialog);
+                                    dialog.exitModalState(0);
+                                    return true;
+                                }});
     EXPECT_FALSE(dialog.show());
     EXPECT_TRUE(driver.succeeded());
     EXPECT_TRUE(uitest::IsDrawn(drawn));
     uitest::SavePng(drawn, juce::String("ExportParameterDialog_") + GetParam());
 }
 
-INSTANTIATE_TEST_SUITE_P(Languages, ExportParameterDialogDrawing, testing::ValuesIn(uitest::kInterfaceLanguages));
+INSTANTIATE_TEST_SUITE_P(Languages, ExportParameterDialogDrawing,
+                         testing::ValuesIn(uitest::kInterfaceLanguages));

@@ -1,10 +1,10 @@
-#include "src/songlist/Output/ExportParameter/CommonExportParameter.h"
 #include "src/Output/ExportParameter/ExportParameterComponentBinder.h"
+#include "src/songlist/Output/ExportParameter/CommonExportParameter.h"
 #include "src/songlist/Output/ExportParameter/FileExportParameter.h"
 
 #include "common/file/CAudioDecodeTempFileManager.h"
-#include "tests/support/ExportParameterTestSupport.h"
 #include "tests/support/CheckReports.h"
+#include "tests/support/ExportParameterTestSupport.h"
 
 using Vextal::CommonExportParameter;
 using Vextal::ExportParameter;
@@ -51,7 +51,8 @@ TEST_F(ExportParameterTest, SettersCorrectAnnounceAndResolve)
     EXPECT_EQ(recorder.Count("changed 2"), 1) << "the format's restrictions ran";
 
     recorder.notices.clear();
-    EXPECT_FALSE(set.setParameterIndex(FileExportParameter::kQualityOption, 0, true)) << "WAV has no qualities";
+    EXPECT_FALSE(set.setParameterIndex(FileExportParameter::kQualityOption, 0, true))
+        << "WAV has no qualities";
     {
         // A choice the parameter does not offer is the caller's fault: refused
         // and reported.
