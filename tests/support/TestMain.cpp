@@ -1,3 +1,5 @@
+#include "tests/support/CheckReports.h"
+
 #include <juce_events/juce_events.h>
 
 #include <gtest/gtest.h>
@@ -27,5 +29,6 @@ int main(int argc, char** argv)
                             "libXcursor.so.1", "libXrender.so.1"})
         dlopen(lib, RTLD_LAZY | RTLD_NODELETE);
     ::testing::InitGoogleTest(&argc, argv);
+    TestSupport::FailTestOnCheckReports();
     return RUN_ALL_TESTS();
 }
