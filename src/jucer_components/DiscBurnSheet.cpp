@@ -3,6 +3,7 @@
 #include "src/jucer_components/OutputSheetControls.h"
 
 #include "common/disc/CAudioDiscBurnProxy.h"
+#include "library/util/CCheckUtil.h"
 #include "library/vextal_juce/CZJEResource.h"
 #include "src/CVXLookAndFeel.h"
 #include "src/ComboBoxLookAndFeel.h"
@@ -33,7 +34,7 @@ CAudioDiscBurnProxy& BurnerOf(CAudioDiscBurnProxy* burner)
     if (burner != nullptr)
         return *burner;
     ExportManager* manager = ExportManager::GetInstance();
-    jassert(manager != nullptr);
+    VX_CHECK(manager != nullptr);
     return manager->getDiscBurner();
 }
 } // namespace
