@@ -66,6 +66,9 @@ public:
     // reaches a look at the medium that waits under it.
     void SetMediumWaitsAbandoned(bool abandoned);
     eDiscType GetInsertedDiscType();
+    // See CDiscBurnImp::MediumChanged and CanMissMediumChanges.
+    CDiscNotice& MediumChanged() { return m_imp->MediumChanged(); }
+    bool CanMissMediumChanges() const { return m_imp->CanMissMediumChanges(); }
     bool IsErasableDisc();
     bool IsBlankDisc();
     bool IsProcessing();

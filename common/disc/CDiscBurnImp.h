@@ -1,5 +1,7 @@
 #pragma once
 
+#include "common/disc/CDiscNotice.h"
+
 #include <cstdint>
 #include <memory>
 #include <string>
@@ -189,6 +191,19 @@ public:
     // job starts.
     virtual const wchar_t* GetLastProcessErrorMessage() = 0;
     virtual void DestroyDiscImages() = 0;
+
+    // Sent whenever the back end learns that the open drive's medium or the
+    // drive list may have changed (a disc inserted or ejected, a job ended,
+    // a drive opened, a scan done), on the thread that learnt it. A part
+    // that waits for a medium looks again when it comes.
+    CDiscNotice& MediumChanged() { return m_mediumChanged; }
+    // Whether a medium can change without the notice (the system may not
+    // tell the back end): a part that waits for a medium then also looks
+    // again now and then.
+    virtual bool CanMissMediumChanges() const { return true; }
+
+protected:
+    CDiscNotice m_mediumChanged;
 };
 
 // The back end of this platform: the simulated drives when the environment

@@ -32,6 +32,8 @@ protected:
         Control control(m_job);
         Outcome outcome = m_body(control);
         m_job.Complete(m_id, std::move(outcome));
+        if (m_job.m_endNotice)
+            m_job.m_endNotice();
     }
 
 private:

@@ -95,6 +95,12 @@ public:
     float GetBurnProgressPercent();
     float GetEraseProgressPercent();
 
+    // Runs on the job's worker once each job's outcome is in (IsProcessing
+    // answers false from then on), before the end is posted to the message
+    // thread; the back end's notices of a change go out from here. Set it
+    // before the first job starts.
+    void SetEndNotice(std::function<void()> notice) { m_endNotice = std::move(notice); }
+
     // Sets the result of a job that never ran on a worker (for back ends that
     // answer without a drive); the state is left alone.
     void SetResult(bool ok, const std::wstring& message);
@@ -131,6 +137,7 @@ private:
     eBurnStatus m_phase = kBurnStatusIdle;
     float m_percent = 0.0f;
 
+    std::function<void()> m_endNotice;
     std::atomic<bool> m_cancel{false};
     std::unique_ptr<Worker> m_worker;
     std::shared_ptr<Token> m_token;

@@ -13,7 +13,12 @@ enum eDeviceChangeType : int
     kDeviceChangeVolumeMounted = 0,
     kDeviceChangeVolumeUnmounted = 1,
     // Sent before a volume is unmounted, so that open files can be released.
-    kDeviceChangeUnmountRequested = 2
+    kDeviceChangeUnmountRequested = 2,
+    // A CD drive's medium may have changed (any disc, a blank one included,
+    // came or went): the drive's device node. Only a watcher asked for it
+    // sends it (CVolumeWatcherLinux::SetReportsMediumChanges); the
+    // broadcaster's does not.
+    kDeviceChangeMediumChanged = 3
 };
 
 // A volume notice as it reaches a listener's handleMessage on the message

@@ -5,6 +5,7 @@
 #include "common/disc/linux/CLibburnAudioLayout.h"
 #include "common/disc/linux/CLibburnJobWatch.h"
 #include "common/disc/linux/CLibburnSupport.h"
+#include "common/disc/linux/CVolumeWatcherLinux.h"
 #include "common/dsp/CThread.h"
 
 #include <juce_core/juce_core.h>
@@ -332,6 +333,7 @@ protected:
                 AddPseudoDrive(address, entries);
             CLibburnSupport::DrainMessages(nullptr);
         }
+        m_owner.WatchSystemDrives();
         m_owner.TakeScanResult(std::move(entries));
     }
 
@@ -379,6 +381,7 @@ private:
 CDiscBurnImpLinux::CDiscBurnImpLinux(std::vector<std::string> extraAddresses)
     : m_extraAddresses(std::move(extraAddresses))
 {
+    m_job.SetEndNotice([this] { m_mediumChanged.Send(); });
     StartScan();
 }
 
@@ -388,6 +391,21 @@ CDiscBurnImpLinux::~CDiscBurnImpLinux()
     m_job.Join();
     WaitForScan();
     m_scan.reset();
+    m_watcher.reset();
+}
+
+void CDiscBurnImpLinux::WatchSystemDrives()
+{
+    if (m_watcher != nullptr)
+        return;
+    // Every notice of the system's volumes and drives may concern the open
+    // drive: a waiter looks again, cheaply when nothing changed. Without a
+    // device manager only mounts are seen.
+    m_watcher =
+        std::make_unique<CVolumeWatcherLinux>([this](int, const std::string&) { m_mediumChanged.Send(); });
+    m_watcher->SetReportsMediumChanges(true);
+    if (!m_watcher->Start())
+        m_watcher.reset();
 }
 
 void CDiscBurnImpLinux::StartScan()
@@ -425,6 +443,7 @@ void CDiscBurnImpLinux::TakeScanResult(std::vector<DriveEntry> entries)
     }
     m_bScanning = false;
     m_scanDone.notify_all();
+    m_mediumChanged.Send();
 }
 
 void CDiscBurnImpLinux::WaitForScan()
@@ -463,6 +482,7 @@ int CDiscBurnImpLinux::OpenDrive(uint32_t index)
     m_media = Media();
     m_writeSpeed = 0;
     m_job.SetResult(true, {});
+    m_mediumChanged.Send();
     return 0;
 }
 
@@ -721,6 +741,7 @@ void CDiscBurnImpLinux::EjectDisc()
     grab.Release(true);
     m_media = Media();
     CLibburnSupport::DrainMessages(nullptr);
+    m_mediumChanged.Send();
 }
 
 float CDiscBurnImpLinux::GetBurnProgressPercent()

@@ -12,6 +12,8 @@
 #include <string>
 #include <vector>
 
+class CVolumeWatcherLinux;
+
 // The system's disc drives through libburn.
 //
 // The drives are scanned on a worker thread, started by the constructor and
@@ -37,6 +39,12 @@
 // 200 ms (see CDiscJob for how its end is delivered). Erasing works on
 // erasable media only and cannot be cancelled. Data discs are not burnt.
 // libburn's messages go to the system log.
+//
+// The medium notice goes out when a scan ends, a drive is opened, a disc is
+// ejected, a job ends, and when the system's device manager reports a change
+// of a CD drive's medium (watched from the end of the first scan on). Without a
+// device manager (containers) or with an event lost, a change is missed:
+// CanMissMediumChanges stays true.
 //
 // Threads. Any thread may call. Locks. m_lock guards the drive list, the open
 // drive and what is known of its medium; libburn calls that grab a drive run
@@ -107,6 +115,8 @@ private:
     void StartScan();
     void WaitForScan();
     void TakeScanResult(std::vector<DriveEntry> entries);
+    // Starts watching the system's drives, once; on the scan's thread.
+    void WatchSystemDrives();
     bool IsOpen() const { return m_open >= 0; }
     const DriveEntry& OpenEntry() const { return m_entries[static_cast<size_t>(m_open)]; }
     bool CanBurnCDTextLocked() const;
@@ -120,6 +130,10 @@ private:
     // the medium may hold m_lock for seconds).
     std::atomic<bool> m_bScanning{false};
     std::unique_ptr<ScanThread> m_scan;
+    // The system's notices of drives; made by the first scan's thread (a
+    // watcher's start may read every CD drive), touched by no other until
+    // the destructor has joined the scans.
+    std::unique_ptr<CVolumeWatcherLinux> m_watcher;
     std::vector<DriveEntry> m_entries;
     std::vector<CDDrive> m_driveList;
     std::vector<uint32_t> m_speeds;

@@ -142,6 +142,7 @@ CDiscBurnImpSimulated::CDiscBurnImpSimulated(const std::wstring& imageFolder, st
                                              const Options& options)
     : m_imageFolder(imageFolder), m_options(options), m_drives(std::move(drives))
 {
+    m_job.SetEndNotice([this] { m_mediumChanged.Send(); });
     RefreshCDDriveList();
 }
 
@@ -162,9 +163,12 @@ std::unique_ptr<CDiscBurnImpSimulated> CDiscBurnImpSimulated::CreateDefault(cons
 
 void CDiscBurnImpSimulated::SetMedium(uint32_t drive, const Medium& medium)
 {
-    std::lock_guard<std::mutex> guard(m_lock);
-    if (drive < m_drives.size())
-        m_drives[drive].medium = medium;
+    {
+        std::lock_guard<std::mutex> guard(m_lock);
+        if (drive < m_drives.size())
+            m_drives[drive].medium = medium;
+    }
+    m_mediumChanged.Send();
 }
 
 CDiscBurnImpSimulated::Medium CDiscBurnImpSimulated::GetMedium(uint32_t drive)
@@ -243,12 +247,15 @@ void CDiscBurnImpSimulated::RefreshCDDriveList()
 int CDiscBurnImpSimulated::OpenDrive(uint32_t index)
 {
     CloseDrive();
-    std::lock_guard<std::mutex> guard(m_lock);
-    if (index >= m_drives.size())
-        return 1;
-    m_open = static_cast<int>(index);
-    m_writeSpeed = 0;
-    m_job.SetResult(true, {});
+    {
+        std::lock_guard<std::mutex> guard(m_lock);
+        if (index >= m_drives.size())
+            return 1;
+        m_open = static_cast<int>(index);
+        m_writeSpeed = 0;
+        m_job.SetResult(true, {});
+    }
+    m_mediumChanged.Send();
     return 0;
 }
 
@@ -631,8 +638,13 @@ void CDiscBurnImpSimulated::EjectDisc()
 {
     if (!IsOpen() || m_job.IsProcessing())
         return;
-    std::lock_guard<std::mutex> guard(m_lock);
-    OpenMedium() = m_options.blankAfterEject ? Medium::BlankCdR() : Medium::None();
+    {
+        std::lock_guard<std::mutex> guard(m_lock);
+        if (!IsOpen())
+            return;
+        OpenMedium() = m_options.blankAfterEject ? Medium::BlankCdR() : Medium::None();
+    }
+    m_mediumChanged.Send();
 }
 
 float CDiscBurnImpSimulated::GetBurnProgressPercent()

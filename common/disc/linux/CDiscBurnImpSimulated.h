@@ -41,6 +41,10 @@ class CCdImageWriter;
 // wait. SetScanHeld keeps a scan of the drives running: the drive list
 // waits until it is released.
 //
+// Every change of a medium (SetMedium, an eject, a job's end) and every
+// drive opened sends the medium notice, so a waiter for a disc never needs to
+// look again unasked.
+//
 // Threads. Any thread may call; the job's body runs on its own worker (see
 // CDiscJob). Locks. m_lock guards the drives, their media and the test
 // controls; it is not held while the job sleeps or writes.
@@ -149,6 +153,8 @@ public:
     int GetLastProcessErrorCode() override;
     const wchar_t* GetLastProcessErrorMessage() override;
     void DestroyDiscImages() override {}
+    // Every change of medium goes through this back end.
+    bool CanMissMediumChanges() const override { return false; }
 
 private:
     struct Armed

@@ -20,6 +20,7 @@ namespace
 constexpr int kMountedKind = 0;
 constexpr int kUnmountedKind = 1;
 constexpr int kUnmountRequestedKind = 2;
+constexpr int kMediumChangedKind = 3;
 
 std::string CanonicalPath(const std::string& path)
 {
@@ -173,6 +174,8 @@ void CVolumeWatcherLinux::OnDriveEvent(const DriveEvent& event)
         {
             changes.push_back({kUnmountedKind, node});
         }
+        if (m_bReportsMediumChanges && !event.ejectRequest)
+            changes.push_back({kMediumChangedKind, node});
     }
     Report(changes);
 }

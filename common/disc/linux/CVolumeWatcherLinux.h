@@ -24,6 +24,9 @@ struct udev_monitor;
 // - an eject request of a drive (its button, the only warning Linux gives
 //   before a disc goes): "unmount requested" for the drive's device node and
 //   for every mount point of that drive.
+// - on request, every change of a CD drive's medium (blank and data discs
+//   too): "medium changed" for the drive's device node, whatever else the
+//   event is reported as.
 // Without the device manager (no udev daemon, as in containers) only the
 // mount table is watched.
 //
@@ -62,6 +65,9 @@ public:
     bool Start();
     // Stops and joins the watcher thread; nothing when it does not run.
     void Stop();
+    // Whether drive events are also reported as "medium changed"
+    // (kDeviceChangeMediumChanged); off unless set before Start.
+    void SetReportsMediumChanges(bool reports) { m_bReportsMediumChanges = reports; }
 
     // What the thread does with a new reading of the mount table and with a
     // drive event: works out the changes against the state it holds and
@@ -83,6 +89,7 @@ private:
     void Report(const std::vector<CMountTable::Change>& changes);
 
     NoticeFunction m_notice;
+    bool m_bReportsMediumChanges = false;
     std::string m_mountTablePath;
     int m_mountTableFd = -1;
     // Written by Stop to wake the thread.

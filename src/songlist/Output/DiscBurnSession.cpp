@@ -395,6 +395,15 @@ bool DiscBurnSession::checkDiscReadyToWrite()
 
 bool DiscBurnSession::waitForBlankDisc()
 {
+    // The burner's notice of a changed medium wakes the thread to look
+    // again, as a stop request does (cancelOutputProcess and the destructor
+    // notify it). A notice that comes while the thread looks leaves the
+    // thread's event set, so it is never lost. A back end that can miss a
+    // change (the system may not tell it of a disc) is also looked at again
+    // every kMediumRecheckMs; the others are waited on without a time-out.
+    CAudioDiscBurnBase* disc = burner.GetInstance();
+    const CDiscNotice::Scoped wake(disc->MediumChanged(), [this] { notify(); });
+    const int waitMs = disc->CanMissMediumChanges() ? kMediumRecheckMs : -1;
     const char* lastKey = nullptr;
     while (!stopRequested() && !checkDiscReadyToWrite())
     {
@@ -414,7 +423,7 @@ bool DiscBurnSession::waitForBlankDisc()
                 lastKey = kErrorDiscNotFoundKey;
             }
         }
-        wait(kPollMs);
+        wait(waitMs);
     }
     return !stopRequested();
 }

@@ -20,7 +20,8 @@ namespace Vextal
 // anything is written: the drive, the songs, the source disc, the space in
 // the temporary folder, then creates the hidden staging folder
 // ".VextalDiscImage_<14 digits>" there and opens the album on the burner.
-// The thread "DiscBurnSessionThread" then waits for a blank disc, measures
+// The thread "DiscBurnSessionThread" then waits for a blank disc (woken by
+// the burner's medium notice or a stop request), measures
 // the normalization gains, renders every song through the converter thread
 // into the burner (one AIFF track file each), burns the staged album and
 // offers further copies from the same files until a listener declines. At
@@ -82,6 +83,9 @@ public:
     static constexpr int64_t kMaxSongBytes = int64_t(1) << 32;
     static constexpr double kMinSongSeconds = 4.0;
     static constexpr int kPollMs = 200;
+    // How often a burner that can miss a change of medium is looked at again
+    // while a blank disc is waited for.
+    static constexpr int kMediumRecheckMs = 2000;
 
     // Copies both parameter sets; nothing touches the burner yet. host and
     // commands: see OutputExportSessionBase.

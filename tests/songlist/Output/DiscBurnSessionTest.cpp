@@ -8,6 +8,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <atomic>
 #include <chrono>
 #include <filesystem>
@@ -270,8 +271,9 @@ TEST_F(DiscBurnSessionTest, FailedAndRefusedBurnsAreFailures)
 }
 
 // A cancel ends the run as aborted in every phase, and nothing is left
-// staged. While the disc is being closed the burn can no longer be stopped:
-// "DiscBurn_Cancelling" shows until it has ended.
+// staged. While a disc is waited for, the wait has no time-out (the
+// simulated drive tells of every change): only the stop request wakes it. While the disc is being closed the
+// burn can no longer be stopped: "DiscBurn_Cancelling" shows until it has ended.
 class DiscBurnCancelTest : public DiscBurnSessionTest
 {
 protected:
@@ -340,6 +342,31 @@ TEST_F(DiscBurnCancelTest, WhileBurning)
 TEST_F(DiscBurnCancelTest, WhileClosingTheDisc)
 {
     CancelIn(kClosing);
+}
+
+// The wait for a blank disc is an event: the simulated drive tells of every
+// change of medium, so the session waits on it with no time-out. A notice
+// that changes nothing (the tray still empty) makes it look again and keep
+// waiting, with its message once; the disc inserted then lets it go on, and
+// only the notice can have woken it.
+TEST_F(DiscBurnSessionTest, WaitForABlankDiscEndsWithTheMediumNotice)
+{
+    MakeBurner(Medium::None(), false);
+    ASSERT_FALSE((*m_burner->proxy)->CanMissMediumChanges());
+    AddSongs(1, 44100 * 5);
+    auto session = MakeSession();
+    ASSERT_TRUE(session->start());
+    ASSERT_TRUE(Dispatches([this] { return m_recorder.Saw("progress DiscBurn_WaitForBlankDisc"); }));
+
+    m_burner->drive->SetMedium(0, Medium::None());
+    m_burner->drive->SetMedium(0, Medium::BlankCdR());
+    ASSERT_TRUE(WaitForEnd());
+    session->waitForWorkToEnd();
+    const auto notices = m_recorder.Notices();
+    EXPECT_EQ(std::count(notices.begin(), notices.end(), "progress DiscBurn_WaitForBlankDisc"), 1);
+    EXPECT_EQ(notices.back(), "end");
+    EXPECT_TRUE(session->isSucceeded());
+    EXPECT_EQ(NumImages(), 1);
 }
 
 // A used disc in the drive is ejected and its message stays while the tray

@@ -22,6 +22,7 @@ namespace
 constexpr int kMounted = 0;
 constexpr int kUnmounted = 1;
 constexpr int kUnmountRequested = 2;
+constexpr int kMediumChanged = 3;
 
 // A mount table line as the kernel writes it.
 std::string Line(int id, const std::string& mountPoint, const std::string& source = "/dev/sda1",
@@ -149,6 +150,28 @@ TEST(CVolumeWatcherLinux, DriveEventsReportDiscsAndEjectRequests)
                                                 {kUnmountRequested, node},
                                                 {kUnmountRequested, "/media/data disc"},
                                                 {kUnmounted, node}}));
+}
+
+// Asked for, every drive event but an eject request also says the drive's
+// medium changed: a blank disc, which is no volume, as well as an audio one.
+TEST(CVolumeWatcherLinux, ReportsMediumChangesWhenAsked)
+{
+    const rifftest::TempFolder folder;
+    const std::filesystem::path drive = folder.Path() / "sr0";
+    std::ofstream(drive).put('x');
+    const std::string node = drive.string();
+
+    Notices notices;
+    CVolumeWatcherLinux watcher(notices.Function());
+    watcher.SetReportsMediumChanges(true);
+    watcher.OnMountTable(kBase);
+    watcher.OnDriveEvent({node, false, false}); // a blank disc came
+    watcher.OnDriveEvent({node, true, false});  // its eject button
+    watcher.OnDriveEvent({node, false, true});  // an audio disc came
+    EXPECT_EQ(
+        notices.got,
+        (std::vector<Change>{
+            {kMediumChanged, node}, {kUnmountRequested, node}, {kMounted, node}, {kMediumChanged, node}}));
 }
 
 // A real mount and unmount reach the notice function within a second each.
