@@ -69,6 +69,8 @@ public:
     // See CDiscBurnImp::MediumChanged and CanMissMediumChanges.
     CDiscNotice& MediumChanged() { return m_imp->MediumChanged(); }
     bool CanMissMediumChanges() const { return m_imp->CanMissMediumChanges(); }
+    // See CDiscBurnImp::JobEnded.
+    CDiscNotice& JobEnded() { return m_imp->JobEnded(); }
     bool IsErasableDisc();
     bool IsBlankDisc();
     bool IsProcessing();

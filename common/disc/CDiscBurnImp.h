@@ -201,9 +201,20 @@ public:
     // tell the back end): a part that waits for a medium then also looks
     // again now and then.
     virtual bool CanMissMediumChanges() const { return true; }
+    // Sent when a burn or erase job has ended, on the job's worker, once
+    // IsProcessing answers false (before the medium notice of that end).
+    CDiscNotice& JobEnded() { return m_jobEnded; }
 
 protected:
+    // What the back end's job sends at its end (CDiscJob::SetEndNotice).
+    void SendJobEnd()
+    {
+        m_jobEnded.Send();
+        m_mediumChanged.Send();
+    }
+
     CDiscNotice m_mediumChanged;
+    CDiscNotice m_jobEnded;
 };
 
 // The back end of this platform: the simulated drives when the environment

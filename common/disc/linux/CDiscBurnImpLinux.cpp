@@ -381,7 +381,7 @@ private:
 CDiscBurnImpLinux::CDiscBurnImpLinux(std::vector<std::string> extraAddresses)
     : m_extraAddresses(std::move(extraAddresses))
 {
-    m_job.SetEndNotice([this] { m_mediumChanged.Send(); });
+    m_job.SetEndNotice([this] { SendJobEnd(); });
     StartScan();
 }
 

@@ -142,7 +142,7 @@ CDiscBurnImpSimulated::CDiscBurnImpSimulated(const std::wstring& imageFolder, st
                                              const Options& options)
     : m_imageFolder(imageFolder), m_options(options), m_drives(std::move(drives))
 {
-    m_job.SetEndNotice([this] { m_mediumChanged.Send(); });
+    m_job.SetEndNotice([this] { SendJobEnd(); });
     RefreshCDDriveList();
 }
 

@@ -14,6 +14,7 @@ namespace Vextal
 {
 namespace
 {
+// How often the progress of the erase is shown.
 constexpr int kTickMs = 100;
 
 // The CD identifier of the audio disc at root; 0 when it is unknown.
@@ -65,7 +66,16 @@ DiscEraseSession::DiscEraseSession(CAudioDiscBurnBase* burner, uint32_t writeSpe
 
 DiscEraseSession::~DiscEraseSession()
 {
+    stopListening();
     stopTimer();
+    cancelPendingUpdate();
+}
+
+void DiscEraseSession::stopListening()
+{
+    if (m_endListener != 0)
+        m_burner->JobEnded().Remove(m_endListener);
+    m_endListener = 0;
 }
 
 const char* DiscEraseSession::getPotentialErrorKey(juce::SparseSet<int>& songs)
@@ -113,7 +123,9 @@ juce::SparseSet<int> DiscEraseSession::songsOnDisc(const juce::File& root, int d
 bool DiscEraseSession::start()
 {
     VX_ASSERT_MESSAGE_THREAD();
+    stopListening();
     stopTimer();
+    cancelPendingUpdate();
     m_state = State::kIdle;
     m_refusedByBurner = false;
     m_succeeded = false;
@@ -129,14 +141,19 @@ bool DiscEraseSession::start()
     notifyStart();
     m_state = State::kRunning;
     m_burner->SetWriteSpeed(m_writeSpeedKbps);
+    // Listening before the start, so the end of a job that ends at once is
+    // not missed.
+    m_endListener = m_burner->JobEnded().Add([this] { triggerAsyncUpdate(); });
     if (m_burner->StartEraseDisc(m_eraseMode == kEraseQuick) != 0)
     {
         // Kept now: a job that is running is another one's, and its result
-        // will replace the burner's.
+        // will replace the burner's. The session ends after start() has
+        // returned.
         m_refusedByBurner = true;
         m_errorMessage = juce::String(m_burner->GetLastProcessErrorMessage().c_str());
+        triggerAsyncUpdate();
+        return true;
     }
-    // A refused erase ends at the first tick too, after start() has returned.
     startTimer(kTickMs);
     return true;
 }
@@ -148,16 +165,20 @@ void DiscEraseSession::timerCallback()
         stopTimer();
         return;
     }
-    if (m_refusedByBurner || !m_burner->IsProcessing())
-    {
-        finish();
-        return;
-    }
     notifyProgress(m_burner->GetEraseProgressPercent(), kStatusEraseKey, {});
+}
+
+void DiscEraseSession::handleAsyncUpdate()
+{
+    // A notice that finds a job still running is another job's end (one
+    // that ended as this one began).
+    if (m_state == State::kRunning && (m_refusedByBurner || !m_burner->IsProcessing()))
+        finish();
 }
 
 void DiscEraseSession::finish()
 {
+    stopListening();
     stopTimer();
     if (!m_refusedByBurner)
     {

@@ -12,15 +12,15 @@ class CVXHost;
 namespace Vextal
 {
 // Erases the rewritable disc in the burner's open drive. It has no thread:
-// start() checks the disc, starts the burner's erase job and a 100 ms timer;
-// each tick reports the job's progress until the job is over, then the
-// session ends. An erase cannot be cancelled.
+// start() checks the disc and starts the burner's erase job; the job's end
+// notice (CDiscBurnImp::JobEnded) ends the session. Meanwhile a 100 ms timer
+// reports the job's progress, and only that. An erase cannot be cancelled.
 //
 // A disc that songs of the songlist play from is not erased: its files
 // would be lost from under them.
 //
-// Result. Every start forgets the last result. The one end path (the first
-// tick that finds the job over, or that finds the burner refused the job)
+// Result. Every start forgets the last result. The one end path (the job's
+// end notice, or the update after start() when the burner refused the job)
 // sets the end and the result together: succeeded only when the burner
 // started this erase and its job ended without error. An erase the burner
 // refused (a job already running, a speed the disc does not offer, a drive
@@ -28,10 +28,12 @@ namespace Vextal
 // reported as completed; the session never follows a job it did not start.
 // The end notice always says not aborted; listeners ask isSucceeded().
 //
-// Threads. Message thread only: start, the ticks and the notices. The erase
-// itself runs in the burner's back end. The burner is borrowed (the export
+// Threads. Message thread: start, the ticks, the end and the session's
+// notices. The erase runs in the burner's back end, whose end notice comes on
+// the job's worker and only triggers the asynchronous update that ends the
+// session on the message thread. The burner is borrowed (the export
 // manager's) and must outlive the session.
-class DiscEraseSession : public ExportSession, private juce::Timer
+class DiscEraseSession : public ExportSession, private juce::Timer, private juce::AsyncUpdater
 {
 public:
     static constexpr const char* kSessionNameKey = ExportSessionNames::kDiscErase;
@@ -80,7 +82,11 @@ private:
         kEnded
     };
 
+    // The progress.
     void timerCallback() override;
+    // The end notice: ends the session when its job is over.
+    void handleAsyncUpdate() override;
+    void stopListening();
     // The one end of a started session: result and state together, then the
     // end notice.
     void finish();
@@ -92,6 +98,8 @@ private:
     uint32_t m_writeSpeedKbps;
     int m_eraseMode;
     CVXHost* m_host;
+    // The session's listener of the burner's job-end notice; 0 when none.
+    uint64_t m_endListener = 0;
     State m_state = State::kIdle;
     // The burner refused this session's erase; the job it reports is not
     // this session's.

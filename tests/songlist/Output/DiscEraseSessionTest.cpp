@@ -11,6 +11,7 @@
 
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <functional>
 #include <memory>
 #include <set>
@@ -33,7 +34,8 @@ std::vector<int> Indices(const juce::SparseSet<int>& set)
     return indices;
 }
 
-// The simulated drive, remembering which kind of erase it was asked for.
+// The simulated drive, remembering which kind of erase it was asked for and
+// how often it was asked whether a job runs.
 class RecordingDrive : public CDiscBurnImpSimulated
 {
 public:
@@ -44,8 +46,14 @@ public:
         erases.push_back(quick ? "quick" : "full");
         return CDiscBurnImpSimulated::StartEraseDisc(quick);
     }
+    bool IsProcessing() override
+    {
+        ++processingAsks;
+        return CDiscBurnImpSimulated::IsProcessing();
+    }
 
     std::vector<std::string> erases;
+    std::atomic<int> processingAsks{0};
 };
 
 // Records a session's notices as text.
@@ -67,6 +75,7 @@ public:
     {
         if (key != nullptr)
             progressKeys.insert(key);
+        ++progressCount;
     }
 
     bool Ended() const { return !notices.empty() && notices.back().rfind("end", 0) == 0; }
@@ -74,6 +83,7 @@ public:
     std::vector<std::string> notices;
     juce::SparseSet<int> songs;
     std::set<std::string> progressKeys;
+    int progressCount = 0;
 };
 
 // The host with a burner over a simulated CD writer, running far faster
@@ -150,6 +160,27 @@ TEST_F(DiscEraseSessionTest, ErasesQuicklyOrFully)
         EXPECT_TRUE(session.isSucceeded());
         EXPECT_TRUE(m_drive->GetMedium(0).blank);
     }
+}
+
+// The end of the erase comes from the job's end notice: while the job runs,
+// the progress ticks never ask the burner whether it is still processing;
+// once it ends, the notice ends the session, succeeded.
+TEST_F(DiscEraseSessionTest, TheEndComesFromTheJobsNotice)
+{
+    m_drive->HoldAt(CDiscBurnImpSimulated::kPointErasing);
+    DiscEraseSession& session = Session();
+    Recorder& recorder = RecorderOf(0);
+    ASSERT_TRUE(session.start());
+    ASSERT_TRUE(m_drive->WaitUntilHeld(5000));
+    m_drive->processingAsks = 0;
+    ASSERT_TRUE(uitest::PumpUntil([&] { return recorder.progressCount >= 3; }));
+    EXPECT_EQ(m_drive->processingAsks.load(), 0) << "the ticks only show progress";
+    EXPECT_FALSE(recorder.Ended());
+    m_drive->ReleaseHold();
+    ASSERT_TRUE(uitest::PumpUntil([&] { return recorder.Ended(); }));
+    EXPECT_EQ(recorder.notices, (std::vector<std::string>{"start", "end"}));
+    EXPECT_TRUE(session.isSucceeded());
+    EXPECT_TRUE(m_drive->GetMedium(0).blank);
 }
 
 // A disc that is not there, or not rewritable, is refused before anything
