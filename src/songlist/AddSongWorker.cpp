@@ -1,6 +1,7 @@
 #include "src/songlist/AddSongWorker.h"
 
 #include "common/disc/linux/CAudioCDPath.h"
+#include "library/util/CRegularFile.h"
 #include "library/vextal_juce/CZJEResource.h"
 #include "src/songlist/AudioCDTrackReader.h"
 #include "src/songlist/AudioFileReader.h"
@@ -8,8 +9,6 @@
 #include "src/songlist/SonglistFile.h"
 #include "src/songlist/TrackInfo.h"
 #include "src/songlist/VXSLReader.h"
-
-#include <sys/stat.h>
 
 namespace Vextal
 {
@@ -25,14 +24,6 @@ bool IsContainer(const juce::String& path)
     if (CAudioCDPath::IsVolumePath(path.toWideCharPointer()))
         return true;
     return juce::File::isAbsolutePath(path) && juce::File(path).isDirectory();
-}
-
-// Only regular files are opened: a named pipe or a device found in a folder
-// would block the reader or read forever.
-bool IsRegularFile(const juce::String& path)
-{
-    struct stat st = {};
-    return ::stat(path.toRawUTF8(), &st) == 0 && S_ISREG(st.st_mode);
 }
 
 std::unique_ptr<TrackReader> ReaderFor(const juce::String& path)
@@ -108,7 +99,8 @@ int AddSongWorker::readAll(TrackReader& reader, Feedback& feedback,
 bool AddSongWorker::addFile(const juce::String& path, double progressBase, double progressStep,
                             Feedback& feedback)
 {
-    if (path.isEmpty() || !(IsRegularFile(path) || CAudioCDPath::IsTrackPath(path.toWideCharPointer())))
+    if (path.isEmpty() ||
+        !(CRegularFile::IsRegular(path.toStdString()) || CAudioCDPath::IsTrackPath(path.toWideCharPointer())))
     {
         ++m_failed;
         return false;
