@@ -21,11 +21,25 @@ struct DecimationFilterRam
     uint32_t ringMask = kRingSize - 1;
     uint32_t taps = 0;
     uint32_t decimation = 0; // 0 until set: Process writes nothing
+
+    // A half-band filter by 2 (a quarter of the rate cut-off): the taps at an
+    // even distance from the centre are zeros of the sinc. Its vector form
+    // keeps the inputs of even and of odd index in rings of their own (ring
+    // q at parity[channel][2 q kParitySize]), each written twice like the
+    // history, so that the odd-distance taps run over one of them as a
+    // contiguous window.
+    static constexpr uint32_t kParitySize = 512;
+    bool halfBand = false;
+    float denseTaps[kRingSize / 2] = {}; // the odd-distance taps, oldest input first
+    uint32_t numDenseTaps = 0;
+    std::vector<float> parity[CFirLpfBase::kMaxChannels];
 };
 
 // Decimating FIR filter: the first output follows the first input after a
 // reset, then one output follows every M-th input. Taps are symmetric and
-// their count is 8k + 1, at most 505.
+// their count is 8k + 1, at most 505. A half-band design by 2 keeps its
+// sinc's zeros as exact zeros (the design's rounding leaves them near
+// 1e-17), and its vector form computes only the taps that are not.
 class CDecimationFilter : public CFirLpfBase
 {
 public:
@@ -67,6 +81,11 @@ private:
     // One channel from the saved state; returns its outputs.
     template <int kKernel>
     int RunChannel(uint32_t channel, const float* src, float* dst, uint32_t n);
+    // The same for a half-band filter by 2 with vector runs.
+    int RunHalfBandChannel(uint32_t channel, const float* src, float* dst, uint32_t n);
+    // Stores inputs first .. first + count - 1 (counted since the reset) in
+    // the channel's parity rings.
+    void StoreParity(uint32_t channel, const float* src, uint32_t first, uint32_t count);
 
     DecimationFilterRam m_ram;
 };

@@ -88,13 +88,36 @@ bool CFscBase::SetFilterCoeffs(int length, int sampleRate, int cutoffHz, int L, 
     m_ram.decimation = static_cast<uint32_t>(M);
     m_ram.fractionBits = 0;
     m_ram.positionStep = static_cast<uint32_t>(M);
+    // A sinc cut off at a quarter of the design rate is zero at every even
+    // distance from its centre.
+    const bool halfBand = phases == 2 && M == 1 && taps % 2 == 1 &&
+                          uint64_t{static_cast<uint32_t>(std::max(cutoffHz, 0))} * 4 ==
+                              uint64_t{static_cast<uint32_t>(sampleRate)} * phases;
+    const uint32_t centre = (taps - 1) / 2;
     m_ram.phaseCoeffs.assign(static_cast<size_t>(phases + 1) * tapsPerPhase, 0.0f);
     for (uint32_t p = 0; p <= phases; ++p)
     {
         float* phase = &m_ram.phaseCoeffs[static_cast<size_t>(p) * tapsPerPhase];
         for (uint32_t j = 0; j < tapsPerPhase && p + j * phases < taps; ++j)
+        {
+            const uint32_t i = p + j * phases;
+            const bool sincZero = halfBand && i != centre && (i - centre) % 2 == 0;
             phase[tapsPerPhase - 1 - j] =
-                static_cast<float>(designer.GetFilterCoeff(static_cast<int>(p + j * phases)));
+                sincZero ? 0.0f : static_cast<float>(designer.GetFilterCoeff(static_cast<int>(i)));
+        }
+    }
+    m_halfBand = HalfBandPhases();
+    if (halfBand)
+    {
+        // Phase p holds the taps p, p + 2, ..., the j-th at T - 1 - j.
+        const uint32_t centrePhase = centre % 2;
+        m_halfBand.active = true;
+        m_halfBand.densePhase = 1 - centrePhase;
+        m_halfBand.denseTaps = (taps - m_halfBand.densePhase + 1) / 2;
+        m_halfBand.denseOffset = tapsPerPhase - m_halfBand.denseTaps;
+        m_halfBand.centreOffset = tapsPerPhase - 1 - centre / 2;
+        m_halfBand.centreTap =
+            m_ram.phaseCoeffs[static_cast<size_t>(centrePhase) * tapsPerPhase + m_halfBand.centreOffset];
     }
     Reset();
     return true;
@@ -336,11 +359,57 @@ int CFscBase::RunPolyphase(const float* const* in, float* const* out, int n)
     return produced;
 }
 
+void CFscBase::RunHalfBandDoubling(const float* const* in, float* const* out, int n)
+{
+    const uint32_t taps = m_ram.tapsPerPhase;
+    const uint32_t ringSize = m_ram.ringMask + 1;
+    const HalfBandPhases& hb = m_halfBand;
+    const float* dense =
+        m_ram.phaseCoeffs.data() + static_cast<size_t>(hb.densePhase) * taps + hb.denseOffset;
+    for (int i = 0; i < n;)
+    {
+        // A stretch ends where the ring wraps, so that the windows of its
+        // inputs follow one another, and leaves its first input's window in
+        // the ring.
+        const uint32_t first = (m_ram.writeIndex + 1) & m_ram.ringMask;
+        const uint32_t count = std::min({static_cast<uint32_t>(n - i), ringSize - taps, ringSize - first});
+        const uint32_t start = first + ringSize + 1 - taps;
+        for (uint32_t c = 0; c < m_ram.numChannels; ++c)
+        {
+            float* h = m_ram.history[c].data();
+            const float* src = in[c] + i;
+            for (uint32_t k = 0; k < count; ++k)
+                h[first + k] = h[first + k + ringSize] = src[k];
+            if (out[c] != nullptr)
+                FirKernels::HalfBandRun<FirKernels::kHalfBandDouble>(
+                    dense, hb.denseTaps, h + start + hb.denseOffset, hb.centreTap,
+                    h + start + hb.centreOffset, count, hb.densePhase, out[c] + 2 * static_cast<size_t>(i));
+        }
+        m_ram.writeIndex = (first + count - 1) & m_ram.ringMask;
+        i += static_cast<int>(count);
+    }
+}
+
 template <int kKernel>
 int CFscBase::RunOversamplingLoop(const float* const* in, float* const* out, int n)
 {
     if (n <= 0)
         return 0;
+    if (kKernel == kAvxKernel && m_halfBand.active)
+    {
+        RunHalfBandDoubling(in, out, n);
+    }
+    else
+    {
+        RunPhasesLoop<kKernel>(in, out, n);
+    }
+    const uint64_t count = static_cast<uint64_t>(n) * m_ram.oversampling;
+    return static_cast<int>(std::min<uint64_t>(count, std::numeric_limits<int>::max()));
+}
+
+template <int kKernel>
+void CFscBase::RunPhasesLoop(const float* const* in, float* const* out, int n)
+{
     const uint32_t taps = m_ram.tapsPerPhase;
     const uint32_t phases = m_ram.oversampling;
     const uint32_t ringSize = m_ram.ringMask + 1;
@@ -370,8 +439,6 @@ int CFscBase::RunOversamplingLoop(const float* const* in, float* const* out, int
         for (; p < phases; ++p)
             DotFrame<kKernel>(coeffs + static_cast<size_t>(p) * taps, start, out, first + p);
     }
-    const uint64_t count = static_cast<uint64_t>(n) * phases;
-    return static_cast<int>(std::min<uint64_t>(count, std::numeric_limits<int>::max()));
 }
 
 int CFscBase::RunConverter(const float* const* in, float* const* out, int n, bool sse)

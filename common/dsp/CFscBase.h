@@ -33,6 +33,20 @@ struct FsConverterRam
     uint32_t positionStep = 1;
 };
 
+// The two phases of a 2x half-band oversampling filter (a prototype of odd
+// length cut off at a quarter of the rate it is designed at): the taps at an
+// even distance from the centre are zeros of the sinc, so one phase is the
+// centre tap alone and the other holds every odd-distance tap.
+struct HalfBandPhases
+{
+    bool active = false;
+    uint32_t densePhase = 1;   // the phase of the odd-distance taps
+    uint32_t denseOffset = 0;  // where its taps start in its phase array
+    uint32_t denseTaps = 0;    // how many there are
+    uint32_t centreOffset = 0; // the centre tap's place in the other phase's array
+    float centreTap = 0.0f;
+};
+
 // Base of the polyphase stages. The designer is a COversamplingFilterCoeffs:
 // it designs at fs x L, scales the taps by L and reports its delay in input
 // samples.
@@ -57,8 +71,10 @@ public:
     using CFirLpfBase::SetFilterCoeffs;
     // Designs an N-tap prototype at fs x L (L limited to 1 .. 511, M at
     // least 1) and splits it into L + 1 phases of T taps, T = ceil(N / L)
-    // rounded up to a multiple of 4. Resets. False, and nothing changes, for
-    // a rate below 1.
+    // rounded up to a multiple of 4. A 2x half-band design keeps its sinc's
+    // zeros as exact zeros (the design's rounding leaves them near 1e-17),
+    // and its vector form computes only the taps that are not. Resets.
+    // False, and nothing changes, for a rate below 1.
     virtual bool SetFilterCoeffs(int length, int sampleRate, int cutoffHz, int L, int M, double gaindB);
 
     int GetOutputFrameCount(int numInputFrames) const override;
@@ -67,6 +83,7 @@ public:
     int GetNumChannels() const { return static_cast<int>(m_ram.numChannels); }
     int GetTapsPerPhase() const { return static_cast<int>(m_ram.tapsPerPhase); }
     int GetNumPhaseArrays() const { return static_cast<int>(m_ram.oversampling) + 1; }
+    bool IsHalfBand() const { return m_halfBand.active; }
     uint32_t GetPositionStep() const { return m_ram.positionStep; }
     uint64_t GetPositionsPerInput() const
     {
@@ -83,6 +100,7 @@ protected:
     int RunOversampling(const float* const* in, float* const* out, int n, bool sse);
 
     FsConverterRam m_ram;
+    HalfBandPhases m_halfBand;
 
 private:
     // The dot products: plain, SSE, or AVX2 with FMA (where the processor
@@ -98,6 +116,12 @@ private:
     int RunPolyphase(const float* const* in, float* const* out, int n);
     template <int kKernel>
     int RunOversamplingLoop(const float* const* in, float* const* out, int n);
+    // Every phase of every input, one output at a time.
+    template <int kKernel>
+    void RunPhasesLoop(const float* const* in, float* const* out, int n);
+    // The vector form of a half-band doubler: inputs are stored a stretch at
+    // a time, and each phase's outputs over the stretch computed in one run.
+    void RunHalfBandDoubling(const float* const* in, float* const* out, int n);
     // Output `index` of every channel: the phase taps c over the history
     // window that starts at ring index start.
     template <int kKernel>

@@ -249,6 +249,249 @@ __attribute__((target("avx512f"))) inline void DotWindowsAvx512(const float* c, 
     DotGridAvx512<1, kWindows>(&c, x, taps, y);
 }
 
+// Runs of a half-band filter over consecutive windows, each output in a lane
+// of its own. For output i, the taps c (taps of them, any count) run over the
+// window x + i, oldest sample first, in eight partial sums (HalfBandSumsAvx);
+// the centre tap multiplies xc[i] alone. The two stages combine them as
+//   kHalfBandDecimate: y[i] = centre xc[i] + the sum (one fused
+//     multiply-add), and
+//   kHalfBandDouble: y[2i + dense] = the sum, y[2i + 1 - dense] =
+//     centre xc[i] (the phase of the sum first when `dense` is 0).
+// So every output depends on its own window only, not on n nor on how the
+// outputs were grouped, and the AVX2 and the AVX-512 forms give the same
+// results bit for bit. Windows past output n - 1 are not read.
+enum eHalfBandRun
+{
+    kHalfBandDecimate,
+    kHalfBandDouble,
+};
+
+// Outputs i .. i + count - 1 of a half-band run from their sums (in `lanes`).
+template <int kRun>
+__attribute__((target("avx2,fma"))) inline void HalfBandFinishAvx(__m256 sum, __m256 centre, const float* xc,
+                                                                  uint32_t i, __m256i lanes, uint32_t count,
+                                                                  uint32_t dense, float* y)
+{
+    const __m256 side = _mm256_maskload_ps(xc + i, lanes);
+    if (kRun == kHalfBandDecimate)
+    {
+        _mm256_maskstore_ps(y + i, lanes, _mm256_fmadd_ps(centre, side, sum));
+        return;
+    }
+    const __m256 copy = _mm256_mul_ps(centre, side);
+    const __m256 first = dense == 0 ? sum : copy;
+    const __m256 second = dense == 0 ? copy : sum;
+    const __m256 low = _mm256_unpacklo_ps(first, second);  // f0 s0 f1 s1 | f4 s4 f5 s5
+    const __m256 high = _mm256_unpackhi_ps(first, second); // f2 s2 f3 s3 | f6 s6 f7 s7
+    const __m256i index = _mm256_setr_epi32(0, 1, 2, 3, 4, 5, 6, 7);
+    const __m256i twice = _mm256_set1_epi32(static_cast<int>(2 * count));
+    _mm256_maskstore_ps(y + 2 * i, _mm256_cmpgt_epi32(twice, index), _mm256_permute2f128_ps(low, high, 0x20));
+    _mm256_maskstore_ps(y + 2 * i + 8,
+                        _mm256_cmpgt_epi32(twice, _mm256_add_epi32(index, _mm256_set1_epi32(8))),
+                        _mm256_permute2f128_ps(low, high, 0x31));
+}
+
+template <int kRun>
+__attribute__((target("avx512f"))) inline void
+HalfBandFinishAvx512(__m512 sum, __m512 centre, const float* xc, uint32_t i, __mmask16 lanes, uint32_t count,
+                     uint32_t dense, float* y)
+{
+    const __m512 side = _mm512_maskz_loadu_ps(lanes, xc + i);
+    if (kRun == kHalfBandDecimate)
+    {
+        _mm512_mask_storeu_ps(y + i, lanes, _mm512_fmadd_ps(centre, side, sum));
+        return;
+    }
+    const __m512 copy = _mm512_mul_ps(centre, side);
+    const __m512 first = dense == 0 ? sum : copy;
+    const __m512 second = dense == 0 ? copy : sum;
+    // first's lanes (0 to 15) and second's (16 to 31) taken in turns.
+    const __m512i low = _mm512_setr_epi32(0, 16, 1, 17, 2, 18, 3, 19, 4, 20, 5, 21, 6, 22, 7, 23);
+    const __m512i high = _mm512_setr_epi32(8, 24, 9, 25, 10, 26, 11, 27, 12, 28, 13, 29, 14, 30, 15, 31);
+    const uint32_t twice = 2 * count;
+    const __mmask16 lowLanes = static_cast<__mmask16>(twice >= 16 ? 0xffffu : (1u << twice) - 1);
+    const __mmask16 highLanes = static_cast<__mmask16>(twice <= 16   ? 0u
+                                                       : twice >= 32 ? 0xffffu
+                                                                     : (1u << (twice - 16)) - 1);
+    _mm512_mask_storeu_ps(y + 2 * i, lowLanes, _mm512_permutex2var_ps(first, low, second));
+    _mm512_mask_storeu_ps(y + 2 * i + 16, highLanes, _mm512_permutex2var_ps(first, high, second));
+}
+
+// The sums of a half-band run, in blocks of kHalfBandBlock taps: within a
+// block, kHalfBandSums partial sums per lane over the taps k = r, r +
+// kHalfBandSums, ... (r < kHalfBandSums), each a chain of fused
+// multiply-adds from 0, then added in halves (s[r] += s[r + kHalfBandSums /
+// 2] for r < kHalfBandSums / 2, and so on down to one); the blocks' sums are
+// added in order from 0. Short chains keep the rounding that of the dot
+// products' many partial sums. kVectors vectors of outputs at a time, every
+// load masked to `lanes` where kMasked.
+inline constexpr uint32_t kHalfBandSums = 8;
+inline constexpr uint32_t kHalfBandBlock = 48;
+
+template <uint32_t kVectors, bool kMasked>
+__attribute__((target("avx2,fma"))) inline void HalfBandSumsAvx(const float* c, uint32_t taps, const float* x,
+                                                                __m256i lanes, __m256* sum)
+{
+    const auto load = [lanes](const float* p) __attribute__((target("avx2,fma")))
+    {
+        return kMasked ? _mm256_maskload_ps(p, lanes) : _mm256_loadu_ps(p);
+    };
+#pragma GCC unroll 4
+    for (uint32_t v = 0; v < kVectors; ++v)
+        sum[v] = _mm256_setzero_ps();
+    for (uint32_t block = 0; block < taps; block += kHalfBandBlock)
+    {
+        const uint32_t end = taps - block < kHalfBandBlock ? taps : block + kHalfBandBlock;
+        __m256 a[kVectors][kHalfBandSums];
+#pragma GCC unroll 8
+        for (uint32_t v = 0; v < kVectors; ++v)
+            for (uint32_t r = 0; r < kHalfBandSums; ++r)
+                a[v][r] = _mm256_setzero_ps();
+        uint32_t k = block;
+        for (; k + kHalfBandSums <= end; k += kHalfBandSums)
+        {
+#pragma GCC unroll 8
+            for (uint32_t r = 0; r < kHalfBandSums; ++r)
+            {
+                const __m256 ck = _mm256_broadcast_ss(c + k + r);
+#pragma GCC unroll 4
+                for (uint32_t v = 0; v < kVectors; ++v)
+                    a[v][r] = _mm256_fmadd_ps(ck, load(x + 8 * v + k + r), a[v][r]);
+            }
+        }
+        for (uint32_t r = 0; k + r < end; ++r)
+        {
+            const __m256 ck = _mm256_broadcast_ss(c + k + r);
+            for (uint32_t v = 0; v < kVectors; ++v)
+                a[v][r] = _mm256_fmadd_ps(ck, load(x + 8 * v + k + r), a[v][r]);
+        }
+#pragma GCC unroll 4
+        for (uint32_t v = 0; v < kVectors; ++v)
+        {
+#pragma GCC unroll 8
+            for (uint32_t half = kHalfBandSums / 2; half > 0; half /= 2)
+                for (uint32_t r = 0; r < half; ++r)
+                    a[v][r] = _mm256_add_ps(a[v][r], a[v][r + half]);
+            sum[v] = _mm256_add_ps(sum[v], a[v][0]);
+        }
+    }
+}
+
+template <uint32_t kVectors, bool kMasked>
+__attribute__((target("avx512f"))) inline void
+HalfBandSumsAvx512(const float* c, uint32_t taps, const float* x, __mmask16 lanes, __m512* sum)
+{
+    const auto load = [lanes](const float* p) __attribute__((target("avx512f")))
+    {
+        return kMasked ? _mm512_maskz_loadu_ps(lanes, p) : _mm512_loadu_ps(p);
+    };
+#pragma GCC unroll 4
+    for (uint32_t v = 0; v < kVectors; ++v)
+        sum[v] = _mm512_setzero_ps();
+    for (uint32_t block = 0; block < taps; block += kHalfBandBlock)
+    {
+        const uint32_t end = taps - block < kHalfBandBlock ? taps : block + kHalfBandBlock;
+        __m512 a[kVectors][kHalfBandSums];
+#pragma GCC unroll 8
+        for (uint32_t v = 0; v < kVectors; ++v)
+            for (uint32_t r = 0; r < kHalfBandSums; ++r)
+                a[v][r] = _mm512_setzero_ps();
+        uint32_t k = block;
+        for (; k + kHalfBandSums <= end; k += kHalfBandSums)
+        {
+#pragma GCC unroll 8
+            for (uint32_t r = 0; r < kHalfBandSums; ++r)
+            {
+                const __m512 ck = _mm512_set1_ps(c[k + r]);
+#pragma GCC unroll 4
+                for (uint32_t v = 0; v < kVectors; ++v)
+                    a[v][r] = _mm512_fmadd_ps(ck, load(x + 16 * v + k + r), a[v][r]);
+            }
+        }
+        for (uint32_t r = 0; k + r < end; ++r)
+        {
+            const __m512 ck = _mm512_set1_ps(c[k + r]);
+            for (uint32_t v = 0; v < kVectors; ++v)
+                a[v][r] = _mm512_fmadd_ps(ck, load(x + 16 * v + k + r), a[v][r]);
+        }
+#pragma GCC unroll 4
+        for (uint32_t v = 0; v < kVectors; ++v)
+        {
+#pragma GCC unroll 8
+            for (uint32_t half = kHalfBandSums / 2; half > 0; half /= 2)
+                for (uint32_t r = 0; r < half; ++r)
+                    a[v][r] = _mm512_add_ps(a[v][r], a[v][r + half]);
+            sum[v] = _mm512_add_ps(sum[v], a[v][0]);
+        }
+    }
+}
+
+// The AVX2 form; only where HasAvx2Fma().
+template <int kRun>
+__attribute__((target("avx2,fma"))) inline void HalfBandRunAvx(const float* c, uint32_t taps, const float* x,
+                                                               float centre, const float* xc, uint32_t n,
+                                                               uint32_t dense, float* y)
+{
+    const __m256 cc = _mm256_set1_ps(centre);
+    const __m256i all = _mm256_set1_epi32(-1);
+    uint32_t i = 0;
+    for (; i + 8 <= n; i += 8)
+    {
+        __m256 sum;
+        HalfBandSumsAvx<1, false>(c, taps, x + i, all, &sum);
+        HalfBandFinishAvx<kRun>(sum, cc, xc, i, all, 8, dense, y);
+    }
+    if (i < n)
+    {
+        const uint32_t count = n - i;
+        const __m256i lanes = _mm256_cmpgt_epi32(_mm256_set1_epi32(static_cast<int>(count)),
+                                                 _mm256_setr_epi32(0, 1, 2, 3, 4, 5, 6, 7));
+        __m256 sum;
+        HalfBandSumsAvx<1, true>(c, taps, x + i, lanes, &sum);
+        HalfBandFinishAvx<kRun>(sum, cc, xc, i, lanes, count, dense, y);
+    }
+}
+
+// The AVX-512 form; only where HasAvx512().
+template <int kRun>
+__attribute__((target("avx512f"))) inline void
+HalfBandRunAvx512(const float* c, uint32_t taps, const float* x, float centre, const float* xc, uint32_t n,
+                  uint32_t dense, float* y)
+{
+    const __m512 cc = _mm512_set1_ps(centre);
+    uint32_t i = 0;
+    for (; i + 32 <= n; i += 32)
+    {
+        __m512 sum[2];
+        HalfBandSumsAvx512<2, false>(c, taps, x + i, 0xffff, sum);
+        HalfBandFinishAvx512<kRun>(sum[0], cc, xc, i, 0xffff, 16, dense, y);
+        HalfBandFinishAvx512<kRun>(sum[1], cc, xc, i + 16, 0xffff, 16, dense, y);
+    }
+    for (; i < n; i += 16)
+    {
+        const uint32_t count = n - i < 16 ? n - i : 16;
+        const __mmask16 lanes = static_cast<__mmask16>(count == 16 ? 0xffffu : (1u << count) - 1);
+        __m512 sum;
+        HalfBandSumsAvx512<1, true>(c, taps, x + i, lanes, &sum);
+        HalfBandFinishAvx512<kRun>(sum, cc, xc, i, lanes, count, dense, y);
+    }
+}
+
+// The widest of the two forms the processor has; false, and nothing done,
+// where it has neither.
+template <int kRun>
+inline bool HalfBandRun(const float* c, uint32_t taps, const float* x, float centre, const float* xc,
+                        uint32_t n, uint32_t dense, float* y)
+{
+    if (HasAvx512())
+        HalfBandRunAvx512<kRun>(c, taps, x, centre, xc, n, dense, y);
+    else if (HasAvx2Fma())
+        HalfBandRunAvx<kRun>(c, taps, x, centre, xc, n, dense, y);
+    else
+        return false;
+    return true;
+}
+
 // The same sums without vector instructions, in the same order: four
 // partial sums over taps k, k + 4, ..., combined as (s3 + s1) + (s2 + s0), so
 // that both forms give the same results.

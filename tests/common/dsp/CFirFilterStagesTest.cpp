@@ -324,32 +324,83 @@ TEST(FirFilterStages, InterpolatorStepCarriesFourteenFractionBits)
     EXPECT_FALSE(interpolator.SetFilterCoeffs(384, 44100, std::nanf(""), 19845, 16, 0.0));
 }
 
+// The 1-bit decimator and the half-band one by 2 (whose vector form keeps
+// its inputs apart by parity) alike.
 TEST(FirFilterStages, DecimatorWorksInPlaceAndSkipsMissingChannels)
 {
-    CDecimationFilter apart(2), inPlace(2);
-    for (CDecimationFilter* f : {&apart, &inPlace})
-        f->SetFilterCoeffs(73, 2822400, 60000, 16, 6.020599913279624);
+    struct Design
+    {
+        const char* name;
+        int taps, rate, cutoff, M;
+        double gaindB;
+        int outputs; // of 5000 inputs: the first input and every M-th after it
+    };
+    const Design designs[] = {{"1-bit 16x", 73, 2822400, 60000, 16, 6.020599913279624, 313},
+                              {"half-band 2x", 193, 88200, 22050, 2, 0.0, 2500}};
     Planar input = DspTest::Noise(2, 5000, 5);
-    Planar output(2, 5000);
-    Planar shared = input;
-    const int n = apart.Process(input.At(0).data(), output.At(0).data(), 5000);
-    EXPECT_EQ(n, 313); // the first input and every 16th after it
-    EXPECT_EQ(inPlace.Process(shared.At(0).data(), shared.At(0).data(), 5000), n);
-    for (int c = 0; c < 2; ++c)
-        for (int m = 0; m < n; ++m)
-            ASSERT_EQ(shared.data[c][m], output.data[c][m]);
+    for (const Design& d : designs)
+    {
+        SCOPED_TRACE(d.name);
+        const auto configure = [&d](CDecimationFilter& f)
+        { f.SetFilterCoeffs(d.taps, d.rate, d.cutoff, d.M, d.gaindB); };
+        CDecimationFilter apart(2), inPlace(2);
+        configure(apart);
+        configure(inPlace);
+        Planar output(2, 5000);
+        Planar shared = input;
+        const int n = apart.Process(input.At(0).data(), output.At(0).data(), 5000);
+        EXPECT_EQ(n, d.outputs);
+        EXPECT_EQ(inPlace.Process(shared.At(0).data(), shared.At(0).data(), 5000), n);
+        for (int c = 0; c < 2; ++c)
+            for (int m = 0; m < n; ++m)
+                ASSERT_EQ(shared.data[c][m], output.data[c][m]);
 
-    // A null output channel is skipped but the others are written.
-    CDecimationFilter skipping(2);
-    skipping.SetFilterCoeffs(73, 2822400, 60000, 16, 6.020599913279624);
-    Planar second(2, 5000);
-    float* outs[2] = {nullptr, second.data[1].data()};
-    EXPECT_EQ(skipping.Process(input.At(0).data(), outs, 5000), n);
-    for (int m = 0; m < n; ++m)
-        ASSERT_EQ(second.data[1][m], output.data[1][m]);
+        // A null output channel is skipped but the others are written.
+        CDecimationFilter skipping(2);
+        configure(skipping);
+        Planar second(2, 5000);
+        float* outs[2] = {nullptr, second.data[1].data()};
+        EXPECT_EQ(skipping.Process(input.At(0).data(), outs, 5000), n);
+        for (int m = 0; m < n; ++m)
+            ASSERT_EQ(second.data[1][m], output.data[1][m]);
+    }
 
     // Not yet configured: nothing is written.
+    Planar output(2, 5000);
     CDecimationFilter unset(2);
     EXPECT_EQ(unset.Process(input.At(0).data(), output.At(0).data(), 100), 0);
+}
+
+// The 2x half-band stages keep what both of their forms need: fed in blocks
+// that go in turns through the vector and the plain form, they still compute
+// the sums of their definition.
+TEST(FirFilterStages, HalfBandStagesMayTakeTurnsBetweenTheirForms)
+{
+    for (const StageRow& row : StageRows())
+    {
+        if (row.name != "2x oversampling" && row.name != "2x decimation")
+            continue;
+        SCOPED_TRACE(row.name);
+        Planar input = DspTest::Noise(2, static_cast<size_t>(row.inputFrames), 4);
+        std::unique_ptr<CFirLpfBase> stage = row.make();
+        Planar output(2, input.data[0].size() * 2);
+        size_t done = 0, written = 0;
+        bool sse = true;
+        for (int n : DspTest::RandomPartition(input.data[0].size(), 6, 500))
+        {
+            auto in = input.At(done);
+            auto out = output.At(written);
+            written += static_cast<size_t>(row.run(*stage, in.data(), out.data(), n, sse));
+            done += static_cast<size_t>(n);
+            sse = !sse;
+        }
+        for (int c = 0; c < 2; ++c)
+        {
+            const std::vector<double> reference =
+                row.reference(input.data[c], *stage, static_cast<int>(written));
+            for (size_t m = 0; m < written; ++m)
+                ASSERT_NEAR(output.data[c][m], reference[m], 1e-5) << "channel " << c << " output " << m;
+        }
+    }
 }
 } // namespace

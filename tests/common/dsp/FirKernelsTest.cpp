@@ -114,3 +114,102 @@ TEST(FirKernels, TapSetGridMatchesTheSingleSums)
     }
 }
 } // namespace
+
+namespace
+{
+using HalfBandForm = void (*)(const float*, uint32_t, const float*, float, const float*, uint32_t, uint32_t,
+                              float*);
+
+struct HalfBandKernel
+{
+    std::string name;
+    int run;
+    HalfBandForm form;
+};
+
+std::vector<HalfBandKernel> HalfBandKernels()
+{
+    using namespace FirKernels;
+    std::vector<HalfBandKernel> kernels;
+    if (HasAvx2Fma())
+        kernels.insert(kernels.end(),
+                       {{"AVX2 decimate", kHalfBandDecimate, &HalfBandRunAvx<kHalfBandDecimate>},
+                        {"AVX2 double", kHalfBandDouble, &HalfBandRunAvx<kHalfBandDouble>}});
+    if (HasAvx512())
+        kernels.insert(kernels.end(),
+                       {{"AVX-512 decimate", kHalfBandDecimate, &HalfBandRunAvx512<kHalfBandDecimate>},
+                        {"AVX-512 double", kHalfBandDouble, &HalfBandRunAvx512<kHalfBandDouble>}});
+    return kernels;
+}
+
+// A half-band run gives every output from its own window, whatever the run's
+// length and where it starts: a run cut into pieces (of every length a
+// vector tail can have) gives the whole run's outputs bit for bit, as does
+// the other vector width. Each output is the definition's to float rounding
+// (within 1e-6 of the sum of the products' magnitudes), and the centre
+// phase of a doubling lands on its side of each pair. Inputs end exactly
+// where the run's last window does, so a read past them would show under
+// the sanitizers.
+TEST(FirKernels, HalfBandRunsGiveEachOutputFromItsOwnWindow)
+{
+    const std::vector<HalfBandKernel> kernels = HalfBandKernels();
+    if (kernels.empty())
+        GTEST_SKIP() << "no AVX2";
+    std::mt19937 rng(12);
+    std::uniform_real_distribution<float> dist(-1.0f, 1.0f);
+    const uint32_t n = 150;
+    const std::vector<uint32_t> pieces = {1, 7, 8, 9, 15, 16, 17, 31, 32, 14};
+    for (uint32_t taps : {1u, 16u, 47u, 96u, 100u, 252u})
+    {
+        SCOPED_TRACE(taps);
+        std::vector<float> c(taps), x(n + taps - 1), xc(n);
+        for (auto* v : {&c, &x, &xc})
+            for (float& f : *v)
+                f = dist(rng);
+        const float centre = 0.75f;
+        std::vector<float> first[2][2]; // by run and dense phase
+        for (const HalfBandKernel& kernel : kernels)
+        {
+            SCOPED_TRACE(kernel.name);
+            const size_t width = kernel.run == FirKernels::kHalfBandDouble ? 2 : 1;
+            for (uint32_t dense : {0u, 1u})
+            {
+                std::vector<float> whole(width * n), cut(width * n);
+                kernel.form(c.data(), taps, x.data(), centre, xc.data(), n, dense, whole.data());
+                uint32_t done = 0;
+                for (uint32_t piece : pieces)
+                {
+                    kernel.form(c.data(), taps, x.data() + done, centre, xc.data() + done, piece, dense,
+                                cut.data() + width * done);
+                    done += piece;
+                }
+                ASSERT_EQ(done, n);
+                EXPECT_EQ(cut, whole) << "dense phase " << dense;
+                for (uint32_t i = 0; i < n; ++i)
+                {
+                    double sum = 0.0, magnitude = 0.0;
+                    for (uint32_t k = 0; k < taps; ++k)
+                    {
+                        sum += static_cast<double>(c[k]) * x[i + k];
+                        magnitude += std::abs(static_cast<double>(c[k]) * x[i + k]);
+                    }
+                    const double side = static_cast<double>(centre) * xc[i];
+                    if (width == 1)
+                        ASSERT_NEAR(whole[i], sum + side, 1e-6 * (magnitude + std::abs(side))) << i;
+                    else
+                    {
+                        ASSERT_NEAR(whole[2 * i + dense], sum, 1e-6 * magnitude) << i;
+                        ASSERT_EQ(whole[2 * i + 1 - dense], centre * xc[i]) << i;
+                    }
+                }
+                // The first width's outputs, for the other width to match.
+                std::vector<float>& reference = first[kernel.run][dense];
+                if (reference.empty())
+                    reference = whole;
+                else
+                    EXPECT_EQ(whole, reference) << "the two widths differ, dense phase " << dense;
+            }
+        }
+    }
+}
+} // namespace
