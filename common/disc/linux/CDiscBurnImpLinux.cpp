@@ -225,6 +225,39 @@ private:
     burn_drive* m_drive = nullptr;
 };
 
+// libburn's look at the medium of a drive (see CDiscBurnImpLinux::MediumLook).
+CDiscBurnImpLinux::Media LookAtMedium(const CDiscBurnImpLinux::DriveEntry& entry, CDriveSettleWait& settle)
+{
+    CDiscBurnImpLinux::Media media;
+    DriveGrab grab(entry.address);
+    if (grab.Drive() != nullptr)
+    {
+        const burn_disc_status status = grab.Status(settle);
+        if (status == BURN_DISC_UNREADY)
+        {
+            media.type = kDiscTypeInTransition;
+            return media;
+        }
+        int profile = 0;
+        char name[80] = {};
+        burn_disc_get_profile(grab.Drive(), &profile, name);
+        media.known = true;
+        media.type = status == BURN_DISC_EMPTY ? kDiscTypeNone : CLibburnSupport::DiscTypeOfProfile(profile);
+        media.blank = status == BURN_DISC_BLANK;
+        media.erasable = status != BURN_DISC_EMPTY && burn_disc_erasable(grab.Drive()) != 0;
+        if (status == BURN_DISC_BLANK || status == BURN_DISC_APPENDABLE)
+            media.freeBlocks = burn_disc_available_space(grab.Drive(), nullptr) / kDataBlockBytes;
+        if (burn_disc* disc = burn_drive_get_disc(grab.Drive()))
+        {
+            media.usedBlocks = std::max(burn_disc_get_sectors(disc), 0);
+            burn_disc_free(disc);
+        }
+        media.speeds = WriteSpeedsOf(grab.Drive(), profile);
+    }
+    CLibburnSupport::DrainMessages(nullptr);
+    return media;
+}
+
 // The write options of a burn.
 class BurnWriteOptions
 {
@@ -378,8 +411,8 @@ private:
     CDiscBurnImpLinux& m_owner;
 };
 
-CDiscBurnImpLinux::CDiscBurnImpLinux(std::vector<std::string> extraAddresses)
-    : m_extraAddresses(std::move(extraAddresses))
+CDiscBurnImpLinux::CDiscBurnImpLinux(std::vector<std::string> extraAddresses, MediumLook look)
+    : m_extraAddresses(std::move(extraAddresses)), m_look(look ? std::move(look) : MediumLook(LookAtMedium))
 {
     m_job.SetEndNotice([this] { SendJobEnd(); });
     StartScan();
@@ -479,6 +512,7 @@ int CDiscBurnImpLinux::OpenDrive(uint32_t index)
     if (address.rfind(kPseudoPrefix, 0) != 0 && ::access(address.c_str(), F_OK) != 0)
         return 1;
     m_open = static_cast<int>(index);
+    ++m_openGeneration;
     m_media = Media();
     m_writeSpeed = 0;
     m_job.SetResult(true, {});
@@ -493,6 +527,7 @@ void CDiscBurnImpLinux::CloseDrive()
     m_job.IsProcessing();
     std::lock_guard<std::mutex> guard(m_lock);
     m_open = -1;
+    ++m_openGeneration;
     m_media = Media();
 }
 
@@ -544,11 +579,17 @@ bool CDiscBurnImpLinux::AudioCdGapSettingsMayFail()
     return IsOpen() && !(OpenEntry().sao && !OpenEntry().pseudo);
 }
 
-void CDiscBurnImpLinux::RefreshMediaLocked()
+void CDiscBurnImpLinux::WaitForDriveLocked(std::unique_lock<std::mutex>& lock)
 {
+    m_driveFree.wait(lock, [this] { return !m_bDriveInUse; });
+}
+
+void CDiscBurnImpLinux::RefreshMedia(std::unique_lock<std::mutex>& lock)
+{
+    WaitForDriveLocked(lock);
     if (!IsOpen() || m_job.GetState() != CDiscJob::kIdle)
         return;
-    const DriveEntry& entry = OpenEntry();
+    const DriveEntry entry = OpenEntry();
     if (!entry.pseudo)
     {
         bool changed = true;
@@ -562,83 +603,66 @@ void CDiscBurnImpLinux::RefreshMediaLocked()
         if (status == 1 && m_media.known && !changed)
             return;
     }
-    Media media;
-    DriveGrab grab(entry.address);
-    if (grab.Drive() != nullptr)
-    {
-        const burn_disc_status status = grab.Status(m_settle);
-        if (status == BURN_DISC_UNREADY)
-        {
-            m_media = Media();
-            m_media.type = kDiscTypeInTransition;
-            return;
-        }
-        int profile = 0;
-        char name[80] = {};
-        burn_disc_get_profile(grab.Drive(), &profile, name);
-        media.known = true;
-        media.type = status == BURN_DISC_EMPTY ? kDiscTypeNone : CLibburnSupport::DiscTypeOfProfile(profile);
-        media.blank = status == BURN_DISC_BLANK;
-        media.erasable = status != BURN_DISC_EMPTY && burn_disc_erasable(grab.Drive()) != 0;
-        if (status == BURN_DISC_BLANK || status == BURN_DISC_APPENDABLE)
-            media.freeBlocks = burn_disc_available_space(grab.Drive(), nullptr) / kDataBlockBytes;
-        if (burn_disc* disc = burn_drive_get_disc(grab.Drive()))
-        {
-            media.usedBlocks = std::max(burn_disc_get_sectors(disc), 0);
-            burn_disc_free(disc);
-        }
-        media.speeds = WriteSpeedsOf(grab.Drive(), profile);
-    }
-    m_media = media;
-    CLibburnSupport::DrainMessages(nullptr);
+    const uint64_t generation = m_openGeneration;
+    m_bDriveInUse = true;
+    lock.unlock();
+    // The drive may take seconds to settle: no lock is held meanwhile.
+    const Media media = m_look(entry, m_settle);
+    lock.lock();
+    m_bDriveInUse = false;
+    m_driveFree.notify_all();
+    // A start waits for the look, so no job has begun; the drive may have
+    // been closed or another opened, and then the answer is not its.
+    if (generation == m_openGeneration && IsOpen())
+        m_media = media;
 }
 
 int CDiscBurnImpLinux::ReloadDisc()
 {
-    std::lock_guard<std::mutex> guard(m_lock);
-    RefreshMediaLocked();
+    std::unique_lock<std::mutex> lock(m_lock);
+    RefreshMedia(lock);
     return IsOpen() && m_media.type >= kDiscTypeUnknown ? 0 : 1;
 }
 
 eDiscType CDiscBurnImpLinux::GetInsertedDiscType()
 {
-    std::lock_guard<std::mutex> guard(m_lock);
-    RefreshMediaLocked();
+    std::unique_lock<std::mutex> lock(m_lock);
+    RefreshMedia(lock);
     return IsOpen() ? m_media.type : kDiscTypeNone;
 }
 
 bool CDiscBurnImpLinux::IsErasableDisc()
 {
-    std::lock_guard<std::mutex> guard(m_lock);
-    RefreshMediaLocked();
+    std::unique_lock<std::mutex> lock(m_lock);
+    RefreshMedia(lock);
     return IsOpen() && m_media.erasable;
 }
 
 bool CDiscBurnImpLinux::IsBlankDisc()
 {
-    std::lock_guard<std::mutex> guard(m_lock);
-    RefreshMediaLocked();
+    std::unique_lock<std::mutex> lock(m_lock);
+    RefreshMedia(lock);
     return IsOpen() && m_media.blank;
 }
 
 int64_t CDiscBurnImpLinux::GetFreeSizeOnDisc(eDiscRecordingMode mode)
 {
-    std::lock_guard<std::mutex> guard(m_lock);
-    RefreshMediaLocked();
+    std::unique_lock<std::mutex> lock(m_lock);
+    RefreshMedia(lock);
     return IsOpen() ? m_media.freeBlocks * BlockBytesOf(mode) : 0;
 }
 
 int64_t CDiscBurnImpLinux::GetUsedSizeOnDisc(eDiscRecordingMode mode)
 {
-    std::lock_guard<std::mutex> guard(m_lock);
-    RefreshMediaLocked();
+    std::unique_lock<std::mutex> lock(m_lock);
+    RefreshMedia(lock);
     return IsOpen() ? m_media.usedBlocks * BlockBytesOf(mode) : 0;
 }
 
 const std::vector<uint32_t>& CDiscBurnImpLinux::GetAvailableWriteSpeedsKbps()
 {
-    std::lock_guard<std::mutex> guard(m_lock);
-    RefreshMediaLocked();
+    std::unique_lock<std::mutex> lock(m_lock);
+    RefreshMedia(lock);
     m_speeds = IsOpen() ? m_media.speeds : std::vector<uint32_t>();
     return m_speeds;
 }
@@ -666,19 +690,31 @@ int CDiscBurnImpLinux::StartBurnDataDvd(const CUdfFileList*)
 int CDiscBurnImpLinux::StartBurnAudioCD(const AudioCDAlbumTrackList* album)
 {
     std::unique_lock<std::mutex> lock(m_lock);
+    WaitForDriveLocked(lock);
     if (!IsOpen() || !m_job.TryBegin())
         return 1;
-    auto grab = std::make_shared<DriveGrab>(OpenEntry().address);
+    // The job is starting, so no look or eject grabs the drive until it has
+    // launched or been refused: m_lock is released while the drive is
+    // grabbed and settles.
+    const std::string address = OpenEntry().address;
+    const bool cdText = CanBurnCDTextLocked();
+    const uint32_t kbps = m_writeSpeed;
+    const uint64_t generation = m_openGeneration;
+    m_media = Media();
+    lock.unlock();
+    auto grab = std::make_shared<DriveGrab>(address);
     std::wstring refusal = CheckBurnStart(*grab, m_settle, album);
     auto layout = std::make_shared<CLibburnAudioLayout>();
     auto opts = std::make_shared<BurnWriteOptions>();
     std::wstring error;
-    if (refusal.empty() && !layout->Build(*album, CanBurnCDTextLocked(), &error))
+    if (refusal.empty() && !layout->Build(*album, cdText, &error))
         refusal = CDiscJob::WithDetail(CDiscJob::Text(DiscMessageKeys::kFailed), error);
     if (refusal.empty())
-        refusal = PrepareWrite(*grab, *layout, *opts, m_writeSpeed);
+        refusal = PrepareWrite(*grab, *layout, *opts, kbps);
     CLibburnSupport::DrainMessages(nullptr);
-    m_media = Media();
+    lock.lock();
+    if (refusal.empty() && generation != m_openGeneration)
+        refusal = CDiscJob::Text(DiscMessageKeys::kCannotOpenDrive);
     if (!refusal.empty())
         grab->Release(false);
     return m_job.LaunchUnlessRefused(refusal, CDiscJob::kBurning,
@@ -689,9 +725,15 @@ int CDiscBurnImpLinux::StartBurnAudioCD(const AudioCDAlbumTrackList* album)
 int CDiscBurnImpLinux::StartEraseDisc(bool quick)
 {
     std::unique_lock<std::mutex> lock(m_lock);
+    WaitForDriveLocked(lock);
     if (!IsOpen() || !m_job.TryBegin())
         return 1;
-    auto grab = std::make_shared<DriveGrab>(OpenEntry().address);
+    // As a burn's start: m_lock is released while the drive is grabbed.
+    const std::string address = OpenEntry().address;
+    const uint64_t generation = m_openGeneration;
+    m_media = Media();
+    lock.unlock();
+    auto grab = std::make_shared<DriveGrab>(address);
     std::wstring refusal;
     if (grab->Drive() == nullptr)
         refusal = CDiscJob::Text(DiscMessageKeys::kCannotOpenDrive);
@@ -701,13 +743,15 @@ int CDiscBurnImpLinux::StartEraseDisc(bool quick)
     else if (burn_disc_erasable(grab->Drive()) == 0)
         refusal = CDiscJob::Text(DiscMessageKeys::kNotErasableDisc);
     CLibburnSupport::DrainMessages(nullptr);
-    m_media = Media();
-    if (!refusal.empty())
-        grab->Release(false);
     // A blank rewritable disc is erased as well (libburn asks for a written
     // one).
-    else if (grab->Status(m_settle) == BURN_DISC_BLANK)
+    if (refusal.empty() && grab->Status(m_settle) == BURN_DISC_BLANK)
         burn_disc_pretend_full(grab->Drive());
+    lock.lock();
+    if (refusal.empty() && generation != m_openGeneration)
+        refusal = CDiscJob::Text(DiscMessageKeys::kCannotOpenDrive);
+    if (!refusal.empty())
+        grab->Release(false);
     return m_job.LaunchUnlessRefused(refusal, CDiscJob::kErasing,
                                      [grab, quick](CDiscJob::Control& control)
                                      { return RunEraseJob(*grab, quick, control); });
@@ -734,13 +778,25 @@ void CDiscBurnImpLinux::Cancel()
 
 void CDiscBurnImpLinux::EjectDisc()
 {
-    std::lock_guard<std::mutex> guard(m_lock);
+    std::unique_lock<std::mutex> lock(m_lock);
+    WaitForDriveLocked(lock);
     if (!IsOpen() || OpenEntry().pseudo || m_job.IsProcessing())
         return;
-    DriveGrab grab(OpenEntry().address);
-    grab.Release(true);
+    const std::string address = OpenEntry().address;
+    m_bDriveInUse = true;
     m_media = Media();
-    CLibburnSupport::DrainMessages(nullptr);
+    lock.unlock();
+    // The tray may take seconds: no lock is held meanwhile.
+    {
+        DriveGrab grab(address);
+        grab.Release(true);
+        CLibburnSupport::DrainMessages(nullptr);
+    }
+    lock.lock();
+    m_bDriveInUse = false;
+    m_media = Media();
+    m_driveFree.notify_all();
+    lock.unlock();
     m_mediumChanged.Send();
 }
 

@@ -7,6 +7,7 @@
 #include <atomic>
 #include <condition_variable>
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <mutex>
 #include <string>
@@ -28,7 +29,8 @@ class CVolumeWatcherLinux;
 // kernel: no disc, tray open, not ready); the drive is grabbed to ask about
 // the medium only when a disc is there and it may have changed, and the
 // answers are kept until then. A grabbed drive whose disc is not ready yet
-// is waited for up to 10 s, a wait SetMediumWaitsAbandoned ends.
+// is waited for up to 10 s, a wait SetMediumWaitsAbandoned ends. The drive
+// is grabbed by one look, start or eject at a time.
 //
 // An audio CD is burnt in one session at once (SAO) from the staged AIFF
 // files, each track's pre-gap as the album gives it (at least two seconds
@@ -47,13 +49,46 @@ class CVolumeWatcherLinux;
 // CanMissMediumChanges stays true.
 //
 // Threads. Any thread may call. Locks. m_lock guards the drive list, the open
-// drive and what is known of its medium; libburn calls that grab a drive run
-// under it, except those of a running job, which only the job's worker
-// makes.
+// drive, what is known of its medium and the drive's use. It is never held
+// while the drive is grabbed: a look, a start or an eject takes what it
+// needs under it, marks the drive in use, releases it for the grab (and a
+// settle wait of up to 10 s), then takes it again to keep its answer, which
+// it keeps only for the drive still open (m_openGeneration). Another look,
+// start or eject waits meanwhile on m_driveFree, with m_lock released, so
+// every other question is answered at once. A running job's libburn calls
+// are made by the job's worker alone.
 class CDiscBurnImpLinux : public CDiscBurnImp
 {
 public:
-    explicit CDiscBurnImpLinux(std::vector<std::string> extraAddresses = {});
+    // A drive as the scan found it.
+    struct DriveEntry
+    {
+        std::string address;
+        CDDrive info;
+        bool sao = false;
+        bool pseudo = false;
+    };
+
+    // What is known of the medium of the open drive.
+    struct Media
+    {
+        bool known = false;
+        eDiscType type = kDiscTypeNone;
+        bool blank = false;
+        bool erasable = false;
+        int64_t freeBlocks = 0;
+        int64_t usedBlocks = 0;
+        std::vector<uint32_t> speeds;
+    };
+
+    // A look at a drive's medium: grabs the drive, waits on settle while its
+    // disc is not ready (unknown, of type kDiscTypeInTransition, when the
+    // wait ends unsettled), asks, releases. Runs with no lock of the back end
+    // held.
+    using MediumLook = std::function<Media(const DriveEntry& drive, CDriveSettleWait& settle)>;
+
+    // look: libburn's look when empty; a test may give its own.
+    explicit CDiscBurnImpLinux(std::vector<std::string> extraAddresses = {}, MediumLook look = {});
     ~CDiscBurnImpLinux() override;
 
     const std::vector<CDDrive>& GetAvailableCDDrives() override;
@@ -88,27 +123,6 @@ public:
     const wchar_t* GetLastProcessErrorMessage() override;
     void DestroyDiscImages() override {}
 
-    // A drive as the scan found it.
-    struct DriveEntry
-    {
-        std::string address;
-        CDDrive info;
-        bool sao = false;
-        bool pseudo = false;
-    };
-
-    // What is known of the medium of the open drive.
-    struct Media
-    {
-        bool known = false;
-        eDiscType type = kDiscTypeNone;
-        bool blank = false;
-        bool erasable = false;
-        int64_t freeBlocks = 0;
-        int64_t usedBlocks = 0;
-        std::vector<uint32_t> speeds;
-    };
-
 private:
     class ScanThread;
 
@@ -120,11 +134,21 @@ private:
     bool IsOpen() const { return m_open >= 0; }
     const DriveEntry& OpenEntry() const { return m_entries[static_cast<size_t>(m_open)]; }
     bool CanBurnCDTextLocked() const;
-    // Brings m_media up to date. Caller holds m_lock.
-    void RefreshMediaLocked();
+    // Brings m_media up to date. Caller holds m_lock through lock, which is
+    // released while the drive is looked at.
+    void RefreshMedia(std::unique_lock<std::mutex>& lock);
+    // Waits, m_lock released meanwhile, until no look, start or eject has
+    // the drive.
+    void WaitForDriveLocked(std::unique_lock<std::mutex>& lock);
 
     const std::vector<std::string> m_extraAddresses;
+    const MediumLook m_look;
     std::mutex m_lock;
+    // A look, start or eject has the drive grabbed (or is grabbing it).
+    bool m_bDriveInUse = false;
+    std::condition_variable m_driveFree;
+    // Counts the opens and closes of a drive.
+    uint64_t m_openGeneration = 0;
     std::condition_variable m_scanDone;
     // Written under m_lock; read without it by IsScanningDrives (a look at
     // the medium may hold m_lock for seconds).

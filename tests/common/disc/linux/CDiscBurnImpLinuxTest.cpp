@@ -9,8 +9,13 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <chrono>
+#include <condition_variable>
 #include <cstring>
 #include <filesystem>
+#include <future>
+#include <mutex>
 
 using namespace disctest;
 using cdtest::TempFolder;
@@ -133,6 +138,78 @@ TEST_F(LibburnPseudoDrive, AnAudioBurnIsRefusedWithLibburnsReason)
     EXPECT_EQ(m_drive->StartBurnAudioCD(&empty), 1);
     EXPECT_EQ(std::wstring(m_drive->GetLastProcessErrorMessage()), CDiscJob::Text("DiscBurn_NoSongToExport"));
     EXPECT_TRUE(ImageUntouched());
+}
+
+// A look at the medium that waits for the drive to settle holds no lock of
+// the back end: meanwhile the other questions are answered, a second look
+// waits for the drive instead of grabbing it beside the first, and
+// abandoning the wait ends both with the medium still being loaded.
+TEST(CDiscBurnImpLinux, ALookWaitingForTheDriveHoldsNoLock)
+{
+    TempFolder folder;
+    const std::filesystem::path image = folder / "pseudo.iso";
+    rifftest::WriteBytes(image, rifftest::Bytes(65536, 0));
+    std::mutex lock;
+    std::condition_variable changed;
+    int looking = 0;
+    int mostAtOnce = 0;
+    // A drive whose disc never settles until the wait is abandoned.
+    const auto look = [&](const CDiscBurnImpLinux::DriveEntry&, CDriveSettleWait& settle)
+    {
+        {
+            const std::lock_guard<std::mutex> guard(lock);
+            mostAtOnce = std::max(mostAtOnce, ++looking);
+        }
+        changed.notify_all();
+        CDiscBurnImpLinux::Media media;
+        media.type = kDiscTypeInTransition;
+        if (settle.Pause(600000))
+        {
+            media.known = true;
+            media.type = kDiscTypeCDR;
+            media.blank = true;
+        }
+        {
+            const std::lock_guard<std::mutex> guard(lock);
+            --looking;
+        }
+        changed.notify_all();
+        return media;
+    };
+    CDiscBurnImpLinux drive({"stdio:" + image.string()}, look);
+    ASSERT_FALSE(drive.GetAvailableCDDrives().empty());
+    ASSERT_EQ(drive.OpenDrive(static_cast<uint32_t>(drive.GetAvailableCDDrives().size() - 1)), 0);
+
+    std::future<eDiscType> first =
+        std::async(std::launch::async, [&] { return drive.GetInsertedDiscType(); });
+    std::future<bool> second;
+    std::future<bool> others;
+    // Whatever fails, the looks end before the futures wait for them.
+    struct Abandon
+    {
+        CDiscBurnImpLinux& drive;
+        ~Abandon() { drive.SetMediumWaitsAbandoned(true); }
+    } abandon{drive};
+    {
+        std::unique_lock<std::mutex> wait(lock);
+        ASSERT_TRUE(changed.wait_for(wait, std::chrono::seconds(60), [&] { return looking == 1; }));
+    }
+    second = std::async(std::launch::async, [&] { return drive.IsBlankDisc(); });
+    others = std::async(std::launch::async,
+                        [&]
+                        {
+                            return !drive.IsProcessing() && drive.GetCurrentBurnStatus() == kBurnStatusIdle &&
+                                   drive.GetLastProcessErrorCode() == 0 && !drive.CanBurnCDText() &&
+                                   drive.SetWriteSpeed(0) == 0;
+                        });
+    ASSERT_EQ(others.wait_for(std::chrono::seconds(60)), std::future_status::ready)
+        << "a question waited for the look";
+    EXPECT_TRUE(others.get());
+
+    drive.SetMediumWaitsAbandoned(true);
+    EXPECT_EQ(first.get(), kDiscTypeInTransition);
+    EXPECT_FALSE(second.get());
+    EXPECT_EQ(mostAtOnce, 1);
 }
 
 TEST(CDiscBurnImpLinux, ADriveThatCannotBeGrabbedIsNotListed)
