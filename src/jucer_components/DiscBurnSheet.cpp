@@ -1,6 +1,5 @@
 #include "src/jucer_components/DiscBurnSheet.h"
 #include "src/Output/ExportParameter/ExportParameterComponentBinder.h"
-#include "src/jucer_components/OutputSheetControls.h"
 
 #include "common/disc/CAudioDiscBurnProxy.h"
 #include "library/util/CCheckUtil.h"
@@ -21,7 +20,6 @@ namespace Vextal
 namespace
 {
 constexpr const char* kBurnShortcut = "ctrl + shift + B";
-constexpr const char* kCancelShortcut = "escape";
 constexpr int kToggleHeight = 24;
 
 juce::String Text(const char* key)
@@ -37,46 +35,50 @@ CAudioDiscBurnProxy& BurnerOf(CAudioDiscBurnProxy* burner)
     VX_CHECK(manager != nullptr);
     return manager->getDiscBurner();
 }
+
+const OutputSheetBase::Layout kLayout = {
+    DiscBurnSheet::kHeight,
+    /* cancel */ {16, 200, 88, 24},
+    /* optionGroup */ {16, 240, 328, 136},
+    /* optionTable */ {32, 264, 296, 80},
+    /* optionCaptionWidth */ 136,
+    /* optionValueWidth */ 160,
+    /* edit */ {272, 344, 62, 24},
+};
 } // namespace
 
 DiscBurnSheet::DiscBurnSheet(const juce::String& cancelPropertyName, CVXHost* host,
                              CAudioDiscBurnProxy* burner)
-    : m_cancelPropertyName(cancelPropertyName), m_host(host), m_burner(BurnerOf(burner)),
-      m_common(OutputSheetControls::hasSelectedSongs(host)), m_burnParam(m_burner),
-      m_sourceCaption("Export_Source", "Songs"), m_source("Source"),
+    : DiscBurnSheet(cancelPropertyName, host, BurnerOf(burner))
+{
+}
+
+DiscBurnSheet::DiscBurnSheet(const juce::String& cancelPropertyName, CVXHost* host,
+                             CAudioDiscBurnProxy& burner)
+    : OutputSheetBase(cancelPropertyName, host, std::make_unique<DiscBurnParameter>(burner), kLayout),
+      m_burner(burner), m_burnParam(static_cast<DiscBurnParameter&>(getOwnParameter())),
       m_discFormatCaption("DiscBurn_DiscFormat", "Disc Format"), m_discFormat("DiscFormat"),
       m_driveCaption("DiscBurn_Drive", "Drive"), m_drive("Drive"), m_discState("DiscState", "No disc"),
       m_eject("Eject"), m_writeSpeedCaption("DiscBurn_WriteSpeed", "Write Speed"), m_writeSpeed("WriteSpeed"),
-      m_cancel("Cancel"), m_erase("Erase"), m_burn("Burn"), m_optionGroup("Option", "Option"),
-      m_optionTable(std::make_unique<ExportParameterDisplay>(16, 136, 160, 0)), m_edit("Edit")
+      m_erase("Erase"), m_burn("Burn")
 {
-    m_comboLook = std::make_unique<ComboBoxLookAndFeel>(&m_source, CVXLookAndFeel::kFontLocalUI);
-
-    setupLabel(m_sourceCaption, {16, 16, 150, 24});
-    setupComboBox(m_source, {128, 16, 216, 24});
-    setupLabel(m_discFormatCaption, {16, 56, 150, 24});
-    setupComboBox(m_discFormat, {128, 56, 216, 24});
-    setupLabel(m_driveCaption, {16, 96, 102, 24});
-    setupComboBox(m_drive, {128, 96, 216, 24});
-    setupLabel(m_discState, {128, 120, 152, 24});
+    setUpCaption(m_discFormatCaption, {16, 56, 150, 24});
+    setUpChoiceBox(m_discFormat, {128, 56, 216, 24});
+    setUpCaption(m_driveCaption, {16, 96, 102, 24});
+    setUpChoiceBox(m_drive, {128, 96, 216, 24});
+    setUpCaption(m_discState, {128, 120, 152, 24});
     m_discState.setColour(juce::Label::outlineColourId, juce::Colours::transparentBlack);
-    setupLabel(m_writeSpeedCaption, {16, 160, 112, 24});
-    setupComboBox(m_writeSpeed, {128, 160, 216, 24});
+    setUpCaption(m_writeSpeedCaption, {16, 160, 112, 24});
+    setUpChoiceBox(m_writeSpeed, {128, 160, 216, 24});
 
     m_eject.setBounds(288, 120, 56, 24);
     m_eject.setConnectedEdges(juce::Button::ConnectedOnTop);
-    m_cancel.setBounds(16, 200, 88, 24);
     m_erase.setBounds(168, 200, 88, 24);
     m_erase.setConnectedEdges(juce::Button::ConnectedOnRight);
     m_burn.setBounds(256, 200, 88, 24);
     m_burn.setConnectedEdges(juce::Button::ConnectedOnLeft);
     m_burn.setColour(juce::TextButton::buttonColourId, juce::Colour(kBurnButtonColour));
-    m_optionGroup.setBounds(16, 240, 328, 136);
-    addAndMakeVisible(m_optionGroup);
-    m_optionTable->setBounds(32, 264, 296, 80);
-    addAndMakeVisible(*m_optionTable);
-    m_edit.setBounds(272, 344, 62, 24);
-    for (juce::Button* b : {&m_eject, &m_cancel, &m_erase, &m_burn, &m_edit})
+    for (juce::Button* b : {&m_eject, &m_erase, &m_burn})
     {
         b->addListener(this);
         addAndMakeVisible(b);
@@ -84,27 +86,20 @@ DiscBurnSheet::DiscBurnSheet(const juce::String& cancelPropertyName, CVXHost* ho
 
     localize();
 
-    bindComponent(m_common, CommonExportParameter::kSource, &m_source);
     bindComponent(m_burnParam, DiscBurnParameter::kDiscFormat, &m_discFormat);
     bindComponent(m_burnParam, DiscBurnParameter::kDrive, &m_drive);
     bindComponent(m_burnParam, DiscBurnParameter::kWriteSpeed, &m_writeSpeed);
 
-    m_optionTable->add(m_burnParam, DiscBurnParameter::kAlbumTitle, Text("DiscBurn_AlbumTitle") + ":", false);
-    m_optionTable->add(m_burnParam, DiscBurnParameter::kAlbumArtist, Text("DiscBurn_AlbumArtist") + ":",
-                       false);
-    m_optionTable->add(m_burnParam, DiscBurnParameter::kGapBetweenSongs,
-                       Text("DiscBurn_GapBetweenSongs") + ":", false);
-    m_optionTable->add(m_common, CommonExportParameter::kNormalizeMode, Text("Export_Normalize") + ":",
-                       false);
+    ExportParameterDisplay& options = getOptionTable();
+    options.add(m_burnParam, DiscBurnParameter::kAlbumTitle, Text("DiscBurn_AlbumTitle") + ":", false);
+    options.add(m_burnParam, DiscBurnParameter::kAlbumArtist, Text("DiscBurn_AlbumArtist") + ":", false);
+    options.add(m_burnParam, DiscBurnParameter::kGapBetweenSongs, Text("DiscBurn_GapBetweenSongs") + ":",
+                false);
+    options.add(getCommonParameter(), CommonExportParameter::kNormalizeMode, Text("Export_Normalize") + ":",
+                false);
     updateOptionVisibility();
-    m_optionTable->updateLayout();
+    options.updateLayout();
 
-    for (ExportParameter* set :
-         {static_cast<ExportParameter*>(&m_common), static_cast<ExportParameter*>(&m_burnParam)})
-    {
-        const juce::ScopedLock lock(set->ObtainCriticalSection());
-        set->AddListener(this);
-    }
     m_poller = std::make_unique<DiscDrivePoller>(
         [this] { return this->burner(); },
         [](CAudioDiscBurnBase* b)
@@ -119,26 +114,12 @@ DiscBurnSheet::DiscBurnSheet(const juce::String& cancelPropertyName, CVXHost* ho
             return seen;
         },
         [this](const DiscDrivePoller::Observation& seen) { showObservation(seen); }, kPollMs);
-    setSize(kWidth, kHeight);
 }
 
 DiscBurnSheet::~DiscBurnSheet()
 {
     stopPolling();
     addAsSessionListener(false);
-    for (ExportParameter* set :
-         {static_cast<ExportParameter*>(&m_common), static_cast<ExportParameter*>(&m_burnParam)})
-    {
-        const juce::ScopedLock lock(set->ObtainCriticalSection());
-        set->RemoveListener(this);
-    }
-    m_optionTable.reset();
-    for (juce::ComboBox* box : {&m_source, &m_discFormat, &m_drive, &m_writeSpeed})
-    {
-        m_common.unbindComponent(box);
-        m_burnParam.unbindComponent(box);
-        box->setLookAndFeel(nullptr);
-    }
 }
 
 juce::String DiscBurnSheet::discStateText(CAudioDiscBurnBase& burner)
@@ -162,29 +143,15 @@ juce::String DiscBurnSheet::discStateText(CAudioDiscBurnBase& burner)
            Text(burner.IsBlankDisc() ? "DiscBurn_Disc_Blank" : "DiscBurn_Disc_Used");
 }
 
-void DiscBurnSheet::setupLabel(juce::Label& label, juce::Rectangle<int> bounds)
-{
-    OutputSheetControls::setUpCaption(*this, label, bounds);
-}
-
-void DiscBurnSheet::setupComboBox(juce::ComboBox& box, juce::Rectangle<int> bounds)
-{
-    OutputSheetControls::setUpChoiceBox(*this, box, bounds, m_comboLook.get(), this);
-}
-
 void DiscBurnSheet::localize()
 {
-    m_sourceCaption.setText(Text("Export_Source"), juce::dontSendNotification);
     m_discFormatCaption.setText(Text("DiscBurn_DiscFormat"), juce::dontSendNotification);
     m_driveCaption.setText(Text("DiscBurn_Drive"), juce::dontSendNotification);
     m_discState.setText(Text("DiscBurn_NoDisc"), juce::dontSendNotification);
     m_writeSpeedCaption.setText(Text("DiscBurn_WriteSpeed"), juce::dontSendNotification);
     m_eject.setButtonText(Text("Button_Eject"));
-    m_cancel.setButtonText(Text("Button_Cancel"));
     m_erase.setButtonText(Text("Button_Erase"));
     m_burn.setButtonText(Text("Button_Burn"));
-    m_optionGroup.setText(Text("Export_Option"));
-    m_edit.setButtonText(Text("Export_Edit"));
 }
 
 CAudioDiscBurnBase* DiscBurnSheet::burner()
@@ -192,29 +159,23 @@ CAudioDiscBurnBase* DiscBurnSheet::burner()
     return m_burner.GetInstance();
 }
 
-void DiscBurnSheet::paint(juce::Graphics& g)
-{
-    g.fillAll(juce::Colour(kBackgroundColour));
-}
-
-void DiscBurnSheet::resized() {}
-
 void DiscBurnSheet::DoBeforeOpen()
 {
     stopPolling();
-    m_common.updateEnablements(CommonExportParameter::kSource);
-    m_common.readPreferences();
+    CommonExportParameter& common = getCommonParameter();
+    common.updateEnablements(CommonExportParameter::kSource);
+    common.readPreferences();
     if (CAudioDiscBurnBase* b = burner())
         b->RefreshCDDriveList();
     m_burnParam.refreshDriveList();
     m_burnParam.readPreferences();
-    m_burnParam.setMetaDataFromSonglist(m_common.getParameterValue(CommonExportParameter::kSource) ==
+    m_burnParam.setMetaDataFromSonglist(common.getParameterValue(CommonExportParameter::kSource) ==
                                             CommonExportParameter::kSourceSelected,
-                                        m_host);
+                                        getHost());
     startPolling();
     addAsSessionListener(true);
     m_burn.addShortcut(juce::KeyPress::createFromDescription(kBurnShortcut));
-    m_cancel.addShortcut(juce::KeyPress::createFromDescription(kCancelShortcut));
+    getCancelButton().addShortcut(juce::KeyPress::createFromDescription(kCancelShortcut));
 }
 
 void DiscBurnSheet::DoAfterOpen()
@@ -225,7 +186,7 @@ void DiscBurnSheet::DoAfterOpen()
 void DiscBurnSheet::DoBeforeClose()
 {
     m_burn.clearShortcuts();
-    m_cancel.clearShortcuts();
+    getCancelButton().clearShortcuts();
     addAsSessionListener(false);
 }
 
@@ -241,11 +202,9 @@ void DiscBurnSheet::addAsSessionListener(bool add)
         manager->RemoveListener(this);
 }
 
-void DiscBurnSheet::comboBoxChanged(juce::ComboBox*) {}
-
 void DiscBurnSheet::buttonClicked(juce::Button* button)
 {
-    if (button == &m_cancel)
+    if (button == &getCancelButton())
         cancel();
     else if (button == &m_burn)
         startBurn();
@@ -253,7 +212,7 @@ void DiscBurnSheet::buttonClicked(juce::Button* button)
         startErase();
     else if (button == &m_eject)
         ejectDisc();
-    else if (button == &m_edit)
+    else if (button == &getEditButton())
         showOptionDialog();
 }
 
@@ -278,13 +237,13 @@ void DiscBurnSheet::startBurn()
     stopPolling();
     ExportManager* manager = ExportManager::GetInstance();
     std::unique_ptr<ExportSession> session =
-        std::make_unique<DiscBurnSession>(m_burner, m_common, m_burnParam, m_host);
+        std::make_unique<DiscBurnSession>(m_burner, getCommonParameter(), m_burnParam, getHost());
     if (manager == nullptr || !manager->start(session))
     {
         startPolling();
         return;
     }
-    m_common.writePreferences();
+    getCommonParameter().writePreferences();
     m_burnParam.writePreferences();
     setCancelled(false);
 }
@@ -296,12 +255,12 @@ void DiscBurnSheet::startErase()
     if (b == nullptr || manager == nullptr)
         return;
     auto trial = std::make_unique<DiscEraseSession>(b, m_burnParam.getWriteSpeed(),
-                                                    m_burnParam.getEraseMode(), m_host);
+                                                    m_burnParam.getEraseMode(), getHost());
     juce::SparseSet<int> songs;
     if (const char* key = trial->getPotentialErrorKey(songs))
     {
         juce::StringArray names;
-        if (const CVXHost* host = m_host != nullptr ? m_host : CVXHost::GetInstance())
+        if (const CVXHost* host = getHost() != nullptr ? getHost() : CVXHost::GetInstance())
         {
             for (int i = 0; i < host->GetNumSongs(); ++i)
                 if (songs.contains(i))
@@ -330,7 +289,7 @@ void DiscBurnSheet::startErase()
     m_burnParam.setParameterValue(DiscBurnParameter::kEraseMode, quick.getToggleState() ? 0 : 1, true);
     m_burnParam.writePreference(DiscBurnParameter::kEraseMode);
     std::unique_ptr<ExportSession> session = std::make_unique<DiscEraseSession>(
-        b, m_burnParam.getWriteSpeed(), m_burnParam.getEraseMode(), m_host);
+        b, m_burnParam.getWriteSpeed(), m_burnParam.getEraseMode(), getHost());
     if (!manager->start(session))
         startPolling();
 }
@@ -346,7 +305,8 @@ void DiscBurnSheet::showOptionDialog()
     if (showsGap())
         dialog.addParameterComboBox(m_burnParam, DiscBurnParameter::kGapBetweenSongs,
                                     Text("DiscBurn_GapBetweenSongs"));
-    dialog.addParameterComboBox(m_common, CommonExportParameter::kNormalizeMode, Text("Export_Normalize"));
+    dialog.addParameterComboBox(getCommonParameter(), CommonExportParameter::kNormalizeMode,
+                                Text("Export_Normalize"));
     if (!dialog.show())
         dialog.undo();
 }
@@ -366,18 +326,17 @@ bool DiscBurnSheet::showsAlbumTexts()
 
 bool DiscBurnSheet::updateOptionVisibility()
 {
+    ExportParameterDisplay& options = getOptionTable();
     const bool album = showsAlbumTexts();
-    bool changed =
-        m_optionTable->setParameterVisible(m_burnParam, DiscBurnParameter::kAlbumTitle, album, false);
+    bool changed = options.setParameterVisible(m_burnParam, DiscBurnParameter::kAlbumTitle, album, false);
     changed =
-        m_optionTable->setParameterVisible(m_burnParam, DiscBurnParameter::kAlbumArtist, album, false) ||
+        options.setParameterVisible(m_burnParam, DiscBurnParameter::kAlbumArtist, album, false) || changed;
+    changed =
+        options.setParameterVisible(m_burnParam, DiscBurnParameter::kGapBetweenSongs, showsGap(), false) ||
         changed;
-    changed = m_optionTable->setParameterVisible(m_burnParam, DiscBurnParameter::kGapBetweenSongs, showsGap(),
-                                                 false) ||
+    changed = options.setParameterVisible(getCommonParameter(), CommonExportParameter::kNormalizeMode, true,
+                                          false) ||
               changed;
-    changed =
-        m_optionTable->setParameterVisible(m_common, CommonExportParameter::kNormalizeMode, true, false) ||
-        changed;
     return changed;
 }
 
@@ -400,7 +359,7 @@ void DiscBurnSheet::showPreGapWarningIfNeeded()
 void DiscBurnSheet::exportParameterChanged(ExportParameter* set, int index)
 {
     if (updateOptionVisibility())
-        m_optionTable->updateLayout();
+        getOptionTable().updateLayout();
     if (set == &m_burnParam &&
         (index == DiscBurnParameter::kDiscFormat || index == DiscBurnParameter::kDrive))
         showPreGapWarningIfNeeded();
@@ -415,11 +374,6 @@ void DiscBurnSheet::cancel()
     Close();
 }
 
-void DiscBurnSheet::setCancelled(bool cancelled)
-{
-    getProperties().set(juce::Identifier(m_cancelPropertyName), cancelled);
-}
-
 void DiscBurnSheet::exportBoundComponentChangedInternally(ExportParameter*, int, juce::Component* component)
 {
     if (dynamic_cast<juce::ComboBox*>(component) != nullptr && component->getParentComponent() == this)
@@ -430,7 +384,7 @@ void DiscBurnSheet::exportAboutToStart(ExportSession* session)
 {
     stopPolling();
     if (session != nullptr && session->getSessionNameKey() == ExportSessionNames::kDiscErase)
-        m_cancel.clearShortcuts();
+        getCancelButton().clearShortcuts();
 }
 
 void DiscBurnSheet::exportEnded(ExportSession* session, bool)
@@ -441,7 +395,7 @@ void DiscBurnSheet::exportEnded(ExportSession* session, bool)
         b->OpenDrive(static_cast<uint32_t>(m_burnParam.getDriveIndex()));
     startPolling();
     if (session != nullptr && session->getSessionNameKey() == ExportSessionNames::kDiscErase)
-        m_cancel.addShortcut(juce::KeyPress::createFromDescription(kCancelShortcut));
+        getCancelButton().addShortcut(juce::KeyPress::createFromDescription(kCancelShortcut));
 }
 
 void DiscBurnSheet::stopPolling()

@@ -1,8 +1,7 @@
 #pragma once
 
-#include "library/zfc/CZfcSheet.h"
 #include "src/jucer_components/DiscDrivePoller.h"
-#include "src/songlist/Output/ExportParameter/CommonExportParameter.h"
+#include "src/jucer_components/OutputSheetBase.h"
 #include "src/songlist/Output/ExportParameter/DiscBurnParameter.h"
 #include "src/songlist/Output/ExportSession.h"
 
@@ -16,9 +15,6 @@ class CVXHost;
 
 namespace Vextal
 {
-class ComboBoxLookAndFeel;
-class ExportParameterDisplay;
-
 // The sheet from which the user burns the songlist, or the selected songs,
 // to an audio CD, erases a rewritable disc or ejects the disc. Its combo
 // boxes are bound to a common and a disc-burn parameter set; the album
@@ -53,16 +49,10 @@ class ExportParameterDisplay;
 // Threads. The sheet is used on the message thread; its watcher's thread
 // only asks the burner (which serialises those calls under its own lock),
 // and the label and speeds change on the message thread.
-class DiscBurnSheet : public CZfcSheet,
-                      public ExportParameterListener,
-                      public ExportSessionListener,
-                      public juce::ComboBox::Listener,
-                      public juce::Button::Listener
+class DiscBurnSheet : public OutputSheetBase, public ExportSessionListener
 {
 public:
-    static constexpr int kWidth = 360;
     static constexpr int kHeight = 392;
-    static constexpr juce::uint32 kBackgroundColour = 0xBFFFFFFF;
     static constexpr juce::uint32 kBurnButtonColour = 0xFFFFBBBB;
     static constexpr int kPollMs = 500;
 
@@ -82,27 +72,17 @@ public:
     static juce::String discStateText(CAudioDiscBurnBase& burner);
 
     // The controls, for the owner's shortcuts and the tests.
-    CommonExportParameter& getCommonParameter() { return m_common; }
     DiscBurnParameter& getBurnParameter() { return m_burnParam; }
-    ExportParameterDisplay& getOptionTable() { return *m_optionTable; }
-    juce::ComboBox& getSourceBox() { return m_source; }
     juce::ComboBox& getDiscFormatBox() { return m_discFormat; }
     juce::ComboBox& getDriveBox() { return m_drive; }
     juce::ComboBox& getWriteSpeedBox() { return m_writeSpeed; }
     juce::Label& getDiscStateLabel() { return m_discState; }
-    juce::TextButton& getCancelButton() { return m_cancel; }
     juce::TextButton& getEraseButton() { return m_erase; }
     juce::TextButton& getBurnButton() { return m_burn; }
     juce::TextButton& getEjectButton() { return m_eject; }
-    juce::TextButton& getEditButton() { return m_edit; }
     // Whether the watcher is watching the drive.
     bool isPolling() const { return m_poller->isPolling(); }
 
-    void paint(juce::Graphics& g) override;
-    void resized() override;
-
-    // The bound combo boxes are served by the parameter sets.
-    void comboBoxChanged(juce::ComboBox* box) override;
     void buttonClicked(juce::Button* button) override;
     void exportParameterChanged(ExportParameter* set, int index) override;
     void exportBoundComponentChangedInternally(ExportParameter* set, int index,
@@ -121,8 +101,10 @@ protected:
     void DoBeforeClose() override;
 
 private:
-    void setupLabel(juce::Label& label, juce::Rectangle<int> bounds);
-    void setupComboBox(juce::ComboBox& box, juce::Rectangle<int> bounds);
+    // Over the burner the public constructor found (its set needs it before
+    // the sheet's members are made).
+    DiscBurnSheet(const juce::String& cancelPropertyName, CVXHost* host, CAudioDiscBurnProxy& burner);
+
     void localize();
     CAudioDiscBurnBase* burner();
     void stopPolling();
@@ -141,18 +123,12 @@ private:
     // Shows or hides the option rows; true when a row changed.
     bool updateOptionVisibility();
     void showPreGapWarningIfNeeded();
-    void setCancelled(bool cancelled);
     void addAsSessionListener(bool add);
 
-    const juce::String m_cancelPropertyName;
-    CVXHost* const m_host;
     CAudioDiscBurnProxy& m_burner;
-    CommonExportParameter m_common;
-    DiscBurnParameter m_burnParam;
-    std::unique_ptr<ComboBoxLookAndFeel> m_comboLook;
+    // The sheet's own set, which the base keeps.
+    DiscBurnParameter& m_burnParam;
 
-    juce::Label m_sourceCaption;
-    juce::ComboBox m_source;
     juce::Label m_discFormatCaption;
     juce::ComboBox m_discFormat;
     juce::Label m_driveCaption;
@@ -161,12 +137,8 @@ private:
     juce::TextButton m_eject;
     juce::Label m_writeSpeedCaption;
     juce::ComboBox m_writeSpeed;
-    juce::TextButton m_cancel;
     juce::TextButton m_erase;
     juce::TextButton m_burn;
-    juce::GroupComponent m_optionGroup;
-    std::unique_ptr<ExportParameterDisplay> m_optionTable;
-    juce::TextButton m_edit;
     // Made last and stopped first: its changes reach the controls above.
     std::unique_ptr<DiscDrivePoller> m_poller;
 

@@ -1,7 +1,6 @@
 #pragma once
 
-#include "library/zfc/CZfcSheet.h"
-#include "src/songlist/Output/ExportParameter/CommonExportParameter.h"
+#include "src/jucer_components/OutputSheetBase.h"
 #include "src/songlist/Output/ExportParameter/FileExportParameter.h"
 
 #include <juce_gui_basics/juce_gui_basics.h>
@@ -14,7 +13,6 @@ namespace Vextal
 {
 class ComboBoxLookAndFeel;
 class CommandManager;
-class ExportParameterDisplay;
 class ExportSession;
 
 // The sheet from which the user exports the songlist, or the selected
@@ -39,15 +37,10 @@ class ExportSession;
 // export.
 //
 // Message thread only.
-class ExportSheet : public CZfcSheet,
-                    public ExportParameterListener,
-                    public juce::ComboBox::Listener,
-                    public juce::Button::Listener
+class ExportSheet : public OutputSheetBase
 {
 public:
-    static constexpr int kWidth = 360;
     static constexpr int kHeight = 408;
-    static constexpr juce::uint32 kBackgroundColour = 0xBFFFFFFF;
 
     // cancelPropertyName: the component property set to true on Cancel and
     // to false when an export has started. host and commands: the songs
@@ -59,9 +52,7 @@ public:
 
     // The controls and parameter sets, for the owner's shortcuts and the
     // tests.
-    CommonExportParameter& getCommonParameter() { return m_common; }
     FileExportParameter& getFileParameter() { return m_file; }
-    juce::ComboBox& getSourceBox() { return m_source; }
     juce::FilenameComponent& getDestination() { return m_destination; }
     juce::ComboBox& getFormatBox() { return m_format; }
     juce::ComboBox& getTypeBox() { return m_type; }
@@ -71,15 +62,7 @@ public:
     juce::Label& getBitDepthCaption() { return m_bitDepthCaption; }
     juce::Label& getBitRateCaption() { return m_bitRateCaption; }
     juce::TextButton& getOkButton() { return m_ok; }
-    juce::TextButton& getCancelButton() { return m_cancel; }
-    juce::TextButton& getEditButton() { return m_edit; }
-    ExportParameterDisplay& getOptionTable() { return *m_optionTable; }
 
-    void paint(juce::Graphics& g) override;
-    void resized() override;
-
-    // The bound combo boxes are served by the parameter sets.
-    void comboBoxChanged(juce::ComboBox* box) override;
     void buttonClicked(juce::Button* button) override;
     void exportParameterChanged(ExportParameter* set, int index) override;
     void exportBoundComponentChangedInternally(ExportParameter* set, int index,
@@ -97,8 +80,6 @@ protected:
     virtual std::unique_ptr<ExportSession> makeSession();
 
 private:
-    void setupLabel(juce::Label& label, juce::Rectangle<int> bounds);
-    void setupComboBox(juce::ComboBox& box, juce::Rectangle<int> bounds);
     void localize();
     // The bit-rate row shows exactly when its combo box is enabled (a
     // compressed format), the bit-depth row otherwise.
@@ -106,18 +87,12 @@ private:
     // Hides the filter and dither rows of the option table.
     bool hideUnusedOptions();
     void startExport();
-    void setCancelled(bool cancelled);
 
-    const juce::String m_cancelPropertyName;
-    CVXHost* const m_host;
     CommandManager* const m_commands;
-    CommonExportParameter m_common;
-    FileExportParameter m_file;
-    std::unique_ptr<ComboBoxLookAndFeel> m_comboLook;
+    // The sheet's own set, which the base keeps.
+    FileExportParameter& m_file;
     std::unique_ptr<ComboBoxLookAndFeel> m_chooserLook;
 
-    juce::Label m_sourceCaption;
-    juce::ComboBox m_source;
     juce::Label m_destinationCaption;
     juce::FilenameComponent m_destination;
     juce::Label m_formatCaption;
@@ -130,11 +105,7 @@ private:
     juce::ComboBox m_bitDepth;
     juce::Label m_bitRateCaption;
     juce::ComboBox m_bitRate;
-    juce::TextButton m_cancel;
     juce::TextButton m_ok;
-    juce::GroupComponent m_optionGroup;
-    std::unique_ptr<ExportParameterDisplay> m_optionTable;
-    juce::TextButton m_edit;
 
     JUCE_DECLARE_NON_COPYABLE(ExportSheet)
 };
