@@ -179,6 +179,8 @@ int CBinaryFile64::Write(const void* buf, uint32_t len)
         }
         done += static_cast<uint32_t>(n);
     }
+    if (m_writer != nullptr)
+        m_writer->NoteWritten(done);
     return static_cast<int>(done);
 }
 

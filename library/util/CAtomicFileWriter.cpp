@@ -242,7 +242,20 @@ bool CAtomicFileWriter::Write(const void* data, size_t len)
     }
     if (!WriteAll(m_fd, static_cast<const uint8_t*>(data), len))
         m_failed = true;
+    else
+        NoteWritten(len);
     return !m_failed;
+}
+
+void CAtomicFileWriter::NoteWritten(size_t len)
+{
+    m_unflushedBytes += len;
+    if (IsOpen() && m_unflushedBytes >= kWritebackBytes)
+    {
+        // Only starts the writing: returns without waiting for the disk.
+        ::sync_file_range(m_fd, 0, 0, SYNC_FILE_RANGE_WRITE);
+        m_unflushedBytes = 0;
+    }
 }
 
 bool CAtomicFileWriter::PrepareCommit()

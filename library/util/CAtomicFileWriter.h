@@ -75,6 +75,12 @@ public:
     // The temporary's descriptor while open (for seeks, reading back and its
     // size), -1 otherwise. Owned by the writer: never close it.
     int GetDescriptor() const { return m_fd; }
+    // Counts bytes written to the temporary (Write counts its own; callers
+    // that write through the descriptor tell them here). Every few MiB the
+    // disk is asked to start writing what the temporary holds, without
+    // waiting for it, so that the flush at Commit finds most of a large file
+    // already written instead of writing all of it then.
+    void NoteWritten(size_t len);
     // Makes Commit fail: for callers that write through the descriptor.
     void MarkFailed() { m_failed = true; }
     bool HasFailed() const { return m_failed; }
@@ -127,4 +133,7 @@ private:
     // a new target.
     unsigned m_newFileMode = 0600;
     bool m_failed = false;
+    // Written since the disk was last asked to start writing (NoteWritten).
+    static constexpr size_t kWritebackBytes = size_t{4} << 20;
+    size_t m_unflushedBytes = 0;
 };

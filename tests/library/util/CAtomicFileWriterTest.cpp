@@ -5,6 +5,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <csignal>
 #include <filesystem>
 #include <functional>
@@ -126,6 +127,44 @@ TEST(CAtomicFileWriter, ReplacesTheTargetOnlyAtCommit)
         EXPECT_FALSE(w.IsOpen());
         EXPECT_EQ(ReadText(target), "new contents");
         EXPECT_EQ(rifftest::FolderEntries(folder.Path()), onlyTarget);
+    }
+}
+
+// A file of several MiB, for which the writer asks the disk to start writing
+// as it goes, commits whole: written through Write and through the
+// descriptor (told with NoteWritten), its start rewritten last, as a header
+// is.
+TEST(CAtomicFileWriter, LargeFilesCommitWhole)
+{
+    for (const Temporary kind : kBothKinds)
+    {
+        SCOPED_TRACE(KindName(kind));
+        TempFolder folder;
+        const fs::path target = folder / "song.wav";
+        Bytes expected;
+        CAtomicFileWriter w(kind);
+        ASSERT_TRUE(w.Open(target.string()));
+        for (uint32_t block = 0; block < 20; ++block)
+        {
+            Bytes bytes(size_t{1} << 19);
+            for (size_t i = 0; i < bytes.size(); ++i)
+                bytes[i] = static_cast<uint8_t>(block * 31 + i * 7);
+            if (block % 2 == 0)
+                ASSERT_TRUE(w.Write(bytes.data(), bytes.size()));
+            else
+            {
+                ASSERT_EQ(::write(w.GetDescriptor(), bytes.data(), bytes.size()),
+                          static_cast<ssize_t>(bytes.size()));
+                w.NoteWritten(bytes.size());
+            }
+            expected.insert(expected.end(), bytes.begin(), bytes.end());
+        }
+        const Bytes header = rifftest::Text("HEAD");
+        ASSERT_EQ(::pwrite(w.GetDescriptor(), header.data(), header.size(), 0),
+                  static_cast<ssize_t>(header.size()));
+        std::copy(header.begin(), header.end(), expected.begin());
+        ASSERT_TRUE(w.Commit());
+        EXPECT_TRUE(rifftest::ReadBytes(target) == expected);
     }
 }
 
