@@ -18,7 +18,8 @@ extern "C" int __sanitizer_install_malloc_and_free_hooks(void (*mallocHook)(cons
 
 namespace TestSupport
 {
-// Counts the allocations the calling thread makes between Start and Stop.
+// Counts the allocations the calling thread makes between Start and Stop,
+// and keeps the size of the largest.
 // It needs the sanitizer's allocation hooks: Available() is false without
 // them, and tests then skip.
 class ThreadAllocationCounter
@@ -30,10 +31,12 @@ public:
         static const bool installed = []
         {
             __sanitizer_install_malloc_and_free_hooks(
-                [](const volatile void*, size_t)
+                [](const volatile void*, size_t size)
                 {
-                    if (s_counting)
-                        ++s_allocations;
+                    if (!s_counting)
+                        return;
+                    ++s_allocations;
+                    s_largest = size > s_largest ? size : s_largest;
                 },
                 [](const volatile void*) {});
             return true;
@@ -47,6 +50,7 @@ public:
     static void Start()
     {
         s_allocations = 0;
+        s_largest = 0;
         s_counting = true;
     }
     // Pauses counting and keeps the count so far.
@@ -64,9 +68,15 @@ public:
         s_counting = false;
         return s_allocations;
     }
+    // The bytes of the largest allocation counted since Start.
+    static size_t Largest()
+    {
+        return s_largest;
+    }
 
 private:
     static inline thread_local bool s_counting = false;
     static inline thread_local int s_allocations = 0;
+    static inline thread_local size_t s_largest = 0;
 };
 } // namespace TestSupport

@@ -26,6 +26,7 @@ extern "C"
 #include <sstream>
 #include <sys/stat.h>
 #include <unistd.h>
+#include <vector>
 
 namespace
 {
@@ -174,6 +175,26 @@ bool ParseGaplessInfo(const std::string& text, GaplessInfo* out)
     out->priming = static_cast<int64_t>(fields[1]);
     out->samples = static_cast<int64_t>(fields[3]);
     return true;
+}
+
+// Finds what the headers leave open of the streams by decoding their first
+// packets, on this thread. Pictures are not decoded: a cover is kept as its
+// bytes, and a picture header may declare any size, whose frame the decoder
+// would allocate and clear (a kilobyte file whose cover claimed 6000 x 6000
+// pixels took a second and a hundred megabytes to open).
+bool FindStreamInfo(AVFormatContext* format)
+{
+    std::vector<AVDictionary*> options(format->nb_streams, nullptr);
+    for (unsigned i = 0; i < format->nb_streams; ++i)
+    {
+        av_dict_set(&options[i], "threads", "1", 0);
+        if (format->streams[i]->codecpar->codec_type == AVMEDIA_TYPE_VIDEO)
+            av_dict_set(&options[i], "max_pixels", "1", 0);
+    }
+    const bool found = avformat_find_stream_info(format, options.empty() ? nullptr : options.data()) >= 0;
+    for (AVDictionary*& streamOptions : options)
+        av_dict_free(&streamOptions);
+    return found;
 }
 
 // The part of an MP4 track that is presented, in media ticks.
@@ -458,7 +479,7 @@ bool CFfmpegAudioDecoder::OpenContainer()
         return false;
     }
     m_format.reset(format);
-    const bool found = avformat_find_stream_info(format, nullptr) >= 0;
+    const bool found = FindStreamInfo(format);
     m_input->deadline = 0;
     if (!found)
     {
@@ -815,9 +836,9 @@ void CFfmpegAudioDecoder::Seek(int64_t frame)
 void CFfmpegAudioDecoder::SeekExact(int64_t frame)
 {
     m_state.pos = frame;
-    m_state.seekRetried = false;
     if (IsReachedByDecodingOn(frame))
         return;
+    m_state.seekRetried = false;
     m_state.blockLength = 0;
     m_state.ended = false;
     m_state.drainSent = false;
@@ -837,6 +858,12 @@ void CFfmpegAudioDecoder::SeekExact(int64_t frame)
 
 bool CFfmpegAudioDecoder::IsReachedByDecodingOn(int64_t frame) const
 {
+    // A decoding that began at the stream's first packet and is at its first
+    // block: a target before that block reaches silence up to it, as a
+    // decode from the start does.
+    if (m_state.mode == EMode::kTimestamps && m_state.blockLength > 0 && m_state.blockIsFirstAfterSeek &&
+        m_state.seekRetried && m_state.exactFrom == INT64_MIN && frame < m_state.blockStart)
+        return true;
     // Targets a little ahead of what is decoded are reached by decoding on.
     const int64_t current = m_state.blockLength > 0 ? m_state.blockStart : m_state.nextBlockStart;
     if (m_state.nextBlockStart == kUnknownStart || frame < current || frame < m_state.exactFrom ||
@@ -876,6 +903,7 @@ void CFfmpegAudioDecoder::SeekTimestamps(int64_t frame)
     RenewDecoder();
     m_state.nextBlockStart = kUnknownStart;
     m_state.firstBlockAfterSeek = true;
+    m_state.firstPacketAfterSeek = true;
     m_state.exactFrom = frame - kTimestampPrerollFrames <= 0 ? INT64_MIN : frame;
 }
 
@@ -1066,8 +1094,24 @@ void CFfmpegAudioDecoder::FeedNextPacket()
         return;
     }
     if (m_packet->stream_index == m_state.streamIndex)
+    {
+        if (m_state.firstPacketAfterSeek)
+            NoteFirstPacketAfterSeek();
         avcodec_send_packet(m_codec.get(), m_packet.get()); // a packet that doesn't decode is skipped
+    }
     av_packet_unref(m_packet.get());
+}
+
+void CFfmpegAudioDecoder::NoteFirstPacketAfterSeek()
+{
+    // The index of the MP4 family is the whole sample table: its first entry
+    // is the stream's first packet. A stream whose first packets don't decode
+    // begins after the target of every seek near the start; a decode from
+    // the start (opening the file again) would only find the same.
+    m_state.firstPacketAfterSeek = false;
+    const AVIndexEntry* first = avformat_index_get_entry(m_format->streams[m_state.streamIndex], 0);
+    if (first != nullptr && m_packet->dts != AV_NOPTS_VALUE && m_packet->dts <= first->timestamp)
+        m_state.seekRetried = true;
 }
 
 bool CFfmpegAudioDecoder::ConfigureConverter(const AVFrame* frame)

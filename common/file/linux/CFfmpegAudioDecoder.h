@@ -26,8 +26,9 @@ class CMp3StreamScanner;
 // open. An MP4-family header is checked before the demuxer reads it
 // (CMp4HeaderCheck): one that promises more than the file holds, or that was
 // cut, is refused. What the demuxer may read to find the streams is capped,
-// and the opening stops once it has taken kOpenCpuBudgetNs of the thread's
-// CPU time.
+// pictures (a cover is kept as its bytes) are not decoded to find them, and
+// the opening stops once it has taken kOpenCpuBudgetNs of the thread's CPU
+// time.
 //
 // The stream is seen as frames 0 .. GetNumFrames()-1 of the decoded audio with
 // the encoder's priming removed and the padding after the last frame cut off:
@@ -200,6 +201,9 @@ private:
     // Sends the next packet of the stream to the decoder, or the drain at
     // the end of the file.
     void FeedNextPacket();
+    // Timestamps: a seek that began at the stream's first packet decodes
+    // what a decode from the start would, so it is not retried.
+    void NoteFirstPacketAfterSeek();
     // Converts a decoded frame into the block starting at output frame start.
     void TakeFrame(const AVFrame* frame, int64_t start);
     void SetSilentBlock(int64_t start, uint32_t length);
@@ -271,7 +275,11 @@ private:
         // The next decoded block is the first after a seek; the present one is.
         bool firstBlockAfterSeek = false;
         bool blockIsFirstAfterSeek = false;
+        // A first block after the seek's target is not worth a decode from
+        // the start (done already, or the seek began at the first packet).
         bool seekRetried = false;
+        // The next packet of the stream is the first after a seek.
+        bool firstPacketAfterSeek = false;
         // The first output frame the present decoding delivers as a read from
         // the start would (the frames decoded to run up to a seek target are
         // not).
