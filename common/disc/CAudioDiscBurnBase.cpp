@@ -16,7 +16,25 @@ const std::vector<CDDrive>& CAudioDiscBurnBase::GetAvailableCDDrives()
 
 void CAudioDiscBurnBase::RefreshCDDriveList()
 {
-    m_imp->RefreshCDDriveList();
+    RefreshCDDriveListLater(nullptr);
+}
+
+void CAudioDiscBurnBase::RefreshCDDriveListLater(std::function<void()> done)
+{
+    // The worker runs its work in order: an answer queued behind a scan
+    // that has not begun comes after that scan.
+    if (m_bScanQueued.exchange(true))
+    {
+        m_driveWorker.Post(nullptr, std::move(done));
+        return;
+    }
+    m_driveWorker.Post(
+        [this]
+        {
+            m_bScanQueued = false;
+            m_imp->RefreshCDDriveList();
+        },
+        std::move(done));
 }
 
 int CAudioDiscBurnBase::OpenDrive(uint32_t index)

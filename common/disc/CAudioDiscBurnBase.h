@@ -5,6 +5,7 @@
 #include "common/dsp/CCriticalSection.h"
 #include "common/file/CAudioRecorderOutput.h"
 
+#include <atomic>
 #include <cstdint>
 #include <functional>
 #include <memory>
@@ -23,8 +24,8 @@
 // Threads. The converter thread writes while a burn session renders; the
 // session's thread and the message thread drive the rest; the disc-burn
 // sheet's reload thread opens drives and asks about the medium; the drive
-// worker (EjectDiscLater, WhenDrivesKnown) does for the message thread what
-// may wait on a drive. Locks. The
+// worker (EjectDiscLater, WhenDrivesKnown, RefreshCDDriveList) does for the
+// message thread what may wait on a drive. Locks. The
 // burner lock serialises OpenDrive, CloseDrive, ReloadDisc,
 // GetInsertedDiscType and IsBlankDisc (the reload thread races the message
 // thread there) and guards the burner's own refusal.
@@ -55,7 +56,13 @@ public:
     virtual int StartBurnDisc() = 0;
 
     const std::vector<CDDrive>& GetAvailableCDDrives();
+    // Asks for a new scan of the drives on the burner's drive worker and
+    // answers at once; GetAvailableCDDrives waits for the scan meanwhile.
     void RefreshCDDriveList();
+    // The same; done (may be empty) runs on the message thread once the
+    // drives have been scanned. A scan asked for and not begun yet serves
+    // both requests.
+    void RefreshCDDriveListLater(std::function<void()> done);
     int OpenDrive(uint32_t index);
     void CloseDrive();
     const wchar_t* GetCurrentDriveRootPath();
@@ -118,6 +125,8 @@ protected:
 
 private:
     bool m_bRefused = false;
+    // A scan is queued on the drive worker and has not begun.
+    std::atomic<bool> m_bScanQueued{false};
     std::wstring m_refusal;
     // Declared after the back end it drives, so it ends first.
     CDriveWorker m_driveWorker;

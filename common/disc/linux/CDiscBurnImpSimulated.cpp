@@ -238,10 +238,18 @@ void CDiscBurnImpSimulated::SetScanHeld(bool held)
 
 void CDiscBurnImpSimulated::RefreshCDDriveList()
 {
+    std::unique_lock<std::mutex> scan(m_scanLock);
+    m_scanChanged.wait(scan, [this] { return !m_bScanHeld; });
     std::lock_guard<std::mutex> guard(m_lock);
     m_driveList.clear();
     for (const Drive& drive : m_drives)
         m_driveList.push_back(drive.info);
+}
+
+void CDiscBurnImpSimulated::AddDrive(const Drive& drive)
+{
+    std::lock_guard<std::mutex> guard(m_lock);
+    m_drives.push_back(drive);
 }
 
 int CDiscBurnImpSimulated::OpenDrive(uint32_t index)

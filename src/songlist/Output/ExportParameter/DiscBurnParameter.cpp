@@ -56,7 +56,7 @@ juce::String HidingDriveKey(int entry)
 } // namespace
 
 DiscBurnParameter::DiscBurnParameter(CAudioDiscBurnProxy& burner)
-    : ExportParameter(kNumParameters), m_burner(burner)
+    : ExportParameter(kNumParameters), m_burner(burner), m_drives(burner->GetAvailableCDDrives())
 {
     discFormats.add(kFormatAudioCD);
     cdMedia.addArray({kDiscTypeCDR, kDiscTypeCDRW});
@@ -123,7 +123,7 @@ float DiscBurnParameter::getGapBetweenSongs() const
 
 juce::String DiscBurnParameter::CurrentDriveProduct() const
 {
-    const std::vector<CDDrive>& drives = m_burner->GetAvailableCDDrives();
+    const std::vector<CDDrive>& drives = m_drives;
     const int drive = getDriveIndex();
     if (!juce::isPositiveAndBelow(drive, static_cast<int>(drives.size())))
         return {};
@@ -137,8 +137,18 @@ juce::String DiscBurnParameter::CurrentDriveProduct() const
 
 void DiscBurnParameter::refreshDriveList()
 {
-    m_burner->RefreshCDDriveList();
-    updateChoices(kDrive);
+    const std::weak_ptr<bool> alive = m_token.alive;
+    m_burner->RefreshCDDriveListLater(
+        [this, alive]
+        {
+            if (alive.expired())
+                return;
+            // The scan has ended: the list is read without a wait.
+            m_drives = m_burner->GetAvailableCDDrives();
+            updateChoices(kDrive);
+            if (m_storedDrive.isNotEmpty() && getStringChoices(kDrive).contains(m_storedDrive))
+                setParameterText(kDrive, m_storedDrive, true);
+        });
 }
 
 void DiscBurnParameter::setMetaDataFromSonglist(bool selectedOnly, CVXHost* host)
@@ -247,7 +257,7 @@ juce::Array<int> DiscBurnParameter::getIntChoices(int index) const
     case kDrive:
     {
         juce::Array<int> drives;
-        const int count = static_cast<int>(m_burner->GetAvailableCDDrives().size());
+        const int count = static_cast<int>(m_drives.size());
         for (int i = 0; i < count; ++i)
             drives.add(i);
         return drives;
@@ -301,7 +311,7 @@ juce::StringArray DiscBurnParameter::getStringChoices(int index) const
         return texts;
     case kDrive:
         // Drives of the same name are told apart by a number from 2 up.
-        for (const CDDrive& drive : m_burner->GetAvailableCDDrives())
+        for (const CDDrive& drive : m_drives)
         {
             const juce::String name =
                 juce::String::fromUTF8(drive.vendor,
@@ -345,7 +355,7 @@ juce::BigInteger DiscBurnParameter::getEnablements(int index) const
     case kDrive:
     {
         juce::BigInteger bits;
-        const std::vector<CDDrive>& drives = m_burner->GetAvailableCDDrives();
+        const std::vector<CDDrive>& drives = m_drives;
         for (size_t i = 0; i < drives.size(); ++i)
             bits.setBit(static_cast<int>(i), drives[i].canWriteCDR || drives[i].canWriteDVDR);
         return bits;
@@ -413,6 +423,7 @@ void DiscBurnParameter::readAdditionalPreferences(CZadPreferences& store)
 {
     // A drive no longer present keeps the current choice.
     const juce::String name = store.ReadString(kDriveNameKey).value_or(juce::String());
+    m_storedDrive = name;
     if (name.isNotEmpty() && getStringChoices(kDrive).contains(name))
         setParameterText(kDrive, name, true);
 

@@ -2,7 +2,10 @@
 
 #include "src/songlist/Output/ExportParameter/ExportParameter.h"
 
+#include "common/disc/CDiscBurnImp.h"
+
 #include <cstdint>
+#include <memory>
 #include <vector>
 
 class CAudioDiscBurnProxy;
@@ -21,6 +24,9 @@ namespace Vextal
 // Choosing a drive opens it on the burner at once; choosing a write speed
 // stores it in the burner at once. The write speed is never stored between
 // runs; the drive is stored by its name.
+//
+// The drive choices are the burner's drive list as it stood at the set's
+// making or at the end of the last refreshDriveList.
 //
 // Threads. Message thread (see ExportParameter). A session works on its own
 // copy; copies share the burner.
@@ -72,7 +78,10 @@ public:
     // Seconds; 0 for a format without gaps.
     float getGapBetweenSongs() const;
 
-    // Lists the drives again and rebuilds a bound drive list.
+    // Lists the drives again and rebuilds a bound drive list. The scan runs
+    // on the burner's drive worker, so the caller never waits on a drive;
+    // until its notice comes the drives known before stay the choices (then
+    // the drive stored by name is chosen again when it is listed).
     void refreshDriveList();
     // The album title and artist: the first album text and the first artist
     // text among the songs (the host's selection, or every song); both
@@ -127,7 +136,21 @@ private:
     juce::String CurrentDriveProduct() const;
     void WriteHideList(CZadPreferences& store) const;
 
+    // A new one for every object, copies included: a scan's answer reaches
+    // the set that asked for it only while the set lives.
+    struct AliveToken
+    {
+        AliveToken() = default;
+        AliveToken(const AliveToken&) {}
+        AliveToken& operator=(const AliveToken&) { return *this; }
+        std::shared_ptr<bool> alive = std::make_shared<bool>(true);
+    };
+
     CAudioDiscBurnProxy& m_burner;
+    std::vector<CDDrive> m_drives;
+    // The drive the store named, chosen when a scan lists it.
+    juce::String m_storedDrive;
+    AliveToken m_token;
     bool m_bObservedMedium = false;
     int m_observedDiscType = -1;
     std::vector<uint32_t> m_observedSpeeds;

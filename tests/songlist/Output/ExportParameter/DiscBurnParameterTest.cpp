@@ -131,6 +131,34 @@ TEST_F(DiscBurnParameterTest, DrivesOfOneNameAreNumberedAndOnlyWritersChosen)
     EXPECT_EQ((*readers.proxy)->GetInsertedDiscType(), kDiscTypeNone) << "no drive was opened";
 }
 
+// Listing the drives again never waits for the scan: it runs on the
+// burner's drive worker while the drives known before stay the choices, and
+// when its notice comes the choices are the drives it found, the drive the
+// store names chosen again once it is listed.
+TEST_F(DiscBurnParameterTest, DrivesAreListedAgainOnTheDriveWorker)
+{
+    SimulatedBurner burner(Images(), {Drive::CdWriter("P", Medium::BlankCdR())});
+    DiscBurnParameter set(*burner.proxy);
+    m_store.WriteString("Export_Drive_Name", "Vextal Q");
+    set.readPreferences(m_store);
+    EXPECT_EQ(set.getDriveIndex(), 0) << "not listed yet";
+
+    burner.drive->AddDrive(Drive::CdWriter("Q", Medium::None()));
+    burner.drive->SetScanHeld(true);
+    // As the disc-burn sheet asks: the burner, then the set.
+    (*burner.proxy)->RefreshCDDriveList();
+    set.refreshDriveList();
+    EXPECT_EQ(Texts(set.getStringChoices(DiscBurnParameter::kDrive)), (std::vector<std::string>{"Vextal P"}));
+    burner.drive->SetScanHeld(false);
+    const auto listed = [&set] { return set.getStringChoices(DiscBurnParameter::kDrive).size() == 2; };
+    for (int i = 0; i < 6000 && !listed(); ++i)
+        juce::MessageManager::getInstance()->runDispatchLoopUntil(5);
+    EXPECT_EQ(Texts(set.getStringChoices(DiscBurnParameter::kDrive)),
+              (std::vector<std::string>{"Vextal P", "Vextal Q"}));
+    EXPECT_EQ(set.getDriveIndex(), 1);
+    EXPECT_EQ((*burner.proxy)->GetInsertedDiscType(), kDiscTypeNone) << "the stored drive is open";
+}
+
 // An empty store keeps every default; the drive comes back by its name
 // (a name no drive has keeps the choice), and the list of drives whose
 // gap warning is silenced comes back too.
