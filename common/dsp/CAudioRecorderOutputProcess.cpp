@@ -5,12 +5,36 @@
 #include <algorithm>
 #include <cmath>
 #include <cstring>
+#include <iterator>
 
 namespace
 {
 // The linear congruential step of both dither generators.
 constexpr uint32_t kLcgMultiplier = 196314165u;
 constexpr uint32_t kLcgIncrement = 907633515u;
+
+// The step taken k + 1 times at once (k < kDitherRun): state x becomes
+// kJumpMultiplier[k] x + kJumpIncrement[k], modulo 2^32.
+constexpr uint32_t kDitherRun = 8;
+struct JumpTable
+{
+    uint32_t multiplier[kDitherRun];
+    uint32_t increment[kDitherRun];
+};
+constexpr JumpTable MakeJumpTable()
+{
+    JumpTable t{};
+    uint32_t m = 1, c = 0;
+    for (uint32_t k = 0; k < kDitherRun; ++k)
+    {
+        m = m * kLcgMultiplier;
+        c = c * kLcgMultiplier + kLcgIncrement;
+        t.multiplier[k] = m;
+        t.increment[k] = c;
+    }
+    return t;
+}
+constexpr JumpTable kJump = MakeJumpTable();
 
 // The sink's word length limited to 1 .. 32 bits.
 int SinkBits(CAudioRecorderOutput& output)
@@ -70,6 +94,33 @@ float CAudioRecorderOutputProcessTpdfDither::NextDitherValue()
     return static_cast<float>(sum * m_ditherScale);
 }
 
+void CAudioRecorderOutputProcessTpdfDither::FillDitherValues(float* values, uint32_t n)
+{
+    // kDitherRun frames at a time, each from both states jumped ahead: the
+    // values NextDitherValue draws one by one, in a loop the compiler makes
+    // vector code of.
+    uint32_t i = 0;
+    for (; i + kDitherRun <= n; i += kDitherRun)
+    {
+        uint32_t a[kDitherRun], b[kDitherRun];
+        for (uint32_t k = 0; k < kDitherRun; ++k)
+        {
+            a[k] = kJump.multiplier[k] * m_state1 + kJump.increment[k];
+            b[k] = kJump.multiplier[k] * m_state2 + kJump.increment[k];
+        }
+        for (uint32_t k = 0; k < kDitherRun; ++k)
+        {
+            const double sum = static_cast<double>(static_cast<int32_t>(a[k])) +
+                               static_cast<double>(static_cast<int32_t>(b[k]));
+            values[i + k] = static_cast<float>(sum * m_ditherScale);
+        }
+        m_state1 = a[kDitherRun - 1];
+        m_state2 = b[kDitherRun - 1];
+    }
+    for (; i < n; ++i)
+        values[i] = NextDitherValue();
+}
+
 uint32_t CAudioRecorderOutputProcessTpdfDither::WriteAudioData(float** bufs, uint32_t n)
 {
     if (m_output == nullptr)
@@ -105,13 +156,20 @@ uint32_t CAudioRecorderOutputProcessTpdfDither::ProcessAndWriteAudioData(float**
     if (bufs != nullptr)
     {
         const uint16_t channels = m_output->GetNumChannels();
-        for (uint32_t i = 0; i < n; ++i)
+        // One value for all channels of a frame.
+        float values[256];
+        for (uint32_t first = 0; first < n; first += std::size(values))
         {
-            // One value for all channels of a frame.
-            const float d = NextDitherValue();
+            const uint32_t count = std::min<uint32_t>(n - first, std::size(values));
+            FillDitherValues(values, count);
             for (uint16_t c = 0; c < channels; ++c)
-                if (bufs[c] != nullptr)
-                    bufs[c][i] += d;
+            {
+                if (bufs[c] == nullptr)
+                    continue;
+                float* samples = bufs[c] + first;
+                for (size_t i = 0; i < count; ++i)
+                    samples[i] += values[i];
+            }
         }
     }
     return m_output->WriteAudioData(bufs, n);

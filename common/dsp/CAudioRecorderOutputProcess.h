@@ -77,6 +77,8 @@ public:
     // two uniform 32-bit values times 2^-(bits + 31), a triangular density
     // spanning -1 .. +1 step of the sink's word length.
     float NextDitherValue();
+    // The next n values, as n calls of NextDitherValue would draw them.
+    void FillDitherValues(float* values, uint32_t n);
     double GetDitherScale() const { return m_ditherScale; }
 
 protected:

@@ -309,6 +309,28 @@ TEST(OutputProcessTpdfDither, FirstValuesComeFromTheSeeds)
     }
 }
 
+// Blocks of any length take the values the generators draw one by one, in
+// order, one per frame for all channels (the stage adds them in place).
+TEST(OutputProcessTpdfDither, BlocksTakeTheValuesDrawnOneByOne)
+{
+    MemorySink sink(48000, 24, 2);
+    CAudioRecorderOutputProcessTpdfDither process, reference;
+    process.SetAudioRecorderOutput(&sink);
+    reference.SetAudioRecorderOutput(&sink);
+    for (uint32_t n : {1u, 7u, 8u, 9u, 300u, 3u, 513u, 16u})
+    {
+        SCOPED_TRACE(n);
+        Block<float> silence(2, n);
+        ASSERT_EQ(process.WriteAudioData(silence.Ptrs(), n), n);
+        for (uint32_t i = 0; i < n; ++i)
+        {
+            const float d = reference.NextDitherValue();
+            ASSERT_EQ(silence.data[0][i], d) << i;
+            ASSERT_EQ(silence.data[1][i], d) << i;
+        }
+    }
+}
+
 TEST(OutputProcessNoiseShapedDither, TableAndRoundingFollowTheSink)
 {
     struct Case
