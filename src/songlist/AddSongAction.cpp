@@ -7,7 +7,6 @@
 #include "src/songlist/TrackInfo.h"
 
 #include <atomic>
-#include <thread>
 
 namespace Vextal
 {
@@ -15,8 +14,8 @@ namespace
 {
 std::atomic<int> g_runningWorkers{0};
 
-// The work on a thread of its own while the message thread waits for it.
-void RunOnWorkerThread(AddSongWorker& worker)
+// The work to its end on the calling thread, with no progress shown.
+void RunOnCallingThread(AddSongWorker& worker)
 {
     class NoFeedback : public AddSongWorker::Feedback
     {
@@ -25,20 +24,15 @@ void RunOnWorkerThread(AddSongWorker& worker)
         void setProgress(double) override {}
         void setStatusMessage(const juce::String&) override {}
     };
-    std::thread thread(
-        [&worker]
-        {
-            NoFeedback feedback;
-            worker.run(feedback);
-        });
-    thread.join();
+    NoFeedback feedback;
+    worker.run(feedback);
     worker.deliverFinishedSongs();
 }
 
 } // namespace
 
 AddSongAction::AddSongAction(CVXHost& host, const juce::StringArray& paths, int insertPosition, Runner runner)
-    : m_host(host), m_runner(runner ? std::move(runner) : Runner(RunOnWorkerThread)), m_paths(paths),
+    : m_host(host), m_runner(runner ? std::move(runner) : Runner(RunOnCallingThread)), m_paths(paths),
       m_position(insertPosition < 0 ? host.GetNumSongs() : insertPosition)
 {
 }

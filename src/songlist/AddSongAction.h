@@ -18,12 +18,12 @@ class TrackInfo;
 // runner it was made with, with the host's listeners taken off: the
 // interface's runner shows a modal progress window and disables the main
 // window meanwhile (AddSongThreadWithProgressWindow::runWithWindow); without
-// one the work runs on a worker thread while the message thread waits. The
-// records the worker finishes are given
-// unique names and inserted on the message thread, one after the other from
-// the insert position. The listeners then get one song-count notice and the
-// new selection (the added songs, scrolled into view); a songlist that was
-// empty gets its first song as current song.
+// one the work runs on the message thread itself, which it blocks as long.
+// The records the worker finishes are given unique names and inserted on the
+// message thread, one after the other from the insert position. The
+// listeners then get one song-count notice and the new selection (the added
+// songs, scrolled into view); a songlist that was empty gets its first song
+// as current song.
 //
 // Undo takes the added records out (they are kept); redo puts the same
 // records back without reading a file again. An action that added nothing

@@ -22,15 +22,15 @@ class TrackReader;
 // accepts them, not a regular file, an invalid songlist) are counted in
 // getNumFailedPaths and add nothing.
 //
-// Whoever runs it (a progress window, or a plain thread) tells it through
-// Feedback whether to stop and shows its progress and status.
+// Whoever runs it (a progress window's thread, or the caller's own) tells it
+// through Feedback whether to stop and shows its progress and status.
 //
 // Threads. run reads and builds records on the thread that calls it and
-// never touches the host. Finished records wait in a queue; another thread
-// takes them (takeFinishedSongs, or deliverFinishedSongs through the song
-// sink). A stop asked through Feedback ends the work before the next record:
-// a record finished after the stop was asked is dropped, so the songs
-// delivered are exactly those finished before it.
+// never touches the host. Finished records wait in a queue; the thread that
+// owns the host takes them (takeFinishedSongs, or deliverFinishedSongs
+// through the song sink), meanwhile or after run. A stop asked through Feedback ends the work before the next
+// record: a record finished after the stop was asked is dropped, so the songs delivered are exactly those
+// finished before it.
 class AddSongWorker
 {
 public:
