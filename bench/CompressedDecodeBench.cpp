@@ -81,6 +81,12 @@ std::string CaseFile(benchmark::State& state)
     return {};
 }
 
+// The case's file as the reader's path; empty when the case is skipped.
+std::wstring CasePath(benchmark::State& state)
+{
+    return Wide(CaseFile(state));
+}
+
 // The wall-clock seconds a shell command takes; negative when it fails.
 double TimeCommand(const std::string& command)
 {
@@ -125,10 +131,9 @@ BENCHMARK(BM_DecodeCommands)->Arg(0)->Arg(1)->UseManualTime()->Unit(benchmark::k
 // The decode in this process through the reader, open included.
 void BM_DecodeInProcess(benchmark::State& state)
 {
-    const std::string file = CaseFile(state);
-    if (file.empty())
+    const std::wstring path = CasePath(state);
+    if (path.empty())
         return;
-    const std::wstring path = Wide(file);
     std::vector<int32_t> left(kBlock), right(kBlock);
     int32_t* bufs[2] = {left.data(), right.data()};
     int64_t frames = 0;
@@ -156,10 +161,9 @@ BENCHMARK(BM_DecodeInProcess)->Arg(0)->Arg(1)->UseRealTime()->Unit(benchmark::kM
 
 void BM_Open(benchmark::State& state)
 {
-    const std::string file = CaseFile(state);
-    if (file.empty())
+    const std::wstring path = CasePath(state);
+    if (path.empty())
         return;
-    const std::wstring path = Wide(file);
     for (auto _ : state)
     {
         CQuickTimeFileRead reader;
@@ -172,10 +176,9 @@ BENCHMARK(BM_Open)->Arg(0)->Arg(1)->Unit(benchmark::kMillisecond);
 // every frame header of the file first.
 void BM_OpenAndSeekToEnd(benchmark::State& state)
 {
-    const std::string file = CaseFile(state);
-    if (file.empty())
+    const std::wstring path = CasePath(state);
+    if (path.empty())
         return;
-    const std::wstring path = Wide(file);
     std::vector<int32_t> left(kBlock), right(kBlock);
     int32_t* bufs[2] = {left.data(), right.data()};
     for (auto _ : state)
@@ -190,11 +193,11 @@ BENCHMARK(BM_OpenAndSeekToEnd)->Arg(0)->Arg(1)->Unit(benchmark::kMillisecond);
 
 void BM_SeekAndRead(benchmark::State& state)
 {
-    const std::string file = CaseFile(state);
-    if (file.empty())
+    const std::wstring path = CasePath(state);
+    if (path.empty())
         return;
     CQuickTimeFileRead reader;
-    if (reader.OpenFile(Wide(file).c_str()) != 0)
+    if (reader.OpenFile(path.c_str()) != 0)
     {
         state.SkipWithError("the reader could not open the file");
         return;

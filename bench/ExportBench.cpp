@@ -57,6 +57,7 @@
 #include <cstring>
 #include <filesystem>
 #include <fstream>
+#include <functional>
 #include <map>
 #include <random>
 #include <string>
@@ -564,48 +565,21 @@ bool RunPairCase(PairCase c, const RatePair& p, const std::filesystem::path& in,
     return false;
 }
 
-// Times one run of a case into the fixture's table; false on a failure.
-bool TimePairCase(Fixture& f, PairCase c, const RatePair& p, const std::filesystem::path& in, double* seconds)
-{
-    const auto start = std::chrono::steady_clock::now();
-    const bool ok = RunPairCase(c, p, in, f.folder / "pair.out.wav");
-    *seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
-    if (ok)
-        f.pairSeconds[kPairCaseNames[c] + PairName(p)].push_back(*seconds);
-    return ok;
-}
-
-// Races cases on one rate pair: every iteration runs each once, in an
-// order that moves on by one each iteration, after one untimed run of each
-// (so that all find the input in the page cache), so that the load of the
-// machine falls on all alike.
-void RunPair(benchmark::State& state, std::vector<PairCase> cases, RatePair p)
+// Races cases on one rate pair in turns (benchsupport::RunInTurns): every
+// timed run goes into the fixture's table; the iteration's time is that of
+// the first case (ours, or the detection).
+void RunPair(benchmark::State& state, const std::vector<PairCase>& cases, RatePair p)
 {
     Fixture& f = Shared();
     const std::filesystem::path in = f.ready ? f.PairInput(p.in) : std::filesystem::path();
-    for (PairCase c : cases)
-        if (in.empty() || !RunPairCase(c, p, in, f.folder / "pair.out.wav"))
-        {
-            state.SkipWithError("the input could not be made or a run failed");
-            return;
-        }
-    size_t first = 0;
-    for (auto _ : state)
-    {
-        double total = 0.0;
-        for (size_t k = 0; k < cases.size(); ++k)
-        {
-            double seconds = 0.0;
-            if (!TimePairCase(f, cases[(first + k) % cases.size()], p, in, &seconds))
-            {
-                state.SkipWithError("a run failed");
-                return;
-            }
-            total += seconds;
-        }
-        state.SetIterationTime(total);
-        first = (first + 1) % cases.size();
-    }
+    const std::filesystem::path out = f.folder / "pair.out.wav";
+    std::vector<std::function<bool()>> runs;
+    for (const PairCase c : cases)
+        runs.push_back([c, &p, &in, &out] { return RunPairCase(c, p, in, out); });
+    benchsupport::RunInTurns(
+        state, !in.empty(), runs, 0, [] {},
+        [&f, &cases, &p](size_t c, double wall, double)
+        { f.pairSeconds[kPairCaseNames[cases[c]] + PairName(p)].push_back(wall); });
 }
 
 // Our export of every rate pair against both commands: the medians, our

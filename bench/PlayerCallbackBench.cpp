@@ -17,54 +17,17 @@
 
 #include <benchmark/benchmark.h>
 
-#include <algorithm>
 #include <chrono>
-#include <cmath>
 #include <vector>
 
 namespace
 {
 constexpr uint32_t kBlock = 512;
 
-// A stereo song of tones generated on the fly.
-class ToneSource : public CAudioPlayerInput
-{
-public:
-    ToneSource(uint32_t rate, int64_t frames) : m_rate(rate), m_frames(frames) {}
-
-    uint32_t GetSampleRate() override { return m_rate; }
-    uint16_t GetBitsPerSample() override { return 24; }
-    uint16_t GetNumChannels() override { return 2; }
-    int64_t GetNumSamples() override { return m_frames; }
-    int64_t GetCurSamplePosition() override { return m_position; }
-    void SetCurSamplePosition(int64_t frame) override
-    {
-        m_position = std::min(std::max<int64_t>(frame, 0), m_frames);
-    }
-
-    uint32_t ReadAudioData(float** bufs, uint32_t n, uint32_t dstOffset) override
-    {
-        const int64_t take = std::min<int64_t>(n, m_frames - m_position);
-        for (int64_t i = 0; i < n; ++i)
-        {
-            const double t = static_cast<double>(m_position + i) / m_rate;
-            const bool real = i < take;
-            bufs[0][dstOffset + i] = real ? static_cast<float>(0.5 * std::sin(2.0 * M_PI * 440.0 * t)) : 0.0f;
-            bufs[1][dstOffset + i] = real ? static_cast<float>(0.5 * std::sin(2.0 * M_PI * 660.0 * t)) : 0.0f;
-        }
-        m_position += take;
-        return static_cast<uint32_t>(take);
-    }
-
-private:
-    const uint32_t m_rate;
-    const int64_t m_frames;
-    int64_t m_position = 0;
-};
-
 using benchsupport::ScopedAudioThreadPriority;
 using benchsupport::SetCallbackTimeCounters;
 using benchsupport::TimeCallbacks;
+using benchsupport::ToneSource;
 
 // range(0): source rate (the device runs at 44100 Hz); range(1): 1 with the
 // song's controls on.

@@ -23,10 +23,8 @@
 
 #include <semaphore.h>
 
-#include <algorithm>
 #include <atomic>
 #include <chrono>
-#include <cmath>
 #include <thread>
 #include <vector>
 
@@ -34,42 +32,6 @@ namespace
 {
 constexpr uint32_t kBlock = 512;
 constexpr uint32_t kRate = 44100;
-
-// A stereo song of a tone generated on the fly.
-class ToneSource : public CAudioPlayerInput
-{
-public:
-    explicit ToneSource(int64_t frames) : m_frames(frames) {}
-
-    uint32_t GetSampleRate() override { return kRate; }
-    uint16_t GetBitsPerSample() override { return 24; }
-    uint16_t GetNumChannels() override { return 2; }
-    int64_t GetNumSamples() override { return m_frames; }
-    int64_t GetCurSamplePosition() override { return m_position; }
-    void SetCurSamplePosition(int64_t frame) override
-    {
-        m_position = std::min(std::max<int64_t>(frame, 0), m_frames);
-    }
-
-    uint32_t ReadAudioData(float** bufs, uint32_t n, uint32_t dstOffset) override
-    {
-        const int64_t take = std::min<int64_t>(n, m_frames - m_position);
-        for (int64_t i = 0; i < n; ++i)
-        {
-            const float v =
-                i < take ? static_cast<float>(0.5 * std::sin(0.0627 * static_cast<double>(m_position + i)))
-                         : 0.0f;
-            bufs[0][dstOffset + i] = v;
-            bufs[1][dstOffset + i] = -v;
-        }
-        m_position += take;
-        return static_cast<uint32_t>(take);
-    }
-
-private:
-    const int64_t m_frames;
-    int64_t m_position = 0;
-};
 
 // A thread parked on a semaphore until woken, as a reader waiting for room
 // would be; Wake posts only while it waits.
@@ -119,7 +81,7 @@ private:
 void BM_PlayerReaderWake(benchmark::State& state)
 {
     const bool event = state.range(0) != 0;
-    ToneSource source(static_cast<int64_t>(kRate) * 3600);
+    benchsupport::ToneSource source(kRate, static_cast<int64_t>(kRate) * 3600);
     CAudioFilePlayerPcmOutput player(2);
     player.SetOutputSampleRate(static_cast<float>(kRate));
     player.SetPlayerInput(&source);

@@ -1,9 +1,10 @@
 #pragma once
 
 // What the benchmarks that time the file player's audio callback share: a
-// real-time priority for the timing thread, as a device's audio thread has,
-// the wait for a filled ring between timed callbacks, the timed callbacks
-// themselves and the counters of their times.
+// song of tones generated on the fly, a real-time priority for the timing
+// thread, as a device's audio thread has, the wait for a filled ring between
+// timed callbacks, the timed callbacks themselves and the counters of their
+// times.
 
 #include "common/dsp/CAudioFilePlayer.h"
 #include "common/dsp/CThread.h"
@@ -15,12 +16,50 @@
 
 #include <algorithm>
 #include <chrono>
+#include <cmath>
 #include <cstdint>
 #include <thread>
 #include <vector>
 
 namespace benchsupport
 {
+// A stereo song of tones generated on the fly (440 Hz on the left, 660 Hz
+// on the right); silence past its end.
+class ToneSource : public CAudioPlayerInput
+{
+public:
+    ToneSource(uint32_t rate, int64_t frames) : m_rate(rate), m_frames(frames) {}
+
+    uint32_t GetSampleRate() override { return m_rate; }
+    uint16_t GetBitsPerSample() override { return 24; }
+    uint16_t GetNumChannels() override { return 2; }
+    int64_t GetNumSamples() override { return m_frames; }
+    int64_t GetCurSamplePosition() override { return m_position; }
+    void SetCurSamplePosition(int64_t frame) override
+    {
+        m_position = std::min(std::max<int64_t>(frame, 0), m_frames);
+    }
+
+    uint32_t ReadAudioData(float** bufs, uint32_t n, uint32_t dstOffset) override
+    {
+        const int64_t take = std::min<int64_t>(n, m_frames - m_position);
+        for (int64_t i = 0; i < n; ++i)
+        {
+            const double t = static_cast<double>(m_position + i) / m_rate;
+            const bool real = i < take;
+            bufs[0][dstOffset + i] = real ? static_cast<float>(0.5 * std::sin(2.0 * M_PI * 440.0 * t)) : 0.0f;
+            bufs[1][dstOffset + i] = real ? static_cast<float>(0.5 * std::sin(2.0 * M_PI * 660.0 * t)) : 0.0f;
+        }
+        m_position += take;
+        return static_cast<uint32_t>(take);
+    }
+
+private:
+    const uint32_t m_rate;
+    const int64_t m_frames;
+    int64_t m_position = 0;
+};
+
 // Real-time priority for the calling thread while it lives, where allowed
 // (above the player's reader, as a device's audio thread is); otherwise the
 // reader preempts the timed calls and the worst case measures the scheduler.

@@ -18,26 +18,13 @@
 
 namespace
 {
-bool IsDigit(wchar_t c)
-{
-    return c >= L'0' && c <= L'9';
-}
-
-bool AreDigits(const std::wstring& text, std::initializer_list<size_t> positions)
-{
-    for (const size_t i : positions)
-        if (i >= text.size() || !IsDigit(text[i]))
-            return false;
-    return true;
-}
-
 // A "YYYY-MM-DD" date comes back with blanks for the parts that are not all
 // digits; nothing comes back when no part is.
 std::wstring DateBack(const std::wstring& text)
 {
     std::wstring back = L"    -  -  ";
-    const bool year = AreDigits(text, {0, 1, 2, 3});
-    const bool monthDay = AreDigits(text, {5, 6, 8, 9});
+    const bool year = fuzzsupport::AreDigits(text, {0, 1, 2, 3});
+    const bool monthDay = fuzzsupport::AreDigits(text, {5, 6, 8, 9});
     if (year)
         back.replace(0, 4, text.substr(0, 4));
     if (monthDay)
@@ -52,7 +39,7 @@ std::wstring DateBack(const std::wstring& text)
 // digits.
 std::wstring TimeBack(const std::wstring& text)
 {
-    if (!AreDigits(text, {0, 1, 3, 4}))
+    if (!fuzzsupport::AreDigits(text, {0, 1, 3, 4}))
         return {};
     return text.substr(0, 2) + L":" + text.substr(3, 2) + L":00";
 }

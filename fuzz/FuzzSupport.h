@@ -10,6 +10,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <cstdlib>
+#include <initializer_list>
 #include <string>
 #include <sys/mman.h>
 #include <unistd.h>
@@ -92,6 +93,16 @@ inline std::wstring LinkToInput(const std::wstring& input, const std::string& na
     if (::symlink(target.c_str(), link.c_str()) != 0)
         return {};
     return Wide(link);
+}
+
+// Whether the characters of text at the positions are all digits (false
+// when one lies past its end).
+inline bool AreDigits(const std::wstring& text, std::initializer_list<size_t> positions)
+{
+    for (const size_t i : positions)
+        if (i >= text.size() || text[i] < L'0' || text[i] > L'9')
+            return false;
+    return true;
 }
 
 // The signed 32-bit big-endian number at byte at of the input (zeros past

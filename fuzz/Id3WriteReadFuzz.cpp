@@ -41,19 +41,6 @@ std::wstring TakeText(fuzzsupport::InputReader& in, uint32_t maxLength)
     return text;
 }
 
-bool IsDigit(wchar_t c)
-{
-    return c >= L'0' && c <= L'9';
-}
-
-bool AreDigits(const std::wstring& text, std::initializer_list<size_t> positions)
-{
-    for (const size_t i : positions)
-        if (i >= text.size() || !IsDigit(text[i]))
-            return false;
-    return true;
-}
-
 void ExpectText(uint32_t got, const wchar_t* buf, const std::wstring& expected)
 {
     if (got != expected.size() || std::wstring(buf) != expected)
@@ -97,16 +84,16 @@ void ExpectDateAndTime(CID3v2Read& r, const std::wstring& date, const std::wstri
 {
     wchar_t buf[kBufLen];
     std::wstring expected = L"    -  -  ";
-    if (AreDigits(date, {0, 1, 2, 3}))
+    if (fuzzsupport::AreDigits(date, {0, 1, 2, 3}))
         expected.replace(0, 4, date.substr(0, 4));
-    if (AreDigits(date, {5, 6, 8, 9}))
+    if (fuzzsupport::AreDigits(date, {5, 6, 8, 9}))
     {
         expected.replace(5, 2, date.substr(5, 2));
         expected.replace(8, 2, date.substr(8, 2));
     }
     ExpectText(r.ReadRecDateFormatted(buf, kBufLen), buf, expected);
     expected = L"  :  :  ";
-    if (AreDigits(time, {0, 1, 3, 4}))
+    if (fuzzsupport::AreDigits(time, {0, 1, 3, 4}))
         expected = time.substr(0, 2) + L":" + time.substr(3, 2) + L":00";
     ExpectText(r.ReadRecTimeFormatted(buf, kBufLen), buf, expected);
 }
