@@ -34,8 +34,9 @@ void Scan(const std::string& path, size_t fileSize)
     if (s.GetAudioStart() < 0 || s.GetAudioStart() >= s.GetAudioEnd() ||
         s.GetAudioEnd() > static_cast<int64_t>(fileSize))
         __builtin_trap();
-    // A frame count is one the audio after the tag could hold.
-    if (s.GetTagFrames() == 0 || s.GetTagFrames() > s.GetAudioEnd())
+    // A frame count is one the audio after the tag could hold, or, in a file
+    // cut short, one the tag's byte count could.
+    if (s.GetTagFrames() == 0 || (s.GetTagFrames() > s.GetAudioEnd() && s.GetTagFrames() > s.GetTagBytes()))
         __builtin_trap();
     if (!s.HasInfoTag() && (s.HasEncoderDelay() || s.GetEncoderDelay() != 0 || s.GetEncoderPadding() != 0))
         __builtin_trap();
