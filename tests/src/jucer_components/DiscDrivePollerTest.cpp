@@ -86,6 +86,8 @@ protected:
         Drain();
     }
 
+    // The message thread the watcher hands over to.
+    juce::ScopedJuceInitialiser_GUI m_gui;
     std::vector<Observation> m_script;
     std::vector<Observation> m_handedOver;
     std::atomic<int> m_entered{0};
