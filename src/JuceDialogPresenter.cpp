@@ -12,6 +12,8 @@ namespace Vextal
 {
 namespace
 {
+constexpr int kCheckBoxHeight = 24;
+
 int FlagsOf(ChooserMode mode)
 {
     using B = juce::FileBrowserComponent;
@@ -49,12 +51,22 @@ void JuceDialogPresenter::installAsWindowPresenter()
 
 JuceDialogPresenter::JuceDialogPresenter(bool nativeChoosers) : m_nativeChoosers(nativeChoosers) {}
 
-int JuceDialogPresenter::runBox(const DialogBox& box)
+DialogAnswer JuceDialogPresenter::runBox(const DialogBox& box)
 {
+    // Made before the box, which borrows it and goes first.
+    std::unique_ptr<juce::ToggleButton> check;
     CustomAlertWindow alert(box.title, box.message, box.icon);
     for (const auto& button : box.buttons)
         alert.addButton(button);
     AddDetail(alert, box);
+    if (box.checkBox.has_value())
+    {
+        check = std::make_unique<juce::ToggleButton>(box.checkBox->text);
+        check->setSize(0, kCheckBoxHeight);
+        check->changeWidthToFitText();
+        check->setToggleState(box.checkBox->ticked, juce::dontSendNotification);
+        alert.addCustomComponent(check.get());
+    }
     // The box takes every key: a button with the focus would take Return for
     // itself, and the leftmost button is Cancel.
     for (auto* child : alert.getChildren())
@@ -64,7 +76,8 @@ int JuceDialogPresenter::runBox(const DialogBox& box)
     }
     alert.setWantsKeyboardFocus(true);
     alert.toFront(true);
-    return alert.runModalLoop();
+    const int result = alert.runModalLoop();
+    return {result, check != nullptr && check->getToggleState()};
 }
 
 bool JuceDialogPresenter::runChooser(const DialogChooser& chooser, juce::Array<juce::File>& chosen)

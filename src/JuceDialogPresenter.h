@@ -21,7 +21,7 @@ public:
     // whenever no other presenter is installed.
     static void installAsWindowPresenter();
 
-    int runBox(const DialogBox& box) override;
+    DialogAnswer runBox(const DialogBox& box) override;
     bool runChooser(const DialogChooser& chooser, juce::Array<juce::File>& chosen) override;
     int runDialog(const juce::String& title, juce::Component& content,
                   juce::Component* centreAround) override;

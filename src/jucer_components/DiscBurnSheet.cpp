@@ -20,7 +20,6 @@ namespace Vextal
 namespace
 {
 constexpr const char* kBurnShortcut = "ctrl + shift + B";
-constexpr int kToggleHeight = 24;
 
 juce::String Text(const char* key)
 {
@@ -271,22 +270,17 @@ void DiscBurnSheet::startErase()
         return;
     }
 
-    juce::AlertWindow confirm(Text("DiscErase_Title"), Text("DiscErase_Confirmation"),
-                              juce::MessageBoxIconType::QuestionIcon);
-    juce::ToggleButton quick(Text("DiscErase_Quick"));
-    quick.setSize(0, kToggleHeight);
-    quick.changeWidthToFitText();
-    quick.setToggleState(m_burnParam.getEraseMode() == 0, juce::dontSendNotification);
-    confirm.addCustomComponent(&quick);
-    confirm.addButton(Text("Button_Cancel"), 0, juce::KeyPress(), juce::KeyPress());
-    confirm.addButton(Text("Button_Erase"), 1, juce::KeyPress(), juce::KeyPress());
-    const int chosen = confirm.runModalLoop();
+    DialogBox confirm =
+        DialogManager::makeOkCancelBox(juce::MessageBoxIconType::QuestionIcon, Text("DiscErase_Title"),
+                                       Text("DiscErase_Confirmation"), Text("Button_Erase"), {}, {});
+    confirm.checkBox = DialogCheckBox{Text("DiscErase_Quick"), m_burnParam.getEraseMode() == 0};
+    const DialogAnswer answer = DialogManager::showBox(confirm);
     trial.reset();
-    if (chosen != 1)
+    if (answer.result == 0)
         return;
 
     stopPolling();
-    m_burnParam.setParameterValue(DiscBurnParameter::kEraseMode, quick.getToggleState() ? 0 : 1, true);
+    m_burnParam.setParameterValue(DiscBurnParameter::kEraseMode, answer.ticked ? 0 : 1, true);
     m_burnParam.writePreference(DiscBurnParameter::kEraseMode);
     std::unique_ptr<ExportSession> session = std::make_unique<DiscEraseSession>(
         b, m_burnParam.getWriteSpeed(), m_burnParam.getEraseMode(), getHost());
@@ -344,15 +338,11 @@ void DiscBurnSheet::showPreGapWarningIfNeeded()
 {
     if (!isVisible() || !m_burnParam.shouldShowPreGapWarning())
         return;
-    juce::AlertWindow warning(Text("Common_WarningDialogTitle"), Text("DiscBurn_AudioCdGapSettingsMayFail"),
-                              juce::MessageBoxIconType::WarningIcon);
-    juce::ToggleButton hide(Text("DiscBurn_AudioCdGapSettingsMayFail_CheckBox"));
-    hide.setSize(0, kToggleHeight);
-    hide.changeWidthToFitText();
-    warning.addCustomComponent(&hide);
-    warning.addButton(Text("Button_Ok"), 0, juce::KeyPress(juce::KeyPress::returnKey));
-    warning.runModalLoop();
-    if (hide.getToggleState())
+    DialogBox warning = DialogManager::makeMessageBox(juce::MessageBoxIconType::WarningIcon,
+                                                      Text("Common_WarningDialogTitle"),
+                                                      Text("DiscBurn_AudioCdGapSettingsMayFail"), {}, {});
+    warning.checkBox = DialogCheckBox{Text("DiscBurn_AudioCdGapSettingsMayFail_CheckBox"), false};
+    if (DialogManager::showBox(warning).ticked)
         m_burnParam.setCurrentDriveShowsPreGapWarning(false);
 }
 

@@ -29,7 +29,7 @@ std::function<std::unique_ptr<DialogPresenter>()>& WindowPresenterFactory()
 class UnansweredDialogPresenter : public DialogPresenter
 {
 public:
-    int runBox(const DialogBox&) override { return 0; }
+    DialogAnswer runBox(const DialogBox&) override { return {}; }
     bool runChooser(const DialogChooser&, juce::Array<juce::File>&) override { return false; }
     int runDialog(const juce::String&, juce::Component&, juce::Component*) override { return 0; }
 };
@@ -243,7 +243,7 @@ void DialogManager::showMessageBox(juce::MessageBoxIconType icon, const juce::St
                                    const juce::String& detail)
 {
     VX_ASSERT_MESSAGE_THREAD();
-    getPresenter().runBox(makeMessageBox(icon, title, message, buttonText, detail));
+    showBox(makeMessageBox(icon, title, message, buttonText, detail));
 }
 
 bool DialogManager::showOkCancelBox(juce::MessageBoxIconType icon, const juce::String& title,
@@ -251,7 +251,7 @@ bool DialogManager::showOkCancelBox(juce::MessageBoxIconType icon, const juce::S
                                     const juce::String& cancelText, const juce::String& detail)
 {
     VX_ASSERT_MESSAGE_THREAD();
-    return getPresenter().runBox(makeOkCancelBox(icon, title, message, okText, cancelText, detail)) != 0;
+    return showBox(makeOkCancelBox(icon, title, message, okText, cancelText, detail)).result != 0;
 }
 
 int DialogManager::showYesNoCancelBox(juce::MessageBoxIconType icon, const juce::String& title,
@@ -260,8 +260,13 @@ int DialogManager::showYesNoCancelBox(juce::MessageBoxIconType icon, const juce:
                                       const juce::String& detail)
 {
     VX_ASSERT_MESSAGE_THREAD();
-    return getPresenter().runBox(
-        makeYesNoCancelBox(icon, title, message, yesText, noText, cancelText, detail));
+    return showBox(makeYesNoCancelBox(icon, title, message, yesText, noText, cancelText, detail)).result;
+}
+
+DialogAnswer DialogManager::showBox(const DialogBox& box)
+{
+    VX_ASSERT_MESSAGE_THREAD();
+    return getPresenter().runBox(box);
 }
 
 bool DialogManager::makeOpenChooser(int category, DialogChooser& chooser)

@@ -73,6 +73,9 @@ public:
                                   const juce::String& message, const juce::String& yesText = {},
                                   const juce::String& noText = {}, const juce::String& cancelText = {},
                                   const juce::String& detail = {});
+    // A box made by one of the make functions below and changed by the
+    // caller (a check box added, say): the button chosen and the check box.
+    static DialogAnswer showBox(const DialogBox& box);
 
     // Appends the full path of every chosen item to results and returns true;
     // on cancel (or an unknown category) clears results and returns false.

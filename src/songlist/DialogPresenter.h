@@ -2,6 +2,7 @@
 
 #include <juce_gui_basics/juce_gui_basics.h>
 
+#include <optional>
 #include <vector>
 
 namespace Vextal
@@ -18,8 +19,17 @@ struct DialogButton
     bool answersTo(const juce::KeyPress& key) const;
 };
 
-// A box to show: a message with buttons from left to right, and an optional
-// detail shown as a separate read-only block below the message.
+// A check box below a box's message, for a choice that goes with the answer
+// (a quick erase, not to warn again): its text and whether it starts ticked.
+struct DialogCheckBox
+{
+    juce::String text;
+    bool ticked = false;
+};
+
+// A box to show: a message with buttons from left to right, an optional
+// detail shown as a separate read-only block below the message, and an
+// optional check box below both.
 struct DialogBox
 {
     juce::MessageBoxIconType icon = juce::MessageBoxIconType::NoIcon;
@@ -27,9 +37,18 @@ struct DialogBox
     juce::String message;
     juce::String detail;
     std::vector<DialogButton> buttons;
+    std::optional<DialogCheckBox> checkBox;
 
     // The button a key press answers with; null when no button has the key.
     const DialogButton* buttonForKey(const juce::KeyPress& key) const;
+};
+
+// The user's answer to a box: the result of the button chosen and, for a box
+// with a check box, whether the user left it ticked (false without one).
+struct DialogAnswer
+{
+    int result = 0;
+    bool ticked = false;
 };
 
 // What a file chooser asks for.
@@ -64,8 +83,7 @@ class DialogPresenter
 public:
     virtual ~DialogPresenter() = default;
 
-    // The result of the button the user chose.
-    virtual int runBox(const DialogBox& box) = 0;
+    virtual DialogAnswer runBox(const DialogBox& box) = 0;
     // True with the chosen files or folders (in the chooser's order) in
     // chosen; false, with chosen untouched, when the user cancelled.
     virtual bool runChooser(const DialogChooser& chooser, juce::Array<juce::File>& chosen) = 0;

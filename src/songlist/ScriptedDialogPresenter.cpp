@@ -18,12 +18,17 @@ bool Take(std::deque<T>& queue, T& out)
 
 void ScriptedDialogPresenter::answerNextBox(int result)
 {
-    m_boxAnswers.emplace_back(result);
+    m_boxAnswers.push_back({result, std::nullopt});
+}
+
+void ScriptedDialogPresenter::answerNextBox(int result, bool ticked)
+{
+    m_boxAnswers.push_back({result, ticked});
 }
 
 void ScriptedDialogPresenter::pressKeyInNextBox(const juce::KeyPress& key)
 {
-    m_boxAnswers.emplace_back(key);
+    m_boxAnswers.push_back({key, std::nullopt});
 }
 
 void ScriptedDialogPresenter::chooseNext(const juce::Array<juce::File>& files)
@@ -41,21 +46,23 @@ void ScriptedDialogPresenter::answerNextDialog(int result)
     m_dialogAnswers.push_back(result);
 }
 
-int ScriptedDialogPresenter::runBox(const DialogBox& box)
+DialogAnswer ScriptedDialogPresenter::runBox(const DialogBox& box)
 {
     m_boxes.push_back(box);
-    std::variant<int, juce::KeyPress> answer;
+    const bool startsTicked = box.checkBox.has_value() && box.checkBox->ticked;
+    BoxAnswer answer;
     if (!Take(m_boxAnswers, answer))
     {
         ++m_unanswered;
-        return 0;
+        return {0, startsTicked};
     }
-    if (const int* result = std::get_if<int>(&answer))
-        return *result;
-    if (const DialogButton* button = box.buttonForKey(std::get<juce::KeyPress>(answer)))
-        return button->result;
+    const bool ticked = box.checkBox.has_value() && answer.ticked.value_or(startsTicked);
+    if (const int* result = std::get_if<int>(&answer.button))
+        return {*result, ticked};
+    if (const DialogButton* button = box.buttonForKey(std::get<juce::KeyPress>(answer.button)))
+        return {button->result, ticked};
     ++m_unanswered;
-    return 0;
+    return {0, ticked};
 }
 
 bool ScriptedDialogPresenter::runChooser(const DialogChooser& chooser, juce::Array<juce::File>& chosen)

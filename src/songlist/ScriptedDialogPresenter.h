@@ -18,7 +18,8 @@ namespace Vextal
 //
 // A box with no queued answer, or whose queued key no button answers to, is
 // answered 0 (Cancel; the only button of a message box) and counted as
-// unanswered. A chooser with nothing queued is cancelled and counted; so is a
+// unanswered. A box's check box is left as it started unless the answer says
+// otherwise. A chooser with nothing queued is cancelled and counted; so is a
 // dialog, which returns 0.
 //
 // Message thread only.
@@ -27,6 +28,9 @@ class ScriptedDialogPresenter : public DialogPresenter
 public:
     // The next box answers with this result.
     void answerNextBox(int result);
+    // The next box answers with this result, its check box left ticked or
+    // not.
+    void answerNextBox(int result, bool ticked);
     // The next box answers as if the user pressed key.
     void pressKeyInNextBox(const juce::KeyPress& key);
     // The next chooser returns these files (in this order).
@@ -47,13 +51,20 @@ public:
         return m_boxAnswers.size() + m_chooserAnswers.size() + m_dialogAnswers.size();
     }
 
-    int runBox(const DialogBox& box) override;
+    DialogAnswer runBox(const DialogBox& box) override;
     bool runChooser(const DialogChooser& chooser, juce::Array<juce::File>& chosen) override;
     int runDialog(const juce::String& title, juce::Component& content,
                   juce::Component* centreAround) override;
 
 private:
-    std::deque<std::variant<int, juce::KeyPress>> m_boxAnswers;
+    struct BoxAnswer
+    {
+        // A result, or the key whose button answers.
+        std::variant<int, juce::KeyPress> button;
+        std::optional<bool> ticked;
+    };
+
+    std::deque<BoxAnswer> m_boxAnswers;
     std::deque<std::optional<juce::Array<juce::File>>> m_chooserAnswers;
     std::deque<int> m_dialogAnswers;
     std::vector<DialogBox> m_boxes;

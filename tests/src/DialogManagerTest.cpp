@@ -8,9 +8,12 @@
 
 #include <gtest/gtest.h>
 
+#include <optional>
+
 namespace
 {
 using Vextal::ChooserMode;
+using Vextal::DialogAnswer;
 using Vextal::DialogBox;
 using Vextal::DialogManager;
 using Icon = juce::MessageBoxIconType;
@@ -179,6 +182,55 @@ TEST_F(DialogManagerTest, TheScriptedFormAnswersByKeyOrResultAndRecordsTheBoxes)
     EXPECT_EQ(DialogManager::showModalDialog("Options", nullptr, nullptr), 0);
     EXPECT_EQ(dialogs->getShownDialogTitles(), juce::StringArray("Options"));
     EXPECT_EQ(dialogs->getPendingCount(), 0u);
+}
+
+// A box's check box comes back as the script leaves it, or as it started when
+// the script does not say (a key, no answer at all); a box without one is
+// never ticked.
+TEST_F(DialogManagerTest, TheScriptedFormLeavesTheCheckBoxAsTold)
+{
+    enum Script
+    {
+        kResultTicked,
+        kResultUnticked,
+        kResultAlone,
+        kKey,
+        kNoAnswer
+    };
+    const struct
+    {
+        std::optional<bool> startsTicked; // none: no check box
+        Script script;
+        DialogAnswer expected;
+    } cases[] = {
+        {false, kResultTicked, {1, true}},
+        {true, kResultUnticked, {1, false}},
+        {true, kResultAlone, {1, true}},
+        {false, kResultAlone, {1, false}},
+        {true, kKey, {1, true}},
+        {true, kNoAnswer, {0, true}},
+        {std::nullopt, kResultTicked, {1, false}},
+    };
+    for (const auto& c : cases)
+    {
+        SCOPED_TRACE(testing::Message()
+                     << "starts " << (c.startsTicked ? int(*c.startsTicked) : -1) << ", script " << c.script);
+        DialogBox box =
+            DialogManager::makeOkCancelBox(Icon::QuestionIcon, "Erase", "Erase the disc?", "Erase", {}, {});
+        if (c.startsTicked.has_value())
+            box.checkBox = Vextal::DialogCheckBox{"Quick", *c.startsTicked};
+        if (c.script == kResultTicked || c.script == kResultUnticked)
+            dialogs->answerNextBox(1, c.script == kResultTicked);
+        else if (c.script == kResultAlone)
+            dialogs->answerNextBox(1);
+        else if (c.script == kKey)
+            dialogs->pressKeyInNextBox(kReturn);
+        const DialogAnswer answer = DialogManager::showBox(box);
+        EXPECT_EQ(answer.result, c.expected.result);
+        EXPECT_EQ(answer.ticked, c.expected.ticked);
+        ASSERT_FALSE(dialogs->getShownBoxes().empty());
+        EXPECT_EQ(dialogs->getShownBoxes().back().checkBox.has_value(), c.startsTicked.has_value());
+    }
 }
 
 // Each category has its title, filter and mode; only the picture chooser has

@@ -195,6 +195,61 @@ TEST_P(DialogManagerWindows, AMessageBoxShowsItsDetailAsASeparateBlock)
     EXPECT_TRUE(escape.succeeded());
 }
 
+// A box's check box shows below the message, whole, as it starts; the answer
+// carries the tick the user left (clicked here with the mouse), and the
+// button chosen.
+TEST_P(DialogManagerWindows, ABoxsCheckBoxComesBackWithTheAnswer)
+{
+    struct Case
+    {
+        const char* name;
+        Vextal::DialogBox box;
+        juce::KeyPress key;
+        Vextal::DialogAnswer expected;
+    };
+    Case cases[] = {
+        {"EraseConfirmation",
+         DialogManager::makeOkCancelBox(Icon::QuestionIcon, Text("DiscErase_Title"),
+                                        Text("DiscErase_Confirmation"), Text("Button_Erase"), {}, {}),
+         kReturn,
+         {1, false}},
+        {"PreGapWarning",
+         DialogManager::makeMessageBox(Icon::WarningIcon, Text("Common_WarningDialogTitle"),
+                                       Text("DiscBurn_AudioCdGapSettingsMayFail"), {}, {}),
+         kEscape,
+         {0, true}},
+    };
+    cases[0].box.checkBox = Vextal::DialogCheckBox{Text("DiscErase_Quick"), true};
+    cases[1].box.checkBox =
+        Vextal::DialogCheckBox{Text("DiscBurn_AudioCdGapSettingsMayFail_CheckBox"), false};
+    for (const Case& c : cases)
+    {
+        SCOPED_TRACE(c.name);
+        bool shownAsAsked = false;
+        juce::ToggleButton* check = nullptr;
+        ModalDriver driver(
+            {SnapshotAlert(Name(c.name)),
+             [&]
+             {
+                 auto* alert = uitest::ModalOfType<Vextal::CustomAlertWindow>();
+                 check = uitest::FindComponent<juce::ToggleButton>(alert);
+                 if (check == nullptr)
+                     return false;
+                 shownAsAsked = check->getButtonText() == c.box.checkBox->text &&
+                                check->getToggleState() == c.box.checkBox->ticked &&
+                                alert->getLocalBounds().contains(check->getBoundsInParent());
+                 uitest::ClickAt(*alert, alert->getLocalPoint(check, check->getLocalBounds().getCentre()));
+                 return true;
+             },
+             [&] { return check->getToggleState() != c.box.checkBox->ticked; }, PressInAlert(c.key)});
+        const Vextal::DialogAnswer answer = DialogManager::showBox(c.box);
+        EXPECT_TRUE(driver.succeeded()) << driver.failedStep();
+        EXPECT_TRUE(shownAsAsked);
+        EXPECT_EQ(answer.result, c.expected.result);
+        EXPECT_EQ(answer.ticked, c.expected.ticked);
+    }
+}
+
 // The save chooser is the framework's file browser here; a name typed without
 // the extension comes back with it, and an existing songlist brings up the
 // replace question.

@@ -101,10 +101,12 @@ protected:
         uitest::HideSheetWindow(m_window, m_sheet.get());
         m_sheet.reset();
         Vextal::ExportManager::DestroyInstance();
+        // The manager goes here with its last session, which may hold the
+        // burner.
+        hosttest::HostTest::TearDown();
         m_burner.reset();
         m_simulatedDrive.reset();
         m_ui.reset();
-        hosttest::HostTest::TearDown();
     }
     void Open() { uitest::OpenSheet(*m_sheet); }
     // A click on a control of the open sheet, as the mouse makes it.
@@ -250,7 +252,8 @@ TEST_F(DiscBurnSheetTest, BurnsTheSongsOntoTheDisc)
 // Erase checks the disc first: without a disc it shows the reason as an
 // error and starts nothing. With a used rewritable disc it asks, offering a
 // quick erase (the stored choice); cancelled, nothing starts and the sheet
-// goes on watching the drive.
+// goes on watching the drive. Confirmed with the quick erase unticked, a full
+// erase starts and the choice is kept.
 TEST_F(DiscBurnSheetTest, EraseChecksAndAsksFirst)
 {
     Vextal::ScopedScriptedDialogs dialogs;
@@ -265,29 +268,32 @@ TEST_F(DiscBurnSheetTest, EraseChecksAndAsksFirst)
 
     m_drive->SetMedium(0, Medium::UsedCdRw());
     ASSERT_TRUE(StateShows("CD-RW (used)"));
-    bool quickOffered = false;
-    uitest::ModalDriver driver({[&]
-                                {
-                                    auto* alert = uitest::ModalOfType<juce::AlertWindow>();
-                                    if (alert == nullptr)
-                                        return false;
-                                    EXPECT_EQ(alert->getName(), Text("DiscErase_Title"));
-                                    auto* quick = uitest::FindComponent<juce::ToggleButton>(alert);
-                                    quickOffered = quick != nullptr && quick->getToggleState() &&
-                                                   quick->getButtonText() == Text("DiscErase_Quick");
-                                    juce::Button* cancel = uitest::FindButton(alert, Text("Button_Cancel"));
-                                    if (cancel == nullptr)
-                                        return false;
-                                    cancel->triggerClick();
-                                    return true;
-                                }});
-    m_sheet->buttonClicked(&m_sheet->getEraseButton());
-    EXPECT_TRUE(driver.succeeded());
-    EXPECT_TRUE(quickOffered);
-    EXPECT_EQ(dialogs->getShownBoxes().size(), 1u);
+    ASSERT_EQ(m_sheet->getBurnParameter().getEraseMode(), 0);
+    dialogs->answerNextBox(0);
+    Click(m_sheet->getEraseButton());
+    ASSERT_EQ(dialogs->getShownBoxes().size(), 2u);
+    const Vextal::DialogBox& confirm = dialogs->getShownBoxes()[1];
+    EXPECT_EQ(confirm.title, Text("DiscErase_Title"));
+    EXPECT_EQ(confirm.icon, juce::MessageBoxIconType::QuestionIcon);
+    ASSERT_EQ(confirm.buttons.size(), 2u);
+    EXPECT_EQ(confirm.buttons[1].text, Text("Button_Erase"));
+    ASSERT_TRUE(confirm.checkBox.has_value());
+    EXPECT_EQ(confirm.checkBox->text, Text("DiscErase_Quick"));
+    EXPECT_TRUE(confirm.checkBox->ticked);
     EXPECT_EQ(m_manager->getCurrentSessionClass(), Vextal::ExportManager::kNoSession);
     EXPECT_EQ(m_drive->GetMedium(0).type, kDiscTypeCDRW);
     EXPECT_TRUE(m_sheet->isPolling());
+
+    // The erase fails as it begins, so the test need not wait for it.
+    m_drive->InjectFailure(CDiscBurnImpSimulated::kPointErasing, L"stopped by the test");
+    dialogs->answerNextBox(1, false);
+    Click(m_sheet->getEraseButton());
+    EXPECT_EQ(dialogs->getShownBoxes().size(), 3u);
+    EXPECT_EQ(m_sheet->getBurnParameter().getEraseMode(), 1);
+    ASSERT_TRUE(uitest::PumpUntil([&] { return !m_manager->isBusy(); }, 60000));
+    ASSERT_NE(m_manager->getCurrentSession(), nullptr);
+    EXPECT_STREQ(m_manager->getCurrentSession()->getSessionNameKey(), Vextal::ExportSessionNames::kDiscErase);
+    EXPECT_EQ(dialogs->getUnansweredCount(), 1) << "only the error box has no answer";
 }
 
 // The sheet drawn open over the blank disc, in each language.
