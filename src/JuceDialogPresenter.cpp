@@ -62,6 +62,9 @@ DialogAnswer JuceDialogPresenter::runBox(const DialogBox& box)
     if (box.checkBox.has_value())
     {
         check = std::make_unique<juce::ToggleButton>(box.checkBox->text);
+        // The box writes a custom component's name above it: the text is
+        // the button's alone.
+        check->setName({});
         check->setSize(0, kCheckBoxHeight);
         check->changeWidthToFitText();
         check->setToggleState(box.checkBox->ticked, juce::dontSendNotification);
