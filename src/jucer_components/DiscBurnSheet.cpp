@@ -352,7 +352,24 @@ void DiscBurnSheet::exportParameterChanged(ExportParameter* set, int index)
         getOptionTable().updateLayout();
     if (set == &m_burnParam &&
         (index == DiscBurnParameter::kDiscFormat || index == DiscBurnParameter::kDrive))
-        showPreGapWarningIfNeeded();
+        showPreGapWarningLater();
+}
+
+void DiscBurnSheet::showPreGapWarningLater()
+{
+    // A change while the sheet is hidden (as it opens) is left to the
+    // opening's own warning.
+    if (m_bPreGapWarningPosted || !isVisible())
+        return;
+    m_bPreGapWarningPosted = true;
+    juce::MessageManager::callAsync(
+        [safe = juce::Component::SafePointer<DiscBurnSheet>(this)]
+        {
+            if (safe == nullptr)
+                return;
+            safe->m_bPreGapWarningPosted = false;
+            safe->showPreGapWarningIfNeeded();
+        });
 }
 
 void DiscBurnSheet::cancel()

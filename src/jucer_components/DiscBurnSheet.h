@@ -31,8 +31,9 @@ namespace Vextal
 // when a burn has started.
 //
 // A drive that may not write the gaps between songs as set is warned about
-// when the sheet opens and when the drive or format changes, until the user
-// ticks the warning's check box for that drive.
+// when the sheet opens and when the drive or format changes (from the message
+// loop, once the change's notice has returned), until the user ticks the
+// warning's check box for that drive.
 //
 // While the sheet is open and no session runs, its drive watcher
 // (DiscDrivePoller) asks the burner every 500 ms what medium its drive holds
@@ -123,6 +124,10 @@ private:
     // Shows or hides the option rows; true when a row changed.
     bool updateOptionVisibility();
     void showPreGapWarningIfNeeded();
+    // The warning from a change of the sets while the sheet shows: posted, so
+    // that the set's listeners (and the control that made the change) return
+    // before its modal loop runs; changes before it shows post it once.
+    void showPreGapWarningLater();
     void addAsSessionListener(bool add);
 
     CAudioDiscBurnProxy& m_burner;
@@ -139,6 +144,7 @@ private:
     juce::ComboBox m_writeSpeed;
     juce::TextButton m_erase;
     juce::TextButton m_burn;
+    bool m_bPreGapWarningPosted = false;
     // Made last and stopped first: its changes reach the controls above.
     std::unique_ptr<DiscDrivePoller> m_poller;
 

@@ -296,6 +296,70 @@ TEST_F(DiscBurnSheetTest, EraseChecksAndAsksFirst)
     EXPECT_EQ(dialogs->getUnansweredCount(), 1) << "only the error box has no answer";
 }
 
+// The sheet over two drives that may not write the gaps as set, which the
+// sheet warns about.
+class DiscBurnSheetGapWarningTest : public DiscBurnSheetTest
+{
+protected:
+    void SetUp() override
+    {
+        DiscBurnSheetTest::SetUp();
+        std::vector<Drive> drives = {Drive::CdWriter("Gap CD-RW", Medium::BlankCdR()),
+                                     Drive::CdWriter("Other Gap CD-RW", Medium::BlankCdR())};
+        for (Drive& drive : drives)
+            drive.canBurnGapless = false;
+        m_gapBurner = std::make_unique<CAudioDiscBurnProxy>(
+            std::make_unique<CAudioCDBurn>(std::make_unique<CDiscBurnImpSimulated>(
+                Wide(m_folder / "gap"), drives, CDiscBurnImpSimulated::Options{})));
+        ASSERT_EQ(m_gapBurner->GetInstance()->OpenDrive(0), 0);
+        m_sheet = std::make_unique<DiscBurnSheet>("cancelled", m_host.get(), m_gapBurner.get());
+        m_window.addChildComponent(*m_sheet);
+    }
+    // Runs the message loop until everything posted so far has been handled.
+    static void Drain()
+    {
+        bool ran = false;
+        juce::MessageManager::callAsync([&ran] { ran = true; });
+        ASSERT_TRUE(uitest::PumpUntil([&ran] { return ran; }));
+    }
+
+    std::unique_ptr<CAudioDiscBurnProxy> m_gapBurner;
+};
+
+// The warning shows as the sheet opens. A change of the drive or disc format
+// shows it again, but only once the change's notice has returned: the choice
+// of another drive returns first and the box follows from the message loop,
+// once however many changes came before it. A sheet deleted before then
+// shows nothing.
+TEST_F(DiscBurnSheetGapWarningTest, WarnsAfterAChangeHasReturned)
+{
+    Vextal::ScopedScriptedDialogs dialogs;
+    Open();
+    ASSERT_EQ(dialogs->getShownBoxes().size(), 1u);
+    const Vextal::DialogBox& warning = dialogs->getShownBoxes()[0];
+    EXPECT_EQ(warning.message, Text("DiscBurn_AudioCdGapSettingsMayFail"));
+    ASSERT_TRUE(warning.checkBox.has_value());
+    EXPECT_EQ(warning.checkBox->text, Text("DiscBurn_AudioCdGapSettingsMayFail_CheckBox"));
+    EXPECT_FALSE(warning.checkBox->ticked);
+
+    juce::ComboBox& drives = m_sheet->getDriveBox();
+    ASSERT_EQ(drives.getNumItems(), 2);
+    ASSERT_EQ(drives.getSelectedItemIndex(), 0);
+    drives.setSelectedItemIndex(1, juce::sendNotificationSync);
+    EXPECT_EQ(m_sheet->getBurnParameter().getDriveIndex(), 1);
+    m_sheet->exportParameterChanged(&m_sheet->getBurnParameter(), Vextal::DiscBurnParameter::kDiscFormat);
+    EXPECT_EQ(dialogs->getShownBoxes().size(), 1u) << "no box while the changes were heard";
+    ASSERT_TRUE(uitest::PumpUntil([&] { return dialogs->getShownBoxes().size() == 2u; }));
+    Drain();
+    EXPECT_EQ(dialogs->getShownBoxes().size(), 2u);
+
+    m_sheet->exportParameterChanged(&m_sheet->getBurnParameter(), Vextal::DiscBurnParameter::kDrive);
+    uitest::HideSheetWindow(m_window, m_sheet.get());
+    m_sheet.reset();
+    Drain();
+    EXPECT_EQ(dialogs->getShownBoxes().size(), 2u);
+}
+
 // The sheet drawn open over the blank disc, in each language.
 TEST_P(DiscBurnSheetDrawing, DrawsTheSheet)
 {
