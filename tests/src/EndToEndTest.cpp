@@ -213,12 +213,14 @@ TEST_P(EndToEndTest, PlaysEditsSavesAndReopens)
     ASSERT_TRUE(WriteSine(Music("second.wav"), 882.0, 3.0, 0.25));
     ASSERT_TRUE(WriteSine(Music("third.wav"), 1323.0, 3.0, 0.25, 48000.0));
 
-    // Started with three files: an untitled songlist of three.
+    // Started with three files: an untitled songlist of three, marked as
+    // modified once the songs are in (the window may show before they are).
     std::unique_ptr<ChildProcess> app;
     const std::string window =
         StartAndFind(app, {Path(Music("first.wav")), Path(Music("second.wav")), Path(Music("third.wav"))});
     ASSERT_FALSE(window.empty()) << "no main window";
-    EXPECT_EQ(xdrive::WindowName(window).rfind("untitled.vxsl - Vextal", 0), 0u)
+    EXPECT_TRUE(xdrive::WaitForName(
+        window, [](const std::string& name) { return name.rfind("*untitled.vxsl - Vextal", 0) == 0; }, 30000))
         << xdrive::WindowName(window);
     xdrive::Sleep(1000);
     Photograph(window, "started");
