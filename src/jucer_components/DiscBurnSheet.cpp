@@ -3,7 +3,7 @@
 
 #include "common/disc/CAudioDiscBurnProxy.h"
 #include "library/util/CCheckUtil.h"
-#include "library/vextal_juce/CZJEResource.h"
+#include "library/vextal_juce/CZJEText.h"
 #include "src/CVXLookAndFeel.h"
 #include "src/ComboBoxLookAndFeel.h"
 #include "src/Output/ExportParameter/ExportParameterDialog.h"
@@ -21,10 +21,7 @@ namespace
 {
 constexpr const char* kBurnShortcut = "ctrl + shift + B";
 
-juce::String Text(const char* key)
-{
-    return CZJEResource::GetText(key);
-}
+using CZJEText::Text;
 
 CAudioDiscBurnProxy& BurnerOf(CAudioDiscBurnProxy* burner)
 {

@@ -1,7 +1,7 @@
 #include "src/jucer_components/MainComponent.h"
 
 #include "common/disc/DeviceChangeBroadcaster.h"
-#include "library/vextal_juce/CZJEResource.h"
+#include "library/vextal_juce/CZJEText.h"
 #include "library/zfc/CZfcSheet.h"
 #include "src/CVXLookAndFeel.h"
 #include "src/InternalProcessProgressWindow.h"
@@ -49,10 +49,7 @@ constexpr int kLabelFadeOutMs = 500;
 // The property the export and disc-burn sheets set when cancelled.
 constexpr const char* kCancelledProperty = "isCancelled";
 
-juce::String text(const char* key)
-{
-    return CZJEResource::GetText(key);
-}
+using CZJEText::Text;
 
 juce::ApplicationCommandManager* commandManager()
 {
@@ -399,8 +396,8 @@ void MainComponent::getCommandInfo(juce::CommandID commandID, juce::ApplicationC
     default:
         return;
     }
-    const juce::String name = nameKey != nullptr ? text(nameKey) : juce::String("Quit Safely");
-    result.setInfo(name, name, text(categoryKey), 0);
+    const juce::String name = nameKey != nullptr ? Text(nameKey) : juce::String("Quit Safely");
+    result.setInfo(name, name, Text(categoryKey), 0);
     result.setActive(!disabled && !shouldBlockCommand(commandID));
 }
 
@@ -501,7 +498,7 @@ void MainComponent::performPreferences()
         return;
     if (auto* lookAndFeel = CZJESingleton<CVXLookAndFeel>::GetInstance())
         lookAndFeel->setFilenameComponentDialogMessage(
-            text("Juce_ChooseFolder_Mac").replace("%1", text("Pref_TempFolder")), true);
+            Text("Juce_ChooseFolder_Mac").replace("%1", Text("Pref_TempFolder")), true);
     openSheet(m_preferencesSheet,
               [this, devices] { return std::make_unique<PreferencesSheet>(*devices, m_host); });
 }
@@ -509,7 +506,7 @@ void MainComponent::performPreferences()
 void MainComponent::performSongProperty()
 {
     SongPropertyViewer viewer(m_host);
-    DialogManager::showModalDialog(text("Menu_Item_Property"), &viewer, this);
+    DialogManager::showModalDialog(Text("Menu_Item_Property"), &viewer, this);
 }
 
 void MainComponent::OnZfcSheetClosed(CZfcSheet* sheet)
@@ -553,8 +550,8 @@ void MainComponent::askToCancelSession(const char* messageKey)
 {
     ExportSession* paused = pauseSession();
     if (DialogManager::showOkCancelBox(juce::MessageBoxIconType::QuestionIcon,
-                                       text("Common_ConfirmationDialogTitle"), text(messageKey),
-                                       text("Button_Stop"), text("Button_Continue")))
+                                       Text("Common_ConfirmationDialogTitle"), Text(messageKey),
+                                       Text("Button_Stop"), Text("Button_Continue")))
         if (ExportManager* manager = ExportManager::GetInstance())
             manager->cancel();
     resumeSession(paused);
@@ -566,7 +563,7 @@ void MainComponent::performExport()
     {
         if (auto* lookAndFeel = CZJESingleton<CVXLookAndFeel>::GetInstance())
             lookAndFeel->setFilenameComponentDialogMessage(
-                text("Juce_ChooseFolder_Mac").replace("%1", text("Export_Destination")), true);
+                Text("Juce_ChooseFolder_Mac").replace("%1", Text("Export_Destination")), true);
         openSheet(m_exportSheet,
                   [this]
                   {
@@ -611,7 +608,7 @@ void MainComponent::performBurnDisc()
         if (drives != ExportManager::kBurnDriveFound)
         {
             DialogManager::showMessageBox(juce::MessageBoxIconType::WarningIcon,
-                                          text("Common_ErrorDialogTitle"), text("DiscBurn_DriveNotFound"));
+                                          Text("Common_ErrorDialogTitle"), Text("DiscBurn_DriveNotFound"));
             return;
         }
         openSheet(m_discBurnSheet,
@@ -639,14 +636,14 @@ void MainComponent::performQuitSafely()
     const auto warning = juce::MessageBoxIconType::WarningIcon;
     bool yes = false;
     if (kind == ExportManager::kFileExport)
-        yes = DialogManager::showOkCancelBox(warning, text("Export_Title"), text("Export_CancelAndShutdown"),
-                                             text("Button_Yes"), text("Button_No"));
+        yes = DialogManager::showOkCancelBox(warning, Text("Export_Title"), Text("Export_CancelAndShutdown"),
+                                             Text("Button_Yes"), Text("Button_No"));
     else if (kind == ExportManager::kDiscBurn)
-        yes = DialogManager::showOkCancelBox(warning, text("DiscBurn_Title"),
-                                             text("DiscBurn_CancelAndShutdown"), text("Button_Yes"),
-                                             text("Button_No"));
+        yes = DialogManager::showOkCancelBox(warning, Text("DiscBurn_Title"),
+                                             Text("DiscBurn_CancelAndShutdown"), Text("Button_Yes"),
+                                             Text("Button_No"));
     else if (kind == ExportManager::kDiscErase)
-        DialogManager::showMessageBox(warning, text("DiscErase_Title"), text("DiscErase_CannotShutdown"));
+        DialogManager::showMessageBox(warning, Text("DiscErase_Title"), Text("DiscErase_CannotShutdown"));
     tidySheets();
     if (yes)
     {
@@ -742,16 +739,16 @@ void MainComponent::exportEnded(ExportSession* session, bool aborted)
     {
         // A failed export says what went wrong, never that it has finished.
         if (ok)
-            message = text("Export_Completed");
+            message = Text("Export_Completed");
         else if ((message = session->getLastErrorMessage()).isEmpty())
-            message = text("Export_Failed");
+            message = Text("Export_Failed");
     }
     else if (kind == ExportManager::kDiscErase)
     {
-        message = ok ? text("DiscErase_Completed") : session->getLastErrorMessage();
+        message = ok ? Text("DiscErase_Completed") : session->getLastErrorMessage();
     }
 
-    const juce::String title = text(session->getSessionNameKey());
+    const juce::String title = Text(session->getSessionNameKey());
     if (!session->hasNormalized())
     {
         if (message.isNotEmpty())
@@ -760,8 +757,8 @@ void MainComponent::exportEnded(ExportSession* session, bool aborted)
                                           title, message);
     }
     else if (DialogManager::showOkCancelBox(juce::MessageBoxIconType::QuestionIcon, title,
-                                            message + "\n" + text("Export_ApplyNormalizedGain"),
-                                            text("Button_Apply"), text("Button_DontApply")))
+                                            message + "\n" + Text("Export_ApplyNormalizedGain"),
+                                            Text("Button_Apply"), Text("Button_DontApply")))
     {
         session->applyNormalizedGains();
     }
@@ -773,8 +770,8 @@ void MainComponent::exportErrorOccured(ExportSession*, const char* key, const ju
 {
     if (key == nullptr)
         return;
-    const juce::String message = text(key).replace("%1", args.isEmpty() ? juce::String() : args[0]);
-    DialogManager::showMessageBox(juce::MessageBoxIconType::WarningIcon, text("Common_ErrorDialogTitle"),
+    const juce::String message = Text(key).replace("%1", args.isEmpty() ? juce::String() : args[0]);
+    DialogManager::showMessageBox(juce::MessageBoxIconType::WarningIcon, Text("Common_ErrorDialogTitle"),
                                   message, {}, songNamesOf(songs));
 }
 
@@ -784,10 +781,10 @@ bool MainComponent::exportShouldIgnoreWarning(ExportSession*, const char* key,
 {
     if (key == nullptr)
         return true;
-    const juce::String message = text(key).replace("%1", args.isEmpty() ? juce::String() : args[0]);
+    const juce::String message = Text(key).replace("%1", args.isEmpty() ? juce::String() : args[0]);
     const char* okKey = juce::String(key) == "Export_AlreadyExists" ? "Button_Replace" : "Button_Continue";
     return DialogManager::showOkCancelBox(juce::MessageBoxIconType::WarningIcon,
-                                          text("Common_WarningDialogTitle"), message, text(okKey),
-                                          text("Button_Stop"), songNamesOf(songs));
+                                          Text("Common_WarningDialogTitle"), message, Text(okKey),
+                                          Text("Button_Stop"), songNamesOf(songs));
 }
 } // namespace Vextal

@@ -3,7 +3,7 @@
 #include "common/disc/CAudioCDBurn.h"
 #include "common/disc/CAudioDiscBurnProxy.h"
 #include "common/disc/linux/CDiscBurnImpSimulated.h"
-#include "library/vextal_juce/CZJEResource.h"
+#include "library/vextal_juce/CZJEText.h"
 #include "src/Output/ExportParameter/ExportParameterDisplay.h"
 #include "src/songlist/Output/ExportManager.h"
 #include "src/songlist/ScriptedDialogPresenter.h"
@@ -25,10 +25,7 @@ using Drive = CDiscBurnImpSimulated::Drive;
 
 namespace
 {
-juce::String Text(const char* key)
-{
-    return CZJEResource::GetText(key);
-}
+using CZJEText::Text;
 
 using DiscBurnSheetStateText = hosttest::HostTest;
 
