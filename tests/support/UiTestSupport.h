@@ -116,4 +116,14 @@ bool PumpUntil(Predicate done, int timeoutMs = 5000)
         Pump(10);
     return done();
 }
+
+// Runs the message loop until everything posted before the call has been
+// handled (messages run in the order posted); false if that took longer
+// than timeoutMs.
+inline bool Drain(int timeoutMs = 5000)
+{
+    bool ran = false;
+    juce::MessageManager::callAsync([&ran] { ran = true; });
+    return PumpUntil([&ran] { return ran; }, timeoutMs);
+}
 } // namespace uitest

@@ -312,13 +312,6 @@ protected:
         m_sheet = std::make_unique<DiscBurnSheet>("cancelled", m_host.get(), m_gapBurner.get());
         m_window.addChildComponent(*m_sheet);
     }
-    // Runs the message loop until everything posted so far has been handled.
-    static void Drain()
-    {
-        bool ran = false;
-        juce::MessageManager::callAsync([&ran] { ran = true; });
-        ASSERT_TRUE(uitest::PumpUntil([&ran] { return ran; }));
-    }
 
     std::unique_ptr<CAudioDiscBurnProxy> m_gapBurner;
 };
@@ -347,13 +340,13 @@ TEST_F(DiscBurnSheetGapWarningTest, WarnsAfterAChangeHasReturned)
     m_sheet->exportParameterChanged(&m_sheet->getBurnParameter(), Vextal::DiscBurnParameter::kDiscFormat);
     EXPECT_EQ(dialogs->getShownBoxes().size(), 1u) << "no box while the changes were heard";
     ASSERT_TRUE(uitest::PumpUntil([&] { return dialogs->getShownBoxes().size() == 2u; }));
-    Drain();
+    ASSERT_TRUE(uitest::Drain());
     EXPECT_EQ(dialogs->getShownBoxes().size(), 2u);
 
     m_sheet->exportParameterChanged(&m_sheet->getBurnParameter(), Vextal::DiscBurnParameter::kDrive);
     uitest::HideSheetWindow(m_window, m_sheet.get());
     m_sheet.reset();
-    Drain();
+    ASSERT_TRUE(uitest::Drain());
     EXPECT_EQ(dialogs->getShownBoxes().size(), 2u);
 }
 

@@ -69,13 +69,6 @@ protected:
         }
         m_gate.notify_all();
     }
-    // Runs the message loop until everything posted so far has been handled.
-    static void Drain()
-    {
-        bool ran = false;
-        juce::MessageManager::callAsync([&ran] { ran = true; });
-        ASSERT_TRUE(uitest::PumpUntil([&ran] { return ran; }));
-    }
     // Lets one look through and waits until the watcher has handed over
     // whatever that look found: it has entered its next look by then.
     void runOneLook()
@@ -83,7 +76,7 @@ protected:
         const int next = m_entered.load() + 1;
         allowOneLook();
         ASSERT_TRUE(uitest::PumpUntil([&] { return m_entered.load() >= next; }));
-        Drain();
+        ASSERT_TRUE(uitest::Drain());
     }
 
     // The message thread the watcher hands over to.
@@ -125,7 +118,7 @@ TEST_F(DiscDrivePollerTest, HandsOverWhatChanged)
     m_poller->stop();
     EXPECT_FALSE(m_poller->isPolling());
     const size_t handedOver = m_handedOver.size();
-    Drain();
+    ASSERT_TRUE(uitest::Drain());
     EXPECT_EQ(m_handedOver.size(), handedOver);
 
     // A restarted watcher hands over its first look, though nothing changed.
@@ -157,7 +150,7 @@ TEST_F(DiscDrivePollerTest, StopDropsAChangeNotYetHandedOver)
     ASSERT_EQ(m_entered.load(), 2);
     openGate();
     m_poller->stop();
-    Drain();
+    ASSERT_TRUE(uitest::Drain());
     EXPECT_TRUE(m_handedOver.empty());
 }
 } // namespace
