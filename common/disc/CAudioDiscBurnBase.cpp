@@ -28,11 +28,13 @@ void CAudioDiscBurnBase::RefreshCDDriveListLater(std::function<void()> done)
         m_driveWorker.Post(nullptr, std::move(done));
         return;
     }
+    ++m_scansUnfinished;
     m_driveWorker.Post(
         [this]
         {
             m_bScanQueued = false;
             m_imp->RefreshCDDriveList();
+            --m_scansUnfinished;
         },
         std::move(done));
 }
@@ -114,7 +116,7 @@ void CAudioDiscBurnBase::EjectDiscLater(std::function<void()> done)
 
 bool CAudioDiscBurnBase::AreDrivesKnown()
 {
-    return !m_imp->IsScanningDrives();
+    return m_scansUnfinished.load() == 0 && !m_imp->IsScanningDrives();
 }
 
 void CAudioDiscBurnBase::WhenDrivesKnown(std::function<void()> done)

@@ -87,10 +87,11 @@ public:
     // caller never waits on the drive; done (may be empty) runs on the
     // message thread once the eject has been done.
     void EjectDiscLater(std::function<void()> done);
-    // False while the drives are being scanned (GetAvailableCDDrives would
-    // wait for the scan); answers at once.
+    // False while a scan of the drives is asked for or running (the drive
+    // list, and opening a drive, would wait for it); answers at once.
     bool AreDrivesKnown();
-    // Runs done on the message thread once no scan of the drives is running.
+    // Runs done on the message thread once no scan of the drives is running
+    // (after every scan asked for before).
     void WhenDrivesKnown(std::function<void()> done);
     float GetBurnProgressPercent();
     float GetEraseProgressPercent();
@@ -127,6 +128,8 @@ private:
     bool m_bRefused = false;
     // A scan is queued on the drive worker and has not begun.
     std::atomic<bool> m_bScanQueued{false};
+    // Scans queued on the drive worker and not ended yet.
+    std::atomic<int> m_scansUnfinished{0};
     std::wstring m_refusal;
     // Declared after the back end it drives, so it ends first.
     CDriveWorker m_driveWorker;

@@ -230,6 +230,23 @@ void DiscBurnSheet::ejectDisc()
 
 void DiscBurnSheet::startBurn()
 {
+    // The session takes its drive from the burner's list, which waits for a
+    // running scan: the burn starts when the scan has ended, the button
+    // disabled meanwhile.
+    if (CAudioDiscBurnBase* b = burner(); b != nullptr && !b->AreDrivesKnown())
+    {
+        m_burn.setEnabled(false);
+        b->WhenDrivesKnown(
+            [safe = juce::Component::SafePointer<DiscBurnSheet>(this)]
+            {
+                if (safe == nullptr)
+                    return;
+                safe->m_burn.setEnabled(true);
+                if (safe->isVisible())
+                    safe->startBurn();
+            });
+        return;
+    }
     stopPolling();
     ExportManager* manager = ExportManager::GetInstance();
     std::unique_ptr<ExportSession> session =

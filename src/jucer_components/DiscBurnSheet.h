@@ -21,7 +21,8 @@ namespace Vextal
 // texts, the gap between songs and the normalization are shown in a
 // read-only table and edited in an option dialog behind Edit.
 //
-// Burn hands a disc-burn session to the export manager; the sheet stays open
+// Burn hands a disc-burn session to the export manager (clicked while the
+// burner scans the drives, once the scan has ended); the sheet stays open
 // and its owner closes it when the burn begins processing songs. Erase checks
 // the disc first (no disc, a disc that cannot be erased, a disc the songlist
 // reads from), asks for confirmation with a quick-erase choice and hands a

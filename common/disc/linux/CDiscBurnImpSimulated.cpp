@@ -256,6 +256,12 @@ int CDiscBurnImpSimulated::OpenDrive(uint32_t index)
 {
     CloseDrive();
     {
+        // As on the system's drives, an index is one of the list a running
+        // scan is about to replace.
+        std::unique_lock<std::mutex> scan(m_scanLock);
+        m_scanChanged.wait(scan, [this] { return !m_bScanHeld; });
+    }
+    {
         std::lock_guard<std::mutex> guard(m_lock);
         if (index >= m_drives.size())
             return 1;

@@ -38,8 +38,8 @@ class CCdImageWriter;
 // look at a present medium (ReloadDisc) wait for the drive to settle, as a
 // slow real drive does, holding the back end's lock meanwhile
 // (SetSettleDelay, WaitUntilSettling); SetMediumWaitsAbandoned ends that
-// wait. SetScanHeld keeps a scan of the drives running: the drive list and
-// a new scan wait until it is released.
+// wait. SetScanHeld keeps a scan of the drives running: the drive list, a
+// new scan and opening a drive wait until it is released.
 //
 // Every change of a medium (SetMedium, an eject, a job's end) and every
 // drive opened sends the medium notice, so a waiter for a disc never needs to

@@ -108,6 +108,16 @@ protected:
     void Open() { uitest::OpenSheet(*m_sheet); }
     // A click on a control of the open sheet, as the mouse makes it.
     void Click(juce::Component& control) { uitest::ClickControl(m_window, control); }
+    // Stages a burn in the test's own folder: the system's temporary folder
+    // is shared with the tests running beside it, which may stage or clear
+    // staging folders of the same stamp there.
+    void StageInOwnFolder()
+    {
+        const juce::File staging((m_folder / "staging").string());
+        ASSERT_TRUE(staging.createDirectory().wasOk());
+        m_sheet->getCommonParameter().setParameterText(Vextal::CommonExportParameter::kTempDirectory,
+                                                       staging.getFullPathName(), true);
+    }
     bool StateShows(const juce::String& text)
     {
         return uitest::PumpUntil([&] { return m_sheet->getDiscStateLabel().getText() == text; });
@@ -213,6 +223,28 @@ TEST_F(DiscBurnSheetTest, StopsWatchingWhileASessionRuns)
     EXPECT_TRUE(StateShows("CD-RW (used)"));
 }
 
+// Burn clicked while the burner scans the drives returns at once with the
+// button disabled and nothing started; the burn starts, and the button comes
+// back, when the scan has ended.
+TEST_F(DiscBurnSheetTest, BurnClickedDuringAScanStartsWhenTheScanEnds)
+{
+    AddSongs(1);
+    Open();
+    StageInOwnFolder();
+    ASSERT_TRUE(StateShows("CD-R (blank)"));
+    m_drive->SetScanHeld(true);
+    Click(m_sheet->getBurnButton());
+    EXPECT_FALSE(m_sheet->getBurnButton().isEnabled());
+    EXPECT_EQ(m_manager->getCurrentSession(), nullptr);
+    EXPECT_TRUE(m_sheet->isPolling());
+
+    m_drive->SetScanHeld(false);
+    ASSERT_TRUE(uitest::PumpUntil([&] { return m_manager->getCurrentSession() != nullptr; }, 60000));
+    EXPECT_TRUE(m_sheet->getBurnButton().isEnabled());
+    ASSERT_TRUE(uitest::PumpUntil([&] { return !m_manager->isBusy(); }, 60000));
+    EXPECT_TRUE(m_manager->getCurrentSession()->isSucceeded());
+}
+
 // Burn starts a disc-burn session over the sheet's choices: the songs are
 // burnt onto the simulated drive's blank disc (its image holds a track per
 // song and the album title among its CD-Text), the choices are stored and the owner
@@ -222,6 +254,7 @@ TEST_F(DiscBurnSheetTest, BurnsTheSongsOntoTheDisc)
 {
     AddSongs(2);
     Open();
+    StageInOwnFolder();
     ASSERT_TRUE(StateShows("CD-R (blank)"));
     m_sheet->getBurnParameter().setParameterText(Vextal::DiscBurnParameter::kAlbumTitle, "Sheet Album", true);
     for (int row = 0; row < m_sheet->getOptionTable().getNumRows(); ++row)

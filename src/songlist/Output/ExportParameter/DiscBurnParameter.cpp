@@ -9,7 +9,9 @@
 #include "src/songlist/CVXPreferences.h"
 #include "src/songlist/TrackInfo.h"
 
+#include <algorithm>
 #include <cstring>
+#include <utility>
 
 namespace Vextal
 {
@@ -56,8 +58,13 @@ juce::String HidingDriveKey(int entry)
 } // namespace
 
 DiscBurnParameter::DiscBurnParameter(CAudioDiscBurnProxy& burner)
-    : ExportParameter(kNumParameters), m_burner(burner), m_drives(burner->GetAvailableCDDrives())
+    : ExportParameter(kNumParameters), m_burner(burner)
 {
+    // Before the first scan has ended the list would wait for it: the set
+    // offers no drive until the scan's notice.
+    const bool drivesKnown = burner->AreDrivesKnown();
+    if (drivesKnown)
+        m_drives = burner->GetAvailableCDDrives();
     discFormats.add(kFormatAudioCD);
     cdMedia.addArray({kDiscTypeCDR, kDiscTypeCDRW});
     dvdMedia.addArray({kDiscTypeDVDR, kDiscTypeDVDRDualLayer, kDiscTypeDVDRW, kDiscTypeDVDPlusR,
@@ -69,6 +76,8 @@ DiscBurnParameter::DiscBurnParameter(CAudioDiscBurnProxy& burner)
     setParameterText(kAlbumArtist, {}, true);
     setParameterValue(kGapBetweenSongs, 0, true);
     setParameterValue(kEraseMode, 0, true);
+    if (!drivesKnown)
+        burner->WhenDrivesKnown(takeDriveListLater());
 }
 
 DiscBurnParameter::~DiscBurnParameter() = default;
@@ -137,18 +146,51 @@ juce::String DiscBurnParameter::CurrentDriveProduct() const
 
 void DiscBurnParameter::refreshDriveList()
 {
+    m_burner->RefreshCDDriveListLater(takeDriveListLater());
+}
+
+std::function<void()> DiscBurnParameter::takeDriveListLater()
+{
     const std::weak_ptr<bool> alive = m_token.alive;
-    m_burner->RefreshCDDriveListLater(
-        [this, alive]
-        {
-            if (alive.expired())
-                return;
-            // The scan has ended: the list is read without a wait.
-            m_drives = m_burner->GetAvailableCDDrives();
-            updateChoices(kDrive);
-            if (m_storedDrive.isNotEmpty() && getStringChoices(kDrive).contains(m_storedDrive))
-                setParameterText(kDrive, m_storedDrive, true);
-        });
+    return [this, alive]
+    {
+        if (!alive.expired())
+            takeDriveList();
+    };
+}
+
+void DiscBurnParameter::takeDriveList()
+{
+    // The scan has ended: the list is read without a wait.
+    m_drives = m_burner->GetAvailableCDDrives();
+    updateChoices(kDrive);
+    const bool openWaited = std::exchange(m_bOpenWaitsForScan, false);
+    if (m_wantedDrive.isNotEmpty() && getStringChoices(kDrive).contains(m_wantedDrive))
+    {
+        if (openWaited || getParameterText(kDrive) != m_wantedDrive)
+            setParameterText(kDrive, m_wantedDrive, true);
+    }
+    else if (openWaited || getDriveIndex() < 0)
+    {
+        setParameterIndex(kDrive, std::max(getDriveIndex(), 0), true);
+    }
+}
+
+void DiscBurnParameter::openChosenDrive()
+{
+    const int drive = getDriveIndex();
+    if (drive < 0)
+        return;
+    m_wantedDrive = getParameterText(kDrive);
+    if (m_burner->AreDrivesKnown())
+    {
+        m_burner->OpenDrive(static_cast<uint32_t>(drive));
+        return;
+    }
+    // The scan may list the drive at another place: it is opened by name
+    // once the scan has ended.
+    if (!std::exchange(m_bOpenWaitsForScan, true))
+        m_burner->WhenDrivesKnown(takeDriveListLater());
 }
 
 void DiscBurnParameter::setMetaDataFromSonglist(bool selectedOnly, CVXHost* host)
@@ -377,8 +419,6 @@ bool DiscBurnParameter::fixToValidIndex(int index, int& choice) const
     const juce::BigInteger enabled = getEnablements(index);
     if (!enabled[choice])
         choice = firstEnabled(enabled);
-    if (index == kDrive && choice >= 0)
-        m_burner->OpenDrive(static_cast<uint32_t>(choice));
     return choice >= 0;
 }
 
@@ -399,7 +439,10 @@ void DiscBurnParameter::setObservedMedium(int discType, const std::vector<uint32
 void DiscBurnParameter::resolveRestrictions(int index)
 {
     if (index == kDrive)
+    {
         m_bObservedMedium = false;
+        openChosenDrive();
+    }
     if (index == kDiscFormat)
         updateChoices(kWriteSpeed);
     else if (index == kWriteSpeed)
@@ -423,7 +466,8 @@ void DiscBurnParameter::readAdditionalPreferences(CZadPreferences& store)
 {
     // A drive no longer present keeps the current choice.
     const juce::String name = store.ReadString(kDriveNameKey).value_or(juce::String());
-    m_storedDrive = name;
+    if (name.isNotEmpty())
+        m_wantedDrive = name;
     if (name.isNotEmpty() && getStringChoices(kDrive).contains(name))
         setParameterText(kDrive, name, true);
 

@@ -5,6 +5,7 @@
 #include "common/disc/CDiscBurnImp.h"
 
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <vector>
 
@@ -21,12 +22,16 @@ namespace Vextal
 // the drives for which the user asked not to be warned again that the drive
 // may not honour the gaps between songs (by the drive's product name).
 //
-// Choosing a drive opens it on the burner at once; choosing a write speed
-// stores it in the burner at once. The write speed is never stored between
-// runs; the drive is stored by its name.
+// Choosing a drive opens it on the burner at once, unless the drives are
+// being scanned (opening would wait for the scan): the drive is then opened
+// by its name when the scan's notice comes. Choosing a write speed stores it
+// in the burner at once. The write speed is never stored between runs; the
+// drive is stored by its name.
 //
 // The drive choices are the burner's drive list as it stood at the set's
-// making or at the end of the last refreshDriveList.
+// making or at the end of the last scan the set heard of. A set made while
+// the first scan runs offers no drive until that scan's notice, and then
+// chooses the first writer (or the drive the store names).
 //
 // Threads. Message thread (see ExportParameter). A session works on its own
 // copy; copies share the burner.
@@ -58,7 +63,8 @@ public:
     static constexpr int kMaxGapSeconds = 5;
 
     // Fills the choice lists, then sets the defaults with notice (so the
-    // first writing drive is opened and the maximum speed set).
+    // first writing drive is opened and the maximum speed set). Never waits
+    // for a scan of the drives.
     explicit DiscBurnParameter(CAudioDiscBurnProxy& burner);
     DiscBurnParameter(const DiscBurnParameter& other) = default;
     ~DiscBurnParameter() override;
@@ -108,10 +114,10 @@ public:
     juce::Array<int> getIntChoices(int index) const override;
     juce::StringArray getStringChoices(int index) const override;
     juce::BigInteger getEnablements(int index) const override;
-    // A choice that is not enabled becomes the first enabled one; a drive
-    // chosen is opened on the burner.
+    // A choice that is not enabled becomes the first enabled one.
     bool fixToValidIndex(int index, int& choice) const override;
     bool fixToValidText(int index, juce::String& text) const override;
+    // A drive chosen is opened on the burner (see above).
     void resolveRestrictions(int index) override;
     juce::String getKeyName(int index) const override;
     // The chosen drive by name, and the silenced drives.
@@ -135,6 +141,13 @@ private:
     // The product name of the chosen drive; empty when none is chosen.
     juce::String CurrentDriveProduct() const;
     void WriteHideList(CZadPreferences& store) const;
+    // Opens the chosen drive, or has it opened when the drives are known.
+    void openChosenDrive();
+    // The answer to a scan: takes the burner's drive list (read without a
+    // wait) and chooses the wanted drive when it is listed; a drive whose
+    // opening waited, or none chosen yet, is chosen and opened now.
+    std::function<void()> takeDriveListLater();
+    void takeDriveList();
 
     // A new one for every object, copies included: a scan's answer reaches
     // the set that asked for it only while the set lives.
@@ -148,8 +161,11 @@ private:
 
     CAudioDiscBurnProxy& m_burner;
     std::vector<CDDrive> m_drives;
-    // The drive the store named, chosen when a scan lists it.
-    juce::String m_storedDrive;
+    // The drive last chosen, or named by the store: chosen again when a
+    // scan lists it.
+    juce::String m_wantedDrive;
+    // A drive was chosen while the drives were scanned and is not open yet.
+    bool m_bOpenWaitsForScan = false;
     AliveToken m_token;
     bool m_bObservedMedium = false;
     int m_observedDiscType = -1;

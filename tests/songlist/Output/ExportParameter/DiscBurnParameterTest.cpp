@@ -159,6 +159,35 @@ TEST_F(DiscBurnParameterTest, DrivesAreListedAgainOnTheDriveWorker)
     EXPECT_EQ((*burner.proxy)->GetInsertedDiscType(), kDiscTypeNone) << "the stored drive is open";
 }
 
+// Neither making the set nor choosing a drive waits for a scan of the
+// drives: a set made while the scan runs offers no drive until the scan's
+// notice, then chooses and opens the first writer; a drive chosen while a
+// scan runs is opened once the scan has ended.
+TEST_F(DiscBurnParameterTest, NeverWaitsForAScanOfTheDrives)
+{
+    SimulatedBurner burner(Images(), {SimulatedBurner::Reader("R"), Drive::CdWriter("P", Medium::BlankCdR()),
+                                      Drive::CdWriter("Q", Medium::None())});
+    CAudioDiscBurnBase& b = *burner.proxy->GetInstance();
+    burner.drive->SetScanHeld(true);
+    DiscBurnParameter set(*burner.proxy);
+    EXPECT_TRUE(set.getStringChoices(DiscBurnParameter::kDrive).isEmpty());
+    EXPECT_EQ(set.getDriveIndex(), -1);
+    burner.drive->SetScanHeld(false);
+    ASSERT_TRUE(uitest::PumpUntil([&] { return set.getDriveIndex() == 1; }, 60000));
+    EXPECT_EQ(Texts(set.getStringChoices(DiscBurnParameter::kDrive)),
+              (std::vector<std::string>{"Vextal R", "Vextal P", "Vextal Q"}));
+    EXPECT_EQ(b.GetInsertedDiscType(), kDiscTypeCDR) << "the first writer is open";
+
+    burner.drive->SetScanHeld(true);
+    b.RefreshCDDriveList();
+    EXPECT_TRUE(set.setParameterIndex(DiscBurnParameter::kDrive, 2, true));
+    EXPECT_EQ(set.getDriveIndex(), 2);
+    EXPECT_EQ(b.GetInsertedDiscType(), kDiscTypeCDR) << "not opened while the scan runs";
+    burner.drive->SetScanHeld(false);
+    ASSERT_TRUE(uitest::PumpUntil([&] { return b.GetInsertedDiscType() == kDiscTypeNone; }, 60000));
+    EXPECT_EQ(set.getParameterText(DiscBurnParameter::kDrive), "Vextal Q");
+}
+
 // An empty store keeps every default; the drive comes back by its name
 // (a name no drive has keeps the choice), and the list of drives whose
 // gap warning is silenced comes back too.
