@@ -148,8 +148,9 @@ public:
     // Closes any open drive first; 1 when the index is past the list or the
     // drive is gone.
     virtual int OpenDrive(uint32_t index) = 0;
-    // Forgets the open drive; a running burn is cancelled and, like a
-    // running erase, waited for first.
+    // Forgets the open drive, then cancels a running burn and waits for it,
+    // as for a running erase; a job a start on another thread launches
+    // meanwhile is cancelled and waited for too, or its start is refused.
     virtual void CloseDrive() = 0;
     // The volume path (see CAudioCDPath) or mount point of what the open
     // drive's medium holds; null when none. Valid until the next call.

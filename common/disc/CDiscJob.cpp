@@ -7,6 +7,7 @@
 
 #include <algorithm>
 #include <syslog.h>
+#include <utility>
 
 namespace
 {
@@ -132,10 +133,15 @@ bool CDiscJob::Launch(State kind, Body body)
         m_outcomeArrived = false;
         m_cancel.store(false, std::memory_order_release);
     }
-    m_worker = std::make_unique<Worker>(*this, id, std::move(body));
-    if (m_worker->StartThread(0))
+    const auto worker = std::make_shared<Worker>(*this, id, std::move(body));
+    // The ended worker is let go outside the lock (a join may still hold it).
+    std::shared_ptr<Worker> ended;
+    {
+        const std::lock_guard<std::mutex> guard(m_workerLock);
+        ended = std::exchange(m_worker, worker);
+    }
+    if (worker->StartThread(0))
         return true;
-    m_worker.reset();
     Refuse(WithDetail(Text(DiscMessageKeys::kFailed), L"the job's thread could not be started"));
     return false;
 }
@@ -155,8 +161,16 @@ void CDiscJob::RequestCancel()
 
 void CDiscJob::Join()
 {
-    if (m_worker != nullptr)
-        m_worker->StopThread(-1);
+    std::shared_ptr<Worker> worker;
+    {
+        const std::lock_guard<std::mutex> guard(m_workerLock);
+        worker = m_worker;
+    }
+    if (worker == nullptr)
+        return;
+    if (m_joinPause)
+        m_joinPause();
+    worker->StopThread(-1);
 }
 
 void CDiscJob::SetProgress(eBurnStatus phase, float percent)

@@ -22,12 +22,15 @@
 // that polls sees the end without a message loop; either way the state
 // never reads idle while the result is still the previous job's.
 //
-// Threads. Any thread may start, cancel and query; the body runs on the
-// worker and reports through Control. Locks. m_lock guards the state, the
-// result and the pending outcome; it is never held while the body runs or
-// while the worker is joined. The notice reaches the job through a token the
-// destructor clears under the token's own lock, so a notice delivered after
-// the job is gone does nothing.
+// Threads. Any thread may start, cancel, join and query; the body runs on
+// the worker and reports through Control. A join on one thread (a drive
+// being closed) may meet a start on another: the join holds the worker it
+// waits for, so the start may replace it meanwhile. Locks. m_lock guards the
+// state, the result and the pending outcome; it is never held while the body
+// runs or while the worker is joined. m_workerLock guards which worker is
+// the job's, and is held only to take or replace it. The notice reaches the
+// job through a token the destructor clears under the token's own lock, so a
+// notice delivered after the job is gone does nothing.
 class CDiscJob
 {
 public:
@@ -84,7 +87,9 @@ public:
 
     // Asks the running body to stop (it decides how and when).
     void RequestCancel();
-    // Waits until no worker runs (the job's end may still be pending).
+    // Waits until the worker of the job as it stands now has ended (the
+    // job's end may still be pending); a worker a start launches meanwhile
+    // is not waited for.
     void Join();
 
     State GetState();
@@ -100,6 +105,9 @@ public:
     // thread; the back end's notices of a change go out from here. Set it
     // before the first job starts.
     void SetEndNotice(std::function<void()> notice) { m_endNotice = std::move(notice); }
+    // Runs in Join between taking the worker and waiting for it, so a test
+    // can start a job on another thread just there. Set it before any join.
+    void SetJoinPause(std::function<void()> pause) { m_joinPause = std::move(pause); }
 
     // Sets the result of a job that never ran on a worker (for back ends that
     // answer without a drive); the state is left alone.
@@ -138,7 +146,11 @@ private:
     float m_percent = 0.0f;
 
     std::function<void()> m_endNotice;
+    std::function<void()> m_joinPause;
     std::atomic<bool> m_cancel{false};
-    std::unique_ptr<Worker> m_worker;
+    std::mutex m_workerLock;
+    // Shared with the joins waiting for it: a start may replace it while
+    // another thread joins it.
+    std::shared_ptr<Worker> m_worker;
     std::shared_ptr<Token> m_token;
 };

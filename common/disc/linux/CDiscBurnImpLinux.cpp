@@ -522,13 +522,18 @@ int CDiscBurnImpLinux::OpenDrive(uint32_t index)
 
 void CDiscBurnImpLinux::CloseDrive()
 {
+    // Forgotten first: a start on another thread has then either launched its
+    // job (cancelled and waited for here) or finds the drive closed and is
+    // refused (m_openGeneration).
+    {
+        std::lock_guard<std::mutex> guard(m_lock);
+        m_open = -1;
+        ++m_openGeneration;
+        m_media = Media();
+    }
     m_job.RequestCancel();
     m_job.Join();
     m_job.IsProcessing();
-    std::lock_guard<std::mutex> guard(m_lock);
-    m_open = -1;
-    ++m_openGeneration;
-    m_media = Media();
 }
 
 const wchar_t* CDiscBurnImpLinux::GetCurrentDriveRootPath()

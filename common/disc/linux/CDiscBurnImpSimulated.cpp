@@ -275,11 +275,15 @@ int CDiscBurnImpSimulated::OpenDrive(uint32_t index)
 
 void CDiscBurnImpSimulated::CloseDrive()
 {
+    // Forgotten first: a start on another thread has then either launched its
+    // job (cancelled and waited for here) or finds the drive closed.
+    {
+        std::lock_guard<std::mutex> guard(m_lock);
+        m_open = -1;
+    }
     m_job.RequestCancel();
     m_job.Join();
     m_job.IsProcessing();
-    std::lock_guard<std::mutex> guard(m_lock);
-    m_open = -1;
 }
 
 const wchar_t* CDiscBurnImpSimulated::GetCurrentDriveRootPath()
@@ -462,9 +466,11 @@ std::wstring CDiscBurnImpSimulated::NextImagePath() const
 
 int CDiscBurnImpSimulated::StartBurnAudioCD(const AudioCDAlbumTrackList* album)
 {
+    // The drive is read and the job launched under m_lock, so a close on
+    // another thread comes wholly before or after (see CloseDrive).
+    std::unique_lock<std::mutex> lock(m_lock);
     if (!IsOpen() || !m_job.TryBegin())
         return 1;
-    std::unique_lock<std::mutex> lock(m_lock);
     const AudioCDAlbumTrackList none;
     std::wstring refusal = CheckBurnLocked(album != nullptr ? *album : none);
     auto writer = std::make_shared<CCdImageWriter>();
@@ -475,7 +481,6 @@ int CDiscBurnImpSimulated::StartBurnAudioCD(const AudioCDAlbumTrackList* album)
     const size_t drive = static_cast<size_t>(m_open);
     const uint32_t kbps = refusal.empty() ? PaceSpeedLocked() : 0;
     const AudioCDAlbumTrackList copy = refusal.empty() ? *album : none;
-    lock.unlock();
     return m_job.LaunchUnlessRefused(refusal, CDiscJob::kBurning,
                                      [this, drive, writer, copy, cuePath, kbps](CDiscJob::Control& control)
                                      { return RunBurn(control, drive, writer, copy, cuePath, kbps); });
@@ -483,9 +488,10 @@ int CDiscBurnImpSimulated::StartBurnAudioCD(const AudioCDAlbumTrackList* album)
 
 int CDiscBurnImpSimulated::StartEraseDisc(bool quick)
 {
+    // As a burn's start: a close comes wholly before or after.
+    std::unique_lock<std::mutex> lock(m_lock);
     if (!IsOpen() || !m_job.TryBegin())
         return 1;
-    std::unique_lock<std::mutex> lock(m_lock);
     std::wstring refusal;
     if (m_bDriveLocked)
         refusal = CDiscJob::Text(DiscMessageKeys::kCannotOpenDrive);
@@ -495,7 +501,6 @@ int CDiscBurnImpSimulated::StartEraseDisc(bool quick)
         refusal = CDiscJob::Text(DiscMessageKeys::kNotErasableDisc);
     const size_t drive = static_cast<size_t>(m_open);
     const uint32_t kbps = refusal.empty() ? PaceSpeedLocked() : 0;
-    lock.unlock();
     return m_job.LaunchUnlessRefused(refusal, CDiscJob::kErasing,
                                      [this, drive, quick, kbps](CDiscJob::Control& control)
                                      { return RunErase(control, drive, quick, kbps); });
